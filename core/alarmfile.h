@@ -1,0 +1,53 @@
+// The alarm file "alfile.ini": writer, reader and the start-up upgrade.
+#pragma once
+
+#include <string>
+
+#include "core/datetime.h"
+#include "core/report.h"
+
+namespace ringmere {
+
+struct Globals;
+
+// Results of the alarm file routines.
+enum AlarmFileResult : int {
+    kFileDone = 0,
+    kFileInvalid = -1,     // invalid content, reading abandoned, or a failed download
+    kFileCannotOpen = -2,  // a file could not be opened or created
+    kFileWriteFailed = -3, // an input/output error while writing; the old file is kept
+};
+
+// Web client: fetches the shared alarm file. The real client lives in net/.
+class AlarmFileDownloader {
+public:
+    virtual ~AlarmFileDownloader() = default;
+    // HEAD request; `serverDate` is the Date header as a local date-time.
+    virtual bool Head(const std::string& url, DateTime& serverDate) = 0;
+    virtual bool Get(const std::string& url, std::string& body) = 0;
+};
+
+// Writes the whole file in the current layout ("Version=2.10").
+int WriteAlarmFile(const Globals& g, const std::string& path, Reporter& reporter);
+
+// The small file handed to client machines ("Version=2.01", no alarms).
+int WriteClientConfigFile(const Globals& g, const std::string& path,
+                          const std::string& sharedAlarmFile, Reporter& reporter);
+
+// The whole file text as WriteAlarmFile writes it.
+std::string FormatAlarmFile(const Globals& g);
+std::string FormatClientConfigFile(const Globals& g, const std::string& sharedAlarmFile);
+
+// Reads ProgramDir + "alfile.ini" into g, and in client modes the alarms
+// from the shared file. `downloader` may be null outside "WClient" mode.
+int ReadAlarmFile(Globals& g, bool followClient, bool reuseDownload, Reporter& reporter,
+                  AlarmFileDownloader* downloader = nullptr);
+
+// Start-up, right after the first read: a file older than 1.4 switches wake
+// on and is rewritten in the current layout. A file that was read with any
+// message is left alone: rewriting it would make a misread permanent, or
+// drop the alarms after the point where reading was abandoned. It is written
+// at the next save. Returns true when the file was rewritten.
+bool UpgradeOldAlarmFile(Globals& g, int readResult, bool readWasClean, Reporter& reporter);
+
+}  // namespace ringmere

@@ -1,0 +1,246 @@
+// The in-memory records of alarms, script steps and exception rules. Field
+// names are the keys of the alarm file. Records are plain values that own
+// their texts and lists, so copying one copies everything.
+//
+// Texts are 8-bit byte strings kept exactly as read; on Linux they hold UTF-8,
+// older files may hold Windows-1252. Nothing in core re-encodes them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/datetime.h"
+
+namespace ringmere {
+
+using Byte = std::uint8_t;
+using Integer = std::int32_t;
+
+// List fields keep a count beside them, as the file does. The reader keeps
+// each list sized to its count; the writer writes `count` entries, reading
+// missing ones as 0.
+
+struct TimeRec {
+    Byte AlType = 0;       // values: 0 days, 1 weeks, 2 monthly, 3 dates, 4 minutes, 5 hours,
+                           // 6 years, 7 months
+    DateTime AlTime = 0;   // time of day only
+    Integer AlMDay = 0;    // carried, unused
+    Integer AlDayCount = 0;
+    Integer AlWeekdaynum = 0;
+    std::vector<Integer> AlWeekdays;  // values: 1 Sunday to 7 Saturday
+    std::vector<DateTime> AlDays;     // whole dates, ascending
+    DateTime AlStartDate = 0;
+    Byte AlEndType = 0;  // values: 0 once, 1 no end (also 2 and others), 3 until AlEndDate
+    Integer AlXTimes = 0;  // carried, unused
+    DateTime AlEndDate = 0;
+    DateTime AlEndTime = 0;
+    Integer AlXMin = 0;
+    Integer AlXHours = 0;
+    Integer AlXDays = 0;
+    Integer AlXYears = 0;
+    Integer AlXWeeks = 0;  // a stored 0 counts as 1
+    Integer AlXMonths = 0;
+    Byte AlMType = 0;  // values: 0 first day, 1 last day, 2 month days, 3 weekdays of weeks
+    Integer AlMonthdaynum = 0;
+    std::vector<Integer> AlMonthDays;  // values: 1-31
+    Integer AlMWeekdaynum = 0;
+    std::vector<Integer> AlMWeekdays;  // values: 1-7
+    Integer AlMWeekDWNum = 0;
+    std::vector<Integer> AlMWeekDW;  // values: 1-4, 5 = last week
+
+    bool operator==(const TimeRec&) const = default;
+};
+
+struct ExRec {
+    Byte ExType = 0;  // values: 0 daily window, 1 dates, 2 weekdays
+    DateTime ExTStart = 0;
+    DateTime ExTEnd = 0;  // inclusive
+    Byte ExSelType = 0;  // values: 0 whole day, 1 ExTStart to ExTEnd on the dates
+    Integer ExDayCnt = 0;
+    std::vector<DateTime> ExDays;
+    Integer ExWeekdayNum = 0;
+    std::vector<Integer> ExWeekDays;
+
+    bool operator==(const ExRec&) const = default;
+};
+
+// Count is written as ExCnt (an alarm's rules) or gExCnt (the global rules).
+// Rule k (numbered from 1) is Items[k - 1].
+struct ExList {
+    Integer Count = 0;
+    std::vector<ExRec> Items;
+
+    bool operator==(const ExList&) const = default;
+};
+
+struct MP3Rec {
+    std::string mp3file;
+    Byte mp3ptype = 0;  // values: 0 internal player, 1 system player
+    bool operator==(const MP3Rec&) const = default;
+};
+
+struct WavRec {
+    std::string wavfile;
+    Byte wavtype = 0;  // values: 0 once, 1 until stopped, 2 for reptimes seconds
+    Integer reptimes = 0;
+    bool operator==(const WavRec&) const = default;
+};
+
+struct CDRec {
+    std::string cddrive;  // the drive letter alone
+    Byte tracktype = 0;   // values: 0 cdtrack, 1 random
+    Integer cdtrack = 0;
+    bool operator==(const CDRec&) const = default;
+};
+
+struct MusicType {
+    Byte MuType = 0;  // values: 0 MP3, 1 wave, 2 CD track, 3 silent
+    MP3Rec Mp3;
+    WavRec Wav;
+    CDRec Cd;
+    bool operator==(const MusicType&) const = default;
+};
+
+struct DialRec {
+    bool usedialup = false;
+    bool connectm = false;  // true connect, false disconnect
+    std::string dialname;
+    Integer redialattempts = 0;
+    bool operator==(const DialRec&) const = default;
+};
+
+struct FileLaunch {
+    std::string app1, param1, app2, param2, app3, param3;
+    bool operator==(const FileLaunch&) const = default;
+};
+
+struct SFileLaunch {
+    std::string app1, param1;
+    bool operator==(const SFileLaunch&) const = default;
+};
+
+struct WebLaunch {
+    std::string url1;
+    bool opennew = false;
+    bool operator==(const WebLaunch&) const = default;
+};
+
+struct smtpmessage {
+    bool sendmessage = false;
+    std::string servername;
+    std::string username;
+    std::string from;
+    std::string mto;  // addresses separated by ";"
+    std::string subject;
+    std::string msg;  // may hold line breaks
+    Integer nAttach = 0;
+    std::vector<std::string> Attachment;  // numbered from 0 here, from 1 in the file
+    bool operator==(const smtpmessage&) const = default;
+};
+
+struct SynchronizeRec {
+    bool dosynch = false;
+    std::string synchserver;
+    bool operator==(const SynchronizeRec&) const = default;
+};
+
+struct FTPRecT {
+    bool ftpenabled = false;
+    std::string ftpserver;
+    std::string ftppath;
+    std::string ftplocalfile;
+    Integer ftpport = 0;
+    std::string ftpuser;
+    std::string ftppass;  // plain text, as the file keeps it
+    bool ftpupload = false;
+    bool ftpascmode = false;
+    bool ftppassive = false;
+    bool ftpretry = false;
+    Integer ftpmaxretry = 0;
+    Integer ftpdelay = 0;
+    bool ftpreconnect = false;
+    std::string ftpdialname;
+    Integer ftpmaxrecon = 0;
+    Integer ftprecondelay = 0;
+    Byte ftptransfertype = 0;  // values: 0 single file, 1 all files
+    bool operator==(const FTPRecT&) const = default;
+};
+
+struct FileOps {
+    Byte fop = 0;  // values: 0 none, 1 copy, 2 move, 3 delete
+    std::string ffrom;
+    std::string fto;
+    std::string fdel;
+    bool operator==(const FileOps&) const = default;
+};
+
+struct RepeatRec {
+    Integer stepnum = 0;
+    Byte reptype = 0;  // values: 0 repnum times, 1 until stopped
+    Integer repnum = 0;
+    bool operator==(const RepeatRec&) const = default;
+};
+
+struct AlEvent {
+    std::string evname;
+    Byte evtype = 0;  // values: 0 sound ... 9 file operation
+    MusicType Music;
+    DialRec Dial;
+    SFileLaunch Launch;
+    WebLaunch Web;
+    smtpmessage Mail;
+    Integer sseconds = 0;
+    SynchronizeRec Synch;
+    FTPRecT Ftp;
+    RepeatRec Repeat;
+    FileOps FileOp;
+    bool operator==(const AlEvent&) const = default;
+};
+
+// Count is written as "Event Count"; step e (from 1) is Items[e - 1].
+struct AlEventList {
+    Integer Count = 0;
+    std::vector<AlEvent> Items;
+    bool operator==(const AlEventList&) const = default;
+};
+
+struct AlRec {
+    std::string AlName;
+    std::string AlMessage;  // may hold line breaks (CR LF)
+    bool AlHideWindow = false;
+    bool AlMinWindow = false;
+    bool AlFlashWindow = false;
+    bool AlSnooze = false;
+    Integer snoozeming = 0;
+    Byte mtype = 0;  // values: 0 simple, 1 scripted
+    TimeRec Schedule;
+    MusicType Music;
+    DialRec Dial;
+    FileLaunch Launch;
+    WebLaunch Web;
+    smtpmessage Mail;
+    FTPRecT Ftp;
+    SynchronizeRec Synch;
+    FileOps FileOp;
+    bool enabled = false;
+    AlEventList Events;
+    ExList Exceptions;
+    bool operator==(const AlRec&) const = default;
+};
+
+// Step kinds (evtype).
+enum StepKind : Byte {
+    kStepSound = 0,
+    kStepDialup = 1,
+    kStepLaunch = 2,
+    kStepWeb = 3,
+    kStepMail = 4,
+    kStepSleep = 5,
+    kStepSynch = 6,
+    kStepFtp = 7,
+    kStepRepeat = 8,
+    kStepFileOp = 9,
+};
+
+}  // namespace ringmere

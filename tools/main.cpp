@@ -1,0 +1,80 @@
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "core/fileio.h"
+#include "tools/cli.h"
+
+namespace ringmere::cli {
+
+namespace {
+
+std::vector<Command>& Registry() {
+    static std::vector<Command> commands;
+    return commands;
+}
+
+void PrintToolHelp() {
+    std::cout << "Usage: ringmere-cli COMMAND [ARGS]\n\n"
+                 "Checks, repairs and shows Ringmere alarm files.\n\nCommands:\n";
+    for (const Command& c : Commands()) std::printf("  %-10s %s\n", c.name, c.summary);
+    std::cout << "\nRun 'ringmere-cli COMMAND --help' for the arguments of a command.\n"
+                 "Exit status: 0 read without messages, 1 read with messages, 2 error.\n";
+}
+
+}  // namespace
+
+Register::Register(const Command& command) { Registry().push_back(command); }
+
+const std::vector<Command>& Commands() { return Registry(); }
+
+void StderrReporter::Report(const std::string& message) {
+    ++count;
+    std::cerr << message << '\n';
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "ringmere-cli: " << message << '\n';
+    return kExitError;
+}
+
+LoadedFile LoadAsLocalFile(Globals& g, const std::string& path, StderrReporter& reporter) {
+    const auto slash = path.rfind('/');
+    g.ProgramDir = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+    g.LocalFileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    SetDefaultSettings(g);
+    const int before = reporter.count;
+    LoadedFile loaded;
+    loaded.result = ReadAlarmFile(g, true, true, reporter, nullptr);
+    loaded.messages = reporter.count - before;
+    return loaded;
+}
+
+}  // namespace ringmere::cli
+
+int main(int argc, char** argv) {
+    using namespace ringmere::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        PrintToolHelp();
+        return kExitError;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintToolHelp();
+        return kExitOk;
+    }
+    for (const Command& c : Commands()) {
+        if (args[0] != c.name) continue;
+        args.erase(args.begin());
+        for (const std::string& a : args) {
+            if (a == "--help" || a == "-h") {
+                std::cout << "Usage: ringmere-cli " << c.name << ' ' << c.usage << "\n\n"
+                          << c.summary << "\n\n" << c.help;
+                return kExitOk;
+            }
+        }
+        return c.run(args);
+    }
+    return Fail("unknown command '" + args[0] + "' (see ringmere-cli --help)");
+}

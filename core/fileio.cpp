@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,6 +14,8 @@
 namespace ringmere {
 
 namespace {
+
+constexpr off_t kMaxReadSize = 64 << 20;
 
 std::string DirectoryOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -54,14 +55,25 @@ bool WriteAll(int fd, std::string_view data) {
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
+    // Only regular files: a path that names a device or a pipe (a shared
+    // file's path comes from a file) must not hang the program.
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxReadSize)
+        return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return std::nullopt;
-    std::ostringstream buf;
-    buf << in.rdbuf();
+    std::string data;
+    data.resize(static_cast<std::size_t>(st.st_size));
+    in.read(data.data(), static_cast<std::streamsize>(data.size()));
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    // A file that grew while we read it: take the rest too, within the limit.
+    char buf[65536];
+    while (in && data.size() <= static_cast<std::size_t>(kMaxReadSize)) {
+        in.read(buf, sizeof buf);
+        data.append(buf, static_cast<std::size_t>(in.gcount()));
+    }
     if (in.bad()) return std::nullopt;
-    return std::move(buf).str();
+    return data;
 }
 
 bool FileExists(const std::string& path) {

@@ -8,6 +8,7 @@
 
 namespace ringmere {
 
+// A regular file of at most 64 MiB; anything else reads as missing.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
 

@@ -1,0 +1,183 @@
+// ringmere-cli as a user runs it: a real process, its exit status and output.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Spit(const fs::path& p, const std::string& text) {
+    std::ofstream out(p, std::ios::binary);
+    out << text;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/ringmere-cli-test-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    Result Run(const std::vector<std::string>& args) {
+        std::string cmd = RINGMERE_CLI;
+        for (const std::string& a : args) cmd += " '" + a + "'";
+        cmd += " >" + (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
+        const int raw = std::system(cmd.c_str());
+        Result r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = Slurp(dir_ / "out");
+        r.err = Slurp(dir_ / "err");
+        return r;
+    }
+
+    // The sample, with its AlarmFile line pointing where the program would
+    // write it from this directory, so a rewrite can match byte for byte.
+    fs::path SampleHere() {
+        std::string text = Slurp(fs::path(RINGMERE_TEST_DATA) / "sample/alfile.ini");
+        const std::string key = "AlarmFile=";
+        const auto at = text.find(key);
+        const auto end = text.find("\r\n", at);
+        text.replace(at + key.size(), end - at - key.size(), (dir_ / "alfile.ini").string());
+        Spit(dir_ / "alfile.ini", text);
+        return dir_ / "alfile.ini";
+    }
+
+    fs::path dir_;
+};
+
+int Lines(const std::string& s) {
+    int n = 0;
+    for (char c : s) n += c == '\n';
+    return n;
+}
+
+TEST_F(Cli, CheckReportsEveryMessageAndSetsTheExitStatus) {
+    const fs::path good = SampleHere();
+    Result r = Run({"check", good.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    std::string text = Slurp(good);
+    const auto at = text.find("AlStartDate=");
+    text.replace(at, text.find("\r\n", at) - at, "AlStartDate=13/45/2004");
+    Spit(dir_ / "broken.ini", text);
+    r = Run({"check", (dir_ / "broken.ini").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error converting date value: 13/45/2004\n");
+}
+
+TEST_F(Cli, ErrorsAreOneLineWithStatusTwo) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"check", (dir_ / "missing.ini").string()},
+             {"dump", (dir_ / "missing.ini").string()},
+             {"rewrite", (dir_ / "missing.ini").string(), (dir_ / "out.ini").string()},
+             {"frobnicate"},
+             {"check"},
+             {"rewrite", "only-one"},
+         }) {
+        SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(Lines(r.err), 1) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.ini"));
+}
+
+TEST_F(Cli, HelpForTheToolAndEachCommand) {
+    Result r = Run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* command : {"check", "rewrite", "dump"}) {
+        EXPECT_NE(r.out.find(command), std::string::npos) << command;
+        const Result own = Run({command, "--help"});
+        EXPECT_EQ(own.status, 0) << command;
+        EXPECT_NE(own.out.find(std::string("Usage: ringmere-cli ") + command),
+                  std::string::npos);
+    }
+}
+
+TEST_F(Cli, RewriteOfACurrentFileIsByteForByte) {
+    const fs::path in = SampleHere();
+    const Result r = Run({"rewrite", in.string(), (dir_ / "out.ini").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Slurp(dir_ / "out.ini"), Slurp(in));
+}
+
+TEST_F(Cli, RewriteUpgradesAnOldFile) {
+    // A version 1.3 file: no download block, no per-alarm snooze block.
+    const std::string old =
+        "[Alarm Info]\r\nVersion=1.3\r\nUseSMTP=0\r\nSMTP Server=mail\r\nReplyTo=\r\n"
+        "UserMode=Single\r\nAlarmFile=x\r\n[sw129]\r\ngExCnt=0\r\nAlarm Count=0\r\n";
+    Spit(dir_ / "alfile.ini", old);
+    const Result r = Run({"rewrite", (dir_ / "alfile.ini").string(), (dir_ / "new.ini").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string out = Slurp(dir_ / "new.ini");
+    EXPECT_NE(out.find("\r\nVersion=2.10\r\n"), std::string::npos);
+    EXPECT_NE(out.find("\r\nallowWake=0\r\n"), std::string::npos);  // true, inverted
+    EXPECT_NE(out.find("\r\nSMTP Server=mail\r\n"), std::string::npos);
+    EXPECT_EQ(Slurp(dir_ / "alfile.ini"), old);  // the source is never touched
+}
+
+TEST_F(Cli, RewriteRefusesAFileReadOnlyInPart) {
+    std::string text = Slurp(SampleHere());
+    const auto at = text.find("snoozeming=");
+    text.replace(at, text.find("\r\n", at) - at, "snoozeming=five");
+    Spit(dir_ / "alfile.ini", text);
+    const Result r = Run({"rewrite", (dir_ / "alfile.ini").string(), (dir_ / "out.ini").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Error Reading Input File: snoozeming"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "out.ini"));
+}
+
+TEST_F(Cli, DumpShowsTheRecordsAsJson) {
+    const Result r = Run({"dump", SampleHere().string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["AlarmCount"], 4);
+    EXPECT_EQ(json["gExCnt"], 1);
+    EXPECT_EQ(json["GlobalExceptions"][0]["ExDays"][0], "12/25/2026");
+    const auto& first = json["Alarms"][0];
+    EXPECT_EQ(first["AlName"], "Morning stand-up");
+    EXPECT_EQ(first["AlMessage"], "Stand-up in the big room\r\nBring the sprint board");
+    EXPECT_EQ(first["Schedule"]["AlTime"], "09:30:00AM");
+    EXPECT_EQ(first["Schedule"]["AlWeekdays"], nlohmann::json({2, 3, 4, 5, 6}));
+    EXPECT_EQ(first["enabled"], true);
+    const auto& script = json["Alarms"][2];
+    EXPECT_EQ(script["AlName"], "Nightly backup [scripted]");
+    EXPECT_EQ(script["Events"].size(), 4u);
+    EXPECT_EQ(script["Events"][3]["Repeat"]["stepnum"], 2);
+}
+
+TEST_F(Cli, DumpShowsOldEightBitTextsAsWindows1252) {
+    std::string text = Slurp(SampleHere());
+    const auto at = text.find("AlName=Morning stand-up");
+    text.replace(at, std::string("AlName=Morning stand-up").size(), "AlName=Caf\xE9 \x80");
+    Spit(dir_ / "alfile.ini", text);
+    const Result r = Run({"dump", (dir_ / "alfile.ini").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["Alarms"][0]["AlName"], "Caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+}  // namespace

@@ -13,9 +13,9 @@ struct Globals;
 // Results of the alarm file routines.
 enum AlarmFileResult : int {
     kFileDone = 0,
-    kFileInvalid = -1,     // invalid content, reading abandoned, or a failed download
-    kFileCannotOpen = -2,  // a file could not be opened or created
-    kFileWriteFailed = -3, // an input/output error while writing; the old file is kept
+    kFileInvalid = -1,      // invalid content, reading abandoned, or a failed download
+    kFileCannotOpen = -2,   // a file could not be opened or created
+    kFileWriteFailed = -3,  // an input/output error while writing; the old file is kept
 };
 
 // Web client: fetches the shared alarm file. The real client lives in net/.

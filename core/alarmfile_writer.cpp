@@ -126,7 +126,8 @@ void WriteRuleBody(FileText& f, const ExRec& r) {
         f.Time("ExTEnd", r.ExTEnd);
     } else if (r.ExType == 1) {
         f.Int("ExDayCnt", r.ExDayCnt);
-        for (Integer k = 1; k <= r.ExDayCnt; ++k) f.Numbered("ExDays(", k, EntryOrZero(r.ExDays, k));
+        for (Integer k = 1; k <= r.ExDayCnt; ++k)
+            f.Numbered("ExDays(", k, EntryOrZero(r.ExDays, k));
         f.Int("ExSelType", r.ExSelType);
         if (r.ExSelType == 1) {
             f.Time("ExTStart", r.ExTStart);
@@ -243,29 +244,44 @@ void WriteStep(FileText& f, const AlEvent& e, Integer number) {
     f.Text("evname", e.evname);
     f.Int("evtype", e.evtype);
     switch (e.evtype) {
-        case kStepSound: WriteSound(f, e.Music); break;
-        case kStepDialup: WriteDialup(f, e.Dial); break;
+        case kStepSound:
+            WriteSound(f, e.Music);
+            break;
+        case kStepDialup:
+            WriteDialup(f, e.Dial);
+            break;
         case kStepLaunch:
             f.Line("[File Launch]");
             f.Text("app1", e.Launch.app1);
             f.Text("param1", e.Launch.param1);
             break;
-        case kStepWeb: WriteWeb(f, e.Web); break;
-        case kStepMail: WriteMail(f, e.Mail); break;
+        case kStepWeb:
+            WriteWeb(f, e.Web);
+            break;
+        case kStepMail:
+            WriteMail(f, e.Mail);
+            break;
         case kStepSleep:
             f.Line("[sleep]");
             f.Int("sseconds", e.sseconds);
             break;
-        case kStepSynch: WriteSynch(f, e.Synch); break;
-        case kStepFtp: WriteFtp(f, e.Ftp); break;
+        case kStepSynch:
+            WriteSynch(f, e.Synch);
+            break;
+        case kStepFtp:
+            WriteFtp(f, e.Ftp);
+            break;
         case kStepRepeat:
             f.Line("[REPEAT]");
             f.Int("reptype", e.Repeat.reptype);
             f.Int("stepnum", e.Repeat.stepnum);
             f.Int("repnum", e.Repeat.repnum);
             break;
-        case kStepFileOp: WriteFileOp(f, e.FileOp); break;
-        default: break;  // an unknown kind has no block
+        case kStepFileOp:
+            WriteFileOp(f, e.FileOp);
+            break;
+        default:
+            break;  // an unknown kind has no block
     }
 }
 
@@ -313,7 +329,8 @@ void WriteAlarm(FileText& f, const AlRec& a, Integer number) {
     WriteRules(f, a.Exceptions, "ExCnt", "[Except ");
     if (a.mtype != 0) {
         f.Int("Event Count", a.Events.Count);
-        for (Integer e = 1; e <= a.Events.Count; ++e) WriteStep(f, EntryOrZero(a.Events.Items, e), e);
+        for (Integer e = 1; e <= a.Events.Count; ++e)
+            WriteStep(f, EntryOrZero(a.Events.Items, e), e);
         return;
     }
     WriteSound(f, a.Music);
@@ -335,9 +352,12 @@ void WriteAlarm(FileText& f, const AlRec& a, Integer number) {
 int Store(const std::string& path, const std::string& text, Reporter& reporter) {
     std::string error;
     switch (WriteFileAtomically(path, text, error)) {
-        case kWriteDone: return kFileDone;
-        case kWriteCannotCreate: return kFileCannotOpen;
-        case kWriteFailed: break;
+        case kWriteDone:
+            return kFileDone;
+        case kWriteCannotCreate:
+            return kFileCannotOpen;
+        case kWriteFailed:
+            break;
     }
     reporter.Report("I/O error writing the alarm file: " + error);
     return kFileWriteFailed;

@@ -17,9 +17,9 @@ DateTime SystemClock::Now() const {
     std::tm local{};
     localtime_r(&secs, &local);
     const auto date = TryEncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return date.value_or(0) +
-           EncodeTime(local.tm_hour, local.tm_min, local.tm_sec > 59 ? 59 : local.tm_sec,
-                      static_cast<int>(ms < 0 ? 0 : ms));
+    return date.value_or(0) + EncodeTime(local.tm_hour, local.tm_min,
+                                         local.tm_sec > 59 ? 59 : local.tm_sec,
+                                         static_cast<int>(ms < 0 ? 0 : ms));
 }
 
 const Clock& CurrentClock() {
@@ -27,6 +27,8 @@ const Clock& CurrentClock() {
     return g_clock ? *g_clock : system;
 }
 
-void SetCurrentClock(const Clock* clock) { g_clock = clock; }
+void SetCurrentClock(const Clock* clock) {
+    g_clock = clock;
+}
 
 }  // namespace ringmere

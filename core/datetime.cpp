@@ -43,7 +43,9 @@ bool Skip(std::string_view& s, char c) {
 
 }  // namespace
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -68,7 +70,7 @@ DateTime EncodeDate(int year, int month, int day) {
 CivilDate DecodeDate(DateTime value) {
     if (!std::isfinite(value)) return {};
     const double whole = std::trunc(value);
-    if (whole < -693593.0 || whole > 2958465.0) return {};  // outside years 1 to 9999
+    if (whole < -693593.0 || whole > 2958465.0) return {};             // outside years 1 to 9999
     std::int64_t n = static_cast<std::int64_t>(whole) + kEpochOffset;  // days since 0001-01-01
     int year = static_cast<int>(n / 365.2425) + 1;
     while (DaysBeforeYear(year) > n) --year;
@@ -103,9 +105,13 @@ DateTime FromDaySecond(std::int64_t day, int second) {
     return day < 0 ? static_cast<double>(day) - t : static_cast<double>(day) + t;
 }
 
-DateTime DateOf(DateTime value) { return std::trunc(value); }
+DateTime DateOf(DateTime value) {
+    return std::trunc(value);
+}
 
-DateTime TimeOf(DateTime value) { return std::fabs(value - std::trunc(value)); }
+DateTime TimeOf(DateTime value) {
+    return std::fabs(value - std::trunc(value));
+}
 
 int DayOfWeek(DateTime value) {
     // 30/12/1899 was a Saturday.
@@ -149,8 +155,7 @@ std::optional<DateTime> ParseShortDate(std::string_view text) {
 std::optional<DateTime> ParseLongTime(std::string_view text) {
     std::string_view s = Trim(text);
     int hour = 0, minute = 0, second = 0, msec = 0;
-    if (!ReadNumber(s, 2, hour) || !Skip(s, ':') || !ReadNumber(s, 2, minute))
-        return std::nullopt;
+    if (!ReadNumber(s, 2, hour) || !Skip(s, ':') || !ReadNumber(s, 2, minute)) return std::nullopt;
     if (Skip(s, ':')) {
         if (!ReadNumber(s, 2, second)) return std::nullopt;
         if (Skip(s, '.')) {

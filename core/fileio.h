@@ -22,7 +22,6 @@ enum WriteResult : int {
 // renames it over `path`, so the old file stays whole until the new one is
 // complete. A symbolic link is followed, and the old file's permissions kept.
 // On failure `error` says why.
-WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
-                                std::string& error);
+WriteResult WriteFileAtomically(const std::string& path, std::string_view data, std::string& error);
 
 }  // namespace ringmere

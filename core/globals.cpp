@@ -2,7 +2,9 @@
 
 namespace ringmere {
 
-Globals::Globals() { ResetAlarmTable(0); }
+Globals::Globals() {
+    ResetAlarmTable(0);
+}
 
 void Globals::ResetAlarmTable(Integer count) {
     AlarmTable.assign(static_cast<std::size_t>(count < 0 ? 0 : count) + 2, AlRec{});

@@ -14,8 +14,8 @@
 namespace ringmere {
 
 // A colour is 0x80000000 + n for system colour n, otherwise 0x00BBGGRR.
-inline constexpr Integer kColorWindow = -2147483643;      // system colour 5
-inline constexpr Integer kColorWindowText = -2147483640;  // system colour 8
+inline constexpr Integer kColorWindow = -2147483643;         // system colour 5
+inline constexpr Integer kColorWindowText = -2147483640;     // system colour 8
 inline constexpr Integer kColorActiveCaption = -2147483646;  // system colour 2
 inline constexpr Integer kColorWhite = 16777215;
 
@@ -72,7 +72,7 @@ struct Globals {
     SettingsRec Settings;
     std::array<ScheduleEntry, kScheduleSlots + 1> ScheduleTable{};  // slot 0 unused
     Integer ScheduleCount = 0;
-    std::string ProgramDir;  // ends with "/"
+    std::string ProgramDir;                    // ends with "/"
     std::string LocalFileName = "alfile.ini";  // ringmere-cli reads other names
     double FileVersion = 0;
     std::string VersionText = kVersionText;

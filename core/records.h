@@ -22,16 +22,16 @@ using Integer = std::int32_t;
 // missing ones as 0.
 
 struct TimeRec {
-    Byte AlType = 0;       // values: 0 days, 1 weeks, 2 monthly, 3 dates, 4 minutes, 5 hours,
-                           // 6 years, 7 months
-    DateTime AlTime = 0;   // time of day only
-    Integer AlMDay = 0;    // carried, unused
+    Byte AlType = 0;      // values: 0 days, 1 weeks, 2 monthly, 3 dates, 4 minutes, 5 hours,
+                          // 6 years, 7 months
+    DateTime AlTime = 0;  // time of day only
+    Integer AlMDay = 0;   // carried, unused
     Integer AlDayCount = 0;
     Integer AlWeekdaynum = 0;
     std::vector<Integer> AlWeekdays;  // values: 1 Sunday to 7 Saturday
     std::vector<DateTime> AlDays;     // whole dates, ascending
     DateTime AlStartDate = 0;
-    Byte AlEndType = 0;  // values: 0 once, 1 no end (also 2 and others), 3 until AlEndDate
+    Byte AlEndType = 0;    // values: 0 once, 1 no end (also 2 and others), 3 until AlEndDate
     Integer AlXTimes = 0;  // carried, unused
     DateTime AlEndDate = 0;
     DateTime AlEndTime = 0;
@@ -56,7 +56,7 @@ struct ExRec {
     Byte ExType = 0;  // values: 0 daily window, 1 dates, 2 weekdays
     DateTime ExTStart = 0;
     DateTime ExTEnd = 0;  // inclusive
-    Byte ExSelType = 0;  // values: 0 whole day, 1 ExTStart to ExTEnd on the dates
+    Byte ExSelType = 0;   // values: 0 whole day, 1 ExTStart to ExTEnd on the dates
     Integer ExDayCnt = 0;
     std::vector<DateTime> ExDays;
     Integer ExWeekdayNum = 0;

@@ -36,8 +36,8 @@ public:
 };
 
 struct LoadedFile {
-    int result = 0;     // of ReadAlarmFile
-    int messages = 0;   // reported while reading
+    int result = 0;    // of ReadAlarmFile
+    int messages = 0;  // reported while reading
 };
 
 // Reads `path` as start-up reads the local "alfile.ini": defaults first, its

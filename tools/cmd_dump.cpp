@@ -13,9 +13,15 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string Str(const std::string& s) { return ToDisplayUtf8(s); }
-std::string Date(DateTime d) { return FormatShortDate(d); }
-std::string Time(DateTime t) { return FormatLongTime(t); }
+std::string Str(const std::string& s) {
+    return ToDisplayUtf8(s);
+}
+std::string Date(DateTime d) {
+    return FormatShortDate(d);
+}
+std::string Time(DateTime t) {
+    return FormatLongTime(t);
+}
 
 Json Dates(const std::vector<DateTime>& list) {
     Json out = Json::array();
@@ -58,15 +64,21 @@ Json Dial(const DialRec& d) {
             {"redialattempts", d.redialattempts}};
 }
 
-Json Web(const WebLaunch& w) { return {{"url1", Str(w.url1)}, {"opennew", w.opennew}}; }
+Json Web(const WebLaunch& w) {
+    return {{"url1", Str(w.url1)}, {"opennew", w.opennew}};
+}
 
 Json Mail(const smtpmessage& m) {
     Json attachments = Json::array();
     for (const std::string& a : m.Attachment) attachments.push_back(Str(a));
-    return {{"sendmessage", m.sendmessage}, {"servername", Str(m.servername)},
-            {"username", Str(m.username)},  {"from", Str(m.from)},
-            {"mto", Str(m.mto)},            {"subject", Str(m.subject)},
-            {"msg", Str(m.msg)},            {"nAttach", m.nAttach},
+    return {{"sendmessage", m.sendmessage},
+            {"servername", Str(m.servername)},
+            {"username", Str(m.username)},
+            {"from", Str(m.from)},
+            {"mto", Str(m.mto)},
+            {"subject", Str(m.subject)},
+            {"msg", Str(m.msg)},
+            {"nAttach", m.nAttach},
             {"Attachment", attachments}};
 }
 
@@ -75,15 +87,24 @@ Json Synch(const SynchronizeRec& s) {
 }
 
 Json Ftp(const FTPRecT& f) {
-    return {{"ftpenabled", f.ftpenabled},     {"ftpserver", Str(f.ftpserver)},
-            {"ftppath", Str(f.ftppath)},      {"ftplocalfile", Str(f.ftplocalfile)},
-            {"ftpport", f.ftpport},           {"ftpuser", Str(f.ftpuser)},
-            {"ftppass", Str(f.ftppass)},      {"ftpupload", f.ftpupload},
-            {"ftpascmode", f.ftpascmode},     {"ftppassive", f.ftppassive},
-            {"ftpretry", f.ftpretry},         {"ftpmaxretry", f.ftpmaxretry},
-            {"ftpdelay", f.ftpdelay},         {"ftpreconnect", f.ftpreconnect},
-            {"ftpdialname", Str(f.ftpdialname)}, {"ftpmaxrecon", f.ftpmaxrecon},
-            {"ftprecondelay", f.ftprecondelay}, {"ftptransfertype", f.ftptransfertype}};
+    return {{"ftpenabled", f.ftpenabled},
+            {"ftpserver", Str(f.ftpserver)},
+            {"ftppath", Str(f.ftppath)},
+            {"ftplocalfile", Str(f.ftplocalfile)},
+            {"ftpport", f.ftpport},
+            {"ftpuser", Str(f.ftpuser)},
+            {"ftppass", Str(f.ftppass)},
+            {"ftpupload", f.ftpupload},
+            {"ftpascmode", f.ftpascmode},
+            {"ftppassive", f.ftppassive},
+            {"ftpretry", f.ftpretry},
+            {"ftpmaxretry", f.ftpmaxretry},
+            {"ftpdelay", f.ftpdelay},
+            {"ftpreconnect", f.ftpreconnect},
+            {"ftpdialname", Str(f.ftpdialname)},
+            {"ftpmaxrecon", f.ftpmaxrecon},
+            {"ftprecondelay", f.ftprecondelay},
+            {"ftptransfertype", f.ftptransfertype}};
 }
 
 Json FileOp(const FileOps& o) {
@@ -152,8 +173,12 @@ Json Alarm(const AlRec& a) {
             {"Music", Music(a.Music)},
             {"Dial", Dial(a.Dial)},
             {"Launch",
-             {{"app1", Str(l.app1)}, {"param1", Str(l.param1)}, {"app2", Str(l.app2)},
-              {"param2", Str(l.param2)}, {"app3", Str(l.app3)}, {"param3", Str(l.param3)}}},
+             {{"app1", Str(l.app1)},
+              {"param1", Str(l.param1)},
+              {"app2", Str(l.app2)},
+              {"param2", Str(l.param2)},
+              {"app3", Str(l.app3)},
+              {"param3", Str(l.param3)}}},
             {"Web", Web(a.Web)},
             {"Mail", Mail(a.Mail)},
             {"Ftp", Ftp(a.Ftp)},
@@ -194,12 +219,10 @@ int RunDump(const std::vector<std::string>& args) {
         return Fail("cannot read " + args[0]);
     Json alarms = Json::array();
     for (Integer a = 1; a <= g.AlarmCount; ++a) alarms.push_back(Alarm(g.AlarmTable[a]));
-    const Json out = {{"FileVersion", g.FileVersion},
-                      {"Settings", Settings(g.Settings)},
-                      {"gExCnt", g.GlobalExceptions.Count},
-                      {"GlobalExceptions", Rules(g.GlobalExceptions)},
-                      {"AlarmCount", g.AlarmCount},
-                      {"Alarms", alarms}};
+    const Json out = {
+        {"FileVersion", g.FileVersion},       {"Settings", Settings(g.Settings)},
+        {"gExCnt", g.GlobalExceptions.Count}, {"GlobalExceptions", Rules(g.GlobalExceptions)},
+        {"AlarmCount", g.AlarmCount},         {"Alarms", alarms}};
     std::cout << out.dump(2) << '\n';
     return loaded.result == kFileDone && loaded.messages == 0 ? kExitOk : kExitProblems;
 }

@@ -33,7 +33,8 @@ int RunCheck(const std::vector<std::string>& args) {
 }
 
 int RunRewrite(const std::vector<std::string>& args) {
-    if (args.size() != 2) return Fail("rewrite takes FILE and OUT (see ringmere-cli rewrite --help)");
+    if (args.size() != 2)
+        return Fail("rewrite takes FILE and OUT (see ringmere-cli rewrite --help)");
     Globals g;
     StderrReporter reporter;
     const LoadedFile loaded = LoadAsLocalFile(g, args[0], reporter);

@@ -25,9 +25,13 @@ void PrintToolHelp() {
 
 }  // namespace
 
-Register::Register(const Command& command) { Registry().push_back(command); }
+Register::Register(const Command& command) {
+    Registry().push_back(command);
+}
 
-const std::vector<Command>& Commands() { return Registry(); }
+const std::vector<Command>& Commands() {
+    return Registry();
+}
 
 void StderrReporter::Report(const std::string& message) {
     ++count;
@@ -70,7 +74,8 @@ int main(int argc, char** argv) {
         for (const std::string& a : args) {
             if (a == "--help" || a == "-h") {
                 std::cout << "Usage: ringmere-cli " << c.name << ' ' << c.usage << "\n\n"
-                          << c.summary << "\n\n" << c.help;
+                          << c.summary << "\n\n"
+                          << c.help;
                 return kExitOk;
             }
         }

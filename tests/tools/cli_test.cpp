@@ -113,8 +113,7 @@ TEST_F(Cli, HelpForTheToolAndEachCommand) {
         EXPECT_NE(r.out.find(command), std::string::npos) << command;
         const Result own = Run({command, "--help"});
         EXPECT_EQ(own.status, 0) << command;
-        EXPECT_NE(own.out.find(std::string("Usage: ringmere-cli ") + command),
-                  std::string::npos);
+        EXPECT_NE(own.out.find(std::string("Usage: ringmere-cli ") + command), std::string::npos);
     }
 }
 

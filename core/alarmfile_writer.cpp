@@ -22,7 +22,11 @@ public:
     void Text(std::string_view key, std::string_view value) {
         text_.append(key);
         text_.push_back('=');
-        for (char c : value) text_.push_back(c == '\r' || c == '\n' ? ' ' : c);
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            const char c = value[i];
+            if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') continue;  // one break
+            text_.push_back(c == '\r' || c == '\n' ? ' ' : c);
+        }
         text_.append("\r\n");
     }
 

@@ -189,7 +189,6 @@ std::optional<bool> ParseBool(std::string_view text) {
 
 void ReadRegistryString(const SettingsStore& store, std::string_view key, std::string_view name,
                         std::string& value) {
-    if (!store.KeyExists(key)) return;
     if (auto text = ReadText(store, key, name)) value = std::move(*text);
 }
 

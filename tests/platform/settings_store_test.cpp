@@ -194,6 +194,21 @@ TEST_F(FileStore, AFileThatCannotBeReadIsNeverOverwritten) {
     EXPECT_EQ(ReadWholeFile(path + "/inside"), "precious");
 }
 
+TEST_F(FileStore, AFileBehindALinkLoopIsNeverReplaced) {
+    const std::string path = Path("config/ringmere/registry.ini");
+    fs::create_directories(Path("config/ringmere"));
+    fs::create_symlink(Path("config/ringmere/other"), path);
+    fs::create_symlink(path, Path("config/ringmere/other"));
+    CollectingReporter reporter;
+    FileSettingsStore store(path, reporter);
+    ASSERT_EQ(reporter.messages.size(), 1u);
+    EXPECT_NE(reporter.messages[0].find("will not overwrite"), std::string::npos);
+    std::string error;
+    EXPECT_FALSE(store.CreateKey("SOFTWARE\\Ringmere", error));
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(fs::read_symlink(path), Path("config/ringmere/other"));
+}
+
 TEST_F(FileStore, KeyNamesThatWouldBreakTheFileAreRefused) {
     CollectingReporter reporter;
     FileSettingsStore store(Path("config/ringmere/registry.ini"), reporter);

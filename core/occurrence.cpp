@@ -1,0 +1,436 @@
+#include "core/occurrence.h"
+
+#include <algorithm>
+
+#include "core/exception_rules.h"
+
+namespace ringmere {
+
+namespace {
+
+constexpr Moment kLatestBase = AtSecond(kLatestBaseDay, 0);
+constexpr Moment kLatestEntry = AtSecond(kLatestEntryDay, 0);
+constexpr std::int64_t kLastYear = 9999;
+
+// Listed month days are measured against these lengths: a listed 29th never
+// occurs in February, leap year or not.
+constexpr int kListedDayMonthLength[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {
+    return -FloorDiv(-a, b);
+}
+
+template <class T>
+std::size_t Used(const std::vector<T>& list, Integer count) {
+    return count <= 0 ? 0 : std::min(list.size(), static_cast<std::size_t>(count));
+}
+
+// Set bits of the values lo..hi found in the first `count` entries.
+std::uint32_t ValueBits(const std::vector<Integer>& list, Integer count, int lo, int hi) {
+    std::uint32_t bits = 0;
+    const std::size_t n = Used(list, count);
+    for (std::size_t i = 0; i < n; ++i)
+        if (list[i] >= lo && list[i] <= hi) bits |= 1u << list[i];
+    return bits;
+}
+
+// A list given in any order, with repeats or stray values, is used as the
+// ascending list of its distinct valid values.
+std::uint8_t FillList(std::uint32_t bits, int lo, int hi, std::array<std::uint8_t, 31>& out) {
+    std::uint8_t n = 0;
+    for (int v = lo; v <= hi; ++v)
+        if (bits & (1u << v)) out[n++] = static_cast<std::uint8_t>(v);
+    return n;
+}
+
+Integer AtLeastOne(Integer x) {
+    return x < 1 ? 1 : x;
+}
+
+std::int64_t MonthIndexOfDay(std::int64_t day) {
+    const Ymd c = CivilOf(day);
+    return MonthIndex(c.year, c.month);
+}
+
+std::int64_t FirstDayOfMonthIndex(std::int64_t index) {
+    return DayNumber(YearOfMonthIndex(index), MonthOfMonthIndex(index), 1);
+}
+
+std::int64_t LastDayOfMonthIndex(std::int64_t index) {
+    const std::int64_t y = YearOfMonthIndex(index);
+    const int m = MonthOfMonthIndex(index);
+    return DayNumber(y, m, MonthLength(y, m));
+}
+
+// A day of month that the month lacks becomes its last day (31 January plus
+// one month is the end of February; 29 February in other years the 28th).
+std::int64_t ClampedDay(std::int64_t year, int month, int day) {
+    return DayNumber(year, month, std::min(day, MonthLength(year, month)));
+}
+
+}  // namespace
+
+OccurrenceCursors::OccurrenceCursors(const Globals& g, DateTime now) : g_(g) {
+    const std::size_t slots = g.AlarmTable.size();
+    const std::int64_t usable = slots == 0 ? 0 : static_cast<std::int64_t>(slots) - 1;
+    count_ = static_cast<Integer>(std::clamp<std::int64_t>(g.AlarmCount, 0, usable));
+    if (const auto m = ToMomentCeil(now)) {
+        nowValid_ = true;
+        now_ = *m;
+        today_ = DayOfMoment(now_);
+        timeNow_ = SecondOfDay(now_);
+    }
+    cursors_.resize(static_cast<std::size_t>(count_) + 1);
+    plans_.resize(static_cast<std::size_t>(count_) + 1);
+}
+
+void OccurrenceCursors::InitCursors() {
+    for (Integer a = 1; a <= count_; ++a) InitOne(a);
+}
+
+void OccurrenceCursors::InitOne(Integer alarm) {
+    const AlRec& rec = g_.AlarmTable[alarm];
+    const TimeRec& t = rec.Schedule;
+    Cursor& c = cursors_[alarm];
+    Plan& p = plans_[alarm];
+    c = Cursor{};
+    p.kind = Kind::kNone;
+    p.hasEnd = false;
+    p.dates.clear();
+
+    const auto startDate = ToMoment(t.AlStartDate);
+    if (!startDate) return End(c);
+    p.startDay = DayOfMoment(*startDate);
+    p.time = TimeOfDaySeconds(t.AlTime);
+    p.start = AtSecond(p.startDay, p.time);
+
+    // An every-X-days alarm always rings at its time: a daily window of its
+    // own that holds that time leaves it nothing.
+    if (t.AlType == kEveryXDays) {
+        const ExList& own = rec.Exceptions;
+        const std::size_t n = Used(own.Items, own.Count);
+        for (std::size_t i = 0; i < n; ++i)
+            if (own.Items[i].ExType == kExDailyWindow && ExcludedThrough(own.Items[i], p.start))
+                return End(c);
+    }
+    if (!rec.enabled || !nowValid_) return End(c);
+
+    if (t.AlEndType == 0) {
+        p.kind = Kind::kOnce;
+        if (p.start < now_) return End(c);
+        c.Base = p.start;
+        return;
+    }
+    if (t.AlEndType == 3) {
+        const auto endDate = ToMoment(t.AlEndDate);
+        if (!endDate) return End(c);
+        p.hasEnd = true;
+        p.end = AtSecond(DayOfMoment(*endDate), TimeOfDaySeconds(t.AlEndTime));
+    }
+    // Listed dates keep every date, even those before the start date.
+    p.notBefore = t.AlType == kSelectedDates ? now_ : std::max(now_, p.start);
+    InitRepeating(t, p, c);
+}
+
+void OccurrenceCursors::InitRepeating(const TimeRec& t, Plan& p, Cursor& c) {
+    const std::int64_t sd = p.startDay;
+    const std::int64_t later = std::max(today_, sd);
+    const bool passedToday = timeNow_ > p.time;
+    switch (t.AlType) {
+        case kEveryXDays: {
+            p.kind = Kind::kDays;
+            p.period = AtLeastOne(t.AlXDays);
+            if (today_ > sd) {
+                const std::int64_t d = (today_ - sd) % p.period;
+                p.anchor = d != 0 ? today_ + (p.period - d) : today_;
+                c.Step = d == 0 && passedToday ? 1 : 0;
+            } else {
+                p.anchor = sd;
+                c.Step = today_ == sd && passedToday ? 1 : 0;
+            }
+            c.Base = AtSecond(p.anchor, p.time);
+            return;
+        }
+        case kEveryXMinutes:
+        case kEveryXHours: {
+            p.kind = Kind::kGrid;
+            p.period = static_cast<std::int64_t>(
+                           AtLeastOne(t.AlType == kEveryXMinutes ? t.AlXMin : t.AlXHours)) *
+                       (t.AlType == kEveryXMinutes ? 60 : 3600);
+            const Moment s = p.start;
+            if (today_ > sd)  // the first grid point strictly after Now
+                c.Base = s + (FloorDiv(now_ - s, p.period) + 1) * p.period;
+            else if (today_ == sd && now_ > s)  // the first one not before Now
+                c.Base = s + CeilDiv(now_ - s, p.period) * p.period;
+            else
+                c.Base = s;
+            return;
+        }
+        case kEveryXYears: {
+            p.kind = Kind::kYears;
+            p.period = AtLeastOne(t.AlXYears);
+            const Ymd s = CivilOf(sd);
+            p.month = s.month;
+            p.dom = s.day;
+            const std::int64_t year = CivilOf(today_).year;
+            if (today_ > sd && year > s.year) {
+                const std::int64_t r = (year - s.year) % p.period;
+                if (r != 0) {
+                    p.anchor = year + p.period - r;
+                } else {
+                    p.anchor = year;
+                    const std::int64_t day = ClampedDay(year, p.month, p.dom);
+                    c.Step = day < today_ || (day == today_ && passedToday) ? 1 : 0;
+                }
+            } else {
+                p.anchor = s.year;
+                c.Step = today_ > sd || (today_ == sd && passedToday) ? 1 : 0;
+            }
+            c.Base = AtSecond(ClampedDay(p.anchor, p.month, p.dom), p.time);
+            return;
+        }
+        case kEveryXMonths: {
+            // The cycle runs from the start month (start month + k months):
+            // counted from the current month it would restart at every
+            // rebuild, and a rebuild follows every ring.
+            p.kind = Kind::kMonths;
+            p.period = AtLeastOne(t.AlXMonths);
+            const Ymd s = CivilOf(sd);
+            p.dom = s.day;
+            p.anchor = MonthIndex(s.year, s.month);
+            const std::int64_t months = MonthIndexOfDay(today_) - p.anchor;
+            c.Step = months > 0 ? CeilDiv(months, p.period) : 0;
+            c.Base = p.start;
+            return;
+        }
+        case kMonthly:
+            break;
+        case kWeekly: {
+            const std::uint32_t bits = ValueBits(t.AlWeekdays, t.AlWeekdaynum, 1, 7);
+            p.listCount = FillList(bits, 1, 7, p.list);
+            if (p.listCount == 0) return End(c);
+            p.kind = Kind::kWeekly;
+            p.period = AtLeastOne(t.AlXWeeks);
+            // With a cycle of several weeks, Base is the start of the cycle
+            // that holds today, not the next one: the rest of this cycle's
+            // week still belongs to the schedule.
+            std::int64_t base = sd;
+            if (today_ > sd)
+                base = p.period == 1 ? today_
+                                     : sd + 7 * p.period * FloorDiv(today_ - sd, 7 * p.period);
+            const int w = WeekdayOf(base);
+            c.ListPos = 0;
+            for (int i = 0; i < p.listCount && c.ListPos == 0; ++i)
+                if (p.list[i] >= w) c.ListPos = i + 1;
+            if (c.ListPos == 0) {
+                c.ListPos = 1;
+                c.WeekShift = 1;
+            }
+            p.anchor = base - (w - 1);  // the Sunday of Base's week
+            c.Base = AtSecond(base, p.time);
+            return;
+        }
+        case kSelectedDates: {
+            p.kind = Kind::kDates;
+            const std::size_t n = Used(t.AlDays, t.AlDayCount);
+            for (std::size_t i = 0; i < n; ++i)
+                if (const auto d = ToMoment(t.AlDays[i])) p.dates.push_back(DayOfMoment(*d));
+            std::sort(p.dates.begin(), p.dates.end());
+            p.dates.erase(std::unique(p.dates.begin(), p.dates.end()), p.dates.end());
+            return;
+        }
+        default:
+            return End(c);
+    }
+
+    switch (t.AlMType) {
+        case kFirstDay:
+            p.kind = Kind::kFirstDay;
+            p.anchor = MonthIndexOfDay(later);
+            c.Base = AtSecond(FirstDayOfMonthIndex(p.anchor), p.time);
+            return;
+        case kLastDay:
+            p.kind = Kind::kLastDay;
+            p.anchor = MonthIndexOfDay(today_ > sd ? today_ : sd);
+            c.Base = AtSecond(LastDayOfMonthIndex(p.anchor), p.time);
+            return;
+        case kListedMonthDays: {
+            const std::uint32_t bits = ValueBits(t.AlMonthDays, t.AlMonthdaynum, 1, 31);
+            p.listCount = FillList(bits, 1, 31, p.list);
+            if (p.listCount == 0) return End(c);
+            p.kind = Kind::kMonthDays;
+            p.anchor = MonthIndexOfDay(later);
+            const int d = CivilOf(later).day;
+            c.ListPos = 0;
+            for (int i = 0; i < p.listCount && c.ListPos == 0; ++i)
+                if (p.list[i] >= d) c.ListPos = i + 1;
+            if (c.ListPos == 0) {
+                c.ListPos = 1;
+                c.Step = 1;
+            }
+            c.Base = AtSecond(FirstDayOfMonthIndex(p.anchor), p.time);
+            return;
+        }
+        case kWeekdaysOfWeeks: {
+            const std::uint32_t days = ValueBits(t.AlMWeekdays, t.AlMWeekdaynum, 1, 7);
+            p.weeks = static_cast<std::uint8_t>(ValueBits(t.AlMWeekDW, t.AlMWeekDWNum, 1, 5));
+            p.listCount = FillList(days, 1, 7, p.list);
+            if (p.listCount == 0 || p.weeks == 0) return End(c);
+            p.kind = Kind::kWeeksWeekdays;
+            p.anchor = later - (WeekdayOf(later) - 1);
+            c.ListPos = 1;
+            c.Base = AtSecond(later, p.time);
+            return;
+        }
+        default:
+            return End(c);
+    }
+}
+
+OccurrenceCursors::Formed OccurrenceCursors::Form(const Plan& p, const Cursor& c,
+                                                  Moment& out) const {
+    std::int64_t day = 0;
+    switch (p.kind) {
+        case Kind::kDays:
+            day = p.anchor + p.period * c.Step;
+            break;
+        case Kind::kGrid:
+            out = c.Base + p.period * c.Step;
+            return Formed::kCandidate;
+        case Kind::kWeekly:
+            day = p.anchor + p.list[c.ListPos - 1] - 1 + 7 * (p.period * c.Step + c.WeekShift);
+            break;
+        case Kind::kWeeksWeekdays: {
+            day = p.anchor + p.list[c.ListPos - 1] - 1 + 7 * c.Step;
+            if (day > kLatestEntryDay) return Formed::kExhausted;
+            const Ymd d = CivilOf(day);
+            const bool listedWeek = p.weeks & (1u << ((d.day - 1) / 7 + 1));
+            const bool lastSeven =
+                (p.weeks & (1u << 5)) && d.day > MonthLength(d.year, d.month) - 7;
+            if (!listedWeek && !lastSeven) return Formed::kSkip;
+            break;
+        }
+        case Kind::kFirstDay:
+        case Kind::kLastDay:
+        case Kind::kMonthDays: {
+            const std::int64_t index = p.anchor + c.Step;
+            const std::int64_t y = YearOfMonthIndex(index);
+            if (y > kLastYear) return Formed::kExhausted;
+            const int m = MonthOfMonthIndex(index);
+            if (p.kind == Kind::kFirstDay) {
+                day = DayNumber(y, m, 1);
+            } else if (p.kind == Kind::kLastDay) {
+                day = DayNumber(y, m, MonthLength(y, m));
+            } else {
+                const int listed = p.list[c.ListPos - 1];
+                if (listed > kListedDayMonthLength[m - 1]) return Formed::kSkip;
+                day = DayNumber(y, m, listed);
+            }
+            break;
+        }
+        case Kind::kYears: {
+            const std::int64_t y = p.anchor + p.period * c.Step;
+            if (y > kLastYear) return Formed::kExhausted;
+            day = ClampedDay(y, p.month, p.dom);
+            break;
+        }
+        case Kind::kMonths: {
+            const std::int64_t index = p.anchor + p.period * c.Step;
+            const std::int64_t y = YearOfMonthIndex(index);
+            if (y > kLastYear) return Formed::kExhausted;
+            day = ClampedDay(y, MonthOfMonthIndex(index), p.dom);
+            break;
+        }
+        case Kind::kDates:
+            if (c.Step < 0 || static_cast<std::size_t>(c.Step) >= p.dates.size())
+                return Formed::kExhausted;
+            day = p.dates[static_cast<std::size_t>(c.Step)];
+            break;
+        case Kind::kNone:
+        case Kind::kOnce:
+            return Formed::kExhausted;
+    }
+    if (day > kLatestEntryDay) return Formed::kExhausted;
+    out = AtSecond(day, p.time);
+    return Formed::kCandidate;
+}
+
+void OccurrenceCursors::MoveOn(const Plan& p, Cursor& c) const {
+    switch (p.kind) {
+        case Kind::kWeekly:
+        case Kind::kMonthDays:
+        case Kind::kWeeksWeekdays:
+            if (++c.ListPos > p.listCount) {
+                c.ListPos = 1;
+                ++c.Step;
+            }
+            return;
+        default:
+            ++c.Step;
+            return;
+    }
+}
+
+void OccurrenceCursors::ComputeCandidate(Integer alarm) {
+    if (alarm < 1 || alarm > count_) return;
+    Cursor& c = cursors_[alarm];
+    const Plan& p = plans_[alarm];
+    if (c.Base > kLatestBase) {
+        c.Candidate = c.Base;
+        return;
+    }
+    const ExList& own = OwnRules(alarm);
+    if (p.kind == Kind::kOnce) {
+        c.Candidate =
+            !c.Done && AllowedAt(g_.GlobalExceptions, own, c.Base) ? c.Base : kNoOccurrence;
+        return;
+    }
+    int tries = kLongPeriodTries;
+    if (p.kind == Kind::kDays || p.kind == Kind::kGrid) tries = kShortPeriodTries;
+    if (p.kind == Kind::kDates) tries = static_cast<int>(p.dates.size());
+    for (int i = 0; i < tries; ++i) {
+        Moment m = 0;
+        const Formed f = Form(p, c, m);
+        if (f == Formed::kExhausted) break;
+        if (f == Formed::kSkip || m < p.notBefore) {
+            MoveOn(p, c);
+            continue;
+        }
+        if (m > kLatestEntry || (p.hasEnd && m > p.end)) break;
+        Moment through = m;
+        if (AllowedAt(g_.GlobalExceptions, own, m, &through)) {
+            c.Candidate = m;
+            return;
+        }
+        // A short grid steps over the whole excluded stretch in one try: a
+        // weekend without an every-minute alarm is 2880 rejections, more
+        // than the search allows, and the alarm would end for good.
+        if (p.kind == Kind::kGrid && through > m)
+            c.Step += (through - m) / p.period + 1;
+        else
+            MoveOn(p, c);
+    }
+    End(c);
+}
+
+void OccurrenceCursors::AdvanceCursor(Integer alarm) {
+    if (alarm < 1 || alarm > count_) return;
+    Cursor& c = cursors_[alarm];
+    Plan& p = plans_[alarm];
+    if (p.kind == Kind::kOnce) {
+        c.Done = true;
+        return;
+    }
+    if (c.Candidate > kLatestEntry) return;
+    // An alarm never yields the same moment twice.
+    p.notBefore = std::max(p.notBefore, c.Candidate + 1);
+    MoveOn(p, c);
+}
+
+bool OccurrenceCursors::HasCandidate(Integer alarm) const {
+    if (alarm < 1 || alarm > count_) return false;
+    const Moment m = cursors_[alarm].Candidate;
+    return m != 0 && m <= kLatestEntry;
+}
+
+}  // namespace ringmere

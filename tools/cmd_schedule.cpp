@@ -1,0 +1,107 @@
+// schedule: the schedule table a file gives at a chosen moment.
+#include <charconv>
+#include <iostream>
+
+#include "core/schedule.h"
+#include "tools/cli.h"
+
+namespace ringmere::cli {
+
+namespace {
+
+// No table is anywhere near this long; it only keeps a typo from running
+// for minutes.
+constexpr int kMaxCount = 100000;
+
+// "M/d/yyyy hh:mm:ssAM", or the date alone for its midnight.
+std::optional<DateTime> ParseMoment(const std::string& text) {
+    const auto space = text.find(' ');
+    const auto date = ParseShortDate(text.substr(0, space));
+    if (!date) return std::nullopt;
+    if (space == std::string::npos) return *date;
+    const auto time = ParseLongTime(text.substr(space + 1));
+    if (!time) return std::nullopt;
+    return *date + *time;
+}
+
+std::optional<int> ParseCount(const std::string& text) {
+    int n = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || ec != std::errc{} || ptr != text.data() + text.size()) return std::nullopt;
+    if (n < 1 || n > kMaxCount) return std::nullopt;
+    return n;
+}
+
+int RunSchedule(const std::vector<std::string>& args) {
+    std::string file;
+    std::optional<DateTime> now;
+    int count = kScheduleSize;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--now" || a == "--count") {
+            if (i + 1 >= args.size()) return Fail(a + " needs a value");
+            const std::string& value = args[++i];
+            if (a == "--now") {
+                now = ParseMoment(value);
+                if (!now) return Fail("--now takes \"M/d/yyyy hh:mm:ssAM\", not '" + value + "'");
+            } else if (const auto n = ParseCount(value)) {
+                count = *n;
+            } else {
+                return Fail("--count takes a whole number from 1 to " + std::to_string(kMaxCount) +
+                            ", not '" + value + "'");
+            }
+        } else if (!a.empty() && a[0] == '-') {
+            return Fail("unknown option '" + a + "' (see ringmere-cli schedule --help)");
+        } else if (file.empty()) {
+            file = a;
+        } else {
+            return Fail("schedule takes one FILE (see ringmere-cli schedule --help)");
+        }
+    }
+    if (file.empty()) return Fail("schedule takes one FILE (see ringmere-cli schedule --help)");
+
+    Globals g;
+    StderrReporter reporter;
+    const LoadedFile loaded = LoadAsLocalFile(g, file, reporter);
+    if (loaded.result == kFileCannotOpen) return Fail("cannot read " + file);
+    if (loaded.result != kFileDone) {
+        std::cerr << "Nothing shown: the file could not be read to its end.\n";
+        return kExitProblems;
+    }
+    const DateTime at = now ? *now : CurrentClock().Now();
+    const std::vector<ScheduleEntry> table = ComputeSchedule(g, at, count);
+    std::string out;
+    for (std::size_t r = 0; r < table.size(); ++r) {
+        out += std::to_string(r + 1);
+        out += '\t';
+        out += FormatDateTime(table[r].When);
+        out += '\t';
+        out += g.AlarmTable[table[r].AlarmIndex].AlName;
+        out += '\n';
+    }
+    std::cout << out;
+    return loaded.messages == 0 ? kExitOk : kExitProblems;
+}
+
+const Register schedule{{
+    "schedule",
+    "FILE [--now \"M/d/yyyy hh:mm:ssAM\"] [--count N]",
+    "Print the schedule table FILE gives: when each alarm goes off next.",
+    "FILE is read as 'check' reads it. The table is built as the program builds it\n"
+    "after every ring and every change: the next occurrences of all enabled alarms,\n"
+    "earliest first, alarms due at the same moment in file order.\n"
+    "\n"
+    "  --now MOMENT  build the table at MOMENT instead of the current time, e.g.\n"
+    "                \"3/12/2004 09:00:00AM\" (the date alone means its midnight)\n"
+    "  --count N     print N rows instead of the program's 40 (1 to 100000)\n"
+    "\n"
+    "One row per line: the row number, a tab, the moment (\"3/12/2004 09:00:00AM\"),\n"
+    "a tab and the alarm's name.\n"
+    "Exit status: 0 no messages, 1 the reader reported messages (the table is still\n"
+    "printed when the file was read to its end), 2 bad arguments or FILE cannot be read.\n",
+    RunSchedule,
+}};
+
+}  // namespace
+
+}  // namespace ringmere::cli

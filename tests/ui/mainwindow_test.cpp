@@ -1,0 +1,405 @@
+// The main window driven headless: its lists, command states, the check
+// loop with a fixed clock, and the commands that change the alarm table.
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include "core/alarmfile.h"
+#include "core/clock.h"
+#include "core/fileio.h"
+#include "core/schedule.h"
+#include "ui/alarm.h"
+#include "ui/dialogs.h"
+
+namespace ringmere::ui {
+namespace {
+
+AlRec Daily(const std::string& name, int hour, int minute, int second = 0) {
+    AlRec a;
+    a.AlName = name;
+    a.enabled = true;
+    a.Music.MuType = 3;
+    a.Schedule.AlType = 0;
+    a.Schedule.AlXDays = 1;
+    a.Schedule.AlEndType = 1;
+    a.Schedule.AlStartDate = EncodeDate(2026, 1, 1);
+    a.Schedule.AlTime = EncodeTime(hour, minute, second);
+    return a;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        g_.ProgramDir = QDir(dir_.path()).absolutePath().toStdString() + "/";
+        SetDefaultSettings(g_);
+        clock_.Set(EncodeDate(2026, 12, 9) + EncodeTime(8, 0, 0));
+        SetDialogs(&dialogs_);
+    }
+    void TearDown() override { SetDialogs(nullptr); }
+
+    void SetAlarms(const std::vector<AlRec>& alarms) {
+        g_.AlarmCount = static_cast<Integer>(alarms.size());
+        g_.ResetAlarmTable(g_.AlarmCount);
+        for (std::size_t i = 0; i < alarms.size(); ++i) g_.AlarmTable[i + 1] = alarms[i];
+    }
+
+    std::unique_ptr<TfrmAlMain> Make(bool withEditor = true) {
+        MainWindowHooks hooks;
+        hooks.openRunWindow = [this](int index) -> QWidget* {
+            opened_.push_back(index);
+            auto* w = new QWidget;
+            w->setAttribute(Qt::WA_DeleteOnClose);
+            auto* title = new QLabel(w);
+            title->setObjectName(QStringLiteral("lblAlAct"));
+            titles_.push_back(title);
+            return w;
+        };
+        if (withEditor)
+            hooks.openEditor = [this](QWidget*) {
+                ++editorOpened_;
+                return false;
+            };
+        hooks.openWithDesktop = [this](const QString& target) {
+            desktopOpened_ << target;
+            return true;
+        };
+        return std::make_unique<TfrmAlMain>(g_, clock_, hooks);
+    }
+
+    template <class T>
+    static T* Find(QWidget* w, const char* name) {
+        T* found = w->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+    static bool Enabled(QWidget* w, const char* action) {
+        return Find<QAction>(w, action)->isEnabled();
+    }
+
+    QTemporaryDir dir_;
+    Globals g_;
+    FixedClock clock_;
+    ScriptedDialogs dialogs_;
+    std::vector<int> opened_;
+    std::vector<QLabel*> titles_;
+    int editorOpened_ = 0;
+    QStringList desktopOpened_;
+};
+
+TEST_F(MainWindowTest, EmptyTableShowsThePlaceholderAndDisablesCommands) {
+    auto w = Make();
+    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+    ASSERT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(list->item(0, 2)->text(), "Please click on Add Alarms to create alarms.");
+    EXPECT_FALSE(Find<QLabel>(w.get(), "pnNoAlarms")->isHidden());
+    EXPECT_FALSE(Find<QLabel>(w.get(), "pnNoAlarms2")->isHidden());
+    EXPECT_TRUE(Enabled(w.get(), "dxAddAlarm2"));
+    for (const char* a : {"dxEditAlarm", "dxDeleteAlarm", "dxTestAlarm"})
+        EXPECT_FALSE(Enabled(w.get(), a)) << a;
+    EXPECT_EQ(Find<QTableWidget>(w.get(), "grEvents")->rowCount(), 0);
+    // Nothing can start a command on the placeholder row.
+    emit list->cellDoubleClicked(0, 2);
+    EXPECT_EQ(editorOpened_, 0);
+    w->DeleteSelectedAlarm();
+    EXPECT_EQ(g_.AlarmCount, 0);
+    EXPECT_EQ(w->windowTitle(), "Ringmere");
+}
+
+TEST_F(MainWindowTest, ListAndScheduleViewShowTheAlarms) {
+    AlRec off = Daily("Off", 9, 0);
+    off.enabled = false;
+    AlRec once = Daily("Once", 0, 0);
+    once.Schedule.AlEndType = 0;
+    once.Schedule.AlStartDate = EncodeDate(2026, 12, 10);
+    SetAlarms({Daily("Tea", 9, 5), off, once});
+    auto w = Make();
+    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+    ASSERT_EQ(list->rowCount(), 3);
+    EXPECT_EQ(list->item(0, 2)->text(), "Tea");
+    EXPECT_EQ(list->item(0, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(list->item(1, 0)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(Find<QLabel>(w.get(), "pnNoAlarms")->isHidden());
+    for (const char* a : {"dxEditAlarm", "dxDeleteAlarm", "dxTestAlarm", "dxAddAlarm2"})
+        EXPECT_TRUE(Enabled(w.get(), a)) << a;
+
+    auto* view = Find<QTableWidget>(w.get(), "grEvents");
+    ASSERT_GE(view->rowCount(), 2);
+    EXPECT_EQ(view->item(0, 1)->text(), "12/9/2026  9:05:00AM");
+    EXPECT_EQ(view->item(0, 2)->text(), "Tea");
+    EXPECT_EQ(view->item(1, 1)->text(), "12/10/2026 12:00:00AM");
+    EXPECT_EQ(view->item(1, 2)->text(), "Once");
+    EXPECT_EQ(view->rowCount(), 40);
+}
+
+TEST_F(MainWindowTest, EditorCommandsStayOffUntilTheEditorIsThere) {
+    SetAlarms({Daily("Tea", 9, 5)});
+    auto w = Make(false);
+    EXPECT_FALSE(Enabled(w.get(), "dxAddAlarm2"));
+    EXPECT_FALSE(Enabled(w.get(), "dxEditAlarm"));
+    EXPECT_FALSE(Enabled(w.get(), "DuplicateAlarm1"));
+    EXPECT_TRUE(Enabled(w.get(), "dxTestAlarm"));
+    EXPECT_TRUE(Enabled(w.get(), "dxDeleteAlarm"));
+}
+
+TEST_F(MainWindowTest, SideBarPagesSwitchTheToolbar) {
+    SetAlarms({Daily("Tea", 9, 5)});
+    auto w = Make();
+    const char* toolbar[] = {"dxAddAlarm2", "dxEditAlarm", "dxDeleteAlarm", "dxTestAlarm"};
+    for (int page : {1, 2}) {
+        w->ShowPage(page);
+        for (const char* a : toolbar) EXPECT_FALSE(Enabled(w.get(), a)) << page << a;
+    }
+    w->ShowPage(0);
+    for (const char* a : toolbar) EXPECT_TRUE(Enabled(w.get(), a)) << a;
+}
+
+TEST_F(MainWindowTest, ClientModeOnlyViews) {
+    g_.Settings.UserMode = "WClient";
+    SetAlarms({Daily("Tea", 9, 5)});
+    auto w = Make();
+    EXPECT_EQ(w->windowTitle(), "Ringmere (Client Mode)");
+    EXPECT_EQ(Find<QAction>(w.get(), "dxEditAlarm")->text(), "View Alarm");
+    EXPECT_EQ(Find<QAction>(w.get(), "popEdit")->text(), "View Alarm");
+    for (const char* a : {"dxAddAlarm2", "dxDeleteAlarm", "popDelete", "DuplicateAlarm1"})
+        EXPECT_FALSE(Enabled(w.get(), a)) << a;
+    w->ShowPage(1);
+    w->ShowPage(0);
+    EXPECT_FALSE(Enabled(w.get(), "dxDeleteAlarm"));
+
+    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+    list->item(0, 0)->setCheckState(Qt::Unchecked);
+    ASSERT_EQ(dialogs_.shown.size(), 1);
+    EXPECT_EQ(dialogs_.shown[0].text,
+              "Running in client mode. Alarms can only be enabled/disabled by server");
+    EXPECT_TRUE(g_.AlarmTable[1].enabled);
+    EXPECT_EQ(list->item(0, 0)->checkState(), Qt::Checked);
+    EXPECT_FALSE(FileExists(g_.Settings.AlarmFile));
+}
+
+TEST_F(MainWindowTest, CheckBoxWritesTheFileAndRebuildsTheSchedule) {
+    SetAlarms({Daily("Tea", 9, 5), Daily("Lunch", 12, 0)});
+    auto w = Make();
+    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+    list->item(0, 0)->setCheckState(Qt::Unchecked);
+    EXPECT_FALSE(g_.AlarmTable[1].enabled);
+    EXPECT_EQ(Find<QTableWidget>(w.get(), "grEvents")->item(0, 2)->text(), "Lunch");
+    Globals reread;
+    reread.ProgramDir = g_.ProgramDir;
+    SetDefaultSettings(reread);
+    SilentReporter quiet;
+    ASSERT_EQ(ReadAlarmFile(reread, true, false, quiet), kFileDone);
+    EXPECT_FALSE(reread.AlarmTable[1].enabled);
+    EXPECT_TRUE(reread.AlarmTable[2].enabled);
+}
+
+TEST_F(MainWindowTest, DeleteAsksThenRenumbersAndRebuilds) {
+    SetAlarms({Daily("A", 9, 0), Daily("B", 10, 0), Daily("C", 11, 0)});
+    auto w = Make();
+    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+    list->selectRow(1);
+
+    dialogs_.answers = {Answer::Cancel};
+    w->DeleteSelectedAlarm();
+    EXPECT_EQ(g_.AlarmCount, 3);
+    ASSERT_EQ(dialogs_.shown.size(), 1);
+    EXPECT_EQ(dialogs_.shown[0].text, "Are you sure you want to delete this alarm?");
+    EXPECT_EQ(dialogs_.shown[0].topLeft, w->frameGeometry().topLeft());
+
+    w->DeleteSelectedAlarm();
+    ASSERT_EQ(g_.AlarmCount, 2);
+    EXPECT_EQ(g_.AlarmTable[2].AlName, "C");
+    EXPECT_EQ(g_.AlarmTable.size(), 4u);  // slot 0, two alarms, the spare
+    EXPECT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->item(1, 2)->text(), "C");
+    // The schedule refers to C by its new position.
+    for (int i = 1; i <= g_.ScheduleCount; ++i) EXPECT_LE(g_.ScheduleTable[i].AlarmIndex, 2);
+    EXPECT_EQ(g_.AlarmTable[g_.ScheduleTable[2].AlarmIndex].AlName, "C");
+    EXPECT_TRUE(FileExists(g_.Settings.AlarmFile));
+
+    list->selectRow(0);
+    w->DeleteSelectedAlarm();
+    list->selectRow(0);
+    w->DeleteSelectedAlarm();
+    EXPECT_EQ(g_.AlarmCount, 0);
+    EXPECT_FALSE(Find<QLabel>(w.get(), "pnNoAlarms")->isHidden());
+}
+
+TEST_F(MainWindowTest, CheckLoopStartsDueAlarmsInPositionOrderAtMostSix) {
+    std::vector<AlRec> alarms;
+    for (int i = 1; i <= 8; ++i) alarms.push_back(Daily("Alarm " + std::to_string(i), 9, 0));
+    alarms.push_back(Daily("Later", 9, 0, 1));
+    SetAlarms(alarms);
+    auto w = Make();
+    clock_.Set(EncodeDate(2026, 12, 9) + EncodeTime(8, 59, 59));
+    w->CheckAlarms();
+    EXPECT_TRUE(opened_.empty());
+
+    // The tick lands exactly on the second: nothing may start twice.
+    clock_.AdvanceSeconds(1);
+    w->CheckAlarms();
+    EXPECT_EQ(opened_, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    w->CheckAlarms();
+    EXPECT_EQ(opened_.size(), 6u);
+    ASSERT_EQ(titles_.size(), 6u);
+    EXPECT_EQ(titles_[0]->text(), "Alarm, Alarm 1, Activated.");
+    EXPECT_TRUE(w->AlarmCheck().isActive());
+    // The rebuild moved 7 and 8 to tomorrow; "Later" is next.
+    EXPECT_EQ(g_.AlarmTable[g_.ScheduleTable[1].AlarmIndex].AlName, "Later");
+    clock_.AdvanceSeconds(1);
+    w->CheckAlarms();
+    EXPECT_EQ(opened_.back(), 9);
+    EXPECT_EQ(opened_.size(), 7u);
+    for (QLabel* t : titles_) delete t->parentWidget();
+}
+
+TEST_F(MainWindowTest, TestOpensTheSelectedAlarm) {
+    SetAlarms({Daily("A", 9, 0), Daily("B", 10, 0)});
+    auto w = Make();
+    Find<QTableWidget>(w.get(), "grAlarms")->selectRow(1);
+    w->TestSelectedAlarm();
+    EXPECT_EQ(opened_, (std::vector<int>{2}));
+    EXPECT_EQ(titles_.back()->text(), "Alarm, B, Activated.");
+    delete titles_.back()->parentWidget();
+}
+
+TEST_F(MainWindowTest, ViewLogFileOpensAnExistingLogWhateverTheSetting) {
+    auto w = Make();
+    w->ViewLogFile();
+    ASSERT_EQ(dialogs_.shown.size(), 1);
+    EXPECT_EQ(dialogs_.shown[0].text,
+              "Logging not enabled.\rTo enable logging, click on Options and select Additional "
+              "Options.\rThen, check the Enable Logging checkbox and click the OK button");
+    EXPECT_TRUE(desktopOpened_.isEmpty());
+
+    std::string error;
+    WriteFileAtomically(g_.ProgramDir + "allog.txt", "old\r\n", error);
+    g_.Settings.enablelogging = false;
+    w->ViewLogFile();
+    EXPECT_EQ(desktopOpened_, QStringList{QString::fromStdString(g_.ProgramDir + "allog.txt")});
+}
+
+TEST_F(MainWindowTest, ClosingHidesOnlyTheSessionEndCloses) {
+    auto w = Make();
+    w->show();
+    SetVisibleWindowCount(1);
+    EXPECT_FALSE(w->close());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(VisibleWindowCount(), 0);
+    w->ShowMainWindow();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(VisibleWindowCount(), 1);
+    w->SessionEnding();
+    EXPECT_FALSE(w->AlarmCheck().isActive());
+    EXPECT_TRUE(w->close());
+}
+
+TEST_F(MainWindowTest, ActionHintsFollowTheSetting) {
+    AlRec a = Daily("Tea", 9, 5);
+    a.Web.url1 = "https://example.org";
+    SetAlarms({a});
+    auto w = Make();
+    w->resize(800, 400);
+    w->show();
+    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+    const int x = list->columnViewportPosition(3) + 8;
+    const int y = list->rowViewportPosition(0) + 2;
+    EXPECT_EQ(w->ActionHintAt({x, y}), "Launch https://example.org");
+    EXPECT_EQ(w->ActionHintAt({x + 18, y}), "");
+    EXPECT_EQ(w->ActionHintAt({list->columnViewportPosition(2) + 4, y}), "");
+    g_.Settings.dispevdesc = false;
+    EXPECT_EQ(w->ActionHintAt({x, y}), "");
+}
+
+}  // namespace
+}  // namespace ringmere::ui
+
+namespace ringmere::ui {
+namespace {
+
+class PowerTest : public MainWindowTest {
+protected:
+    std::unique_ptr<TfrmAlMain> MakeWithWake(bool canCreate = true) {
+        MainWindowHooks hooks;
+        hooks.startWakeThread = [this, canCreate](DateTime target) {
+            starts_.push_back(target);
+            return canCreate;
+        };
+        hooks.stopWakeThread = [this] { ++stops_; };
+        return std::make_unique<TfrmAlMain>(g_, clock_, hooks);
+    }
+    std::vector<DateTime> starts_;
+    int stops_ = 0;
+};
+
+TEST_F(PowerTest, SuspendArmsTheThreadForTheFirstEntryAndResumeStopsIt) {
+    g_.Settings.allowWake = true;
+    SetAlarms({Daily("Tea", 9, 5)});
+    auto w = MakeWithWake();
+    w->PowerEvent(kPowerSuspend);
+    ASSERT_EQ(starts_.size(), 1u);
+    EXPECT_EQ(starts_[0], g_.ScheduleTable[1].When);
+    EXPECT_TRUE(w->WakeThreadRunning());
+    // A second suspend replaces the thread.
+    w->PowerEvent(kPowerSuspend);
+    EXPECT_EQ(stops_, 1);
+    EXPECT_EQ(starts_.size(), 2u);
+    for (int code : {kPowerResumeSuspend, kPowerSuspendFailed}) {
+        w->PowerEvent(code);
+        EXPECT_FALSE(w->WakeThreadRunning());
+    }
+    EXPECT_EQ(stops_, 2);  // the second resume had nothing to stop
+    w->PowerEvent(kPowerSuspend);
+    w.reset();  // the window's end stops a running thread
+    EXPECT_EQ(stops_, 3);
+}
+
+TEST_F(PowerTest, NoThreadWithoutWakeOrWithoutEntries) {
+    SetAlarms({Daily("Tea", 9, 5)});
+    auto w = MakeWithWake();
+    w->PowerEvent(kPowerSuspend);  // allowWake off
+    EXPECT_TRUE(starts_.empty());
+
+    g_.Settings.allowWake = true;
+    g_.AlarmTable[1].enabled = false;
+    BuildSchedule(g_, clock_);
+    w->PowerEvent(kPowerSuspend);
+    EXPECT_TRUE(starts_.empty());
+}
+
+TEST_F(PowerTest, AThreadThatCannotBeCreatedIsReported) {
+    g_.Settings.allowWake = true;
+    SetAlarms({Daily("Tea", 9, 5)});
+    auto w = MakeWithWake(false);
+    w->PowerEvent(kPowerSuspend);
+    EXPECT_FALSE(w->WakeThreadRunning());
+    ASSERT_EQ(dialogs_.shown.size(), 1);
+    EXPECT_EQ(dialogs_.shown[0].text, "Error creating thread.");
+}
+
+}  // namespace
+}  // namespace ringmere::ui
+
+namespace ringmere::ui {
+namespace {
+
+TEST_F(MainWindowTest, HelpOpensTheShippedPageOrNamesTheMissingFile) {
+    auto w = Make();
+    const QString page = HelpPage(QStringLiteral("index.html"));
+    w->HelpContents();
+    if (QFileInfo::exists(page)) {
+        EXPECT_EQ(desktopOpened_, QStringList{page});
+    } else {
+        ASSERT_EQ(dialogs_.shown.size(), 1);
+        EXPECT_EQ(dialogs_.shown[0].text, "Unable to find help file: " + page);
+        EXPECT_TRUE(QFileInfo(page).isAbsolute());
+    }
+}
+
+}  // namespace
+}  // namespace ringmere::ui

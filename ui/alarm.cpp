@@ -1,0 +1,651 @@
+#include "ui/alarm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QSystemTrayIcon>
+#include <QTableWidget>
+#include <QToolTip>
+#include <algorithm>
+
+#include "core/actionstrip.h"
+#include "core/alarmtable.h"
+#include "core/placement.h"
+#include "core/schedule.h"
+#include "platform/system.h"
+#include "ui/dialogs.h"
+#include "ui_alarm.h"
+
+namespace ringmere::ui {
+
+namespace {
+
+int g_visibleWindows = 0;
+
+constexpr int kStripRole = Qt::UserRole + 1;
+constexpr int kIconSpacing = 20;
+
+QString IconName(ActionIcon icon) {
+    switch (icon) {
+        case ActionIcon::kSoundFile:
+            return QStringLiteral("act-sound");
+        case ActionIcon::kAudioCd:
+            return QStringLiteral("act-cd");
+        case ActionIcon::kDialup:
+            return QStringLiteral("act-dialup");
+        case ActionIcon::kLaunch:
+            return QStringLiteral("act-launch");
+        case ActionIcon::kWebPage:
+            return QStringLiteral("act-web");
+        case ActionIcon::kMail:
+            return QStringLiteral("act-mail");
+        case ActionIcon::kSleep:
+            return QStringLiteral("act-sleep");
+        case ActionIcon::kTimeSync:
+            return QStringLiteral("act-timesync");
+        case ActionIcon::kFtp:
+            return QStringLiteral("act-ftp");
+        case ActionIcon::kFileOp:
+            return QStringLiteral("act-fileop");
+    }
+    return {};
+}
+
+QString EndRuleIcon(Byte endType) {
+    if (endType == 0) return QStringLiteral(":/icons/end-once.svg");
+    if (endType == 3) return QStringLiteral(":/icons/end-until.svg");
+    return QStringLiteral(":/icons/end-forever.svg");
+}
+
+// Draws the action strip: one 20-pixel icon per action from x = 0.
+class StripDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        const QStringList icons = index.data(kStripRole).toStringList();
+        const int size = qMin(16, option.rect.height() - 2);
+        int x = option.rect.left();
+        for (const QString& name : icons) {
+            const QIcon icon(QStringLiteral(":/icons/%1.svg").arg(name));
+            icon.paint(painter, QRect(x + 2, option.rect.top() + (option.rect.height() - size) / 2,
+                                      size, size));
+            x += kIconSpacing;
+        }
+    }
+};
+
+}  // namespace
+
+int VisibleWindowCount() {
+    return g_visibleWindows;
+}
+
+void ChangeVisibleWindowCount(int delta) {
+    g_visibleWindows += delta;
+    if (g_visibleWindows < 0) g_visibleWindows = 0;
+    if (delta < 0 && g_visibleWindows == 0 && IsNTPlatform()) TrimWorkingSet();
+}
+
+void SetVisibleWindowCount(int count) {
+    g_visibleWindows = count;
+}
+
+}  // namespace ringmere::ui
+
+// Resources of a static library are registered by hand.
+static void InitUiResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace ringmere::ui {
+
+TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QWidget* parent)
+    : QMainWindow(parent),
+      ui_(std::make_unique<Ui::TfrmAlMain>()),
+      g_(g),
+      clock_(clock),
+      hooks_(std::move(hooks)) {
+    InitUiResources();
+    ui_->setupUi(this);
+
+    auto* alarms = ui_->grAlarms;
+    alarms->setItemDelegateForColumn(3, new StripDelegate(alarms));
+    alarms->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    alarms->setColumnWidth(0, 24);
+    alarms->setColumnWidth(1, 24);
+    alarms->setColumnWidth(2, 180);
+    alarms->viewport()->installEventFilter(this);
+    alarms->verticalHeader()->setDefaultSectionSize(22);
+    ui_->grEvents->verticalHeader()->setDefaultSectionSize(20);
+    ui_->grEvents->setColumnWidth(0, 32);
+    ui_->grEvents->setColumnWidth(1, 170);
+
+    const QString overlayText =
+        QStringLiteral("Please click on the Add Alarm button to begin creating alarms.");
+    pnNoAlarms_ = new QLabel(overlayText, ui_->grAlarms);
+    pnNoAlarms_->setObjectName(QStringLiteral("pnNoAlarms"));
+    pnNoAlarms2_ = new QLabel(overlayText, ui_->grEvents);
+    pnNoAlarms2_->setObjectName(QStringLiteral("pnNoAlarms2"));
+    for (QLabel* overlay : {pnNoAlarms_, pnNoAlarms2_}) {
+        overlay->setAlignment(Qt::AlignCenter);
+        overlay->setWordWrap(true);
+        overlay->setAutoFillBackground(true);
+        overlay->setStyleSheet(QStringLiteral("background: white; color: navy;"));
+    }
+
+    popupMenu2_ = new QMenu(this);
+    popupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
+    popupMenu2_->addActions({ui_->popEdit, ui_->popTest, ui_->popDelete, ui_->DuplicateAlarm1});
+    popupMenu1_ = new QMenu(this);
+    popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
+    popupMenu1_->addActions({ui_->Details1, ui_->Exit1});
+
+    connect(ui_->dxAddAlarm2, &QAction::triggered, this, [this] { OpenEditor(true, false); });
+    connect(ui_->dxEditAlarm, &QAction::triggered, this, [this] { OpenEditor(false, false); });
+    connect(ui_->popEdit, &QAction::triggered, this, [this] { OpenEditor(false, false); });
+    connect(ui_->DuplicateAlarm1, &QAction::triggered, this, [this] { OpenEditor(false, true); });
+    connect(ui_->dxDeleteAlarm, &QAction::triggered, this, &TfrmAlMain::DeleteSelectedAlarm);
+    connect(ui_->popDelete, &QAction::triggered, this, &TfrmAlMain::DeleteSelectedAlarm);
+    connect(ui_->dxTestAlarm, &QAction::triggered, this, &TfrmAlMain::TestSelectedAlarm);
+    connect(ui_->popTest, &QAction::triggered, this, &TfrmAlMain::TestSelectedAlarm);
+    connect(ui_->HideWindow1, &QAction::triggered, this, &QWidget::close);
+    connect(ui_->ViewLogFile1, &QAction::triggered, this, &TfrmAlMain::ViewLogFile);
+    connect(ui_->Contents1, &QAction::triggered, this, &TfrmAlMain::HelpContents);
+    connect(ui_->Details1, &QAction::triggered, this, &TfrmAlMain::ShowMainWindow);
+    connect(ui_->Exit1, &QAction::triggered, this, &TfrmAlMain::ExitProgram);
+    connect(ui_->About1, &QAction::triggered, this, [this] {
+        Dialogs().Message(this, BoxKind::Information,
+                          QStringLiteral("Ringmere %1\nA desktop alarm and task scheduler.")
+                              .arg(QString::fromStdString(g_.VersionText)));
+    });
+    const auto openPage = [this](const char* page) {
+        if (hooks_.openWithDesktop) hooks_.openWithDesktop(HelpPage(QString::fromLatin1(page)));
+    };
+    connect(ui_->FeatureRequests1, &QAction::triggered, this, [=] { openPage("support.html"); });
+    connect(ui_->OnlineForums1, &QAction::triggered, this, [=] { openPage("forums.html"); });
+    connect(ui_->HomePage1, &QAction::triggered, this, [=] { openPage("home.html"); });
+    // Dialogs that later versions bring: there, but not yet usable.
+    for (QAction* later : {ui_->emailSettings1, ui_->NetworkConfiguration1, ui_->AdditionalOptions1,
+                           ui_->GlobalExceptions1})
+        later->setEnabled(false);
+
+    connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { ShowPage(ui_->dxSideBar1->row(item)); });
+    connect(alarms, &QTableWidget::itemChanged, this, &TfrmAlMain::OnAlarmItemChanged);
+    connect(alarms, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (row + 1 >= 1 && row + 1 <= g_.AlarmCount && ui_->dxEditAlarm->isEnabled())
+            OpenEditor(false, false);
+    });
+    connect(alarms, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const int row = ui_->grAlarms->rowAt(pos.y());
+        if (row < 0 || row + 1 > g_.AlarmCount) return;
+        ui_->grAlarms->selectRow(row);
+        QApplication::processEvents();
+        popupMenu2_->popup(ui_->grAlarms->viewport()->mapToGlobal(pos));
+    });
+
+    alarmCheck_.setObjectName(QStringLiteral("AlarmCheck"));
+    alarmCheck_.setInterval(1000);
+    connect(&alarmCheck_, &QTimer::timeout, this, &TfrmAlMain::CheckAlarms);
+
+    // Few colours: the side bar goes without its gradient.
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->depth() <= 8)
+        ui_->dxSideBar1->setStyleSheet(QString());
+
+    ApplyPlacement();
+    LoadList();
+    BuildSchedule(g_, clock_);
+    LoadEvents();
+    ShowPage(0);
+    SetUpTray();
+    alarmCheck_.start();
+    if (ClientMode()) {
+        ui_->DuplicateAlarm1->setEnabled(false);
+        ui_->dxDeleteAlarm->setEnabled(false);
+    }
+    setWindowTitle(ClientMode() ? QStringLiteral("Ringmere (Client Mode)")
+                                : QStringLiteral("Ringmere"));
+}
+
+TfrmAlMain::~TfrmAlMain() {
+    if (tray_) tray_->hide();
+    StopWakeThread();
+}
+
+void TfrmAlMain::StopWakeThread() {
+    if (!wakeRunning_) return;
+    if (hooks_.stopWakeThread) hooks_.stopWakeThread();
+    wakeRunning_ = false;
+}
+
+void TfrmAlMain::PowerEvent(int code) {
+    if (WindowsVersionName() == "Windows 95" || !g_.Settings.allowWake) return;
+    switch (code) {
+        case kPowerSuspend: {
+            if (g_.ScheduleCount < 1) return;
+            StopWakeThread();
+            if (hooks_.startWakeThread && hooks_.startWakeThread(g_.ScheduleTable[1].When))
+                wakeRunning_ = true;
+            else
+                Dialogs().Message(this, BoxKind::Error, QStringLiteral("Error creating thread."));
+            return;
+        }
+        case kPowerSuspendFailed:
+        case kPowerStandbyFailed:
+        case kPowerCriticalResume:
+        case kPowerResumeSuspend:
+        case kPowerResumeStandby:
+            StopWakeThread();
+            return;
+        default:
+            return;
+    }
+}
+
+bool TfrmAlMain::ClientMode() const {
+    return IsClientMode(g_);
+}
+
+QPoint TfrmAlMain::BoxCorner() const {
+    return frameGeometry().topLeft();
+}
+
+void TfrmAlMain::SetUpTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    tray_ = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/ringmere.svg")), this);
+    tray_->setObjectName(QStringLiteral("IconTray"));
+    tray_->setToolTip(QStringLiteral("Ringmere"));
+    tray_->setContextMenu(popupMenu1_);
+    // Desktops that deliver only a single activation for a tray click get
+    // the window on that, as others do on a double click.
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger) ShowMainWindow();
+    });
+    tray_->show();
+}
+
+void TfrmAlMain::ApplyPlacement() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize area = screen ? screen->size() : QSize(1024, 768);
+    const SettingsRec& s = g_.Settings;
+    const MainPlacement p =
+        PlaceMainWindow(s.Status, s.Left, s.Top, s.Width, s.Height, area.width(), area.height());
+    if (p.maximized) {
+        setWindowState(Qt::WindowMaximized);
+        return;
+    }
+    resize(p.rect.width, p.rect.height);
+    move(p.rect.left, p.rect.top);
+}
+
+void TfrmAlMain::LoadList() {
+    const bool client = ClientMode();
+    const bool editor = static_cast<bool>(hooks_.openEditor);
+    setWindowTitle(client ? QStringLiteral("Ringmere (Client Mode)") : QStringLiteral("Ringmere"));
+    const QString editCaption =
+        client ? QStringLiteral("View Alarm") : QStringLiteral("Edit Alarm");
+    ui_->dxEditAlarm->setText(editCaption);
+    ui_->dxEditAlarm->setToolTip(editCaption);
+    ui_->popEdit->setText(editCaption);
+    ui_->dxAddAlarm2->setEnabled(!client && editor);
+    ui_->popDelete->setEnabled(!client);
+    ui_->dxDeleteAlarm->setEnabled(!client);
+
+    filling_ = true;
+    auto* list = ui_->grAlarms;
+    list->clearContents();
+    if (g_.AlarmCount <= 0) {
+        list->setRowCount(1);
+        list->setItem(
+            0, 2,
+            new QTableWidgetItem(QStringLiteral("Please click on Add Alarms to create alarms.")));
+        ui_->dxEditAlarm->setEnabled(false);
+        ui_->dxDeleteAlarm->setEnabled(false);
+        ui_->dxTestAlarm->setEnabled(false);
+        ui_->popEdit->setEnabled(false);
+        ui_->popTest->setEnabled(false);
+        ui_->DuplicateAlarm1->setEnabled(false);
+        pnNoAlarms_->show();
+        pnNoAlarms2_->show();
+        filling_ = false;
+        PlaceOverlays();
+        return;
+    }
+    if (!client) ui_->dxDeleteAlarm->setEnabled(true);
+    pnNoAlarms_->hide();
+    pnNoAlarms2_->hide();
+    ui_->dxEditAlarm->setEnabled(editor);
+    ui_->popEdit->setEnabled(editor);
+    ui_->DuplicateAlarm1->setEnabled(editor && !client);
+    ui_->dxTestAlarm->setEnabled(true);
+    ui_->popTest->setEnabled(true);
+    list->setRowCount(g_.AlarmCount);
+    for (int r = 1; r <= g_.AlarmCount; ++r) {
+        const AlRec& a = g_.AlarmTable[r];
+        auto* check = new QTableWidgetItem();
+        check->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        check->setCheckState(a.enabled ? Qt::Checked : Qt::Unchecked);
+        list->setItem(r - 1, 0, check);
+        auto* end = new QTableWidgetItem(QIcon(EndRuleIcon(a.Schedule.AlEndType)), QString());
+        list->setItem(r - 1, 1, end);
+        list->setItem(r - 1, 2, new QTableWidgetItem(FromFileText(a.AlName)));
+        QStringList strip;
+        for (ActionIcon icon : ActionStrip(a)) strip << IconName(icon);
+        auto* actions = new QTableWidgetItem();
+        actions->setData(kStripRole, strip);
+        list->setItem(r - 1, 3, actions);
+    }
+    filling_ = false;
+    if (page_ != 0) ShowPage(page_);
+}
+
+void TfrmAlMain::LoadEvents() {
+    auto* view = ui_->grEvents;
+    view->clearContents();
+    const auto rows = ScheduleViewRows(g_);
+    view->setRowCount(static_cast<int>(rows.size()));
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        view->setItem(i, 0, new QTableWidgetItem(QString::number(rows[i].Number)));
+        view->setItem(i, 1, new QTableWidgetItem(QString::fromStdString(rows[i].Time)));
+        view->setItem(i, 2, new QTableWidgetItem(FromFileText(rows[i].Name)));
+    }
+    if (!rows.empty()) view->selectRow(0);
+}
+
+void TfrmAlMain::CheckAlarms() {
+    alarmCheck_.stop();
+    const std::vector<int> due = DueScheduleSlots(g_, clock_.Now());
+    if (!due.empty()) {
+        // The entries are read before any run starts: a run lets events
+        // through, and nothing may rebuild the table meanwhile.
+        DateTime latest = 0;
+        for (int slot : due) latest = std::max(latest, g_.ScheduleTable[slot].When);
+        for (int slot : due) ActivateAlarm(slot);
+        // A check that falls exactly on an entry's second would find that
+        // entry again in a table rebuilt from the same moment: build from
+        // just after it. Entries fall on whole seconds, so nothing else moves.
+        const DateTime now = clock_.Now();
+        const FixedClock after(now > latest ? now : latest + 0.5 / kSecondsPerDay);
+        BuildSchedule(g_, after);
+        LoadEvents();
+    }
+    if (!sessionEnding_) alarmCheck_.start();
+}
+
+void TfrmAlMain::ActivateAlarm(int slot) {
+    const int index = g_.ScheduleTable[slot].AlarmIndex;
+    if (index < 1 || index > g_.AlarmCount || !hooks_.openRunWindow) return;
+    QWidget* window = hooks_.openRunWindow(index);
+    if (window) {
+        if (auto* title = window->findChild<QLabel*>(QStringLiteral("lblAlAct")))
+            title->setText(QStringLiteral("Alarm, %1, Activated.")
+                               .arg(FromFileText(g_.AlarmTable[index].AlName)));
+    }
+    QApplication::processEvents();
+}
+
+int TfrmAlMain::SelectedRow() const {
+    const int row = ui_->grAlarms->currentRow();
+    return row < 0 ? 0 : row + 1;
+}
+
+void TfrmAlMain::TestSelectedAlarm() {
+    const int row = SelectedRow();
+    if (row < 1 || row > g_.AlarmCount || !hooks_.openRunWindow) return;
+    QWidget* window = hooks_.openRunWindow(row);
+    if (window) {
+        if (auto* title = window->findChild<QLabel*>(QStringLiteral("lblAlAct")))
+            title->setText(QStringLiteral("Alarm, %1, Activated.")
+                               .arg(FromFileText(g_.AlarmTable[row].AlName)));
+    }
+    QApplication::processEvents();
+}
+
+void TfrmAlMain::DeleteSelectedAlarm() {
+    if (Dialogs().Message(this, BoxKind::Confirmation,
+                          QStringLiteral("Are you sure you want to delete this alarm?"),
+                          BoxCorner()) != Answer::Ok)
+        return;
+    if (g_.AlarmCount <= 0) return;
+    const int row = SelectedRow() >= 1 ? SelectedRow() : 1;
+    if (!DeleteAlarm(g_, row)) return;
+    SilentReporter quiet;
+    WriteAlarmFile(g_, g_.Settings.AlarmFile, quiet);
+    LoadList();
+    BuildSchedule(g_, clock_);
+    LoadEvents();
+}
+
+void TfrmAlMain::OnAlarmItemChanged(QTableWidgetItem* item) {
+    if (filling_ || item->column() != 0) return;
+    SetAlarmEnabled(item->row() + 1, item->checkState() == Qt::Checked);
+}
+
+void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
+    if (row < 1 || row > g_.AlarmCount) return;
+    if (ClientMode()) {
+        Dialogs().Message(
+            this, BoxKind::Warning,
+            QStringLiteral("Running in client mode. Alarms can only be enabled/disabled by server"),
+            BoxCorner());
+        filling_ = true;
+        if (auto* item = ui_->grAlarms->item(row - 1, 0))
+            item->setCheckState(g_.AlarmTable[row].enabled ? Qt::Checked : Qt::Unchecked);
+        filling_ = false;
+        return;
+    }
+    g_.AlarmTable[row].enabled = enabled;
+    SilentReporter quiet;
+    WriteAlarmFile(g_, g_.Settings.AlarmFile, quiet);
+    BuildSchedule(g_, clock_);
+    LoadEvents();
+}
+
+void TfrmAlMain::ShowPage(int item) {
+    if (item < 0 || item > 2) return;
+    page_ = item;
+    ui_->dxSideBar1->setCurrentRow(item);
+    ui_->Notebook11->setCurrentIndex(item);
+    const bool client = ClientMode();
+    const bool editor = static_cast<bool>(hooks_.openEditor);
+    if (item == 0) {
+        if (!client) {
+            ui_->dxAddAlarm2->setEnabled(editor);
+            if (g_.AlarmCount > 0) {
+                ui_->dxDeleteAlarm->setEnabled(true);
+                ui_->popDelete->setEnabled(true);
+            }
+        }
+        if (g_.AlarmCount > 0) {
+            ui_->popEdit->setEnabled(editor);
+            ui_->dxEditAlarm->setEnabled(editor);
+            ui_->dxTestAlarm->setEnabled(true);
+        }
+    } else {
+        for (QAction* a :
+             {ui_->dxAddAlarm2, ui_->dxEditAlarm, ui_->dxDeleteAlarm, ui_->dxTestAlarm})
+            a->setEnabled(false);
+    }
+    if (client) {
+        ui_->DuplicateAlarm1->setEnabled(false);
+        ui_->dxDeleteAlarm->setEnabled(false);
+        ui_->dxAddAlarm2->setEnabled(false);
+    }
+}
+
+void TfrmAlMain::OpenEditor(bool adding, bool duplicating) {
+    if (!hooks_.openEditor) return;
+    if (adding) {
+        g_.EditIndex = g_.AlarmCount + 1;
+    } else {
+        const int row = SelectedRow();
+        if (row < 1 || row > g_.AlarmCount) return;
+        g_.EditIndex = row;
+    }
+    g_.Adding = adding;
+    g_.Duplicating = duplicating;
+    hooks_.openEditor(this);
+}
+
+void TfrmAlMain::ViewLogFile() {
+    const QString path = QString::fromStdString(g_.ProgramDir) + QStringLiteral("allog.txt");
+    if (QFileInfo::exists(path)) {
+        if (hooks_.openWithDesktop) hooks_.openWithDesktop(path);
+        return;
+    }
+    Dialogs().Message(
+        this, BoxKind::Warning,
+        QStringLiteral("Logging not enabled.\rTo enable logging, click on Options and "
+                       "select Additional Options.\rThen, check the Enable Logging "
+                       "checkbox and click the OK button"),
+        BoxCorner());
+}
+
+QString HelpPage(const QString& page) {
+    // Beside the program (the build copies docs/help there), or installed.
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {dir + QStringLiteral("/help/"),
+                                    dir + QStringLiteral("/../share/ringmere/help/")};
+    for (const QString& c : candidates)
+        if (QFileInfo::exists(c + page)) return QFileInfo(c + page).absoluteFilePath();
+    return candidates.front() + page;
+}
+
+void TfrmAlMain::HelpContents() {
+    const QString help = HelpPage(QStringLiteral("index.html"));
+    if (!QFileInfo::exists(help)) {
+        Dialogs().Message(this, BoxKind::Warning,
+                          QStringLiteral("Unable to find help file: ") + help, BoxCorner());
+        return;
+    }
+    if (hooks_.openWithDesktop) hooks_.openWithDesktop(help);
+}
+
+void TfrmAlMain::ShowMainWindow() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    ChangeVisibleWindowCount(1);
+}
+
+void TfrmAlMain::FirstShowing() {
+    if (!g_.NoAlarmFile) return;
+    g_.NoAlarmFile = false;
+    // The set-up wizard runs here once it is part of the program.
+}
+
+void TfrmAlMain::SessionEnding() {
+    sessionEnding_ = true;
+    alarmCheck_.stop();
+}
+
+void TfrmAlMain::SavePlacement(bool fromExit) {
+    SettingsRec& s = g_.Settings;
+    if (fromExit || windowState() == Qt::WindowNoState) {
+        if (!fromExit) s.Status = 0;
+        const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
+        s.Left = r.left();
+        s.Top = r.top();
+        s.Width = r.width();
+        s.Height = r.height();
+    } else if (windowState() & Qt::WindowMaximized) {
+        s.Status = 1;
+    } else {
+        return;  // minimised: nothing to keep
+    }
+    if (hooks_.saveSettings) hooks_.saveSettings();
+}
+
+void TfrmAlMain::ExitProgram() {
+    SavePlacement(true);
+    alarmCheck_.stop();
+    if (tray_) tray_->hide();
+    if (hooks_.quit) hooks_.quit();
+}
+
+void TfrmAlMain::closeEvent(QCloseEvent* event) {
+    SavePlacement(false);
+    if (sessionEnding_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (isVisible()) {
+        hide();
+        ChangeVisibleWindowCount(-1);
+    }
+}
+
+void TfrmAlMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    PlaceOverlays();
+}
+
+void TfrmAlMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    PlaceOverlays();
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        FirstShowing();
+    }
+}
+
+void TfrmAlMain::PlaceOverlays() {
+    for (auto [overlay, list] :
+         {std::pair{pnNoAlarms_, ui_->grAlarms}, std::pair{pnNoAlarms2_, ui_->grEvents}}) {
+        const int rowHeight = list->horizontalHeader()->height();
+        overlay->setGeometry(2, rowHeight + 4, ui_->grAlarms->width() - 4,
+                             qMax(0, list->height() - rowHeight - 5));
+        overlay->setContentsMargins(6, 0, 6, 0);  // the text 12 pixels narrower than the list
+        overlay->raise();
+    }
+}
+
+QString TfrmAlMain::ActionHintAt(const QPoint& pos) const {
+    const auto* list = ui_->grAlarms;
+    const int row = list->rowAt(pos.y()) + 1;
+    const int column = list->columnAt(pos.x());
+    if (!g_.Settings.dispevdesc || column != 3 || row < 1 || row > g_.AlarmCount) return {};
+    const int before = list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2);
+    const int slot = ActionSlotAt(pos.x() - list->columnViewportPosition(0), before);
+    QString hint = FromFileText(ActionHint(g_.AlarmTable[row], slot));
+    return hint.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+bool TfrmAlMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->grAlarms->viewport()) {
+        if (event->type() == QEvent::MouseMove) {
+            const auto* move = static_cast<QMouseEvent*>(event);
+            const QString hint = ActionHintAt(move->position().toPoint());
+            if (hint.isEmpty()) {
+                if (hintShown_) QToolTip::hideText();
+                hintShown_ = false;
+            } else {
+                QToolTip::showText(move->globalPosition().toPoint(), hint, ui_->grAlarms);
+                hintShown_ = true;
+            }
+        } else if (event->type() == QEvent::Leave && hintShown_) {
+            QToolTip::hideText();
+            hintShown_ = false;
+        } else if (event->type() == QEvent::ToolTip) {
+            return true;  // the strip's own hints only
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmAlMain::SetStatusText(const QString& text) {
+    ui_->StatusBar1->showMessage(text);
+}
+
+}  // namespace ringmere::ui

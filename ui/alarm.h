@@ -1,0 +1,143 @@
+// The main window: the alarm list, the schedule view, the tray icon and the
+// commands that reach every other window.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "core/clock.h"
+#include "core/globals.h"
+
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class QTableWidgetItem;
+
+namespace Ui {
+class TfrmAlMain;
+}
+
+namespace ringmere::ui {
+
+// What the main window calls on the rest of the program. The program fills
+// these in at start-up; tests put their own.
+struct MainWindowHooks {
+    // Creates and shows the run window of alarm `index`; returns it.
+    std::function<QWidget*(int index)> openRunWindow;
+    // Opens the alarm editor for g.EditIndex / Adding / Duplicating; true
+    // when it saved. Unset while the editor is not part of the program.
+    std::function<bool(QWidget* owner)> openEditor;
+    // Saves the machine-local settings (window placement).
+    std::function<void()> saveSettings;
+    // Opens a file or address with the desktop's program for it.
+    std::function<bool(const QString& target)> openWithDesktop;
+    // Ends the program.
+    std::function<void()> quit;
+    // The wake-up thread: starts one that wakes the computer before
+    // `target`; false when it cannot be created. Stopping waits for it.
+    std::function<bool(DateTime target)> startWakeThread;
+    std::function<void()> stopWakeThread;
+};
+
+// Power events as the system reports them.
+enum PowerEventCode {
+    kPowerSuspend = 0,
+    kPowerSuspendFailed = 2,
+    kPowerStandbyFailed = 3,
+    kPowerCriticalResume = 6,
+    kPowerResumeSuspend = 7,
+    kPowerResumeStandby = 8,
+};
+
+class TfrmAlMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QWidget* parent = nullptr);
+    ~TfrmAlMain() override;
+
+    void LoadList();
+    void LoadEvents();
+    // One tick of the check timer.
+    void CheckAlarms();
+    void ActivateAlarm(int slot);
+    // Shows the window in its normal state, in front (tray icon and menu).
+    void ShowMainWindow();
+    // The first showing's hook: runs the set-up wizard when there was no
+    // alarm file. Until the wizard exists nothing is written.
+    void FirstShowing();
+
+    // Before a suspend, arms the wake-up thread for the first entry; on
+    // resume or a failed suspend, stops it. Never refuses the suspend.
+    void PowerEvent(int code);
+    bool WakeThreadRunning() const { return wakeRunning_; }
+    // The wake-up thread ended by itself (its timer fired).
+    void WakeThreadEnded() { wakeRunning_ = false; }
+
+    // The end of the desktop session: the next close lets the window close.
+    void SessionEnding();
+    // Exit command: save the placement and end the program.
+    void ExitProgram();
+
+    // Commands (also reached through the actions).
+    void DeleteSelectedAlarm();
+    void TestSelectedAlarm();
+    void SetAlarmEnabled(int row, bool enabled);
+    void ShowPage(int item);
+    void ViewLogFile();
+    void HelpContents();
+
+    QTimer& AlarmCheck() { return alarmCheck_; }
+    int SelectedRow() const;
+    QString ActionHintAt(const QPoint& viewportPos) const;
+    void SetStatusText(const QString& text);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SetUpTray();
+    void StopWakeThread();
+    void ApplyPlacement();
+    void SavePlacement(bool fromExit);
+    void PlaceOverlays();
+    void UpdateCommandStates();
+    void OnAlarmItemChanged(QTableWidgetItem* item);
+    void OpenEditor(bool adding, bool duplicating);
+    QPoint BoxCorner() const;
+    bool ClientMode() const;
+
+    std::unique_ptr<Ui::TfrmAlMain> ui_;
+    Globals& g_;
+    const Clock& clock_;
+    MainWindowHooks hooks_;
+    QTimer alarmCheck_;
+    QLabel* pnNoAlarms_ = nullptr;
+    QLabel* pnNoAlarms2_ = nullptr;
+    QMenu* popupMenu2_ = nullptr;  // the alarm list's context menu
+    QMenu* popupMenu1_ = nullptr;  // the tray icon's menu
+    QSystemTrayIcon* tray_ = nullptr;
+    bool filling_ = false;
+    bool sessionEnding_ = false;
+    bool shownOnce_ = false;
+    bool hintShown_ = false;
+    bool wakeRunning_ = false;
+    int page_ = 0;
+};
+
+// The full path of a page of the help shipped with the program.
+QString HelpPage(const QString& page);
+
+// Shown windows among the main window and the run windows; at 0 the
+// program hands freed memory back to the system.
+int VisibleWindowCount();
+void ChangeVisibleWindowCount(int delta);
+void SetVisibleWindowCount(int count);
+
+}  // namespace ringmere::ui

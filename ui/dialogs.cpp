@@ -1,0 +1,116 @@
+#include "ui/dialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+#include "core/text.h"
+
+namespace ringmere::ui {
+
+namespace {
+
+class RealDialogs final : public DialogService {
+public:
+    Answer Message(QWidget* owner, BoxKind kind, const QString& text,
+                   std::optional<QPoint> topLeft) override {
+        QMessageBox box(owner);
+        box.setWindowTitle(QStringLiteral("Ringmere"));
+        box.setText(text);
+        switch (kind) {
+            case BoxKind::Warning:
+                box.setIcon(QMessageBox::Warning);
+                break;
+            case BoxKind::Information:
+                box.setIcon(QMessageBox::Information);
+                break;
+            case BoxKind::Error:
+                box.setIcon(QMessageBox::Critical);
+                break;
+            case BoxKind::Confirmation:
+                box.setIcon(QMessageBox::Question);
+                break;
+        }
+        box.setStandardButtons(kind == BoxKind::Confirmation ? QMessageBox::Ok | QMessageBox::Cancel
+                                                             : QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        if (topLeft) {
+            box.ensurePolished();
+            box.move(*topLeft);
+        }
+        return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+    }
+
+    std::optional<QString> InputText(QWidget* owner, const QString& caption, const QString& prompt,
+                                     const QString& value) override {
+        bool ok = false;
+        const QString text =
+            QInputDialog::getText(owner, caption, prompt, QLineEdit::Normal, value, &ok);
+        if (!ok) return std::nullopt;
+        return text;
+    }
+
+    QString OpenFileName(QWidget* owner, const QString& caption, const QString& dir,
+                         const QString& filter) override {
+        return QFileDialog::getOpenFileName(owner, caption, dir, filter);
+    }
+
+    QString SaveFileName(QWidget* owner, const QString& caption, const QString& dir,
+                         const QString& filter) override {
+        return QFileDialog::getSaveFileName(owner, caption, dir, filter);
+    }
+
+    QString ExistingDirectory(QWidget* owner, const QString& caption, const QString& dir) override {
+        return QFileDialog::getExistingDirectory(owner, caption, dir);
+    }
+};
+
+DialogService* g_service = nullptr;
+
+}  // namespace
+
+DialogService& Dialogs() {
+    static RealDialogs real;
+    return g_service ? *g_service : real;
+}
+
+void SetDialogs(DialogService* service) {
+    g_service = service;
+}
+
+Answer ScriptedDialogs::Message(QWidget*, BoxKind kind, const QString& text,
+                                std::optional<QPoint> topLeft) {
+    shown.append({kind, text, topLeft});
+    return answers.isEmpty() ? Answer::Ok : answers.takeFirst();
+}
+
+std::optional<QString> ScriptedDialogs::InputText(QWidget*, const QString&, const QString&,
+                                                  const QString& value) {
+    return inputs.isEmpty() ? std::optional<QString>(value) : inputs.takeFirst();
+}
+
+QString ScriptedDialogs::OpenFileName(QWidget*, const QString&, const QString&, const QString&) {
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+QString ScriptedDialogs::SaveFileName(QWidget*, const QString&, const QString&, const QString&) {
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+QString ScriptedDialogs::ExistingDirectory(QWidget*, const QString&, const QString&) {
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+void MessageBoxReporter::Report(const std::string& message) {
+    Dialogs().Message(owner_, BoxKind::Warning, FromFileText(message));
+}
+
+QString FromFileText(const std::string& text) {
+    return QString::fromStdString(ToDisplayUtf8(text));
+}
+
+std::string ToFileText(const QString& text) {
+    return text.toStdString();
+}
+
+}  // namespace ringmere::ui

@@ -1,0 +1,81 @@
+// Every message box, input box and file dialog of the program goes through
+// here, so that tests answer them without showing anything.
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "core/report.h"
+
+class QWidget;
+
+namespace ringmere::ui {
+
+enum class BoxKind { Warning, Information, Error, Confirmation };
+enum class Answer { Ok, Cancel };
+
+class DialogService {
+public:
+    virtual ~DialogService() = default;
+    // A box with one OK button, or OK and Cancel for a confirmation. With
+    // `topLeft` the box opens there (screen coordinates), else over `owner`.
+    virtual Answer Message(QWidget* owner, BoxKind kind, const QString& text,
+                           std::optional<QPoint> topLeft = std::nullopt) = 0;
+    virtual std::optional<QString> InputText(QWidget* owner, const QString& caption,
+                                             const QString& prompt, const QString& value) = 0;
+    // An empty result means the user cancelled.
+    virtual QString OpenFileName(QWidget* owner, const QString& caption, const QString& dir,
+                                 const QString& filter) = 0;
+    virtual QString SaveFileName(QWidget* owner, const QString& caption, const QString& dir,
+                                 const QString& filter) = 0;
+    virtual QString ExistingDirectory(QWidget* owner, const QString& caption,
+                                      const QString& dir) = 0;
+};
+
+DialogService& Dialogs();
+// Tests install their own; nullptr restores the real dialogs.
+void SetDialogs(DialogService* service);
+
+// Answers from a script and remembers what was asked.
+class ScriptedDialogs final : public DialogService {
+public:
+    struct Shown {
+        BoxKind kind;
+        QString text;
+        std::optional<QPoint> topLeft;
+    };
+
+    Answer Message(QWidget* owner, BoxKind kind, const QString& text,
+                   std::optional<QPoint> topLeft) override;
+    std::optional<QString> InputText(QWidget*, const QString&, const QString&,
+                                     const QString& value) override;
+    QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override;
+    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override;
+    QString ExistingDirectory(QWidget*, const QString&, const QString&) override;
+
+    QList<Answer> answers;                 // taken in turn; Ok when empty
+    QList<std::optional<QString>> inputs;  // nullopt: cancelled; the value when empty
+    QStringList fileNames;                 // taken in turn; empty (cancelled) when none left
+    QList<Shown> shown;
+};
+
+// Shows core's messages as warning boxes over `owner`.
+class MessageBoxReporter final : public Reporter {
+public:
+    explicit MessageBoxReporter(QWidget* owner = nullptr) : owner_(owner) {}
+    void Report(const std::string& message) override;
+
+private:
+    QWidget* owner_;
+};
+
+// Texts from the alarm file as the user sees them: UTF-8 when they are valid
+// UTF-8, otherwise Windows-1252 from an older installation.
+QString FromFileText(const std::string& text);
+// What the user types is stored as UTF-8.
+std::string ToFileText(const QString& text);
+
+}  // namespace ringmere::ui

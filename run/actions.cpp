@@ -1,0 +1,66 @@
+#include "run/actions.h"
+
+#include "core/fileops.h"
+#include "run/runsound.h"
+#include "ui/dialogs.h"
+
+namespace ringmere::run {
+
+void StandardActions::StartSound(RunSession& s, const MusicType& music, bool step) {
+    s.Sound().Start(music, step);
+}
+
+Outcome StandardActions::Dial(RunSession& s, const DialRec&) {
+    s.Report(kDialUnavailable);
+    return Outcome::Continue;
+}
+
+void StandardActions::LaunchPrograms(RunSession&, const FileLaunch& launch) {
+    const std::pair<const std::string*, const std::string*> programs[] = {
+        {&launch.app1, &launch.param1},
+        {&launch.app2, &launch.param2},
+        {&launch.app3, &launch.param3},
+    };
+    for (const auto& [app, param] : programs) {
+        if (app->empty()) continue;
+        Execute(desktop_, PlanLaunch(desktop_, ui::FromFileText(*app), ui::FromFileText(*param)));
+    }
+}
+
+void StandardActions::LaunchProgram(RunSession& s, const SFileLaunch& launch) {
+    if (launch.app1.empty()) return;
+    s.Report("Launching " + launch.app1);
+    Execute(desktop_,
+            PlanLaunch(desktop_, ui::FromFileText(launch.app1), ui::FromFileText(launch.param1)));
+}
+
+void StandardActions::OpenWebPage(RunSession& s, const WebLaunch& web, bool step) {
+    if (web.url1.empty()) return;
+    const std::string line = "Launching " + web.url1;
+    step ? s.Report(line) : s.Show(line);
+    Execute(desktop_, PlanWebPage(desktop_, ui::FromFileText(web.url1), web.opennew));
+    s.Waiter().ProcessEvents();
+}
+
+Outcome StandardActions::Synchronize(RunSession& s, const SynchronizeRec&, bool) {
+    s.Report(kSynchUnavailable);
+    return Outcome::Continue;
+}
+
+Outcome StandardActions::TransferFtp(RunSession& s, const FTPRecT&) {
+    s.Report(kFtpUnavailable);
+    return Outcome::Continue;
+}
+
+void StandardActions::FileOperation(RunSession& s, const FileOps& op) {
+    RunFileOperation(op, s.Time().Now(), [&](const std::string& line) { s.Report(line); });
+}
+
+Outcome StandardActions::SendMessage(RunSession& s, const smtpmessage&, bool) {
+    s.Report(kMailUnavailable);
+    return Outcome::Continue;
+}
+
+void StandardActions::StopAll(RunSession&) {}
+
+}  // namespace ringmere::run

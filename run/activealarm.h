@@ -1,0 +1,130 @@
+// The run window of an alarm: it shows the alarm's name, its message and
+// the lines of its runs, performs the alarm's actions (the simple sequence
+// or the script), and offers Snooze and Close.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "core/activitylog.h"
+#include "core/clock.h"
+#include "core/globals.h"
+#include "run/actions.h"
+#include "run/desktop.h"
+#include "run/runsound.h"
+#include "run/sound.h"
+#include "run/waiting.h"
+
+namespace Ui {
+class TfrmActiveAlarm;
+}
+
+namespace ringmere::run {
+
+// Where a run window's services come from; a null member means the
+// program's own (Waiter(), ProgramLog(), Sound(), TheDesktop(),
+// CurrentClock(), and the standard actions over the desktop).
+struct RunServices {
+    Waiting* waiting = nullptr;
+    ActivityLog* log = nullptr;
+    RunActions* actions = nullptr;
+    SoundBackend* sound = nullptr;
+    Desktop* desktop = nullptr;
+    const Clock* clock = nullptr;
+};
+
+// 10 pixels from the left of the screen, its bottom 50 pixels above the
+// screen's bottom.
+QPoint RunWindowPosition(const QRect& screen, const QSize& frame);
+
+class TfrmActiveAlarm final : public QWidget, public RunSession {
+    Q_OBJECT
+
+public:
+    // Runs a copy of alarm `alarmIndex` as it is now, so that the alarm
+    // table may change (an alarm deleted, the file reloaded) while the
+    // window is open.
+    TfrmActiveAlarm(const Globals& g, int alarmIndex, const RunServices& services = {},
+                    QWidget* parent = nullptr);
+    ~TfrmActiveAlarm() override;
+
+    // RunSession
+    void Report(const std::string& line) override;
+    void Show(const std::string& line) override;
+    bool CancelRequested() const override { return cancelRequested_; }
+    int CurrentStep() const override { return currentStep_; }
+    int Tag() const override { return tag_; }
+    QWidget* Window() override { return this; }
+    Waiting& Waiter() override { return waiting_; }
+    const Clock& Time() const override;
+    RunSound& Sound() override { return *sound_; }
+
+    // The handlers of the window's buttons and timers.
+    void afTimerTimer();
+    void btnSnoozeClick();
+    void tmSnoozeTimer();
+    void tmFlashTimer();
+
+    QStringList EventLines() const;
+    // A runner or a snooze pause of this window is on the stack.
+    bool IsBusy() const { return busy_ > 0; }
+    bool IsSnoozing() const { return tmSnooze_.IsActive(); }
+    bool IsFlashing() const { return tmFlash_.IsActive(); }
+    bool FlashOn() const { return flashOn_; }
+    bool IsClosed() const { return closed_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class BusyScope;
+    void Log(const std::string& line);
+    void Wait(int ms);
+    bool Stopped(quint64 run) const;
+    bool RunSimple(quint64 run);
+    bool RunScript(quint64 run);
+    bool RunStep(quint64 run, const AlEvent& step);
+    void Complete(quint64 run, const std::string& line);
+    void StopFlash();
+    void Place();
+    void Leave();
+
+    std::unique_ptr<Ui::TfrmActiveAlarm> ui_;
+    const AlRec alarm_;
+    const int tag_;
+    Waiting& waiting_;
+    ActivityLog& log_;
+    Desktop& desktop_;
+    const Clock* clock_;
+    std::unique_ptr<RunActions> ownActions_;
+    RunActions* actions_;
+    std::unique_ptr<RunSound> sound_;
+    std::unique_ptr<Reporter> logErrors_;
+    WaitTimer afTimer_;
+    WaitTimer tmFlash_;
+    WaitTimer tmSnooze_;
+
+    int currentStep_ = 0;
+    bool cancelRequested_ = false;
+    quint64 runId_ = 0;  // a run that finds another started after it ends
+    int busy_ = 0;
+    long long pauses_ = 0;
+    bool shownOnce_ = false;
+    bool counted_ = false;
+    bool closed_ = false;
+    bool deletePending_ = false;
+    bool flashOn_ = false;
+};
+
+// The main window's hook: creates and shows the run window of alarm
+// `alarmIndex` (its position in the alarm table); null for an index that
+// names no alarm. The window deletes itself after it closes.
+QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const RunServices& services = {});
+
+}  // namespace ringmere::run

@@ -1,0 +1,153 @@
+#include "run/runsound.h"
+
+#include <QRandomGenerator>
+#include <algorithm>
+
+#include "run/actions.h"
+#include "ui/dialogs.h"
+
+namespace ringmere::run {
+
+RunSound::RunSound(RunSession& session, SoundBackend& backend, Desktop& desktop, Waiting& waiting,
+                   PlayerPanel filePanel, PlayerPanel cdPanel)
+    : session_(session),
+      backend_(backend),
+      desktop_(desktop),
+      waiting_(waiting),
+      filePanel_(filePanel),
+      cdPanel_(cdPanel),
+      filePlayer_(backend.NewFilePlayer()),
+      loopPlayer_(backend.NewLoopPlayer()),
+      cdPlayer_(backend.NewCdPlayer()),
+      wavTimer_(waiting, [this] { WavTimerTick(); }) {
+    EnableOnly(filePanel_, true);
+    EnableOnly(cdPanel_, true);
+}
+
+RunSound::~RunSound() {
+    // Only the devices: the window's buttons may already be gone.
+    wavTimer_.Stop();
+    loopPlayer_->Stop();
+    filePlayer_->Stop();
+    cdPlayer_->Stop();
+}
+
+void RunSound::EnableOnly(const PlayerPanel& p, bool play) {
+    if (p.play) p.play->setEnabled(play);
+    if (p.stop) p.stop->setEnabled(!play);
+}
+
+void RunSound::Start(const MusicType& music, bool step) {
+    switch (music.MuType) {
+        case 0:
+            session_.Report("Playing " + music.Mp3.mp3file + ".");
+            // mp3ptype 0 meant a player inside the program; there is none.
+            if (music.Mp3.mp3ptype != 0)
+                ShellOpenFile(desktop_, ui::FromFileText(music.Mp3.mp3file), session_.Window());
+            break;
+        case 1:
+            session_.Report("Playing " + music.Wav.wavfile + ".");
+            waiting_.ProcessEvents();
+            wav_ = music.Wav;
+            PlayFile();
+            break;
+        case 2: {
+            const std::string& letter = music.Cd.cddrive;
+            if (letter.empty()) {
+                session_.Report(step ? std::string("Script CD drive letter blank.")
+                                     : std::string("CD drive letter blank.  Re-enter alarm if "
+                                                   "drive letters changed or contact ") +
+                                           kSupportAddress + ".");
+                session_.Report("No audio CD detected.");
+                break;
+            }
+            const QString first = ui::FromFileText(letter.substr(0, 1));
+            if (!AudioCDPresent(backend_.Drives(), first)) {
+                session_.Report("No audio CD detected.");
+                break;
+            }
+            if (cdPanel_.panel) cdPanel_.panel->setVisible(true);
+            step ? session_.Report("Playing CD.") : session_.Show("Playing CD.");
+            cd_ = music.Cd;
+            cdDevice_ = CdDevicePath(first);
+            PlayCd();
+            break;
+        }
+        default:  // 3, silent
+            break;
+    }
+}
+
+void RunSound::PlayFile() {
+    const QString path = ui::FromFileText(wav_.wavfile);
+    switch (wav_.wavtype) {
+        case 0:
+            EnableOnly(filePanel_, false);
+            if (!filePlayer_->Play(path, [this] { FileEnded(); })) FileEnded();
+            break;
+        case 1:
+            EnableOnly(filePanel_, false);
+            looping_ = true;
+            loopPlayer_->Loop(path);
+            break;
+        case 2: {
+            const qint64 ms = std::clamp<qint64>(qint64(wav_.reptimes) * 1000, 0, 0x7fffffff);
+            wavTimer_.SetInterval(int(ms));
+            EnableOnly(filePanel_, false);
+            loopPlayer_->Loop(path);
+            wavTimer_.Start();
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void RunSound::StopFile() {
+    if (wav_.wavtype != 0) {
+        loopPlayer_->Stop();
+        wavTimer_.Stop();
+    } else {
+        filePlayer_->Stop();
+    }
+    FileEnded();
+}
+
+void RunSound::FileEnded() {
+    EnableOnly(filePanel_, true);
+    if (filePanel_.panel) filePanel_.panel->setVisible(false);
+}
+
+void RunSound::WavTimerTick() {
+    wavTimer_.Stop();
+    loopPlayer_->Stop();
+    EnableOnly(filePanel_, true);
+}
+
+void RunSound::PlayCd() {
+    const std::optional<int> tracks = backend_.Drives().AudioTracks(cdDevice_);
+    if (!tracks) {
+        session_.Report("No audio CD detected.");
+        return;
+    }
+    const int track =
+        cd_.tracktype != 0 ? int(QRandomGenerator::global()->bounded(1, *tracks + 1)) : cd_.cdtrack;
+    // A track the disc does not have plays nothing, as a failed seek would.
+    if (track < 1 || track > *tracks) return;
+    if (!cdPlayer_->Play(cdDevice_, track)) {
+        session_.Report("No audio CD detected.");
+        return;
+    }
+    EnableOnly(cdPanel_, false);
+}
+
+void RunSound::StopAll() {
+    loopPlayer_->Stop();
+    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
+    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
+    wavTimer_.Stop();
+    EnableOnly(filePanel_, true);
+    EnableOnly(cdPanel_, true);
+}
+
+}  // namespace ringmere::run

@@ -1,0 +1,72 @@
+// The sound of one run window: its file player (mediaplayer1), its loop
+// player, the timer that ends timed playback (wavTimer), and its CD player
+// (MediaPlayer2), with the Play and Stop buttons of the two players.
+#pragma once
+
+#include <QAbstractButton>
+#include <QWidget>
+#include <memory>
+
+#include "core/records.h"
+#include "run/desktop.h"
+#include "run/sound.h"
+#include "run/waiting.h"
+
+namespace ringmere::run {
+
+class RunSession;
+
+inline constexpr const char* kSupportAddress = "support@ringmere.example.org";
+
+struct PlayerPanel {
+    QWidget* panel = nullptr;
+    QAbstractButton* play = nullptr;
+    QAbstractButton* stop = nullptr;
+};
+
+class RunSound {
+public:
+    RunSound(RunSession& session, SoundBackend& backend, Desktop& desktop, Waiting& waiting,
+             PlayerPanel filePanel, PlayerPanel cdPanel);
+    ~RunSound();
+
+    // Starts the sound of the alarm or of a music step and returns at once.
+    void Start(const MusicType& music, bool step);
+
+    // Play and Stop of the file player, for the settings last started.
+    void PlayFile();
+    void StopFile();
+    void PlayCd();
+
+    // Snooze and closing: everything this window plays stops.
+    void StopAll();
+
+    bool FilePlaying() const { return filePlayer_->IsPlaying(); }
+    bool WavTimerRunning() const { return wavTimer_.IsActive(); }
+    bool LoopingSound() const { return looping_; }
+    void ClearLoopingSound() { looping_ = false; }
+    bool LoopPlaying() const { return loopPlayer_->IsPlaying(); }
+    bool CdPlaying() const { return cdPlayer_->IsPlaying(); }
+
+private:
+    void FileEnded();
+    void WavTimerTick();
+    static void EnableOnly(const PlayerPanel& p, bool play);
+
+    RunSession& session_;
+    SoundBackend& backend_;
+    Desktop& desktop_;
+    Waiting& waiting_;
+    PlayerPanel filePanel_;
+    PlayerPanel cdPanel_;
+    std::unique_ptr<FilePlayer> filePlayer_;
+    std::unique_ptr<LoopPlayer> loopPlayer_;
+    std::unique_ptr<CdPlayer> cdPlayer_;
+    WaitTimer wavTimer_;
+    bool looping_ = false;
+    WavRec wav_;  // the wave file the file player's buttons act on
+    CDRec cd_;    // the CD settings of MediaPlayer2
+    QString cdDevice_;
+};
+
+}  // namespace ringmere::run

@@ -12,6 +12,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   python3 python3-dateutil
   qt6-base-dev
+  dbus-daemon python3-dbusmock tzdata
 )
 
 install_missing() {

@@ -1,7 +1,6 @@
 #include "core/exception_rules.h"
 
 #include <algorithm>
-#include <array>
 
 namespace ringmere {
 
@@ -17,54 +16,70 @@ std::size_t RuleCount(const ExList& list) {
     return Used(list.Items, list.Count);
 }
 
-std::optional<Moment> WindowThrough(const ExRec& rule, Moment m) {
-    const int start = TimeOfDaySeconds(rule.ExTStart);
-    const int end = TimeOfDaySeconds(rule.ExTEnd);
-    const int at = SecondOfDay(m);
-    if (end < start || at < start || at > end) return std::nullopt;
-    return AtSecond(DayOfMoment(m), end);
-}
-
-bool ListsWeekday(const std::vector<Integer>& list, Integer count, int weekday) {
-    const std::size_t n = Used(list, count);
-    for (std::size_t i = 0; i < n; ++i)
-        if (list[i] == weekday) return true;
-    return false;
-}
-
 }  // namespace
 
-std::optional<Moment> ExcludedThrough(const ExRec& rule, Moment m) {
+void CompiledRules::Clear() {
+    rules_.clear();
+    days_.clear();
+    sets_.clear();
+}
+
+CompiledRules::SetId CompiledRules::Add(const ExList& list) {
+    Set set{static_cast<std::uint32_t>(rules_.size()), 0};
+    const std::size_t n = RuleCount(list);
+    for (std::size_t i = 0; i < n; ++i) {
+        const ExRec& r = list.Items[i];
+        Rule rule;
+        rule.kind = r.ExType;
+        rule.selection = r.ExSelType;
+        rule.start = TimeOfDaySeconds(r.ExTStart);
+        rule.end = TimeOfDaySeconds(r.ExTEnd);
+        const std::size_t weekdays = Used(r.ExWeekDays, r.ExWeekdayNum);
+        for (std::size_t k = 0; k < weekdays; ++k)
+            if (r.ExWeekDays[k] >= 1 && r.ExWeekDays[k] <= 7)
+                rule.weekdays |= 1u << r.ExWeekDays[k];
+        rule.firstDay = static_cast<std::uint32_t>(days_.size());
+        const std::size_t dates = Used(r.ExDays, r.ExDayCnt);
+        for (std::size_t k = 0; k < dates; ++k)
+            if (const auto d = ToMoment(r.ExDays[k])) days_.push_back(DayOfMoment(*d));
+        rule.dayCount = static_cast<std::uint32_t>(days_.size()) - rule.firstDay;
+        rules_.push_back(rule);
+        ++set.count;
+    }
+    sets_.push_back(set);
+    return static_cast<SetId>(sets_.size() - 1);
+}
+
+std::optional<Moment> CompiledRules::Through(const Rule& rule, Moment m) const {
     const std::int64_t day = DayOfMoment(m);
-    const Moment endOfDay = AtSecond(day, kDaySeconds - 1);
-    switch (rule.ExType) {
+    const int at = SecondOfDay(m);
+    const bool inWindow = rule.start <= rule.end && at >= rule.start && at <= rule.end;
+    switch (rule.kind) {
         case kExDailyWindow:
-            return WindowThrough(rule, m);
-        case kExDates: {
-            const std::size_t n = Used(rule.ExDays, rule.ExDayCnt);
-            for (std::size_t i = 0; i < n; ++i) {
-                const auto listed = ToMoment(rule.ExDays[i]);
-                if (!listed || DayOfMoment(*listed) != day) continue;
+            if (inWindow) return AtSecond(day, rule.end);
+            return std::nullopt;
+        case kExDates:
+            for (std::uint32_t k = 0; k < rule.dayCount; ++k) {
+                if (days_[rule.firstDay + k] != day) continue;
                 // The first equal date decides.
-                if (rule.ExSelType == 0) return endOfDay;
-                if (rule.ExSelType == 1) return WindowThrough(rule, m);
+                if (rule.selection == 0) return AtSecond(day, kDaySeconds - 1);
+                if (rule.selection == 1 && inWindow) return AtSecond(day, rule.end);
                 return std::nullopt;
             }
             return std::nullopt;
-        }
         case kExWeekdays:
-            if (ListsWeekday(rule.ExWeekDays, rule.ExWeekdayNum, WeekdayOf(day))) return endOfDay;
+            if (rule.weekdays & (1u << WeekdayOf(day))) return AtSecond(day, kDaySeconds - 1);
             return std::nullopt;
         default:
             return std::nullopt;
     }
 }
 
-bool AllowedAt(const ExList& global, const ExList& own, Moment m, Moment* through) {
-    for (const ExList* list : {&global, &own}) {
-        const std::size_t n = RuleCount(*list);
-        for (std::size_t i = 0; i < n; ++i) {
-            if (const auto t = ExcludedThrough(list->Items[i], m)) {
+bool CompiledRules::Allowed(SetId a, SetId b, Moment m, Moment* through) const {
+    for (const SetId id : {a, b}) {
+        const Set& set = sets_[id];
+        for (std::uint32_t i = 0; i < set.count; ++i) {
+            if (const auto t = Through(rules_[set.first + i], m)) {
                 if (through) *through = *t;
                 return false;
             }
@@ -73,50 +88,63 @@ bool AllowedAt(const ExList& global, const ExList& own, Moment m, Moment* throug
     return true;
 }
 
+bool CompiledRules::WindowHolds(SetId id, int secondOfDay) const {
+    const Set& set = sets_[id];
+    for (std::uint32_t i = 0; i < set.count; ++i) {
+        const Rule& r = rules_[set.first + i];
+        if (r.kind == kExDailyWindow && Through(r, secondOfDay)) return true;
+    }
+    return false;
+}
+
+bool CompiledRules::WeekdaysTaken(SetId id, std::uint32_t days) const {
+    const Set& set = sets_[id];
+    for (std::uint32_t i = 0; i < set.count; ++i) {
+        const Rule& r = rules_[set.first + i];
+        if (r.kind == kExWeekdays && (r.weekdays & days) == days) return true;
+    }
+    return false;
+}
+
 bool RuleExcludes(const ExRec& rule, DateTime moment) {
     const auto m = ToMoment(moment);
-    return m && ExcludedThrough(rule, *m).has_value();
+    if (!m) return false;
+    CompiledRules compiled;
+    ExList list;
+    list.Count = 1;
+    list.Items = {rule};
+    const auto id = compiled.Add(list);
+    return !compiled.Allowed(id, id, *m);
 }
 
 bool OccurrenceAllowed(const Globals& g, Integer alarm, DateTime moment) {
     const auto m = ToMoment(moment);
     if (!m) return true;  // no rule can name such a moment
-    static const ExList kNone;
     const bool inTable = alarm >= 1 && alarm <= g.AlarmCount &&
                          static_cast<std::size_t>(alarm) < g.AlarmTable.size();
-    return AllowedAt(g.GlobalExceptions, inTable ? g.AlarmTable[alarm].Exceptions : kNone, *m);
+    CompiledRules compiled;
+    const auto global = compiled.Add(g.GlobalExceptions);
+    const auto own = inTable ? compiled.Add(g.AlarmTable[alarm].Exceptions) : global;
+    return compiled.Allowed(global, own, *m);
 }
 
 int AlwaysExcluded(const TimeRec& schedule, const ExList& ownRules) {
     if (schedule.AlEndType == 0) return kNotAlwaysExcluded;
-    const std::size_t rules = RuleCount(ownRules);
-    if (schedule.AlType == 0) {
-        const Moment at = TimeOfDaySeconds(schedule.AlTime);
-        for (std::size_t i = 0; i < rules; ++i) {
-            const ExRec& r = ownRules.Items[i];
-            if (r.ExType == kExDailyWindow && WindowThrough(r, at)) return kTimeAlwaysExcluded;
-        }
-        return kNotAlwaysExcluded;
-    }
+    CompiledRules compiled;
+    const auto own = compiled.Add(ownRules);
+    if (schedule.AlType == 0)
+        return compiled.WindowHolds(own, TimeOfDaySeconds(schedule.AlTime)) ? kTimeAlwaysExcluded
+                                                                            : kNotAlwaysExcluded;
     if (schedule.AlType != 1) return kNotAlwaysExcluded;
     // Only real weekdays count: the computation ignores any others too.
-    std::array<bool, 8> used{};
-    bool any = false;
+    std::uint32_t used = 0;
     const std::size_t n = Used(schedule.AlWeekdays, schedule.AlWeekdaynum);
     for (std::size_t i = 0; i < n; ++i) {
         const Integer w = schedule.AlWeekdays[i];
-        if (w >= 1 && w <= 7) used[w] = any = true;
+        if (w >= 1 && w <= 7) used |= 1u << w;
     }
-    if (!any) return kNotAlwaysExcluded;
-    for (std::size_t i = 0; i < rules; ++i) {
-        const ExRec& r = ownRules.Items[i];
-        if (r.ExType != kExWeekdays) continue;
-        bool all = true;
-        for (int w = 1; w <= 7 && all; ++w)
-            if (used[w] && !ListsWeekday(r.ExWeekDays, r.ExWeekdayNum, w)) all = false;
-        if (all) return kWeekdaysAlwaysExcluded;
-    }
-    return kNotAlwaysExcluded;
+    if (used == 0) return kNotAlwaysExcluded;
+    return compiled.WeekdaysTaken(own, used) ? kWeekdaysAlwaysExcluded : kNotAlwaysExcluded;
 }
 
 }  // namespace ringmere

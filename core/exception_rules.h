@@ -2,7 +2,9 @@
 // take out of its schedule.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "core/globals.h"
 #include "core/moment.h"
@@ -32,13 +34,47 @@ enum AlwaysExcludedResult : int {
 };
 int AlwaysExcluded(const TimeRec& schedule, const ExList& ownRules);
 
-// In whole seconds, for the occurrence computation: when `rule` excludes
-// `m`, the last second of the stretch it excludes around `m` (the window's
-// end, or the end of the day), so that a search can step over it at once.
-std::optional<Moment> ExcludedThrough(const ExRec& rule, Moment m);
+// Rule lists made ready for the many checks of a schedule build: times in
+// seconds, dates as day numbers, weekdays as bits.
+class CompiledRules {
+public:
+    using SetId = std::uint32_t;
 
-// True when no rule of `global` or `own` excludes `m`. Otherwise `through`
-// (if given) receives ExcludedThrough of the first rule that does.
-bool AllowedAt(const ExList& global, const ExList& own, Moment m, Moment* through = nullptr);
+    void Clear();
+    // Adds `rules` as one more set.
+    SetId Add(const ExList& rules);
+
+    // True when no rule of set `a` or set `b` excludes `m`. Otherwise
+    // `through` (if given) receives the last second of the stretch that the
+    // first excluding rule takes out around `m` (the window's end, or the
+    // end of the day), so that a search can step over it at once.
+    bool Allowed(SetId a, SetId b, Moment m, Moment* through = nullptr) const;
+    // Whether a daily window of the set holds this time of day.
+    bool WindowHolds(SetId set, int secondOfDay) const;
+    // Whether one weekday rule of the set names every weekday of `days`
+    // (bit w for weekday w).
+    bool WeekdaysTaken(SetId set, std::uint32_t days) const;
+
+private:
+    struct Rule {
+        Byte kind = 0;
+        Byte selection = 0;
+        int start = 0;  // window, seconds of the day
+        int end = 0;
+        std::uint32_t weekdays = 0;
+        std::uint32_t firstDay = 0;  // dates: days_[firstDay] onwards
+        std::uint32_t dayCount = 0;
+    };
+    struct Set {
+        std::uint32_t first = 0;
+        std::uint32_t count = 0;
+    };
+
+    std::optional<Moment> Through(const Rule& rule, Moment m) const;
+
+    std::vector<Rule> rules_;
+    std::vector<std::int64_t> days_;
+    std::vector<Set> sets_;
+};
 
 }  // namespace ringmere

@@ -85,6 +85,9 @@ OccurrenceCursors::OccurrenceCursors(const Globals& g, DateTime now) : g_(g) {
 }
 
 void OccurrenceCursors::InitCursors() {
+    rules_.Clear();
+    dates_.clear();
+    global_ = rules_.Add(g_.GlobalExceptions);
     for (Integer a = 1; a <= count_; ++a) InitOne(a);
 }
 
@@ -96,7 +99,7 @@ void OccurrenceCursors::InitOne(Integer alarm) {
     c = Cursor{};
     p.kind = Kind::kNone;
     p.hasEnd = false;
-    p.dates.clear();
+    p.firstDate = p.dateCount = 0;
 
     const auto startDate = ToMoment(t.AlStartDate);
     if (!startDate) return End(c);
@@ -104,15 +107,13 @@ void OccurrenceCursors::InitOne(Integer alarm) {
     p.time = TimeOfDaySeconds(t.AlTime);
     p.start = AtSecond(p.startDay, p.time);
 
-    // An every-X-days alarm always rings at its time: a daily window of its
-    // own that holds that time leaves it nothing.
-    if (t.AlType == kEveryXDays) {
-        const ExList& own = rec.Exceptions;
-        const std::size_t n = Used(own.Items, own.Count);
-        for (std::size_t i = 0; i < n; ++i)
-            if (own.Items[i].ExType == kExDailyWindow && ExcludedThrough(own.Items[i], p.start))
-                return End(c);
-    }
+    // Every kind but the grids rings at its time of day only: a daily window,
+    // its own or a global one, that holds that time leaves it nothing, and
+    // the search need not try a thousand candidates to find that out.
+    p.own = rules_.Add(rec.Exceptions);
+    if (t.AlType != kEveryXMinutes && t.AlType != kEveryXHours &&
+        (rules_.WindowHolds(p.own, p.time) || rules_.WindowHolds(global_, p.time)))
+        return End(c);
     if (!rec.enabled || !nowValid_) return End(c);
 
     if (t.AlEndType == 0) {
@@ -129,10 +130,11 @@ void OccurrenceCursors::InitOne(Integer alarm) {
     }
     // Listed dates keep every date, even those before the start date.
     p.notBefore = t.AlType == kSelectedDates ? now_ : std::max(now_, p.start);
-    InitRepeating(t, p, c);
+    InitRepeating(rec, p, c);
 }
 
-void OccurrenceCursors::InitRepeating(const TimeRec& t, Plan& p, Cursor& c) {
+void OccurrenceCursors::InitRepeating(const AlRec& rec, Plan& p, Cursor& c) {
+    const TimeRec& t = rec.Schedule;
     const std::int64_t sd = p.startDay;
     const std::int64_t later = std::max(today_, sd);
     const bool passedToday = timeNow_ > p.time;
@@ -208,7 +210,9 @@ void OccurrenceCursors::InitRepeating(const TimeRec& t, Plan& p, Cursor& c) {
         case kWeekly: {
             const std::uint32_t bits = ValueBits(t.AlWeekdays, t.AlWeekdaynum, 1, 7);
             p.listCount = FillList(bits, 1, 7, p.list);
-            if (p.listCount == 0) return End(c);
+            if (p.listCount == 0 || rules_.WeekdaysTaken(p.own, bits) ||
+                rules_.WeekdaysTaken(global_, bits))
+                return End(c);
             p.kind = Kind::kWeekly;
             p.period = AtLeastOne(t.AlXWeeks);
             // With a cycle of several weeks, Base is the start of the cycle
@@ -233,10 +237,13 @@ void OccurrenceCursors::InitRepeating(const TimeRec& t, Plan& p, Cursor& c) {
         case kSelectedDates: {
             p.kind = Kind::kDates;
             const std::size_t n = Used(t.AlDays, t.AlDayCount);
+            const auto first = dates_.size();
             for (std::size_t i = 0; i < n; ++i)
-                if (const auto d = ToMoment(t.AlDays[i])) p.dates.push_back(DayOfMoment(*d));
-            std::sort(p.dates.begin(), p.dates.end());
-            p.dates.erase(std::unique(p.dates.begin(), p.dates.end()), p.dates.end());
+                if (const auto d = ToMoment(t.AlDays[i])) dates_.push_back(DayOfMoment(*d));
+            std::sort(dates_.begin() + first, dates_.end());
+            dates_.erase(std::unique(dates_.begin() + first, dates_.end()), dates_.end());
+            p.firstDate = first;
+            p.dateCount = dates_.size() - first;
             return;
         }
         default:
@@ -275,7 +282,9 @@ void OccurrenceCursors::InitRepeating(const TimeRec& t, Plan& p, Cursor& c) {
             const std::uint32_t days = ValueBits(t.AlMWeekdays, t.AlMWeekdaynum, 1, 7);
             p.weeks = static_cast<std::uint8_t>(ValueBits(t.AlMWeekDW, t.AlMWeekDWNum, 1, 5));
             p.listCount = FillList(days, 1, 7, p.list);
-            if (p.listCount == 0 || p.weeks == 0) return End(c);
+            if (p.listCount == 0 || p.weeks == 0 || rules_.WeekdaysTaken(p.own, days) ||
+                rules_.WeekdaysTaken(global_, days))
+                return End(c);
             p.kind = Kind::kWeeksWeekdays;
             p.anchor = later - (WeekdayOf(later) - 1);
             c.ListPos = 1;
@@ -342,9 +351,9 @@ OccurrenceCursors::Formed OccurrenceCursors::Form(const Plan& p, const Cursor& c
             break;
         }
         case Kind::kDates:
-            if (c.Step < 0 || static_cast<std::size_t>(c.Step) >= p.dates.size())
+            if (c.Step < 0 || static_cast<std::size_t>(c.Step) >= p.dateCount)
                 return Formed::kExhausted;
-            day = p.dates[static_cast<std::size_t>(c.Step)];
+            day = dates_[p.firstDate + static_cast<std::size_t>(c.Step)];
             break;
         case Kind::kNone:
         case Kind::kOnce:
@@ -379,15 +388,13 @@ void OccurrenceCursors::ComputeCandidate(Integer alarm) {
         c.Candidate = c.Base;
         return;
     }
-    const ExList& own = OwnRules(alarm);
     if (p.kind == Kind::kOnce) {
-        c.Candidate =
-            !c.Done && AllowedAt(g_.GlobalExceptions, own, c.Base) ? c.Base : kNoOccurrence;
+        c.Candidate = !c.Done && rules_.Allowed(global_, p.own, c.Base) ? c.Base : kNoOccurrence;
         return;
     }
     int tries = kLongPeriodTries;
     if (p.kind == Kind::kDays || p.kind == Kind::kGrid) tries = kShortPeriodTries;
-    if (p.kind == Kind::kDates) tries = static_cast<int>(p.dates.size());
+    if (p.kind == Kind::kDates) tries = static_cast<int>(p.dateCount);
     for (int i = 0; i < tries; ++i) {
         Moment m = 0;
         const Formed f = Form(p, c, m);
@@ -398,7 +405,7 @@ void OccurrenceCursors::ComputeCandidate(Integer alarm) {
         }
         if (m > kLatestEntry || (p.hasEnd && m > p.end)) break;
         Moment through = m;
-        if (AllowedAt(g_.GlobalExceptions, own, m, &through)) {
+        if (rules_.Allowed(global_, p.own, m, &through)) {
             c.Candidate = m;
             return;
         }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/exception_rules.h"
 #include "core/globals.h"
 #include "core/moment.h"
 
@@ -105,16 +106,17 @@ private:
         Moment notBefore = 0;     // no candidate may lie earlier
         std::int64_t period = 1;  // days, weeks, months, years, or seconds for the grid
         std::int64_t anchor = 0;  // day, month index or year the steps count from
+        CompiledRules::SetId own = 0;
         std::array<std::uint8_t, 31> list{};
-        std::vector<std::int64_t> dates;  // selected dates: ascending, distinct day numbers
+        std::size_t firstDate = 0;  // selected dates: dates_[firstDate] onwards
+        std::size_t dateCount = 0;
     };
 
     void InitOne(Integer alarm);
-    void InitRepeating(const TimeRec& t, Plan& p, Cursor& c);
+    void InitRepeating(const AlRec& rec, Plan& p, Cursor& c);
     Formed Form(const Plan& p, const Cursor& c, Moment& out) const;
     void MoveOn(const Plan& p, Cursor& c) const;
     void End(Cursor& c) const { c.Base = c.Candidate = kNoOccurrence; }
-    const ExList& OwnRules(Integer alarm) const { return g_.AlarmTable[alarm].Exceptions; }
 
     const Globals& g_;
     Integer count_ = 0;
@@ -124,6 +126,9 @@ private:
     int timeNow_ = 0;
     std::vector<Cursor> cursors_;  // slot 0 unused, like the alarm table
     std::vector<Plan> plans_;
+    std::vector<std::int64_t> dates_;  // per alarm: ascending, distinct day numbers
+    CompiledRules rules_;
+    CompiledRules::SetId global_ = 0;
 };
 
 }  // namespace ringmere

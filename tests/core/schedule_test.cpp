@@ -110,11 +110,14 @@ AlRec With(AlRec a, ExRec rule) {
 }
 
 // The first `n` occurrences of one alarm, as the tool prints them.
-std::vector<std::string> First(const AlRec& a, DateTime now, int n) {
+std::vector<std::string> First(const AlRec& a, DateTime now, int n,
+                               const std::vector<ExRec>& global = {}) {
     Globals g;
     g.ResetAlarmTable(1);
     g.AlarmCount = 1;
     g.AlarmTable[1] = a;
+    g.GlobalExceptions.Items = global;
+    g.GlobalExceptions.Count = static_cast<Integer>(global.size());
     std::vector<std::string> out;
     for (const ScheduleEntry& e : ComputeSchedule(g, now, n)) out.push_back(FormatDateTime(e.When));
     return out;
@@ -334,6 +337,34 @@ TEST(Occurrences, Weekly) {
          {},
          3},
     });
+}
+
+// Rules that take every moment an alarm can ring at leave it nothing at all;
+// rules that leave some moments do not.
+TEST(Occurrences, RulesThatLeaveNothing) {
+    const ExRec morning = WindowRule(EncodeTime(8, 0, 0), EncodeTime(10, 0, 0));
+    const std::vector<ExRec> globalMorning = {morning};
+    EXPECT_TRUE(
+        First(Monthly(kLastDay, EncodeDate(2004, 1, 1), k9), kNow, 3, globalMorning).empty());
+    EXPECT_TRUE(
+        First(With(Alarm(kEveryXYears, EncodeDate(2001, 5, 1), k9), morning), kNow, 3).empty());
+    EXPECT_TRUE(
+        First(With(Weekly({1, 7}, EncodeDate(2004, 3, 1), k9), WeekdayRule({7, 1})), kNow, 3)
+            .empty());
+    EXPECT_TRUE(
+        First(With(WeeksWeekdays({2}, {1, 5}, EncodeDate(2004, 1, 1), k9), WeekdayRule({2})), kNow,
+              3)
+            .empty());
+    // A grid rings at other times of day too.
+    EXPECT_EQ(First(Alarm(kEveryXMinutes, EncodeDate(2004, 3, 10), k9, 30), At(2004, 3, 10, 8), 2,
+                    globalMorning),
+              (std::vector<std::string>{"3/10/2004 10:30:00AM", "3/10/2004 11:00:00AM"}));
+    EXPECT_EQ(First(With(Weekly({1, 7}, EncodeDate(2004, 3, 1), k9), WeekdayRule({7})), kNow, 2),
+              (std::vector<std::string>{"3/14/2004 09:00:00AM", "3/21/2004 09:00:00AM"}));
+    // A window that misses the time by a second takes nothing.
+    EXPECT_EQ(First(Monthly(kLastDay, EncodeDate(2004, 1, 1), EncodeTime(10, 0, 1)), kNow, 1,
+                    globalMorning),
+              (std::vector<std::string>{"3/31/2004 10:00:01AM"}));
 }
 
 // The schedule is rebuilt after every ring, so a rebuild in the middle of a

@@ -63,6 +63,19 @@ public:
             start = i + 1;
         }
         lines.push_back(value.substr(start));
+        // The reader takes at most 1000 lines after the first, "eom1" among
+        // them; later lines join the thousandth, each after a space, or they
+        // would be read as the fields that follow.
+        constexpr std::size_t kMaxLines = 1000;
+        std::string joined;
+        if (lines.size() > kMaxLines) {
+            for (std::size_t i = kMaxLines - 1; i < lines.size(); ++i) {
+                if (i >= kMaxLines) joined.push_back(' ');
+                joined.append(lines[i]);
+            }
+            lines.resize(kMaxLines - 1);
+            lines.push_back(joined);
+        }
         text_.append(key);
         text_.push_back('=');
         text_.append(lines[0].empty() ? std::string_view(" ") : lines[0]);

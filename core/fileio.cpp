@@ -25,7 +25,7 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 // The file a path finally names, so that writing through a link replaces the
-// link's target rather than the link.
+// link's target rather than the link. Empty for a loop of links.
 std::string ResolveTarget(const std::string& path) {
     std::string current = path;
     for (int hops = 0; hops < 32; ++hops) {
@@ -37,7 +37,7 @@ std::string ResolveTarget(const std::string& path) {
         std::string target(buf, static_cast<std::size_t>(n));
         current = target.front() == '/' ? target : DirectoryOf(current) + "/" + target;
     }
-    return current;
+    return {};
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -84,6 +84,10 @@ bool FileExists(const std::string& path) {
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
                                 std::string& error) {
     const std::string target = ResolveTarget(path);
+    if (target.empty()) {
+        error = path + ": " + std::strerror(ELOOP);
+        return kWriteCannotCreate;
+    }
     const std::string dir = DirectoryOf(target);
 
     mode_t mode = 0666;

@@ -141,10 +141,10 @@ void WakeThread::Arm() {
         outcome_ = Outcome::NotSet;
         return;
     }
-    itimerspec spec{};
+    itimerspec dueAt{};
     // An all-zero time would disarm the timer instead of firing at once.
-    spec.it_value.tv_sec = static_cast<std::time_t>(*due == 0 ? 1 : *due);
-    if (timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) {
+    dueAt.it_value.tv_sec = static_cast<std::time_t>(*due == 0 ? 1 : *due);
+    if (timerfd_settime(fd_, TFD_TIMER_ABSTIME, &dueAt, nullptr) != 0) {
         error_ = SystemErrorText(errno);
         outcome_ = Outcome::NotSet;
         return;

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFile>
@@ -16,7 +17,10 @@
 #include "platform/autostart_entry.h"
 #include "platform/file_settings_store.h"
 #include "platform/paths.h"
+#include "platform/power_events.h"
+#include "platform/single_instance.h"
 #include "platform/system.h"
+#include "platform/wake_thread.h"
 #include "ui/alarm.h"
 #include "ui/dialogs.h"
 
@@ -30,9 +34,9 @@ bool StartsHidden(const QStringList& arguments) {
 
 namespace {
 
-// For bench/startup.sh: when RINGMERE_STARTUP_PROBE names a file, the
-// moment the event loop first runs (ms since the epoch) and the resident
-// memory (kB) are written there.
+// For bench/startup.sh and the start-up tests: when RINGMERE_STARTUP_PROBE
+// names a file, the moment the event loop first runs (ms since the epoch),
+// the resident memory and the number of shown windows are written there.
 void ArmStartupProbe() {
     const QString path = qEnvironmentVariable("RINGMERE_STARTUP_PROBE");
     if (path.isEmpty()) return;
@@ -43,9 +47,15 @@ void ArmStartupProbe() {
         if (status.open(QIODevice::ReadOnly))
             for (const QByteArray& line : status.readAll().split('\n'))
                 if (line.startsWith("VmRSS:")) rss = QString::fromLatin1(line.mid(6)).simplified();
+        int shown = 0;
+        for (const QWidget* w : QApplication::topLevelWidgets()) shown += w->isVisible();
         QFile out(path);
         if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            out.write(QStringLiteral("loop_ms=%1\nrss=%2\n").arg(now).arg(rss).toUtf8());
+            out.write(QStringLiteral("loop_ms=%1\nrss=%2\nshown=%3\n")
+                          .arg(now)
+                          .arg(rss)
+                          .arg(shown)
+                          .toUtf8());
     });
 }
 
@@ -61,6 +71,11 @@ int RunProgram(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ringmere"));
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // One copy per user: a second start shows the running copy's window.
+    SingleInstance instance;
+    if (instance.AnotherCopyRunning()) return 0;
+    if (!instance.Listen() && instance.AnotherCopyRunning()) return 0;
 
     Globals& g = G();
     ui::MessageBoxReporter boxes;
@@ -89,7 +104,42 @@ int RunProgram(int argc, char** argv) {
         SaveRegistrySettings(g, *store, quiet);
     };
     hooks.quit = [] { QApplication::quit(); };
+    std::unique_ptr<WakeThread> wake;
+    ui::TfrmAlMain* mainWindow = nullptr;
+    hooks.startWakeThread = [&](DateTime target) {
+        wake = std::make_unique<WakeThread>(target);
+        switch (wake->Start()) {
+            case WakeThread::Outcome::NoThread:
+                return false;
+            case WakeThread::Outcome::NotSet: {
+                // Not worth ending the program for: alarms still run while awake.
+                const std::string text = "Wake-up timer not set: " + wake->ErrorText();
+                mainWindow->SetStatusText(QString::fromStdString(text));
+                SilentReporter quiet;
+                ProgramLog().Append(text, quiet);
+                mainWindow->WakeThreadEnded();
+                return true;
+            }
+            case WakeThread::Outcome::NoTimer:
+                mainWindow->WakeThreadEnded();
+                return true;
+            default:
+                return true;
+        }
+    };
+    hooks.stopWakeThread = [&] { wake.reset(); };
     ui::TfrmAlMain window(g, CurrentClock(), hooks);
+    mainWindow = &window;
+    QObject::connect(&instance, &SingleInstance::showRequested, &window,
+                     &ui::TfrmAlMain::ShowMainWindow);
+
+    // Directly connected: the system sleeps once the handler has returned.
+    PowerEvents power(QDBusConnection::systemBus());
+    QObject::connect(&power, &PowerEvents::powerEvent, &window, &ui::TfrmAlMain::PowerEvent,
+                     Qt::DirectConnection);
+    if (!power.Available())
+        window.SetStatusText(QStringLiteral("Wake from standby is not available: ") +
+                             power.ErrorText());
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&](QSessionManager&) { window.SessionEnding(); });
@@ -103,6 +153,7 @@ int RunProgram(int argc, char** argv) {
     }
     ArmStartupProbe();
     const int status = QApplication::exec();
+    wake.reset();
     ProgramLog().Close();
     return status;
 }

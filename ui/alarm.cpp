@@ -236,7 +236,11 @@ void TfrmAlMain::PowerEvent(int code) {
             if (hooks_.startWakeThread && hooks_.startWakeThread(g_.ScheduleTable[1].When))
                 wakeRunning_ = true;
             else
-                Dialogs().Message(this, BoxKind::Error, QStringLiteral("Error creating thread."));
+                // After the handler: the system waits for it before it sleeps.
+                QTimer::singleShot(0, this, [this] {
+                    Dialogs().Message(this, BoxKind::Error,
+                                      QStringLiteral("Error creating thread."));
+                });
             return;
         }
         case kPowerSuspendFailed:

@@ -2,6 +2,7 @@
 // loop with a fixed clock, and the commands that change the alarm table.
 #include <gtest/gtest.h>
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -378,6 +379,8 @@ TEST_F(PowerTest, AThreadThatCannotBeCreatedIsReported) {
     auto w = MakeWithWake(false);
     w->PowerEvent(kPowerSuspend);
     EXPECT_FALSE(w->WakeThreadRunning());
+    EXPECT_TRUE(dialogs_.shown.isEmpty());  // not while the system waits for the handler
+    QCoreApplication::processEvents();
     ASSERT_EQ(dialogs_.shown.size(), 1);
     EXPECT_EQ(dialogs_.shown[0].text, "Error creating thread.");
 }

@@ -1,0 +1,135 @@
+// Start-up as a user meets it: the real program in its own process.
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "app/startup.h"
+
+namespace ringmere::app {
+namespace {
+
+TEST(Startup, StartupArgumentInAnyLetterCase) {
+    struct Case {
+        QStringList args;
+        bool hidden;
+    } cases[] = {
+        {{"/usr/bin/ringmere"}, false},
+        {{"/usr/bin/ringmere", "startup"}, true},
+        {{"/usr/bin/ringmere", "StartUp"}, true},
+        {{"/usr/bin/ringmere", "STARTUP"}, true},
+        {{"/usr/bin/ringmere", "--startup"}, false},
+        {{"/usr/bin/ringmere", "startups"}, false},
+        {{"startup"}, true},  // the program path counts too
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(StartsHidden(c.args), c.hidden) << c.args.join(' ').toStdString();
+}
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        for (const char* sub : {"data", "config", "sys", "run"}) QDir(dir_.path()).mkpath(sub);
+        QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void TearDown() override {
+        for (QProcess* p : running_) {
+            p->kill();
+            p->waitForFinished(5000);
+            delete p;
+        }
+    }
+
+    QString Path(const QString& name) const { return dir_.path() + "/" + name; }
+
+    QProcess* Start(const QStringList& args, const QString& probe) {
+        auto* p = new QProcess;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("RINGMERE_DIR", Path("data"));
+        env.insert("XDG_CONFIG_HOME", Path("config"));
+        env.insert("XDG_CONFIG_DIRS", Path("sys"));
+        env.insert("XDG_RUNTIME_DIR", Path("run"));
+        env.insert("RINGMERE_STARTUP_PROBE", Path(probe));
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(RINGMERE_PROGRAM), args);
+        EXPECT_TRUE(p->waitForStarted(5000));
+        running_.push_back(p);
+        return p;
+    }
+
+    // The probe's key=value lines, once the program's event loop runs.
+    QMap<QString, QString> Probe(const QString& probe, int timeoutMs = 15000) {
+        QElapsedTimer t;
+        t.start();
+        QMap<QString, QString> values;
+        while (t.elapsed() < timeoutMs) {
+            QFile f(Path(probe));
+            if (f.open(QIODevice::ReadOnly)) {
+                for (const QByteArray& line : f.readAll().split('\n')) {
+                    const int eq = line.indexOf('=');
+                    if (eq > 0) values[line.left(eq)] = line.mid(eq + 1);
+                }
+                if (values.contains("shown")) return values;
+            }
+            QThread::msleep(50);
+        }
+        return values;
+    }
+
+    QTemporaryDir dir_;
+    std::vector<QProcess*> running_;
+};
+
+TEST_F(Program, StartsHiddenWithStartupInAnyCase) {
+    Start({"StartUp"}, "hidden");
+    EXPECT_EQ(Probe("hidden").value("shown"), "0");
+}
+
+TEST_F(Program, StartsShownWithoutTheArgument) {
+    Start({}, "shown");
+    EXPECT_EQ(Probe("shown").value("shown"), "1");
+}
+
+TEST_F(Program, ASecondCopyHandsOverAndEndsWithoutAWindow) {
+    Start({"startup"}, "first");
+    ASSERT_FALSE(Probe("first").isEmpty());
+    QProcess* second = Start({}, "second");
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(Path("second")));  // it never reached its event loop
+    EXPECT_EQ(running_.front()->state(), QProcess::Running);
+}
+
+TEST_F(Program, ACrashedCopyDoesNotStopTheNextStart) {
+    QProcess* first = Start({"startup"}, "first");
+    ASSERT_FALSE(Probe("first").isEmpty());
+    first->kill();  // no clean-up: its socket stays behind
+    first->waitForFinished(5000);
+    Start({"startup"}, "again");
+    EXPECT_EQ(Probe("again").value("shown"), "0");
+}
+
+TEST_F(Program, AnOldAlarmFileIsUpgradedAtStart) {
+    QFile old(Path("data/alfile.ini"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(
+        "[Alarm Info]\r\nVersion=1.3\r\nUseSMTP=0\r\nSMTP Server=\r\nReplyTo=\r\n"
+        "UserMode=Single\r\nAlarmFile=\r\n[sw129]\r\ngExCnt=0\r\nAlarm Count=0\r\n");
+    old.close();
+    Start({"startup"}, "probe");
+    ASSERT_FALSE(Probe("probe").isEmpty());
+    QFile upgraded(Path("data/alfile.ini"));
+    ASSERT_TRUE(upgraded.open(QIODevice::ReadOnly));
+    const QByteArray text = upgraded.readAll();
+    EXPECT_TRUE(text.contains("\r\nVersion=2.10\r\n"));
+    EXPECT_TRUE(text.contains("\r\nallowWake=0\r\n"));  // on: booleans are stored inverted
+}
+
+}  // namespace
+}  // namespace ringmere::app

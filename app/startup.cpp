@@ -137,7 +137,7 @@ int RunProgram(int argc, char** argv) {
     PowerEvents power(QDBusConnection::systemBus());
     QObject::connect(&power, &PowerEvents::powerEvent, &window, &ui::TfrmAlMain::PowerEvent,
                      Qt::DirectConnection);
-    if (!power.Available())
+    if (!power.Available() && g.Settings.allowWake)
         window.SetStatusText(QStringLiteral("Wake from standby is not available: ") +
                              power.ErrorText());
 

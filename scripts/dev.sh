@@ -11,8 +11,9 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   python3 python3-dateutil
-  qt6-base-dev
+  qt6-base-dev libgl-dev qt6-multimedia-dev libqt6svg6
   dbus-daemon python3-dbusmock tzdata
+  xvfb xauth
 )
 
 install_missing() {

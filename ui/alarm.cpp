@@ -117,6 +117,11 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QW
     InitUiResources();
     ui_->setupUi(this);
 
+    // Icon mode resets the flow: one column of large icons, as a side bar.
+    ui_->dxSideBar1->setFlow(QListView::TopToBottom);
+    ui_->dxSideBar1->setWrapping(false);
+    ui_->dxSideBar1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
     auto* alarms = ui_->grAlarms;
     alarms->setItemDelegateForColumn(3, new StripDelegate(alarms));
     alarms->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);

@@ -1,0 +1,387 @@
+// Test doubles of the run window's services: a clock that tests advance
+// and that drives every wait and timer, sound devices and CD drives that
+// only record, and a desktop that records what it was asked to open.
+#pragma once
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/activitylog.h"
+#include "core/clock.h"
+#include "core/globals.h"
+#include "run/activealarm.h"
+#include "run/desktop.h"
+#include "run/sound.h"
+#include "run/waiting.h"
+#include "ui/alarm.h"
+#include "ui/dialogs.h"
+
+// Readable failures for Qt texts.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace ringmere::run::testing {
+
+// Fake time in milliseconds from a start moment. A pause moves the clock
+// on and fires every callback that falls due meanwhile, in time order;
+// those may pause themselves, so runners nest as in the program.
+class FakeWaiting final : public Waiting, public Clock {
+public:
+    explicit FakeWaiting(DateTime start) : start_(start) {}
+
+    void Pause(int ms) override {
+        ++pauses;
+        RunUntil(now_ + (ms < 0 ? 0 : ms));
+        QCoreApplication::processEvents();
+    }
+    void ProcessEvents() override { QCoreApplication::processEvents(); }
+    quint64 CallAfter(int ms, std::function<void()> fire) override {
+        const quint64 id = next_++;
+        const Key key{now_ + (ms < 0 ? 0 : ms), id};
+        queue_.emplace(key, std::move(fire));
+        keys_.emplace(id, key);
+        return id;
+    }
+    void Cancel(quint64 id) override {
+        const auto it = keys_.find(id);
+        if (it == keys_.end()) return;
+        queue_.erase(it->second);
+        keys_.erase(it);
+    }
+    DateTime Now() const override { return start_ + double(now_) / (kSecondsPerDay * 1000.0); }
+
+    // Lets `ms` of fake time pass.
+    void Advance(qint64 ms) { RunUntil(now_ + ms); }
+    // Calls `fire` when the fake time reaches `atMs`.
+    void At(qint64 atMs, std::function<void()> fire) {
+        CallAfter(int(atMs - now_), std::move(fire));
+    }
+    qint64 NowMs() const { return now_; }
+
+    int pauses = 0;
+    int depth = 0;
+    int maxDepth = 0;
+
+private:
+    using Key = std::pair<qint64, quint64>;
+    void RunUntil(qint64 target) {
+        ++depth;
+        maxDepth = std::max(maxDepth, depth);
+        while (!queue_.empty() && queue_.begin()->first.first <= target) {
+            auto node = queue_.extract(queue_.begin());
+            keys_.erase(node.key().second);
+            now_ = std::max(now_, node.key().first);
+            node.mapped()();
+        }
+        now_ = std::max(now_, target);
+        --depth;
+    }
+
+    DateTime start_;
+    qint64 now_ = 0;
+    quint64 next_ = 1;
+    std::map<Key, std::function<void()>> queue_;
+    std::map<quint64, Key> keys_;
+};
+
+// What the fake devices were asked, with the fake time of each request.
+struct SoundEvent {
+    qint64 atMs;
+    std::string what;
+    bool operator==(const SoundEvent&) const = default;
+};
+
+class FakeSound final : public SoundBackend {
+public:
+    explicit FakeSound(FakeWaiting& clock) : clock_(clock) {}
+
+    // Wave files that exist, with how long one playback lasts.
+    std::map<QString, int> files;
+    // Discs in the drives: device to track count.
+    std::map<QString, int> discs;
+    bool cdPlays = true;
+    std::vector<SoundEvent> events;
+
+    std::vector<std::string> What() const {
+        std::vector<std::string> out;
+        for (const auto& e : events) out.push_back(e.what);
+        return out;
+    }
+    void Record(const std::string& what) { events.push_back({clock_.NowMs(), what}); }
+
+    class FileDev final : public FilePlayer {
+    public:
+        explicit FileDev(FakeSound& s) : s_(s) {}
+        ~FileDev() override { Stop(); }
+        bool Play(const QString& path, std::function<void()> ended) override {
+            s_.Record("once " + path.toStdString());
+            const auto it = s_.files.find(path);
+            if (it == s_.files.end()) return false;
+            Stop();
+            playing_ = true;
+            pending_ = s_.clock_.CallAfter(it->second, [this, ended] {
+                pending_ = 0;
+                playing_ = false;
+                s_.Record("once ended");
+                ended();
+            });
+            return true;
+        }
+        void Stop() override {
+            if (pending_) s_.clock_.Cancel(pending_);
+            pending_ = 0;
+            if (playing_) s_.Record("once stopped");
+            playing_ = false;
+        }
+        bool IsPlaying() const override { return playing_; }
+
+    private:
+        FakeSound& s_;
+        bool playing_ = false;
+        quint64 pending_ = 0;
+    };
+
+    class LoopDev final : public LoopPlayer {
+    public:
+        explicit LoopDev(FakeSound& s) : s_(s) {}
+        void Loop(const QString& path) override {
+            s_.Record("loop " + path.toStdString());
+            playing_ = s_.files.count(path) > 0;
+        }
+        void Stop() override {
+            if (playing_) s_.Record("loop stopped");
+            playing_ = false;
+        }
+        bool IsPlaying() const override { return playing_; }
+
+    private:
+        FakeSound& s_;
+        bool playing_ = false;
+    };
+
+    class CdDev final : public CdPlayer {
+    public:
+        explicit CdDev(FakeSound& s) : s_(s) {}
+        bool Play(const QString& device, int track) override {
+            s_.Record("cd " + device.toStdString() + " " + std::to_string(track));
+            playing_ = s_.cdPlays;
+            return playing_;
+        }
+        void Stop() override {
+            if (playing_) s_.Record("cd stopped");
+            playing_ = false;
+        }
+        bool IsPlaying() const override { return playing_; }
+
+    private:
+        FakeSound& s_;
+        bool playing_ = false;
+    };
+
+    class DrivesDev final : public CdDrives {
+    public:
+        explicit DrivesDev(FakeSound& s) : s_(s) {}
+        std::optional<int> AudioTracks(const QString& device) override {
+            const auto it = s_.discs.find(device);
+            if (it == s_.discs.end()) return std::nullopt;
+            return it->second;
+        }
+
+    private:
+        FakeSound& s_;
+    };
+
+    std::unique_ptr<FilePlayer> NewFilePlayer() override {
+        return std::make_unique<FileDev>(*this);
+    }
+    std::unique_ptr<LoopPlayer> NewLoopPlayer() override {
+        return std::make_unique<LoopDev>(*this);
+    }
+    std::unique_ptr<CdPlayer> NewCdPlayer() override { return std::make_unique<CdDev>(*this); }
+    CdDrives& Drives() override { return drives_; }
+
+private:
+    FakeWaiting& clock_;
+    DrivesDev drives_{*this};
+};
+
+class FakeDesktop final : public Desktop {
+public:
+    bool OpenUrl(const QUrl& url) override {
+        opened << url.toString();
+        return openWorks;
+    }
+    bool StartDetached(const QString& program, const QStringList& arguments) override {
+        started << (QStringList{program} + arguments).join(QLatin1Char('|'));
+        return startWorks;
+    }
+    QString FindExecutable(const QString& name) override { return onPath.value(name); }
+
+    QStringList opened;
+    QStringList started;  // program|arg|arg
+    QMap<QString, QString> onPath;
+    bool openWorks = true;
+    bool startWorks = true;
+};
+
+// 09:00:00 on 1 March 2024.
+inline DateTime StartMoment() {
+    return EncodeDate(2024, 3, 1) + EncodeTime(9, 0, 0);
+}
+
+// A program folder with logging on, fake services, and helpers for alarms
+// and their windows.
+class RunFixture {
+public:
+    RunFixture() : clock(StartMoment()), sound(clock), log_(nullptr) {
+        g.ProgramDir = QDir(dir.path()).absolutePath().toStdString() + "/";
+        SetDefaultSettings(g);
+        g.Settings.enablelogging = true;
+        g.AlarmCount = 0;
+        g.ResetAlarmTable(0);
+        log_ = std::make_unique<ActivityLog>(g, &clock);
+        SilentReporter silent;
+        log_->Open(silent);
+        ui::SetDialogs(&dialogs);
+        SetCurrentClock(&clock);
+        ui::SetVisibleWindowCount(0);
+        services.waiting = &clock;
+        services.log = log_.get();
+        services.sound = &sound;
+        services.desktop = &desktop;
+        services.clock = &clock;
+    }
+    ~RunFixture() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<TfrmActiveAlarm*>(w)) w->close();
+        Flush();
+        ui::SetDialogs(nullptr);
+        SetCurrentClock(nullptr);
+    }
+
+    int Add(const AlRec& alarm) {
+        std::vector<AlRec> keep(g.AlarmTable.begin() + 1, g.AlarmTable.begin() + 1 + g.AlarmCount);
+        keep.push_back(alarm);
+        g.AlarmCount = Integer(keep.size());
+        g.ResetAlarmTable(g.AlarmCount);
+        for (std::size_t i = 0; i < keep.size(); ++i) g.AlarmTable[i + 1] = keep[i];
+        return g.AlarmCount;
+    }
+    TfrmActiveAlarm* Open(int index) {
+        return static_cast<TfrmActiveAlarm*>(OpenRunWindow(g, index, services));
+    }
+    TfrmActiveAlarm* Open(const AlRec& alarm) { return Open(Add(alarm)); }
+
+    // Deletes the windows that closed.
+    static void Flush() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    std::string LogText() const {
+        QFile f(QString::fromStdString(g.ProgramDir + "allog.txt"));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return f.readAll().toStdString();
+    }
+    // The messages of the log's entry lines, without their times.
+    std::vector<std::string> LogMessages() const {
+        std::vector<std::string> out;
+        const std::string text = LogText();
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            const std::size_t end = text.find("\r\n", pos);
+            const std::string line =
+                text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+            const std::size_t dash = line.find(" - ");
+            if (dash == 10) out.push_back(line.substr(dash + 3));
+            if (end == std::string::npos) break;
+            pos = end + 2;
+        }
+        return out;
+    }
+
+    QTemporaryDir dir;
+    Globals g;
+    FakeWaiting clock;
+    FakeSound sound;
+    FakeDesktop desktop;
+    ui::ScriptedDialogs dialogs;
+    RunServices services;
+
+private:
+    std::unique_ptr<ActivityLog> log_;
+};
+
+inline QStringList Lines(std::initializer_list<const char*> lines) {
+    QStringList out;
+    for (const char* l : lines) out << QString::fromUtf8(l);
+    return out;
+}
+
+inline AlRec Simple(const std::string& name) {
+    AlRec a;
+    a.AlName = name;
+    a.enabled = true;
+    a.mtype = 0;
+    a.Music.MuType = 3;
+    a.AlSnooze = true;
+    a.snoozeming = 5;
+    return a;
+}
+
+inline AlRec Script(const std::string& name, std::vector<AlEvent> steps) {
+    AlRec a = Simple(name);
+    a.mtype = 1;
+    a.Events.Count = Integer(steps.size());
+    a.Events.Items = std::move(steps);
+    return a;
+}
+
+inline AlEvent Sleep(int seconds) {
+    AlEvent e;
+    e.evtype = kStepSleep;
+    e.sseconds = seconds;
+    return e;
+}
+
+inline AlEvent Launch(const std::string& app, const std::string& params = {}) {
+    AlEvent e;
+    e.evtype = kStepLaunch;
+    e.Launch.app1 = app;
+    e.Launch.param1 = params;
+    return e;
+}
+
+inline AlEvent Repeat(int stepnum, int repnum, Byte reptype = 0) {
+    AlEvent e;
+    e.evtype = kStepRepeat;
+    e.Repeat.stepnum = stepnum;
+    e.Repeat.repnum = repnum;
+    e.Repeat.reptype = reptype;
+    return e;
+}
+
+inline AlEvent Music(const MusicType& m) {
+    AlEvent e;
+    e.evtype = kStepSound;
+    e.Music = m;
+    return e;
+}
+
+inline MusicType Wave(const std::string& file, Byte wavtype, int reptimes = 0) {
+    MusicType m;
+    m.MuType = 1;
+    m.Wav.wavfile = file;
+    m.Wav.wavtype = wavtype;
+    m.Wav.reptimes = reptimes;
+    return m;
+}
+
+}  // namespace ringmere::run::testing

@@ -90,7 +90,6 @@ bool ShellOpenFile(const QString& path, QWidget* owner) {
 
 LaunchPlan PlanLaunch(Desktop& desktop, const QString& app, const QString& params) {
     if (app.trimmed().isEmpty()) return {};
-    if (app.contains(QLatin1Char('/'))) return ForFile(QFileInfo(app), params);
     if (HasScheme(app)) {
         LaunchPlan plan;
         plan.kind = LaunchPlan::Open;
@@ -98,6 +97,7 @@ LaunchPlan PlanLaunch(Desktop& desktop, const QString& app, const QString& param
         if (!plan.url.isValid()) return {};
         return plan;
     }
+    if (app.contains(QLatin1Char('/'))) return ForFile(QFileInfo(app), params);
     const QString found = desktop.FindExecutable(app);
     if (!found.isEmpty()) {
         LaunchPlan plan;

@@ -1,0 +1,186 @@
+// Programs, documents and web pages: what a launch comes to, and a real
+// start of a program whose arguments hold blanks, quotes and ";".
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "run/activealarm.h"
+#include "run/desktop.h"
+#include "run_fakes.h"
+
+namespace ringmere::run {
+namespace {
+
+using namespace testing;
+
+class LaunchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        Make(QStringLiteral("tool.sh"), "#!/bin/sh\n", true);
+        Make(QStringLiteral("notes.txt"), "notes", false);
+        Make(QStringLiteral("marked.txt"), "just text", true);
+        desktop_.onPath[QStringLiteral("gedit")] = QStringLiteral("/usr/bin/gedit");
+    }
+    QString Make(const QString& name, const char* content, bool executable) {
+        QFile f(dir_.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        f.close();
+        if (executable) f.setPermissions(f.permissions() | QFile::ExeOwner);
+        return f.fileName();
+    }
+    QString P(const QString& name) const { return dir_.filePath(name); }
+
+    QTemporaryDir dir_;
+    FakeDesktop desktop_;
+};
+
+TEST_F(LaunchTest, WhatALaunchComesTo) {
+    const struct {
+        QString app;
+        QString params;
+        LaunchPlan::Kind kind;
+        QString target;
+        QStringList arguments;
+    } cases[] = {
+        {P("tool.sh"),
+         "-v \"my file.txt\" a;b",
+         LaunchPlan::Start,
+         P("tool.sh"),
+         {"-v", "my file.txt", "a;b"}},
+        {"gedit", "'x y'", LaunchPlan::Start, "/usr/bin/gedit", {"x y"}},
+        {P("notes.txt"),
+         "ignored",
+         LaunchPlan::Open,
+         QUrl::fromLocalFile(P("notes.txt")).toString(QUrl::FullyEncoded),
+         {}},
+        {dir_.path(),
+         "",
+         LaunchPlan::Open,
+         QUrl::fromLocalFile(dir_.path()).toString(QUrl::FullyEncoded),
+         {}},
+        {"https://example.org/a b", "", LaunchPlan::Open, "https://example.org/a%20b", {}},
+        {"mailto:me@example.org", "", LaunchPlan::Open, "mailto:me@example.org", {}},
+        {P("missing"), "", LaunchPlan::Nothing, "", {}},
+        {"no-such-program", "", LaunchPlan::Nothing, "", {}},
+        {"c:\\windows\\notepad.exe", "", LaunchPlan::Nothing, "", {}},
+        {"", "x", LaunchPlan::Nothing, "", {}},
+        {"   ", "x", LaunchPlan::Nothing, "", {}},
+    };
+    for (const auto& c : cases) {
+        const LaunchPlan plan = PlanLaunch(desktop_, c.app, c.params);
+        EXPECT_EQ(plan.kind, c.kind) << c.app.toStdString();
+        if (c.kind == LaunchPlan::Start) {
+            EXPECT_EQ(plan.program, c.target);
+            EXPECT_EQ(plan.arguments, c.arguments);
+        }
+        if (c.kind == LaunchPlan::Open) EXPECT_EQ(plan.url.toString(QUrl::FullyEncoded), c.target);
+    }
+}
+
+TEST_F(LaunchTest, WebPagesInANewWindowOnlyThroughTheBrowserThatOffersOne) {
+    const QString url = QStringLiteral("https://example.org/");
+    LaunchPlan plan = PlanWebPage(desktop_, url, true);
+    EXPECT_EQ(plan.kind, LaunchPlan::Open);  // no x-www-browser here
+    EXPECT_EQ(plan.url.toString(), url);
+
+    desktop_.onPath[QStringLiteral("x-www-browser")] = QStringLiteral("/usr/bin/x-www-browser");
+    plan = PlanWebPage(desktop_, url, true);
+    EXPECT_EQ(plan.kind, LaunchPlan::Start);
+    EXPECT_EQ(plan.program, QStringLiteral("/usr/bin/x-www-browser"));
+    EXPECT_EQ(plan.arguments, (QStringList{"--new-window", url}));
+
+    EXPECT_EQ(PlanWebPage(desktop_, url, false).kind, LaunchPlan::Open);
+    // An address that looks like an option never reaches the browser's command line.
+    plan = PlanWebPage(desktop_, QStringLiteral("--remote-debugging-port=1"), true);
+    EXPECT_NE(plan.kind, LaunchPlan::Start);
+    EXPECT_EQ(PlanWebPage(desktop_, QStringLiteral("www.example.org"), false).url.toString(),
+              QStringLiteral("http://www.example.org"));
+    EXPECT_EQ(PlanWebPage(desktop_, QString(), true).kind, LaunchPlan::Nothing);
+}
+
+TEST_F(LaunchTest, MarkedDocumentThatCannotStartIsOpenedInstead) {
+    desktop_.startWorks = false;
+    EXPECT_TRUE(Execute(desktop_, PlanLaunch(desktop_, P("marked.txt"), QString())));
+    EXPECT_EQ(desktop_.opened, QStringList{QUrl::fromLocalFile(P("marked.txt")).toString()});
+    desktop_.opened.clear();
+    // A script that fails to start is not handed to a document viewer.
+    EXPECT_FALSE(Execute(desktop_, PlanLaunch(desktop_, P("tool.sh"), QString())));
+    EXPECT_TRUE(desktop_.opened.isEmpty());
+    EXPECT_FALSE(Execute(desktop_, LaunchPlan{}));
+}
+
+TEST_F(LaunchTest, RealProgramGetsEachParameterAsOneArgument) {
+    const QString touch = QStandardPaths::findExecutable(QStringLiteral("touch"));
+    if (touch.isEmpty()) GTEST_SKIP() << "no touch program";
+    SystemDesktop system;
+    const QString params =
+        QStringLiteral("\"%1/one two.txt\" '%1/three;four.txt' %1/x\\ \\\"y\\\"").arg(dir_.path());
+    ASSERT_TRUE(Execute(system, PlanLaunch(system, touch, params)));
+    const QStringList expected = {QStringLiteral("one two.txt"), QStringLiteral("three;four.txt"),
+                                  QStringLiteral("x \"y\"")};
+    QDeadlineTimer deadline(10000);
+    auto allThere = [&] {
+        for (const QString& name : expected)
+            if (!QFile::exists(P(name))) return false;
+        return true;
+    };
+    while (!allThere() && !deadline.hasExpired()) QThread::msleep(20);
+    EXPECT_TRUE(allThere());
+    EXPECT_FALSE(QFile::exists(P("one")));
+    EXPECT_FALSE(QFile::exists(P("four.txt")));
+}
+
+class LaunchRunTest : public ::testing::Test, public RunFixture {};
+
+TEST_F(LaunchRunTest, SimpleAlarmLaunchesOnlyTheProgramsItHasAndWritesNoLine) {
+    desktop.onPath[QStringLiteral("second")] = QStringLiteral("/usr/bin/second");
+    AlRec a = Simple("L");
+    a.Launch.app2 = "second";
+    a.Launch.param2 = "--flag";
+    a.Launch.param1 = "orphan parameter";
+    QPointer<TfrmActiveAlarm> w = Open(a);
+    clock.Advance(1000);
+    EXPECT_EQ(desktop.started, QStringList{"/usr/bin/second|--flag"});
+    EXPECT_EQ(w->EventLines(), Lines({"Alarm Completed."}));
+}
+
+TEST_F(LaunchRunTest, StepsReportTheirLaunchesAndAnEmptyProgramIsSkipped) {
+    desktop.onPath[QStringLiteral("prog")] = QStringLiteral("/usr/bin/prog");
+    AlEvent web;
+    web.evtype = kStepWeb;
+    web.Web.url1 = "https://example.org/";
+    AlEvent emptyWeb;
+    emptyWeb.evtype = kStepWeb;
+    QPointer<TfrmActiveAlarm> w =
+        Open(Script("L", {Launch(""), Launch("prog", "a 'b c'"), web, emptyWeb, Launch("gone")}));
+    clock.Advance(1000);
+    const QStringList lines = Lines({"Launching prog", "Launching https://example.org/",
+                                     "Launching gone", "Script Completed."});
+    EXPECT_EQ(w->EventLines(), lines);
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"L executing.", "Launching prog",
+                                                       "Launching https://example.org/",
+                                                       "Launching gone", "Script Completed."}));
+    EXPECT_EQ(desktop.started, QStringList{"/usr/bin/prog|a|b c"});
+    EXPECT_EQ(desktop.opened, QStringList{"https://example.org/"});
+}
+
+TEST_F(LaunchRunTest, ShellOpenFileShowsTheBoxOnlyOnFailure) {
+    EXPECT_TRUE(ShellOpenFile(desktop, QStringLiteral("/var/log/a b.txt"), nullptr));
+    EXPECT_EQ(desktop.opened, QStringList{"file:///var/log/a b.txt"});
+    desktop.openWorks = false;
+    EXPECT_FALSE(ShellOpenFile(desktop, QStringLiteral("/x.mp3"), nullptr));
+    EXPECT_FALSE(ShellOpenFile(desktop, QString(), nullptr));
+    ASSERT_EQ(dialogs.shown.size(), 2);
+    EXPECT_EQ(dialogs.shown[1].text, QStringLiteral("Error starting player program."));
+}
+
+}  // namespace
+}  // namespace ringmere::run

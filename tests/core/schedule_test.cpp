@@ -574,6 +574,13 @@ TEST(Occurrences, SelectedDates) {
          At(2004, 3, 15, 9, 0, 1),
          {},
          5},
+        // One exactly at Now still counts, and the later ones stay.
+        {"exactly now",
+         Dates({EncodeDate(2004, 3, 10), EncodeDate(2004, 3, 20)}, EncodeDate(2004, 3, 1),
+               EncodeTime(10, 0, 0)),
+         kNow,
+         {"3/10/2004 10:00:00AM", "3/20/2004 10:00:00AM"},
+         5},
         {"out of order, repeated",
          Dates({EncodeDate(2004, 5, 2), EncodeDate(2004, 3, 20), EncodeDate(2004, 5, 2)},
                EncodeDate(2004, 1, 1), k9),

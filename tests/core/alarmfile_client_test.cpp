@@ -90,39 +90,52 @@ TEST(AlarmFileClient, ClientFollowsTheSharedFile) {
     EXPECT_EQ(s.trailingTextColor, defaults.trailingTextColor);
 }
 
-TEST(AlarmFileClient, OlderSharedFileIsReadByItsOwnGates) {
-    ScratchDir dir;
-    const std::string shared = dir.file("shared.ini");
-    WriteText(shared, ServerFile("v1.29.ini"));
-    std::string local = ReplaceLine(VersionFile("v2.10.ini"), "UserMode=Single", "UserMode=Client");
-    local = ReplaceLine(local, "AlarmFile=/shared/ignored.ini", "AlarmFile=" + shared);
-    local = ReplaceLine(local, "SMTP User=user.v", "SMTP User=local.user");
-    local = ReplaceLine(local, "AlName=Simple", "AlName=Local");
+TEST(AlarmFileClient, SharedFileIsReadByItsOwnGates) {
+    struct Case {
+        const char* file;
+        bool userPass;  // the shared file has the 2.01 user and password lines
+        int steps;
+    } cases[] = {
+        {"v0.92.ini", false, 2}, {"v1.29.ini", false, 5}, {"v1.5.ini", false, 6},
+        {"v2.01.ini", true, 6},  {"v2.10.ini", true, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ScratchDir dir;
+        const std::string shared = dir.file("shared.ini");
+        WriteText(shared, ServerFile(c.file));
+        std::string local =
+            ReplaceLine(VersionFile("v2.10.ini"), "UserMode=Single", "UserMode=Client");
+        local = ReplaceLine(local, "AlarmFile=/shared/ignored.ini", "AlarmFile=" + shared);
+        local = ReplaceLine(local, "SMTP User=user.v", "SMTP User=local.user");
+        local = ReplaceLine(local, "AlName=Simple", "AlName=Local");
 
-    Globals g;
-    testing::Prepare(g, dir);
-    CollectingReporter reporter;
-    ASSERT_EQ(testing::ReadLocalText(g, dir, local, reporter, true), kFileDone);
-    EXPECT_EQ(reporter.messages, Messages{});
-    EXPECT_EQ(g.AlarmTable, AlarmsOf(ServerFile("v1.29.ini")));
-    EXPECT_EQ(g.AlarmTable[2].Events.Count, 5);
-    EXPECT_TRUE(g.Settings.UseSMTP);
-    EXPECT_EQ(g.Settings.SMTPUser, "local.user");  // a 1.29 file has no user line
-    EXPECT_EQ(g.Settings.dldInterval, 15);
-    EXPECT_EQ(g.Settings.monthBackColor, 1);
-    EXPECT_DOUBLE_EQ(g.FileVersion, 2.1);
+        Globals g;
+        testing::Prepare(g, dir);
+        CollectingReporter reporter;
+        ASSERT_EQ(testing::ReadLocalText(g, dir, local, reporter, true), kFileDone);
+        EXPECT_EQ(reporter.messages, Messages{});
+        EXPECT_EQ(g.AlarmTable, AlarmsOf(ServerFile(c.file)));
+        EXPECT_EQ(g.AlarmTable[2].Events.Count, c.steps);
+        EXPECT_TRUE(g.Settings.UseSMTP);
+        EXPECT_EQ(g.Settings.SMTPUser, c.userPass ? "user.v" : "local.user");
+        EXPECT_EQ(g.Settings.dldInterval, 15);
+        EXPECT_EQ(g.Settings.monthBackColor, 1);
+        EXPECT_DOUBLE_EQ(g.FileVersion, 2.1);
 
-    // Not following: the local file's own alarms and mail settings.
-    Globals h;
-    testing::Prepare(h, dir);
-    CollectingReporter again;
-    ASSERT_EQ(ReadAlarmFile(h, /*followClient=*/false, false, again), kFileDone);
-    EXPECT_EQ(again.messages, Messages{});
-    EXPECT_EQ(h.AlarmTable[1].AlName, "Local");
-    EXPECT_EQ(h.AlarmTable[2].Events.Count, 6);
-    EXPECT_FALSE(h.Settings.UseSMTP);
-    EXPECT_EQ(h.Settings.UserMode, "Client");
-    EXPECT_EQ(h.Settings.AlarmFile, shared);
+        // Not following: the local file's own alarms and mail settings.
+        Globals h;
+        testing::Prepare(h, dir);
+        CollectingReporter again;
+        ASSERT_EQ(ReadAlarmFile(h, /*followClient=*/false, false, again), kFileDone);
+        EXPECT_EQ(again.messages, Messages{});
+        EXPECT_EQ(h.AlarmTable[1].AlName, "Local");
+        EXPECT_EQ(h.AlarmTable[2].Events.Count, 6);
+        EXPECT_FALSE(h.Settings.UseSMTP);
+        EXPECT_EQ(h.Settings.SMTPUser, "local.user");
+        EXPECT_EQ(h.Settings.UserMode, "Client");
+        EXPECT_EQ(h.Settings.AlarmFile, shared);
+    }
 }
 
 TEST(AlarmFileClient, SingleAndServerDropTheAlarmFileLine) {

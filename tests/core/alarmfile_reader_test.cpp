@@ -474,6 +474,8 @@ TEST(AlarmFileReader, NumbersAndVersionForms) {
          [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlTime, 0); }},
         {"AlEndTime=06:00:00AM", "AlEndTime=12:00:01PM",
          [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlEndTime, Time(12, 0, 1)); }},
+        // A negative file operation is none, and nothing more is read.
+        {"fop=3", "fop=-1", [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].FileOp, FileOps{}); }},
         {"AlStartDate=3/7/2004", "AlStartDate=12/31/9999",
          [](const Globals& g) {
              EXPECT_EQ(g.AlarmTable[1].Schedule.AlStartDate, Date(9999, 12, 31));

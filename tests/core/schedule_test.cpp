@@ -667,7 +667,9 @@ TEST(Occurrences, NeverBeforeNowOrTheStart) {
                 const DateTime w = table[i].When;
                 ASSERT_GE(w, now) << "alarm " << k << " at " << FormatDateTime(now);
                 ASSERT_GE(w, start + time) << "alarm " << k << " at " << FormatDateTime(now);
-                if (i > 0) ASSERT_GT(w, table[i - 1].When) << "alarm " << k;
+                if (i > 0) {
+                    ASSERT_GT(w, table[i - 1].When) << "alarm " << k;
+                }
             }
         }
     }

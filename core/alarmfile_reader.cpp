@@ -63,8 +63,8 @@ std::optional<double> ParseVersion(std::string value) {
 }
 
 struct Line {
-    bool marker = false;     // contains "[" where a key line cannot
-    int skip = 0;            // the marker's count, 0 when it has none
+    bool marker = false;  // contains "[" where a key line cannot
+    int skip = 0;         // the marker's count, 0 when it has none
     std::string_view key;
     std::string_view value;
 };
@@ -165,8 +165,8 @@ public:
     void Count(const char* key, Integer& field, bool oneLinePerEntry) {
         const long long n = Number(key);
         if (n == kKeep) return;
-        const long long limit = oneLinePerEntry ? static_cast<long long>(Remaining())
-                                                : kMaxInlineListCount;
+        const long long limit =
+            oneLinePerEntry ? static_cast<long long>(Remaining()) : kMaxInlineListCount;
         if (n < 0 || n > limit) throw ReadAbandoned{key};
         field = static_cast<Integer>(n);
     }
@@ -387,7 +387,9 @@ void ReadStep(LineReader& r, AlEvent& e, Integer number) {
     r.Text(e.evname);
     r.Byte8("evtype", e.evtype);
     switch (e.evtype) {
-        case kStepSound: ReadSound(r, e.Music); break;
+        case kStepSound:
+            ReadSound(r, e.Music);
+            break;
         case kStepDialup:
             if (r.FindTag("[DialUp Settings]")) ReadDialupLines(r, e.Dial);
             break;
@@ -405,8 +407,12 @@ void ReadStep(LineReader& r, AlEvent& e, Integer number) {
         case kStepSleep:
             if (r.FindTag("[sleep]")) r.Int("sseconds", e.sseconds);
             break;
-        case kStepSynch: ReadSynch(r, e.Synch); break;
-        case kStepFtp: ReadFtp(r, e.Ftp); break;
+        case kStepSynch:
+            ReadSynch(r, e.Synch);
+            break;
+        case kStepFtp:
+            ReadFtp(r, e.Ftp);
+            break;
         case kStepRepeat:
             if (!r.AtLeast(1.29)) break;
             r.FindTag("[REPEAT]");
@@ -414,8 +420,11 @@ void ReadStep(LineReader& r, AlEvent& e, Integer number) {
             r.Int("stepnum", e.Repeat.stepnum);
             r.Int("repnum", e.Repeat.repnum);
             break;
-        case kStepFileOp: ReadFileOp(r, e.FileOp); break;
-        default: break;
+        case kStepFileOp:
+            ReadFileOp(r, e.FileOp);
+            break;
+        default:
+            break;
     }
 }
 
@@ -524,7 +533,9 @@ void ReadRulesAndAlarms(LineReader& r, Globals& g) {
     for (Integer a = 1; a <= count; ++a) ReadAlarm(r, g.AlarmTable[a], a);
 }
 
-bool IsClientMode(const std::string& mode) { return mode == "Client" || mode == "WClient"; }
+bool IsClientMode(const std::string& mode) {
+    return mode == "Client" || mode == "WClient";
+}
 
 // ReadOnce asks for one more try with a fresh download.
 constexpr int kRetryDownload = 1;

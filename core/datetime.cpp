@@ -123,7 +123,7 @@ std::string FormatShortDate(DateTime value) {
     const DaySecond ds = SplitToSecond(value);
     const CivilDate c = DecodeDate(static_cast<double>(ds.day));
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%d/%d/%d", c.month, c.day, c.year);
+    std::snprintf(buf, sizeof buf, "%d/%d/%04d", c.month, c.day, c.year);  // yyyy: four digits
     return buf;
 }
 

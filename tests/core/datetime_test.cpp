@@ -72,6 +72,9 @@ TEST(DateTime, FormattingRoundsToTheNearestSecond) {
     EXPECT_EQ(FormatDateTime(EncodeDate(2004, 3, 7) + EncodeTime(23, 59, 59, 700)),
               "3/8/2004 12:00:00AM");
     EXPECT_EQ(FormatShortDate(EncodeDate(2004, 3, 7)), "3/7/2004");
+    // The year always has four digits, so an early year reads back as itself.
+    EXPECT_EQ(FormatShortDate(EncodeDate(50, 3, 7)), "3/7/0050");
+    EXPECT_EQ(FormatShortDate(*ParseShortDate("3/7/0050")), "3/7/0050");
 }
 
 TEST(DateTime, ParsesHandWrittenTimes) {

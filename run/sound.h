@@ -4,6 +4,7 @@
 // the audio CD drives with their player.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -85,6 +86,10 @@ QStringList CdDriveLetters(const QString& deviceDir = QStringLiteral("/dev"));
 // an audio CD.
 bool AudioCDPresent(const QString& driveLetter);
 bool AudioCDPresent(CdDrives& drives, const QString& driveLetter);
+
+// The playing time of a PCM wave file from its first bytes (up to its
+// "data" chunk); nothing when they are no wave file.
+std::optional<qint64> WaveDurationMs(const QByteArray& head);
 
 // The Linux CD-ROM calls: the track count of an audio disc in `device`.
 std::optional<int> ReadAudioTrackCount(const QString& device);

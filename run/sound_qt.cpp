@@ -1,8 +1,12 @@
 // The program's sound devices on Qt Multimedia.
 #include <QAudioOutput>
+#include <QFile>
 #include <QFileInfo>
 #include <QMediaPlayer>
+#include <QSoundEffect>
+#include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 #include "run/sound.h"
 
@@ -58,33 +62,89 @@ private:
     std::function<void()> ended_;
 };
 
+// Wave files through QSoundEffect, which reads PCM wave files itself and
+// needs no decoder of the media framework.
+class Effect {
+public:
+    Effect() {
+        watchdog_.setSingleShot(true);
+        QObject::connect(&watchdog_, &QTimer::timeout, &effect_, [this] { Finish(); });
+        QObject::connect(&effect_, &QSoundEffect::playingChanged, &effect_, [this] {
+            if (!effect_.isPlaying() && started_) Finish();
+        });
+        QObject::connect(&effect_, &QSoundEffect::statusChanged, &effect_, [this] {
+            if (effect_.status() == QSoundEffect::Error) Finish();
+        });
+    }
+    bool Start(const QString& path, int loops, std::function<void()> ended) {
+        Stop();
+        const QFileInfo file(path);
+        if (!file.isFile()) return false;
+        QFile in(file.absoluteFilePath());
+        const std::optional<qint64> length =
+            in.open(QIODevice::ReadOnly) ? WaveDurationMs(in.read(64 * 1024)) : std::nullopt;
+        if (!length) return false;
+        // The device may never say that a playback ended (none there, or
+        // one that fails quietly): the wave's own length ends it too.
+        if (loops == 1) watchdog_.start(int(std::min<qint64>(*length + 500, 0x7fffffff)));
+        ended_ = std::move(ended);
+        playing_ = true;
+        started_ = false;
+        effect_.setLoopCount(loops);
+        effect_.setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
+        if (!playing_) return true;  // failed while loading
+        effect_.play();
+        started_ = true;
+        return true;
+    }
+    void Stop() {
+        ended_ = nullptr;
+        playing_ = false;
+        started_ = false;
+        watchdog_.stop();
+        effect_.stop();
+    }
+    bool IsPlaying() const { return playing_; }
+
+private:
+    void Finish() {
+        if (!playing_) return;
+        playing_ = false;
+        started_ = false;
+        watchdog_.stop();
+        effect_.stop();
+        if (auto ended = std::move(ended_)) ended();
+    }
+
+    QSoundEffect effect_;
+    QTimer watchdog_;
+    bool playing_ = false;
+    bool started_ = false;
+    std::function<void()> ended_;
+};
+
 class QtFilePlayer final : public FilePlayer {
 public:
     bool Play(const QString& path, std::function<void()> ended) override {
-        if (!QFileInfo(path).isFile()) return false;
-        return player_.Start(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()), 1,
-                             std::move(ended));
+        return effect_.Start(path, 1, std::move(ended));
     }
-    void Stop() override { player_.Stop(); }
-    bool IsPlaying() const override { return player_.IsPlaying(); }
+    void Stop() override { effect_.Stop(); }
+    bool IsPlaying() const override { return effect_.IsPlaying(); }
 
 private:
-    Player player_;
+    Effect effect_;
 };
 
 class QtLoopPlayer final : public LoopPlayer {
 public:
     void Loop(const QString& path) override {
-        player_.Stop();
-        if (!QFileInfo(path).isFile()) return;
-        player_.Start(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()),
-                      QMediaPlayer::Infinite, nullptr);
+        effect_.Start(path, QSoundEffect::Infinite, nullptr);
     }
-    void Stop() override { player_.Stop(); }
-    bool IsPlaying() const override { return player_.IsPlaying(); }
+    void Stop() override { effect_.Stop(); }
+    bool IsPlaying() const override { return effect_.IsPlaying(); }
 
 private:
-    Player player_;
+    Effect effect_;
 };
 
 class QtCdPlayer final : public CdPlayer {
@@ -113,7 +173,31 @@ public:
 
 SoundBackend* g_backend = nullptr;
 
+quint32 Le32(const QByteArray& b, qsizetype at) {
+    const auto* p = reinterpret_cast<const unsigned char*>(b.constData() + at);
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
 }  // namespace
+
+std::optional<qint64> WaveDurationMs(const QByteArray& head) {
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return std::nullopt;
+    quint32 byteRate = 0;
+    qsizetype at = 12;
+    while (at + 8 <= head.size()) {
+        const QByteArray id = head.mid(at, 4);
+        const quint32 size = Le32(head, at + 4);
+        if (id == "fmt " && at + 8 + 12 <= head.size()) byteRate = Le32(head, at + 8 + 8);
+        if (id == "data") {
+            if (byteRate == 0) return std::nullopt;
+            return qint64(size) * 1000 / byteRate;
+        }
+        // Chunks are padded to an even length.
+        at += 8 + qsizetype(size) + (size & 1);
+    }
+    return std::nullopt;
+}
 
 std::unique_ptr<FilePlayer> QtSoundBackend::NewFilePlayer() {
     return std::make_unique<QtFilePlayer>();

@@ -2,8 +2,12 @@
 // and timed, audio CD tracks, silence, and what Snooze stops.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QToolButton>
 #include <set>
 
@@ -229,6 +233,82 @@ TEST_F(SoundTest, AudioCDPresentNeedsADriveLetterAndAnAudioDisc) {
     EXPECT_FALSE(AudioCDPresent(sound.Drives(), QStringLiteral("E")));
     EXPECT_FALSE(AudioCDPresent(sound.Drives(), QString()));
     EXPECT_FALSE(AudioCDPresent(sound.Drives(), QStringLiteral("?")));
+}
+
+}  // namespace
+}  // namespace ringmere::run
+
+namespace ringmere::run {
+namespace {
+
+// A PCM wave file: `ms` of 8 kHz mono 16-bit silence, with an extra chunk
+// before the format when asked.
+QByteArray WaveBytes(int ms, bool listChunk = false) {
+    auto le32 = [](quint32 v) {
+        QByteArray b(4, 0);
+        for (int i = 0; i < 4; ++i) b[i] = char((v >> (8 * i)) & 0xff);
+        return b;
+    };
+    auto le16 = [](quint16 v) {
+        QByteArray b(2, 0);
+        b[0] = char(v & 0xff);
+        b[1] = char(v >> 8);
+        return b;
+    };
+    const quint32 dataSize = quint32(8000 * 2 * ms / 1000);
+    QByteArray body = "WAVE";
+    if (listChunk) body += "LIST" + le32(3) + "abc" + QByteArray(1, 0);  // padded to even
+    body += "fmt " + le32(16) + le16(1) + le16(1) + le32(8000) + le32(16000) + le16(2) + le16(16);
+    body += "data" + le32(dataSize) + QByteArray(int(dataSize), 0);
+    return "RIFF" + le32(quint32(body.size())) + body;
+}
+
+TEST(WaveDurationTest, FromTheHeader) {
+    EXPECT_EQ(WaveDurationMs(WaveBytes(500)), 500);
+    EXPECT_EQ(WaveDurationMs(WaveBytes(1250, true)), 1250);
+    EXPECT_EQ(WaveDurationMs(WaveBytes(500).left(44)), 500);  // the header alone will do
+    EXPECT_FALSE(WaveDurationMs(WaveBytes(500).left(30)));
+    EXPECT_FALSE(WaveDurationMs(QByteArray("ID3\x03 an mp3 file")));
+    EXPECT_FALSE(WaveDurationMs(QByteArray()));
+    QByteArray noRate = WaveBytes(100);
+    noRate.replace(28, 4, QByteArray(4, 0));  // byte rate 0
+    EXPECT_FALSE(WaveDurationMs(noRate));
+}
+
+TEST(QtSoundBackendTest, AWavePlayedOnceAlwaysEndsEvenWithoutAnAudioDevice) {
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("short one.wav"));
+    const QString junk = dir.filePath(QStringLiteral("junk.wav"));
+    {
+        QFile f(wav);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(WaveBytes(200));
+        QFile j(junk);
+        ASSERT_TRUE(j.open(QIODevice::WriteOnly));
+        j.write("not a wave file at all");
+    }
+    QtSoundBackend backend;
+    auto player = backend.NewFilePlayer();
+    EXPECT_FALSE(player->Play(junk, [] {}));
+    EXPECT_FALSE(player->Play(dir.filePath(QStringLiteral("missing.wav")), [] {}));
+    bool ended = false;
+    ASSERT_TRUE(player->Play(wav, [&] { ended = true; }));
+    EXPECT_TRUE(player->IsPlaying());
+    QDeadlineTimer deadline(10000);
+    while (!ended && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(player->IsPlaying());
+
+    auto loop = backend.NewLoopPlayer();
+    loop->Loop(junk);
+    EXPECT_FALSE(loop->IsPlaying());
+    loop->Loop(wav);
+    EXPECT_TRUE(loop->IsPlaying());
+    loop->Stop();
+    EXPECT_FALSE(loop->IsPlaying());
 }
 
 }  // namespace

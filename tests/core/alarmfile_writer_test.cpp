@@ -13,9 +13,14 @@
 #include "core/alarmfile.h"
 #include "core/globals.h"
 #include "tests/core/alarmfile_testing.h"
+#include "tests/core/rules_testing.h"
 
 namespace ringmere {
 namespace {
+
+using fixtures::DatesRule;
+using fixtures::WeekdaysRule;
+using fixtures::WindowRule;
 
 using testing::Crlf;
 using testing::CrlfLines;
@@ -25,33 +30,6 @@ using testing::ReadText;
 using testing::ScratchDir;
 using testing::Time;
 using testing::WriteText;
-
-ExRec DailyRule(DateTime from, DateTime to) {
-    ExRec r;
-    r.ExType = 0;
-    r.ExTStart = from;
-    r.ExTEnd = to;
-    return r;
-}
-
-ExRec DatesRule(std::vector<DateTime> days, Byte selType, DateTime from = 0, DateTime to = 0) {
-    ExRec r;
-    r.ExType = 1;
-    r.ExDayCnt = static_cast<Integer>(days.size());
-    r.ExDays = std::move(days);
-    r.ExSelType = selType;
-    r.ExTStart = from;
-    r.ExTEnd = to;
-    return r;
-}
-
-ExRec WeekdaysRule(std::vector<Integer> days) {
-    ExRec r;
-    r.ExType = 2;
-    r.ExWeekdayNum = static_cast<Integer>(days.size());
-    r.ExWeekDays = std::move(days);
-    return r;
-}
 
 ExList Rules(std::vector<ExRec> rules) {
     ExList l;
@@ -95,7 +73,7 @@ Globals GoldenGlobals() {
     s.TimeServerTO = 99;  // registry values never reach the file
     s.autoserver = "not.in.file";
 
-    ExRec daily = DailyRule(Time(22, 0), Time(6, 30));
+    ExRec daily = WindowRule(Time(22, 0), Time(6, 30));
     daily.ExSelType = 1;  // not carried by a daily rule
     daily.ExDayCnt = 1;
     daily.ExDays = {Date(2000, 1, 1)};
@@ -203,7 +181,7 @@ Globals GoldenGlobals() {
     u.AlMWeekDWNum = 2;
     u.AlMWeekDW = {1, 5};
     b.AlMinWindow = true;
-    b.Exceptions = Rules({DailyRule(Time(0, 0), Time(1, 0)), WeekdaysRule({4})});
+    b.Exceptions = Rules({WindowRule(Time(0, 0), Time(1, 0)), WeekdaysRule({4})});
     // A scripted alarm's own action records are not written.
     b.Music.Mp3.mp3file = "/not/written.mp3";
     b.Web.url1 = "http://not.written/";

@@ -1,39 +1,17 @@
 #include "core/exception_rules.h"
+#include "tests/core/rules_testing.h"
 
 #include <gtest/gtest.h>
 
 namespace ringmere {
 namespace {
 
+using fixtures::DatesRule;
+using fixtures::WeekdaysRule;
+using fixtures::WindowRule;
+
 DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return EncodeDate(y, mo, d) + EncodeTime(h, mi, s);
-}
-
-ExRec Window(DateTime from, DateTime to) {
-    ExRec r;
-    r.ExType = kExDailyWindow;
-    r.ExTStart = from;
-    r.ExTEnd = to;
-    return r;
-}
-
-ExRec Dates(std::vector<DateTime> days, Byte sel = 0, DateTime from = 0, DateTime to = 0) {
-    ExRec r;
-    r.ExType = kExDates;
-    r.ExDayCnt = static_cast<Integer>(days.size());
-    r.ExDays = std::move(days);
-    r.ExSelType = sel;
-    r.ExTStart = from;
-    r.ExTEnd = to;
-    return r;
-}
-
-ExRec Weekdays(std::vector<Integer> days) {
-    ExRec r;
-    r.ExType = kExWeekdays;
-    r.ExWeekdayNum = static_cast<Integer>(days.size());
-    r.ExWeekDays = std::move(days);
-    return r;
 }
 
 ExList Rules(std::vector<ExRec> rules) {
@@ -44,12 +22,12 @@ ExList Rules(std::vector<ExRec> rules) {
 }
 
 TEST(ExceptionRules, EachKindExcludesWhatItNames) {
-    const ExRec morning = Window(EncodeTime(8, 0, 0), EncodeTime(10, 0, 0));
-    const ExRec christmas = Dates({EncodeDate(2004, 12, 25)});
+    const ExRec morning = WindowRule(EncodeTime(8, 0, 0), EncodeTime(10, 0, 0));
+    const ExRec christmas = DatesRule({EncodeDate(2004, 12, 25)});
     const ExRec mayLunch =
-        Dates({EncodeDate(2004, 5, 1)}, 1, EncodeTime(12, 0, 0), EncodeTime(13, 0, 0));
-    const ExRec weekend = Weekdays({1, 7});
-    const ExRec overnight = Window(EncodeTime(22, 0, 0), EncodeTime(6, 0, 0));
+        DatesRule({EncodeDate(2004, 5, 1)}, 1, EncodeTime(12, 0, 0), EncodeTime(13, 0, 0));
+    const ExRec weekend = WeekdaysRule({1, 7});
+    const ExRec overnight = WindowRule(EncodeTime(22, 0, 0), EncodeTime(6, 0, 0));
     struct Case {
         const char* what;
         const ExRec& rule;
@@ -82,7 +60,7 @@ TEST(ExceptionRules, EachKindExcludesWhatItNames) {
 // A moment reached by adding day fractions is a hair off the second; the
 // window's end must still hold it.
 TEST(ExceptionRules, WindowEndHoldsAComputedMoment) {
-    const ExRec morning = Window(EncodeTime(8, 0, 0), EncodeTime(10, 0, 0));
+    const ExRec morning = WindowRule(EncodeTime(8, 0, 0), EncodeTime(10, 0, 0));
     DateTime m = EncodeDate(2004, 3, 10) + 9.0 / 24;
     for (int i = 0; i < 4; ++i) m += 15.0 / 1440;
     EXPECT_NE(m, At(2004, 3, 10, 10, 0, 0));  // not exact...
@@ -91,18 +69,18 @@ TEST(ExceptionRules, WindowEndHoldsAComputedMoment) {
 }
 
 TEST(ExceptionRules, OddRulesExcludeNothingAndDoNotOverrun) {
-    ExRec unknown = Window(0, EncodeTime(23, 59, 59));
+    ExRec unknown = WindowRule(0, EncodeTime(23, 59, 59));
     unknown.ExType = 7;
     EXPECT_FALSE(RuleExcludes(unknown, At(2004, 3, 10, 12)));
 
-    ExRec oddSelection = Dates({EncodeDate(2004, 3, 10)}, 4);
+    ExRec oddSelection = DatesRule({EncodeDate(2004, 3, 10)}, 4);
     EXPECT_FALSE(RuleExcludes(oddSelection, At(2004, 3, 10, 12)));
 
     // Counts beyond the lists, as a damaged record may have.
-    ExRec dates = Dates({EncodeDate(2004, 3, 10)});
+    ExRec dates = DatesRule({EncodeDate(2004, 3, 10)});
     dates.ExDayCnt = 1000;
     EXPECT_TRUE(RuleExcludes(dates, At(2004, 3, 10, 12)));
-    ExRec days = Weekdays({4});
+    ExRec days = WeekdaysRule({4});
     days.ExWeekdayNum = -3;
     EXPECT_FALSE(RuleExcludes(days, At(2004, 3, 10, 12)));
 
@@ -115,8 +93,8 @@ TEST(ExceptionRules, GlobalAndOwnRulesBothApply) {
     Globals g;
     g.ResetAlarmTable(2);
     g.AlarmCount = 2;
-    g.GlobalExceptions = Rules({Weekdays({1})});
-    g.AlarmTable[2].Exceptions = Rules({Window(EncodeTime(8, 0, 0), EncodeTime(9, 0, 0))});
+    g.GlobalExceptions = Rules({WeekdaysRule({1})});
+    g.AlarmTable[2].Exceptions = Rules({WindowRule(EncodeTime(8, 0, 0), EncodeTime(9, 0, 0))});
     const DateTime sunday = At(2004, 3, 14, 12), mondayEight = At(2004, 3, 15, 8, 30);
     EXPECT_FALSE(OccurrenceAllowed(g, 1, sunday));  // an alarm without rules of its own
     EXPECT_FALSE(OccurrenceAllowed(g, 2, sunday));
@@ -145,12 +123,12 @@ TEST(ExceptionRules, AlwaysExcludedWarnings) {
     TimeRec monthly = daily;
     monthly.AlType = 2;
 
-    const ExList morning = Rules({Window(EncodeTime(8, 0, 0), EncodeTime(10, 0, 0))});
-    const ExList endsAtNine = Rules({Window(EncodeTime(8, 0, 0), EncodeTime(9, 0, 0))});
-    const ExList afternoon = Rules({Window(EncodeTime(12, 0, 0), EncodeTime(18, 0, 0))});
-    const ExList bothDays = Rules({Weekdays({1, 7})});
-    const ExList apart = Rules({Weekdays({1}), Weekdays({7})});
-    const ExList laterRule = Rules({Weekdays({2}), Weekdays({3, 7, 1})});
+    const ExList morning = Rules({WindowRule(EncodeTime(8, 0, 0), EncodeTime(10, 0, 0))});
+    const ExList endsAtNine = Rules({WindowRule(EncodeTime(8, 0, 0), EncodeTime(9, 0, 0))});
+    const ExList afternoon = Rules({WindowRule(EncodeTime(12, 0, 0), EncodeTime(18, 0, 0))});
+    const ExList bothDays = Rules({WeekdaysRule({1, 7})});
+    const ExList apart = Rules({WeekdaysRule({1}), WeekdaysRule({7})});
+    const ExList laterRule = Rules({WeekdaysRule({2}), WeekdaysRule({3, 7, 1})});
     struct Case {
         const char* what;
         const TimeRec& schedule;

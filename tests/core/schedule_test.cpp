@@ -5,9 +5,14 @@
 #include "core/exception_rules.h"
 #include "core/occurrence.h"
 #include "core/schedule.h"
+#include "tests/core/rules_testing.h"
 
 namespace ringmere {
 namespace {
+
+using fixtures::DatesRule;
+using fixtures::WeekdaysRule;
+using fixtures::WindowRule;
 
 DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return EncodeDate(y, mo, d) + EncodeTime(h, mi, s);
@@ -77,30 +82,6 @@ AlRec Once(DateTime start, DateTime time) {
     AlRec a = Alarm(kEveryXDays, start, time);
     a.Schedule.AlEndType = 0;
     return a;
-}
-
-ExRec WindowRule(DateTime from, DateTime to) {
-    ExRec r;
-    r.ExType = kExDailyWindow;
-    r.ExTStart = from;
-    r.ExTEnd = to;
-    return r;
-}
-
-ExRec WeekdayRule(std::vector<Integer> days) {
-    ExRec r;
-    r.ExType = kExWeekdays;
-    r.ExWeekdayNum = static_cast<Integer>(days.size());
-    r.ExWeekDays = std::move(days);
-    return r;
-}
-
-ExRec DateRule(std::vector<DateTime> days) {
-    ExRec r;
-    r.ExType = kExDates;
-    r.ExDayCnt = static_cast<Integer>(days.size());
-    r.ExDays = std::move(days);
-    return r;
 }
 
 AlRec With(AlRec a, ExRec rule) {
@@ -188,7 +169,7 @@ TEST(Occurrences, EveryXDays) {
          {},
          5},
         {"weekends off",
-         With(Alarm(kEveryXDays, EncodeDate(2004, 3, 1), k9), WeekdayRule({1, 7})),
+         With(Alarm(kEveryXDays, EncodeDate(2004, 3, 1), k9), WeekdaysRule({1, 7})),
          kNow,
          {"3/11/2004 09:00:00AM", "3/12/2004 09:00:00AM", "3/15/2004 09:00:00AM"}},
         {"a stored 0 counts as 1",
@@ -274,16 +255,16 @@ TEST(Occurrences, LongRunningGridStaysOnItsSeconds) {
 // built on a Saturday with weekends off would otherwise use up its 1999
 // tries before Monday and never ring again.
 TEST(Occurrences, GridStepsOverLongExclusions) {
-    const AlRec a = With(Alarm(kEveryXMinutes, EncodeDate(2004, 3, 1), 0, 1), WeekdayRule({1, 7}));
+    const AlRec a = With(Alarm(kEveryXMinutes, EncodeDate(2004, 3, 1), 0, 1), WeekdaysRule({1, 7}));
     EXPECT_EQ(First(a, At(2004, 3, 13, 8, 0, 0), 2),
               (std::vector<std::string>{"3/15/2004 12:00:00AM", "3/15/2004 12:01:00AM"}));
     const AlRec holidays = With(
         Alarm(kEveryXMinutes, EncodeDate(2004, 3, 1), EncodeTime(0, 0, 30), 1),
-        DateRule({EncodeDate(2004, 12, 24), EncodeDate(2004, 12, 25), EncodeDate(2004, 12, 26)}));
+        DatesRule({EncodeDate(2004, 12, 24), EncodeDate(2004, 12, 25), EncodeDate(2004, 12, 26)}));
     EXPECT_EQ(First(holidays, At(2004, 12, 23, 23, 59, 0), 2),
               (std::vector<std::string>{"12/23/2004 11:59:30PM", "12/27/2004 12:00:30AM"}));
     // Every moment excluded: the search still ends.
-    const AlRec never = With(a, WeekdayRule({2, 3, 4, 5, 6}));
+    const AlRec never = With(a, WeekdaysRule({2, 3, 4, 5, 6}));
     EXPECT_TRUE(First(never, kNow, 3).empty());
 }
 
@@ -332,7 +313,8 @@ TEST(Occurrences, Weekly) {
         {"only stray weekdays", Weekly({0, 8}, EncodeDate(2004, 3, 1), k9), kNow, {}, 3},
         // No warning for two separate rules, yet it never occurs.
         {"weekend alarm, weekend off in two rules",
-         With(With(Weekly({1, 7}, EncodeDate(2004, 3, 1), k9), WeekdayRule({1})), WeekdayRule({7})),
+         With(With(Weekly({1, 7}, EncodeDate(2004, 3, 1), k9), WeekdaysRule({1})),
+              WeekdaysRule({7})),
          kNow,
          {},
          3},
@@ -349,17 +331,17 @@ TEST(Occurrences, RulesThatLeaveNothing) {
     EXPECT_TRUE(
         First(With(Alarm(kEveryXYears, EncodeDate(2001, 5, 1), k9), morning), kNow, 3).empty());
     EXPECT_TRUE(
-        First(With(Weekly({1, 7}, EncodeDate(2004, 3, 1), k9), WeekdayRule({7, 1})), kNow, 3)
+        First(With(Weekly({1, 7}, EncodeDate(2004, 3, 1), k9), WeekdaysRule({7, 1})), kNow, 3)
             .empty());
     EXPECT_TRUE(
-        First(With(WeeksWeekdays({2}, {1, 5}, EncodeDate(2004, 1, 1), k9), WeekdayRule({2})), kNow,
+        First(With(WeeksWeekdays({2}, {1, 5}, EncodeDate(2004, 1, 1), k9), WeekdaysRule({2})), kNow,
               3)
             .empty());
     // A grid rings at other times of day too.
     EXPECT_EQ(First(Alarm(kEveryXMinutes, EncodeDate(2004, 3, 10), k9, 30), At(2004, 3, 10, 8), 2,
                     globalMorning),
               (std::vector<std::string>{"3/10/2004 10:30:00AM", "3/10/2004 11:00:00AM"}));
-    EXPECT_EQ(First(With(Weekly({1, 7}, EncodeDate(2004, 3, 1), k9), WeekdayRule({7})), kNow, 2),
+    EXPECT_EQ(First(With(Weekly({1, 7}, EncodeDate(2004, 3, 1), k9), WeekdaysRule({7})), kNow, 2),
               (std::vector<std::string>{"3/14/2004 09:00:00AM", "3/21/2004 09:00:00AM"}));
     // A window that misses the time by a second takes nothing.
     EXPECT_EQ(First(Monthly(kLastDay, EncodeDate(2004, 1, 1), EncodeTime(10, 0, 1)), kNow, 1,
@@ -589,7 +571,7 @@ TEST(Occurrences, SelectedDates) {
          5},
         {"an excluded date is passed over",
          With(Dates({EncodeDate(2004, 3, 20), EncodeDate(2004, 3, 21)}, EncodeDate(2004, 1, 1), k9),
-              DateRule({EncodeDate(2004, 3, 20)})),
+              DatesRule({EncodeDate(2004, 3, 20)})),
          kNow,
          {"3/21/2004 09:00:00AM"},
          5},
@@ -618,7 +600,7 @@ TEST(Occurrences, Individual) {
          kNow,
          {"3/10/2004 10:00:00AM"},
          3},
-        {"excluded", With(Once(EncodeDate(2004, 3, 13), k9), WeekdayRule({7})), kNow, {}, 3},
+        {"excluded", With(Once(EncodeDate(2004, 3, 13), k9), WeekdaysRule({7})), kNow, {}, 3},
     });
     // Any kind with AlEndType 0 is a single occurrence at its start.
     AlRec weekly = Weekly({2}, EncodeDate(2004, 3, 12), k9);

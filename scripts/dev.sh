@@ -14,6 +14,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev qt6-multimedia-dev libqt6svg6
   dbus-daemon python3-dbusmock tzdata
   xvfb xauth
+  xdg-utils gstreamer1.0-plugins-base
 )
 
 install_missing() {

@@ -21,6 +21,7 @@
 #include "platform/single_instance.h"
 #include "platform/system.h"
 #include "platform/wake_thread.h"
+#include "run/activealarm.h"
 #include "ui/alarm.h"
 #include "ui/dialogs.h"
 
@@ -98,6 +99,20 @@ int RunProgram(int argc, char** argv) {
     RegisterAutoStart(g.Settings, autostart, ProgramFilePath(), boxes);
 
     ui::MainWindowHooks hooks;
+    const QString activationProbe = qEnvironmentVariable("RINGMERE_ACTIVATION_PROBE");
+    hooks.openRunWindow = [&g, activationProbe](int index) {
+        QWidget* window = run::OpenRunWindow(g, index);
+        // For bench/activation_delay.py: when each run window was shown.
+        if (window && !activationProbe.isEmpty()) {
+            QFile probe(activationProbe);
+            if (probe.open(QIODevice::WriteOnly | QIODevice::Append))
+                probe.write(QStringLiteral("%1 %2\n")
+                                .arg(index)
+                                .arg(QDateTime::currentMSecsSinceEpoch())
+                                .toUtf8());
+        }
+        return window;
+    };
     hooks.openWithDesktop = OpenWithDesktop;
     hooks.saveSettings = [&] {
         ui::MessageBoxReporter quiet;

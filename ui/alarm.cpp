@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QToolTip>
 #include <algorithm>
+#include <cmath>
 
 #include "core/actionstrip.h"
 #include "core/alarmtable.h"
@@ -200,6 +201,7 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QW
 
     alarmCheck_.setObjectName(QStringLiteral("AlarmCheck"));
     alarmCheck_.setInterval(1000);
+    alarmCheck_.setTimerType(Qt::PreciseTimer);
     connect(&alarmCheck_, &QTimer::timeout, this, &TfrmAlMain::CheckAlarms);
 
     // Few colours: the side bar goes without its gradient.
@@ -212,7 +214,7 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QW
     LoadEvents();
     ShowPage(0);
     SetUpTray();
-    alarmCheck_.start();
+    StartAlarmCheck();
     if (ClientMode()) {
         ui_->DuplicateAlarm1->setEnabled(false);
         ui_->dxDeleteAlarm->setEnabled(false);
@@ -387,7 +389,16 @@ void TfrmAlMain::CheckAlarms() {
         BuildSchedule(g_, after);
         LoadEvents();
     }
-    if (!sessionEnding_) alarmCheck_.start();
+    if (!sessionEnding_) StartAlarmCheck();
+}
+
+// Once a second, just after the second turns: entries fall on whole seconds,
+// so an alarm starts within a few tens of milliseconds of its time instead
+// of anywhere in the following second as the tick drifts.
+void TfrmAlMain::StartAlarmCheck() {
+    const int msIntoSecond =
+        static_cast<int>(std::fmod(clock_.Now() * kSecondsPerDay * 1000.0, 1000.0));
+    alarmCheck_.start(std::clamp(1000 - msIntoSecond + 20, 20, 1020));
 }
 
 void TfrmAlMain::ActivateAlarm(int slot) {

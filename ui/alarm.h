@@ -103,6 +103,7 @@ protected:
 
 private:
     void SetUpTray();
+    void StartAlarmCheck();
     void StopWakeThread();
     void ApplyPlacement();
     void SavePlacement(bool fromExit);

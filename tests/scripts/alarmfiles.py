@@ -1,0 +1,83 @@
+"""Alarm files for the script tests and benchmarks, in the program's layout."""
+import datetime
+
+
+def b(v):  # booleans are stored inverted
+    return "0" if v else "1"
+
+
+def long_time(t):
+    h = t.hour % 12 or 12
+    return f"{h:02d}:{t.minute:02d}:{t.second:02d}{'AM' if t.hour < 12 else 'PM'}"
+
+
+def short_date(d):
+    return f"{d.month}/{d.day}/{d.year:04d}"
+
+
+def header(logging=True, wake=False):
+    return ["[Alarm Info]", "Version=2.10", "UseSMTP=0", "SMTP Server=", "[sw201-2]",
+            "SMTP User=", "SMTP Pass=", "ReplyTo=", "UserMode=Single", "AlarmFile=",
+            "[sw140-3]", "dldAlarmFile=0", "dldInterval=30", f"allowWake={b(wake)}",
+            "[sw150-1]", f"enablelogging={b(logging)}", "[sw202-5]",
+            "monthBackColor=-2147483643", "textColor=-2147483640",
+            "titleBackColor=-2147483646", "titleTextColor=-2147483643",
+            "trailingTextColor=16777215", "[sw129]", "gExCnt=0"]
+
+
+def once(n, name, when, steps=None, message="", hide=True):
+    """Alarm n, once at `when` (a datetime); scripted when `steps` is a list of
+    (evname, evtype, block lines)."""
+    lines = [f"[Alarm {n}]", f"AlName={name}", f"AlMessage={message}"]
+    if message:
+        lines.append("eom1")
+    lines += [f"AlHideWindow={b(hide)}", "[sw140-3]", "AlFlashWindow=1", "AlSnooze=1",
+              "snoozeming=5", "enabled=0", f"mtype={1 if steps is not None else 0}",
+              "AlType=0", f"AlTime={long_time(when)}", f"AlStartDate={short_date(when)}",
+              "AlEndType=0", "AlXTimes=0", "AlEndDate=12/30/1899", "AlEndTime=12:00:00AM",
+              "AlWeekdaynum=0", "AlWeekdays=", "AlMDay=0", "AlDayCount=0", "AlXMin=1",
+              "AlXHours=1", "AlXDays=1", "AlXYears=1", "AlXWeeks=1", "AlXMonths=1",
+              "AlMType=0", "AlMonthdaynum=0", "AlMonthDays=", "AlMWeekdaynum=0",
+              "AlMWeekdays=", "AlMWeekDWNum=0", "AlMWeekDW=", "[Alarm Days]", "[sw120]",
+              "AlMinWindow=0", "[sw129]", "ExCnt=0"]
+    if steps is not None:
+        lines.append(f"Event Count={len(steps)}")
+        for e, (evname, evtype, block) in enumerate(steps, 1):
+            lines += [f"[Event {e}]", "[Event Info]", f"evname={evname}", f"evtype={evtype}"]
+            lines += block
+        return lines
+    lines += ["[Music Settings]", "MuType=3", "[MP3 Rec]", "mp3file=", "mp3ptype=0",
+              "[Wav Rec]", "wavfile=", "wavtype=0", "reptimes=1", "[CD Rec]", "cddrive=",
+              "tracktype=0", "cdtrack=1", "[DialUp Settings]", "usedialup=1", "dialname=",
+              "redialattempts=0", "connectm=1", "[File Launch]", "app1=", "app2=", "app3=",
+              "param1=", "param2=", "param3=", "[Web Launch]", "url1=", "opennew=1", "[smtp]",
+              "sendmessage=1", "servername=", "username=", "from=", "mto=", "subject=", "msg=",
+              "[Attachments]", "nAttach=0", "[Synch]", "dosynch=1", "synchserver=", "[FTP]",
+              "ftpenabled=1", "ftpserver=", "ftpport=21", "ftplocalfile=", "ftppath=",
+              "ftpuser=", "ftppass=", "ftpupload=1", "ftpascmode=1", "[sw141-1]",
+              "ftppassive=1", "[sw150-8]", "ftpretry=1", "ftpmaxretry=0", "ftpdelay=0",
+              "ftpreconnect=1", "ftpdialname=", "ftpmaxrecon=0", "ftprecondelay=0",
+              "ftptransfertype=0", "[sw150-1]", "[fileop]", "fop=0"]
+    return lines
+
+
+def sleep_step(seconds):
+    return (f"Sleep {seconds} seconds", 5, ["[sleep]", f"sseconds={seconds}"])
+
+
+def repeat_step(step, times):
+    return (f"Repeat step {step}", 8, ["[REPEAT]", "reptype=0", f"stepnum={step}",
+                                      f"repnum={times}"])
+
+
+def write(path, alarms, **kw):
+    lines = header(**kw) + [f"Alarm Count={len(alarms)}"]
+    for a in alarms:
+        lines += a
+    with open(path, "wb") as f:
+        f.write("".join(line + "\r\n" for line in lines).encode())
+
+
+def next_whole_second(after_seconds):
+    now = datetime.datetime.now()
+    return (now + datetime.timedelta(seconds=after_seconds + 1)).replace(microsecond=0)

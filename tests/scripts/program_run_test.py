@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""The ringmere program runs a scripted alarm when it falls due and logs the run.
+
+Starts the real program on a virtual display (xvfb-run, or the offscreen
+platform where there is none) with a program folder of its own."""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(__file__))
+import alarmfiles  # noqa: E402
+
+PROGRAM = os.environ.get("RINGMERE_PROGRAM")
+
+
+def stop(proc):
+    """Ends the program and the virtual display: the whole process group."""
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.killpg(proc.pid, sig)
+        except ProcessLookupError:
+            return
+        try:
+            proc.wait(5)
+            return
+        except subprocess.TimeoutExpired:
+            pass
+
+
+def main():
+    if not PROGRAM or not os.path.exists(PROGRAM):
+        print(f"no program at {PROGRAM!r}")
+        print("0 passed, 1 failed")
+        return 1
+    failures = []
+    with tempfile.TemporaryDirectory() as work:
+        data = os.path.join(work, "data")
+        for sub in ("data", "config", "sys", "run"):
+            os.makedirs(os.path.join(work, sub), mode=0o700)
+        due = alarmfiles.next_whole_second(2)
+        steps = [alarmfiles.sleep_step(1), alarmfiles.repeat_step(1, 1)]
+        alarmfiles.write(os.path.join(data, "alfile.ini"),
+                         [alarmfiles.once(1, "Nightly job", due, steps)], logging=True)
+        env = dict(os.environ, RINGMERE_DIR=data, XDG_CONFIG_HOME=os.path.join(work, "config"),
+                   XDG_CONFIG_DIRS=os.path.join(work, "sys"),
+                   XDG_RUNTIME_DIR=os.path.join(work, "run"))
+        command = [PROGRAM, "startup"]
+        if shutil.which("xvfb-run"):
+            command = ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24"] + command
+            env.pop("QT_QPA_PLATFORM", None)
+        else:
+            env["QT_QPA_PLATFORM"] = "offscreen"
+        proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+        log_path = os.path.join(data, "allog.txt")
+        log = ""
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            if os.path.exists(log_path):
+                with open(log_path, "rb") as f:
+                    log = f.read().decode("utf-8", "replace")
+                if "Script Completed." in log:
+                    break
+            time.sleep(0.2)
+        stop(proc)
+
+        entries = [line.split(" - ", 1)[1] for line in log.split("\r\n") if " - " in line]
+        for want in ("Nightly job executing.", "Script Completed."):
+            if want not in entries:
+                failures.append(f"log lacks {want!r}: {log!r}")
+        if entries and entries[0] != "Nightly job executing.":
+            failures.append(f"the run's first line is {entries[0]!r}")
+        if entries and entries[-1] != "Script Completed.":
+            failures.append(f"the run's last line is {entries[-1]!r}")
+        # The date line first, CR LF everywhere.
+        if log and not log.startswith(alarmfiles.short_date(due) + "\r\n"):
+            failures.append(f"no date line first: {log[:40]!r}")
+        if "\n" in log.replace("\r\n", ""):
+            failures.append("a line does not end in CR LF")
+        # The sleep step runs twice: once, and once more for the repeat.
+        if entries.count("Sleeping 1 seconds.") != 2:
+            failures.append(f"the sleep step did not run twice: {entries!r}")
+        print("logged:", entries)
+
+    for f in failures:
+        print("FAIL:", f)
+    print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

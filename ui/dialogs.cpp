@@ -3,12 +3,24 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
 
+#include "core/placement.h"
 #include "core/text.h"
 
 namespace ringmere::ui {
 
 namespace {
+
+// Over the window that opened it, as every dialog of the program opens.
+QPoint PlaceOver(const QWidget* owner, const QSize& size) {
+    const QRect o = owner->frameGeometry();
+    const QScreen* screen = owner->screen();
+    const QSize area = screen ? screen->size() : QSize(1024, 768);
+    const Point p = PlaceDialog({o.left(), o.top(), o.width(), o.height()}, size.width(),
+                                size.height(), area.width(), area.height());
+    return {p.x, p.y};
+}
 
 class RealDialogs final : public DialogService {
 public:
@@ -34,9 +46,12 @@ public:
         box.setStandardButtons(kind == BoxKind::Confirmation ? QMessageBox::Ok | QMessageBox::Cancel
                                                              : QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
+        box.ensurePolished();
+        box.adjustSize();
         if (topLeft) {
-            box.ensurePolished();
             box.move(*topLeft);
+        } else if (owner && owner->isVisible()) {
+            box.move(PlaceOver(owner, box.frameGeometry().size()));
         }
         return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
     }

@@ -402,10 +402,12 @@ void TfrmAlMain::StartAlarmCheck() {
 }
 
 void TfrmAlMain::ActivateAlarm(int slot) {
-    const int index = g_.ScheduleTable[slot].AlarmIndex;
+    OpenRun(g_.ScheduleTable[slot].AlarmIndex);
+}
+
+void TfrmAlMain::OpenRun(int index) {
     if (index < 1 || index > g_.AlarmCount || !hooks_.openRunWindow) return;
-    QWidget* window = hooks_.openRunWindow(index);
-    if (window) {
+    if (QWidget* window = hooks_.openRunWindow(index)) {
         if (auto* title = window->findChild<QLabel*>(QStringLiteral("lblAlAct")))
             title->setText(QStringLiteral("Alarm, %1, Activated.")
                                .arg(FromFileText(g_.AlarmTable[index].AlName)));
@@ -419,15 +421,7 @@ int TfrmAlMain::SelectedRow() const {
 }
 
 void TfrmAlMain::TestSelectedAlarm() {
-    const int row = SelectedRow();
-    if (row < 1 || row > g_.AlarmCount || !hooks_.openRunWindow) return;
-    QWidget* window = hooks_.openRunWindow(row);
-    if (window) {
-        if (auto* title = window->findChild<QLabel*>(QStringLiteral("lblAlAct")))
-            title->setText(QStringLiteral("Alarm, %1, Activated.")
-                               .arg(FromFileText(g_.AlarmTable[row].AlName)));
-    }
-    QApplication::processEvents();
+    OpenRun(SelectedRow());
 }
 
 void TfrmAlMain::DeleteSelectedAlarm() {

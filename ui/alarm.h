@@ -104,6 +104,8 @@ protected:
 private:
     void SetUpTray();
     void StartAlarmCheck();
+    // Opens the run window of alarm `index` and titles it.
+    void OpenRun(int index);
     void StopWakeThread();
     void ApplyPlacement();
     void SavePlacement(bool fromExit);

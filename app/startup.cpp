@@ -20,6 +20,7 @@
 #include "platform/power_events.h"
 #include "platform/single_instance.h"
 #include "platform/system.h"
+#include "platform/termination.h"
 #include "platform/wake_thread.h"
 #include "run/activealarm.h"
 #include "ui/alarm.h"
@@ -158,6 +159,8 @@ int RunProgram(int argc, char** argv) {
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&](QSessionManager&) { window.SessionEnding(); });
+
+    HandleTerminationSignals([&window] { window.ExitProgram(); });
 
     if (StartsHidden(QApplication::arguments())) {
         ui::SetVisibleWindowCount(0);

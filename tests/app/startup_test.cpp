@@ -133,3 +133,20 @@ TEST_F(Program, AnOldAlarmFileIsUpgradedAtStart) {
 
 }  // namespace
 }  // namespace ringmere::app
+
+namespace ringmere::app {
+namespace {
+
+TEST_F(Program, ATerminationSignalEndsItAsTheExitCommandDoes) {
+    QProcess* p = Start({"startup"}, "probe");
+    ASSERT_FALSE(Probe("probe").isEmpty());
+    p->terminate();  // SIGTERM
+    ASSERT_TRUE(p->waitForFinished(10000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    // Killed by the signal it would end with CrashExit; the exit command
+    // returns from the event loop with status 0.
+    EXPECT_EQ(p->exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace ringmere::app

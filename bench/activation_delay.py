@@ -5,7 +5,6 @@ activations of the real program on a virtual display.
 Usage: bench/activation_delay.py [PROGRAM] (default build-rel/app/ringmere)."""
 import os
 import shutil
-import signal
 import statistics
 import subprocess
 import sys
@@ -16,20 +15,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "scrip
 import alarmfiles  # noqa: E402
 
 COUNT = 20
-
-
-def stop(proc):
-    """Ends the program and the virtual display: the whole process group."""
-    for sig in (signal.SIGTERM, signal.SIGKILL):
-        try:
-            os.killpg(proc.pid, sig)
-        except ProcessLookupError:
-            return
-        try:
-            proc.wait(5)
-            return
-        except subprocess.TimeoutExpired:
-            pass
 
 
 def main():
@@ -60,7 +45,7 @@ def main():
         proc = subprocess.Popen(command, env=env, stderr=subprocess.DEVNULL,
                                 start_new_session=True)
         time.sleep(dues[-1] - time.time() + 3)
-        stop(proc)
+        alarmfiles.stop(proc)
         shown = {}
         with open(probe) as f:
             for line in f:

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Prints an alarm file of N alarms (half simple, half scripted with ten steps)."""
+import os
 import sys
 
-
-def b(v):  # booleans are stored inverted
-    return "0" if v else "1"
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "scripts"))
+import alarmfiles  # noqa: E402
 
 
 def alarm(n, lines):
@@ -26,29 +26,12 @@ def alarm(n, lines):
             lines += [f"[Event {e}]", "[Event Info]", f"evname=Sleep {e}", "evtype=5",
                       "[sleep]", "sseconds=1"]
         return
-    lines += ["[Music Settings]", "MuType=3", "[MP3 Rec]", "mp3file=", "mp3ptype=0",
-              "[Wav Rec]", "wavfile=", "wavtype=0", "reptimes=1", "[CD Rec]", "cddrive=D",
-              "tracktype=0", "cdtrack=1", "[DialUp Settings]", "usedialup=1", "dialname=",
-              "redialattempts=0", "connectm=1", "[File Launch]", "app1=", "app2=", "app3=",
-              "param1=", "param2=", "param3=", "[Web Launch]", "url1=", "opennew=1", "[smtp]",
-              "sendmessage=1", "servername=", "username=", "from=", "mto=", "subject=", "msg=",
-              "[Attachments]", "nAttach=0", "[Synch]", "dosynch=1", "synchserver=", "[FTP]",
-              "ftpenabled=1", "ftpserver=", "ftpport=21", "ftplocalfile=", "ftppath=",
-              "ftpuser=", "ftppass=", "ftpupload=1", "ftpascmode=1", "[sw141-1]",
-              "ftppassive=1", "[sw150-8]", "ftpretry=1", "ftpmaxretry=0", "ftpdelay=0",
-              "ftpreconnect=1", "ftpdialname=", "ftpmaxrecon=0", "ftprecondelay=0",
-              "ftptransfertype=0", "[sw150-1]", "[fileop]", "fop=0"]
+    lines += alarmfiles.NO_ACTIONS
 
 
 def main():
     count = int(sys.argv[1]) if len(sys.argv) > 1 else 1000
-    lines = ["[Alarm Info]", "Version=2.10", "UseSMTP=0", "SMTP Server=", "[sw201-2]",
-             "SMTP User=", "SMTP Pass=", "ReplyTo=", "UserMode=Single", "AlarmFile=",
-             "[sw140-3]", "dldAlarmFile=0", "dldInterval=30", "allowWake=1", "[sw150-1]",
-             "enablelogging=1", "[sw202-5]", "monthBackColor=-2147483643",
-             "textColor=-2147483640", "titleBackColor=-2147483646",
-             "titleTextColor=-2147483643", "trailingTextColor=16777215", "[sw129]",
-             "gExCnt=0", f"Alarm Count={count}"]
+    lines = alarmfiles.header(logging=False, wake=False) + [f"Alarm Count={count}"]
     for n in range(1, count + 1):
         alarm(n, lines)
     sys.stdout.write("".join(line + "\r\n" for line in lines))

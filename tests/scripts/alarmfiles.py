@@ -1,5 +1,22 @@
 """Alarm files for the script tests and benchmarks, in the program's layout."""
 import datetime
+import os
+import signal
+import subprocess
+
+# The action blocks of a simple alarm that does nothing but show its message.
+NO_ACTIONS = ["[Music Settings]", "MuType=3", "[MP3 Rec]", "mp3file=", "mp3ptype=0",
+    "[Wav Rec]", "wavfile=", "wavtype=0", "reptimes=1", "[CD Rec]", "cddrive=",
+    "tracktype=0", "cdtrack=1", "[DialUp Settings]", "usedialup=1", "dialname=",
+    "redialattempts=0", "connectm=1", "[File Launch]", "app1=", "app2=", "app3=",
+    "param1=", "param2=", "param3=", "[Web Launch]", "url1=", "opennew=1", "[smtp]",
+    "sendmessage=1", "servername=", "username=", "from=", "mto=", "subject=", "msg=",
+    "[Attachments]", "nAttach=0", "[Synch]", "dosynch=1", "synchserver=", "[FTP]",
+    "ftpenabled=1", "ftpserver=", "ftpport=21", "ftplocalfile=", "ftppath=",
+    "ftpuser=", "ftppass=", "ftpupload=1", "ftpascmode=1", "[sw141-1]",
+    "ftppassive=1", "[sw150-8]", "ftpretry=1", "ftpmaxretry=0", "ftpdelay=0",
+    "ftpreconnect=1", "ftpdialname=", "ftpmaxrecon=0", "ftprecondelay=0",
+    "ftptransfertype=0", "[sw150-1]", "[fileop]", "fop=0"]
 
 
 def b(v):  # booleans are stored inverted
@@ -46,19 +63,7 @@ def once(n, name, when, steps=None, message="", hide=True):
             lines += [f"[Event {e}]", "[Event Info]", f"evname={evname}", f"evtype={evtype}"]
             lines += block
         return lines
-    lines += ["[Music Settings]", "MuType=3", "[MP3 Rec]", "mp3file=", "mp3ptype=0",
-              "[Wav Rec]", "wavfile=", "wavtype=0", "reptimes=1", "[CD Rec]", "cddrive=",
-              "tracktype=0", "cdtrack=1", "[DialUp Settings]", "usedialup=1", "dialname=",
-              "redialattempts=0", "connectm=1", "[File Launch]", "app1=", "app2=", "app3=",
-              "param1=", "param2=", "param3=", "[Web Launch]", "url1=", "opennew=1", "[smtp]",
-              "sendmessage=1", "servername=", "username=", "from=", "mto=", "subject=", "msg=",
-              "[Attachments]", "nAttach=0", "[Synch]", "dosynch=1", "synchserver=", "[FTP]",
-              "ftpenabled=1", "ftpserver=", "ftpport=21", "ftplocalfile=", "ftppath=",
-              "ftpuser=", "ftppass=", "ftpupload=1", "ftpascmode=1", "[sw141-1]",
-              "ftppassive=1", "[sw150-8]", "ftpretry=1", "ftpmaxretry=0", "ftpdelay=0",
-              "ftpreconnect=1", "ftpdialname=", "ftpmaxrecon=0", "ftprecondelay=0",
-              "ftptransfertype=0", "[sw150-1]", "[fileop]", "fop=0"]
-    return lines
+    return lines + NO_ACTIONS
 
 
 def sleep_step(seconds):
@@ -81,3 +86,18 @@ def write(path, alarms, **kw):
 def next_whole_second(after_seconds):
     now = datetime.datetime.now()
     return (now + datetime.timedelta(seconds=after_seconds + 1)).replace(microsecond=0)
+
+
+def stop(proc):
+    """Ends a program started in a session of its own, with everything it
+    started (a virtual display too): the whole process group."""
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.killpg(proc.pid, sig)
+        except ProcessLookupError:
+            return
+        try:
+            proc.wait(5)
+            return
+        except subprocess.TimeoutExpired:
+            pass

@@ -5,7 +5,6 @@ Starts the real program on a virtual display (xvfb-run, or the offscreen
 platform where there is none) with a program folder of its own."""
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -15,20 +14,6 @@ sys.path.insert(0, os.path.dirname(__file__))
 import alarmfiles  # noqa: E402
 
 PROGRAM = os.environ.get("RINGMERE_PROGRAM")
-
-
-def stop(proc):
-    """Ends the program and the virtual display: the whole process group."""
-    for sig in (signal.SIGTERM, signal.SIGKILL):
-        try:
-            os.killpg(proc.pid, sig)
-        except ProcessLookupError:
-            return
-        try:
-            proc.wait(5)
-            return
-        except subprocess.TimeoutExpired:
-            pass
 
 
 def main():
@@ -67,7 +52,7 @@ def main():
                 if "Script Completed." in log:
                     break
             time.sleep(0.2)
-        stop(proc)
+        alarmfiles.stop(proc)
 
         entries = [line.split(" - ", 1)[1] for line in log.split("\r\n") if " - " in line]
         for want in ("Nightly job executing.", "Script Completed."):

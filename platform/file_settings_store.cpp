@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "core/fileio.h"
+#include "core/text.h"
 #include "platform/paths.h"
 
 namespace ringmere {
@@ -16,13 +17,6 @@ namespace {
 const char kHeader[] =
     "; Ringmere machine-local settings. Each value is \"name\"=type:data, with the types\r\n"
     "; dword (32-bit number, hexadecimal), hex (bytes), sz and expand_sz (texts).\r\n";
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -119,7 +113,7 @@ std::string FormatValue(const RegValue& v) {
 
 std::optional<RegValue> ParseValue(std::string_view type, std::string_view data, std::string& why) {
     if (type == "dword") {
-        data = Trim(data);
+        data = TrimBlanks(data);
         if (data.empty() || data.size() > 8) {
             why = "a dword needs 1 to 8 hexadecimal digits";
             return std::nullopt;
@@ -136,10 +130,10 @@ std::optional<RegValue> ParseValue(std::string_view type, std::string_view data,
     }
     if (type == "hex") {
         std::string bytes;
-        data = Trim(data);
+        data = TrimBlanks(data);
         while (!data.empty()) {
             const auto comma = data.find(',');
-            const std::string_view item = Trim(data.substr(0, comma));
+            const std::string_view item = TrimBlanks(data.substr(0, comma));
             if (item.empty() || item.size() > 2 || HexDigit(item[0]) < 0 ||
                 (item.size() == 2 && HexDigit(item[1]) < 0)) {
                 why = "bytes are written as two hexadecimal digits separated by commas";
@@ -149,7 +143,7 @@ std::optional<RegValue> ParseValue(std::string_view type, std::string_view data,
                 item.size() == 1 ? HexDigit(item[0]) : HexDigit(item[0]) * 16 + HexDigit(item[1])));
             if (comma == std::string_view::npos) break;
             data.remove_prefix(comma + 1);
-            if (Trim(data).empty()) {
+            if (TrimBlanks(data).empty()) {
                 why = "the byte list ends with a comma";
                 return std::nullopt;
             }
@@ -159,7 +153,7 @@ std::optional<RegValue> ParseValue(std::string_view type, std::string_view data,
     if (type == "sz" || type == "expand_sz") {
         auto text = Unquote(data, why);
         if (!text) return std::nullopt;
-        if (!Trim(data).empty()) {
+        if (!TrimBlanks(data).empty()) {
             why = "text follows the closing quote";
             return std::nullopt;
         }
@@ -197,7 +191,7 @@ MemorySettingsStore ParseSettingsStore(std::string_view text, std::vector<std::s
     while (!text.empty()) {
         ++lineNo;
         const auto eol = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, eol));
+        const std::string_view line = TrimBlanks(text.substr(0, eol));
         text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         const auto problem = [&](const std::string& why) {
@@ -229,13 +223,14 @@ MemorySettingsStore ParseSettingsStore(std::string_view text, std::vector<std::s
             problem("the value name: " + why);
             continue;
         }
-        rest = Trim(rest);
+        rest = TrimBlanks(rest);
         const auto colon = rest.find(':');
         if (rest.empty() || rest.front() != '=' || colon == std::string_view::npos) {
             problem("\"" + *name + "\" needs =type:data");
             continue;
         }
-        const auto value = ParseValue(Trim(rest.substr(1, colon - 1)), rest.substr(colon + 1), why);
+        const auto value =
+            ParseValue(TrimBlanks(rest.substr(1, colon - 1)), rest.substr(colon + 1), why);
         if (!value) {
             problem("\"" + *name + "\": " + why);
             continue;

@@ -18,7 +18,6 @@ namespace ringmere {
 
 namespace {
 
-constexpr std::int64_t kUnixEpochDay = 25569;  // 1/1/1970 as a day count
 constexpr int kSliceMs = 100;
 
 std::string SystemErrorText(int error) {
@@ -106,6 +105,7 @@ WakeThread::Outcome WakeThread::Start() {
             if (wait) Wait();
             if (fd_ >= 0) close(fd_);
             fd_ = -1;
+            timerOpen_ = false;
             running_ = false;
         });
     } catch (const std::system_error&) {
@@ -136,6 +136,7 @@ void WakeThread::Arm() {
         outcome_ = Outcome::NoTimer;
         return;
     }
+    timerOpen_ = true;
     if (!due) {
         error_ = SystemErrorText(EINVAL);
         outcome_ = Outcome::NotSet;
@@ -149,6 +150,7 @@ void WakeThread::Arm() {
         outcome_ = Outcome::NotSet;
         return;
     }
+    armedFor_ = dueAt.it_value.tv_sec;
     outcome_ = Outcome::Waiting;
 }
 

@@ -64,6 +64,11 @@ public:
     // The system's error text when the outcome is NoTimer, NotSet or NoThread.
     const std::string& ErrorText() const { return error_; }
     DateTime Target() const { return target_; }
+    // The moment (seconds since 1970, UTC) the timer was set for; empty when
+    // it was not set. Known once Start() has returned.
+    std::optional<std::int64_t> ArmedFor() const { return armedFor_; }
+    // Whether the thread still holds its timer; false once it has ended.
+    bool HoldsTimer() const { return timerOpen_.load(); }
 
 private:
     void Execute();
@@ -76,6 +81,8 @@ private:
     // Written by the thread before Start() returns, read-only after.
     std::string error_;
     Outcome armResult_ = Outcome::NotStarted;
+    std::optional<std::int64_t> armedFor_;
+    std::atomic<bool> timerOpen_{false};
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
     std::atomic<Outcome> outcome_{Outcome::NotStarted};

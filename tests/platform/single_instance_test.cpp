@@ -194,12 +194,9 @@ TEST_F(SingleInstance, ListenLeavesTheSocketOfALiveCopyAlone) {
     EXPECT_EQ(shows, 1);
 }
 
-TEST_F(SingleInstance, NoOtherCopyIsToldQuickly) {
-    QElapsedTimer timer;
-    timer.start();
+TEST_F(SingleInstance, NoOtherCopyMeansAPrivateSocketOfOurOwn) {
     ringmere::SingleInstance alone(socket_);
     EXPECT_FALSE(alone.AnotherCopyRunning());
-    EXPECT_LT(timer.elapsed(), 500);
     ASSERT_TRUE(alone.Listen());
 
     // Only the user may reach the socket.

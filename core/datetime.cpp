@@ -3,23 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/text.h"
+
 namespace ringmere {
 
 namespace {
-
-// Days from 0001-01-01 to 1899-12-30.
-constexpr std::int64_t kEpochOffset = 693593;
-
-std::int64_t DaysBeforeYear(int year) {
-    const std::int64_t y = year - 1;
-    return y * 365 + y / 4 - y / 100 + y / 400;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 // Reads 1..maxDigits decimal digits.
 bool ReadNumber(std::string_view& s, int maxDigits, int& out, int* digits = nullptr) {
@@ -43,24 +31,11 @@ bool Skip(std::string_view& s, char c) {
 
 }  // namespace
 
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12) return 0;
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 std::optional<DateTime> TryEncodeDate(int year, int month, int day) {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
         day > DaysInMonth(year, month))
         return std::nullopt;
-    std::int64_t days = DaysBeforeYear(year);
-    for (int m = 1; m < month; ++m) days += DaysInMonth(year, m);
-    days += day - 1;
-    return static_cast<DateTime>(days - kEpochOffset);
+    return static_cast<DateTime>(DayNumber(year, month, day));
 }
 
 DateTime EncodeDate(int year, int month, int day) {
@@ -70,18 +45,8 @@ DateTime EncodeDate(int year, int month, int day) {
 CivilDate DecodeDate(DateTime value) {
     if (!std::isfinite(value)) return {};
     const double whole = std::trunc(value);
-    if (whole < -693593.0 || whole > 2958465.0) return {};             // outside years 1 to 9999
-    std::int64_t n = static_cast<std::int64_t>(whole) + kEpochOffset;  // days since 0001-01-01
-    int year = static_cast<int>(n / 365.2425) + 1;
-    while (DaysBeforeYear(year) > n) --year;
-    while (DaysBeforeYear(year + 1) <= n) ++year;
-    n -= DaysBeforeYear(year);
-    int month = 1;
-    while (n >= DaysInMonth(year, month)) {
-        n -= DaysInMonth(year, month);
-        ++month;
-    }
-    return {year, month, static_cast<int>(n) + 1};
+    if (whole < -693593.0 || whole > 2958465.0) return {};  // outside years 1 to 9999
+    return CivilOf(static_cast<std::int64_t>(whole));
 }
 
 DateTime EncodeTime(int hour, int minute, int second, int msec) {
@@ -114,9 +79,7 @@ DateTime TimeOf(DateTime value) {
 }
 
 int DayOfWeek(DateTime value) {
-    // 30/12/1899 was a Saturday.
-    const std::int64_t d = static_cast<std::int64_t>(std::trunc(value));
-    return static_cast<int>((((d + 6) % 7) + 7) % 7) + 1;
+    return WeekdayOf(static_cast<std::int64_t>(std::trunc(value)));
 }
 
 std::string FormatShortDate(DateTime value) {
@@ -143,7 +106,7 @@ std::string FormatDateTime(DateTime value) {
 }
 
 std::optional<DateTime> ParseShortDate(std::string_view text) {
-    std::string_view s = Trim(text);
+    std::string_view s = TrimBlanks(text);
     int month = 0, day = 0, year = 0, yearDigits = 0;
     if (!ReadNumber(s, 2, month) || !Skip(s, '/') || !ReadNumber(s, 2, day) || !Skip(s, '/') ||
         !ReadNumber(s, 4, year, &yearDigits) || !s.empty())
@@ -153,7 +116,7 @@ std::optional<DateTime> ParseShortDate(std::string_view text) {
 }
 
 std::optional<DateTime> ParseLongTime(std::string_view text) {
-    std::string_view s = Trim(text);
+    std::string_view s = TrimBlanks(text);
     int hour = 0, minute = 0, second = 0, msec = 0;
     if (!ReadNumber(s, 2, hour) || !Skip(s, ':') || !ReadNumber(s, 2, minute)) return std::nullopt;
     if (Skip(s, ':')) {
@@ -164,7 +127,7 @@ std::optional<DateTime> ParseLongTime(std::string_view text) {
             while (digits++ < 3) msec *= 10;
         }
     }
-    s = Trim(s);
+    s = TrimBlanks(s);
     if (!s.empty()) {
         if (s.size() != 2 || (s[1] != 'M' && s[1] != 'm')) return std::nullopt;
         const char ap = s[0];

@@ -1,8 +1,10 @@
 // Dates and times as day counts since 30 December 1899: the whole part is the
 // date, the fraction the time of day. This is how the alarm file and every
-// older installation count time, so it is kept rather than std::chrono.
+// older installation count time, so it is kept as the program's currency; the
+// calendar sums behind it are std::chrono's.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,8 +23,43 @@ struct CivilDate {
     bool operator==(const CivilDate&) const = default;
 };
 
-bool IsLeapYear(int year);
-int DaysInMonth(int year, int month);
+// Whole day numbers: 30/12/1899 is day 0, 1/1/1970 day 25569.
+inline constexpr std::int64_t kUnixEpochDay = 25569;
+
+constexpr bool IsLeapYear(std::int64_t year) {
+    return std::chrono::year(static_cast<int>(year)).is_leap();
+}
+
+constexpr int DaysInMonth(std::int64_t year, int month) {
+    if (month < 1 || month > 12) return 0;
+    using namespace std::chrono;
+    const year_month_day_last last{std::chrono::year(static_cast<int>(year)) /
+                                   std::chrono::month(static_cast<unsigned>(month)) /
+                                   std::chrono::last};
+    return static_cast<int>(static_cast<unsigned>(last.day()));
+}
+
+// The day number of a valid calendar date; years within +-32767.
+constexpr std::int64_t DayNumber(std::int64_t year, int month, int day) {
+    using namespace std::chrono;
+    const sys_days d{std::chrono::year(static_cast<int>(year)) /
+                     std::chrono::month(static_cast<unsigned>(month)) /
+                     std::chrono::day(static_cast<unsigned>(day))};
+    return d.time_since_epoch().count() + kUnixEpochDay;
+}
+
+constexpr CivilDate CivilOf(std::int64_t dayNumber) {
+    using namespace std::chrono;
+    const year_month_day ymd{sys_days{days{dayNumber - kUnixEpochDay}}};
+    return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+            static_cast<int>(static_cast<unsigned>(ymd.day()))};
+}
+
+// 1 = Sunday ... 7 = Saturday.
+constexpr int WeekdayOf(std::int64_t dayNumber) {
+    using namespace std::chrono;
+    return static_cast<int>(weekday{sys_days{days{dayNumber - kUnixEpochDay}}}.c_encoding()) + 1;
+}
 
 // Whole day number of a calendar date (1899-12-30 is 0). Years 1 to 9999.
 std::optional<DateTime> TryEncodeDate(int year, int month, int day);

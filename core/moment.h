@@ -31,48 +31,6 @@ constexpr Moment AtSecond(std::int64_t day, int second) {
     return day * kDaySeconds + second;
 }
 
-// Day number (30/12/1899 is 0) of a calendar date; any year, no checks.
-constexpr std::int64_t DayNumber(std::int64_t year, int month, int day) {
-    const std::int64_t y = month <= 2 ? year - 1 : year;
-    const std::int64_t era = FloorDiv(y, 400);
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468 + 25569;  // 25569: 1/1/1970 counted from 30/12/1899
-}
-
-struct Ymd {
-    std::int64_t year = 1899;
-    int month = 12;
-    int day = 30;
-};
-
-constexpr Ymd CivilOf(std::int64_t dayNumber) {
-    const std::int64_t z = dayNumber - 25569 + 719468;
-    const std::int64_t era = FloorDiv(z, 146097);
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    return {yoe + era * 400 + (m <= 2 ? 1 : 0), m, d};
-}
-
-constexpr bool IsLeap(std::int64_t year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-constexpr int MonthLength(std::int64_t year, int month) {
-    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
-}
-
-// 1 = Sunday ... 7 = Saturday; 30/12/1899 was a Saturday.
-constexpr int WeekdayOf(std::int64_t dayNumber) {
-    return static_cast<int>(FloorMod(dayNumber + 6, 7)) + 1;
-}
-
 // Months counted as year * 12 + (month - 1).
 constexpr std::int64_t MonthIndex(std::int64_t year, int month) {
     return year * 12 + month - 1;

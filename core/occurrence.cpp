@@ -48,7 +48,7 @@ Integer AtLeastOne(Integer x) {
 }
 
 std::int64_t MonthIndexOfDay(std::int64_t day) {
-    const Ymd c = CivilOf(day);
+    const CivilDate c = CivilOf(day);
     return MonthIndex(c.year, c.month);
 }
 
@@ -59,13 +59,13 @@ std::int64_t FirstDayOfMonthIndex(std::int64_t index) {
 std::int64_t LastDayOfMonthIndex(std::int64_t index) {
     const std::int64_t y = YearOfMonthIndex(index);
     const int m = MonthOfMonthIndex(index);
-    return DayNumber(y, m, MonthLength(y, m));
+    return DayNumber(y, m, DaysInMonth(y, m));
 }
 
 // A day of month that the month lacks becomes its last day (31 January plus
 // one month is the end of February; 29 February in other years the 28th).
 std::int64_t ClampedDay(std::int64_t year, int month, int day) {
-    return DayNumber(year, month, std::min(day, MonthLength(year, month)));
+    return DayNumber(year, month, std::min(day, DaysInMonth(year, month)));
 }
 
 }  // namespace
@@ -171,7 +171,7 @@ void OccurrenceCursors::InitRepeating(const AlRec& rec, Plan& p, Cursor& c) {
         case kEveryXYears: {
             p.kind = Kind::kYears;
             p.period = AtLeastOne(t.AlXYears);
-            const Ymd s = CivilOf(sd);
+            const CivilDate s = CivilOf(sd);
             p.month = s.month;
             p.dom = s.day;
             const std::int64_t year = CivilOf(today_).year;
@@ -197,7 +197,7 @@ void OccurrenceCursors::InitRepeating(const AlRec& rec, Plan& p, Cursor& c) {
             // rebuild, and a rebuild follows every ring.
             p.kind = Kind::kMonths;
             p.period = AtLeastOne(t.AlXMonths);
-            const Ymd s = CivilOf(sd);
+            const CivilDate s = CivilOf(sd);
             p.dom = s.day;
             p.anchor = MonthIndex(s.year, s.month);
             const std::int64_t months = MonthIndexOfDay(today_) - p.anchor;
@@ -312,10 +312,10 @@ OccurrenceCursors::Formed OccurrenceCursors::Form(const Plan& p, const Cursor& c
         case Kind::kWeeksWeekdays: {
             day = p.anchor + p.list[c.ListPos - 1] - 1 + 7 * c.Step;
             if (day > kLatestEntryDay) return Formed::kExhausted;
-            const Ymd d = CivilOf(day);
+            const CivilDate d = CivilOf(day);
             const bool listedWeek = p.weeks & (1u << ((d.day - 1) / 7 + 1));
             const bool lastSeven =
-                (p.weeks & (1u << 5)) && d.day > MonthLength(d.year, d.month) - 7;
+                (p.weeks & (1u << 5)) && d.day > DaysInMonth(d.year, d.month) - 7;
             if (!listedWeek && !lastSeven) return Formed::kSkip;
             break;
         }
@@ -329,7 +329,7 @@ OccurrenceCursors::Formed OccurrenceCursors::Form(const Plan& p, const Cursor& c
             if (p.kind == Kind::kFirstDay) {
                 day = DayNumber(y, m, 1);
             } else if (p.kind == Kind::kLastDay) {
-                day = DayNumber(y, m, MonthLength(y, m));
+                day = DayNumber(y, m, DaysInMonth(y, m));
             } else {
                 const int listed = p.list[c.ListPos - 1];
                 if (listed > kListedDayMonthLength[m - 1]) return Formed::kSkip;

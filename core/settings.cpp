@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/fileio.h"
+#include "core/text.h"
 
 namespace ringmere {
 
@@ -14,17 +15,10 @@ namespace {
 // The system's own text for an unknown value type.
 constexpr const char* kCannotWriteKey = "The configuration registry key could not be written.";
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // Decimal, optionally signed, or hexadecimal after "0x" or "$". Anything from
 // -2147483648 to 4294967295 fits 32 bits.
 std::optional<std::uint32_t> ParseNumber32(std::string_view text) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     bool negative = false;
     int base = 10;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
@@ -142,23 +136,23 @@ public:
         std::string section;
         while (!text.empty()) {
             const auto eol = text.find('\n');
-            std::string_view line = Trim(text.substr(0, eol));
+            std::string_view line = TrimBlanks(text.substr(0, eol));
             text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
             if (line.empty() || line.front() == ';') continue;
             if (line.front() == '[') {
                 const auto close = line.find(']');
-                section =
-                    std::string(Trim(line.substr(1, close == line.npos ? line.npos : close - 1)));
+                section = std::string(
+                    TrimBlanks(line.substr(1, close == line.npos ? line.npos : close - 1)));
                 continue;
             }
             const auto eq = line.find('=');
             if (eq == std::string_view::npos) continue;
-            std::string_view value = Trim(line.substr(eq + 1));
+            std::string_view value = TrimBlanks(line.substr(eq + 1));
             if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                 value.back() == value.front())
                 value = value.substr(1, value.size() - 2);
             entries_.push_back(
-                {section, std::string(Trim(line.substr(0, eq))), std::string(value)});
+                {section, std::string(TrimBlanks(line.substr(0, eq))), std::string(value)});
         }
     }
 
@@ -176,7 +170,7 @@ private:
 };
 
 std::optional<bool> ParseBool(std::string_view text) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     for (const char* t : {"true", "yes", "on"})
         if (SameName(text, t)) return true;
     for (const char* f : {"false", "no", "off"})

@@ -4,6 +4,13 @@
 
 namespace ringmere {
 
+std::string_view TrimBlanks(std::string_view s) {
+    constexpr std::string_view kBlanks = " \t\r";
+    const auto first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+}
+
 namespace {
 
 void AppendUtf8(std::string& out, char32_t c) {

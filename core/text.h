@@ -8,6 +8,9 @@
 
 namespace ringmere {
 
+// Without the blanks (spaces, tabs, carriage returns) at either end.
+std::string_view TrimBlanks(std::string_view text);
+
 bool IsValidUtf8(std::string_view text);
 std::string Windows1252ToUtf8(std::string_view text);
 std::string ToDisplayUtf8(std::string_view text);

@@ -316,8 +316,12 @@ bool LoadLocalSettingsFile(Globals& g, const std::string& path, Reporter& report
     return true;
 }
 
-bool RegisterAutoStart(const SettingsRec& settings, AutoStartEntry& entry,
-                       const std::string& programPath, Reporter& reporter) {
+bool RegisterAutoStart(SettingsRec& settings, AutoStartEntry& entry, const std::string& programPath,
+                       Reporter& reporter) {
+    if (entry.DisabledByUser()) {
+        settings.AutoStart = false;
+        return true;
+    }
     const auto current = entry.Read();
     const bool stale =
         current && !current->empty() && current->find(kAutoStartArgument) == std::string::npos;

@@ -30,6 +30,8 @@ public:
                        std::string& error) = 0;
     // Removes the entry; a missing entry is not an error.
     virtual bool Remove(std::string& error) = 0;
+    // True when the user switched the entry off in the desktop's own settings.
+    virtual bool DisabledByUser() const { return false; }
 };
 
 // Registry routines. Reading leaves `value` unchanged when the key or the
@@ -62,10 +64,12 @@ bool SaveRegistrySettings(const Globals& g, SettingsStore& store, Reporter& repo
 bool LoadLocalSettingsFile(Globals& g, const std::string& path, Reporter& reporter);
 
 // Keeps the start-at-log-on entry up to date: an entry without "startup" is
-// rewritten, and with AutoStart on the entry is written. `programPath` is the
-// program file's full path. Failures are reported; false when one happened.
-bool RegisterAutoStart(const SettingsRec& settings, AutoStartEntry& entry,
-                       const std::string& programPath, Reporter& reporter);
+// rewritten, and with AutoStart on the entry is written. An entry the user
+// switched off in the desktop's settings is their choice: it is left alone
+// and AutoStart becomes false. `programPath` is the program file's full path.
+// Failures are reported; false when one happened.
+bool RegisterAutoStart(SettingsRec& settings, AutoStartEntry& entry, const std::string& programPath,
+                       Reporter& reporter);
 
 // Where start-up took the machine-local settings from.
 enum class SettingsOrigin {

@@ -104,10 +104,11 @@ std::string DesktopExecLine(const std::string& program, const std::string& argum
     return EscapeString(ExecArgument(program) + " " + ExecArgument(argument));
 }
 
-std::optional<std::string> DesktopAutoStartEntry::Read() const {
-    const auto text = ReadWholeFile(path_);
-    if (!text) return std::nullopt;
-    std::string_view rest = *text;
+namespace {
+
+// The value of `wanted` in the main group; nothing when the key is absent.
+std::optional<std::string> MainGroupValue(const std::string& text, std::string_view wanted) {
+    std::string_view rest = text;
     bool inMainGroup = false;
     while (!rest.empty()) {
         const auto eol = rest.find('\n');
@@ -124,12 +125,27 @@ std::optional<std::string> DesktopAutoStartEntry::Read() const {
         if (eq == std::string_view::npos) continue;
         std::string_view key = line.substr(0, eq);
         while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
-        if (key != "Exec") continue;
+        if (key != wanted) continue;
         std::string_view value = line.substr(eq + 1);
         while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
         return UnescapeString(value);
     }
-    return std::string();
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> DesktopAutoStartEntry::Read() const {
+    const auto text = ReadWholeFile(path_);
+    if (!text) return std::nullopt;
+    return MainGroupValue(*text, "Exec").value_or(std::string());
+}
+
+bool DesktopAutoStartEntry::DisabledByUser() const {
+    const auto text = ReadWholeFile(path_);
+    if (!text) return false;
+    return MainGroupValue(*text, "Hidden") == "true" ||
+           MainGroupValue(*text, "X-GNOME-Autostart-enabled") == "false";
 }
 
 bool DesktopAutoStartEntry::Write(const std::string& program, const std::string& argument,

@@ -19,6 +19,9 @@ public:
     bool Write(const std::string& program, const std::string& argument,
                std::string& error) override;
     bool Remove(std::string& error) override;
+    // "Hidden=true" or "X-GNOME-Autostart-enabled=false", as desktops write
+    // them when the user turns the entry off.
+    bool DisabledByUser() const override;
 
     const std::string& Path() const { return path_; }
 

@@ -3,6 +3,9 @@
 #include <filesystem>
 
 #include "core/fileio.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "platform/paths.h"
 #include "tests/platform/temp_environment.h"
 
 namespace ringmere {
@@ -76,6 +79,34 @@ TEST_F(AutoStart, ReadingFindsTheExecLineOfTheMainGroupOnly) {
         SCOPED_TRACE(c.name);
         WriteFile("config/autostart/ringmere.desktop", c.file);
         EXPECT_EQ(DesktopAutoStartEntry(EntryPath()).Read(), c.data);
+    }
+}
+
+TEST_F(AutoStart, AnEntryTheUserSwitchedOffStaysOffAndTurnsAutoStartOff) {
+    const struct {
+        const char* text;
+        bool off;
+    } cases[] = {
+        {"[Desktop Entry]\nExec=/usr/bin/ringmere startup\nHidden=true\n", true},
+        {"[Desktop Entry]\nExec=/usr/bin/ringmere startup\nX-GNOME-Autostart-enabled=false\n",
+         true},
+        {"[Desktop Entry]\nExec=/usr/bin/ringmere startup\nHidden=false\n", false},
+        {"[Desktop Entry]\nExec=/usr/bin/ringmere startup\n[Other]\nHidden=true\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        ASSERT_TRUE(MakeDirectories(Path("config/autostart"), error)) << error;
+        ASSERT_EQ(WriteFileAtomically(EntryPath(), c.text, error), kWriteDone) << error;
+        DesktopAutoStartEntry entry(EntryPath());
+        EXPECT_EQ(entry.DisabledByUser(), c.off);
+
+        SettingsRec s;
+        s.AutoStart = true;
+        CollectingReporter reporter;
+        EXPECT_TRUE(RegisterAutoStart(s, entry, "/opt/ringmere/ringmere", reporter));
+        EXPECT_EQ(s.AutoStart, !c.off);
+        EXPECT_EQ(ReadWholeFile(EntryPath()) == c.text, c.off) << "rewritten against the choice";
     }
 }
 

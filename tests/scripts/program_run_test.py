@@ -26,7 +26,8 @@ def main():
         data = os.path.join(work, "data")
         for sub in ("data", "config", "sys", "run"):
             os.makedirs(os.path.join(work, sub), mode=0o700)
-        due = alarmfiles.next_whole_second(2)
+        # Lead time for the program to start on a busy machine.
+        due = alarmfiles.next_whole_second(8)
         steps = [alarmfiles.sleep_step(1), alarmfiles.repeat_step(1, 1)]
         alarmfiles.write(os.path.join(data, "alfile.ini"),
                          [alarmfiles.once(1, "Nightly job", due, steps)], logging=True)

@@ -129,7 +129,8 @@ bool CopyContents(const std::string& from, const std::string& to, bool followSou
     struct stat source {};
     if (fstat(in.get(), &source) != 0) return Fail(why);
     if (!S_ISREG(source.st_mode)) return Fail(why, "it is not a regular file");
-    (void)fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
+    if (const int flags = fcntl(in.get(), F_GETFL); flags >= 0)
+        (void)fcntl(in.get(), F_SETFL, flags & ~O_NONBLOCK);
 
     Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                   source.st_mode & 0777));

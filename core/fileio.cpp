@@ -4,10 +4,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <string>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,33 +53,147 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+std::string KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISFIFO(mode)) return "a named pipe (FIFO)";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+constexpr std::string_view kTemporaryMark = ".ringmere-tmp-";
+constexpr std::size_t kTemporaryRandom = 6;  // the XXXXXX of mkstemp
+
+std::string BaseNameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TemporaryPrefix(const std::string& target) {
+    return "." + BaseNameOf(target) + std::string(kTemporaryMark);
+}
+
+// Temporary files of earlier writes of `target` whose writer is gone: a writer
+// holds a lock on its file until the rename, and the system drops the lock of a
+// killed process. Only our own regular files are touched.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& target) {
+    const std::string prefix = TemporaryPrefix(target);
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) return;
+    while (const dirent* entry = ::readdir(d)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() != prefix.size() + kTemporaryRandom ||
+            name.substr(0, prefix.size()) != prefix)
+            continue;
+        const std::string path = dir + "/" + std::string(name);
+        const Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != geteuid())
+            continue;
+        if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;  // a write in progress
+        ::unlink(path.c_str());
+    }
+    ::closedir(d);
+}
+
+// A new temporary file beside `target`, 0600 and locked; -1 with errno set on
+// failure.
+int CreateTemporary(const std::string& dir, const std::string& target, std::string& name) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        name = dir + "/" + TemporaryPrefix(target) + std::string(kTemporaryRandom, 'X');
+        const int fd = mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) return -1;
+        struct stat st {};
+        // Another writer's clean-up may have taken it between the two calls.
+        if (flock(fd, LOCK_EX) == 0 && fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+        ::close(fd);
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
+std::function<void(const std::string&)>& BeforeReplaceHook() {
+    static std::function<void(const std::string&)> hook;
+    return hook;
+}
+
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    // Only regular files: a path that names a device or a pipe (a shared
-    // file's path comes from a file) must not hang the program.
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxReadSize)
+    std::string why;
+    return ReadWholeFile(path, why);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::string& why) {
+    // Opened without waiting and checked on the open handle: a pipe or a device
+    // put in place of the file (a shared file's path comes from a file) must not
+    // hang the program, and nothing can be swapped in between check and open.
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        why = std::strerror(errno);
         return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string data;
-    data.resize(static_cast<std::size_t>(st.st_size));
-    in.read(data.data(), static_cast<std::streamsize>(data.size()));
-    data.resize(static_cast<std::size_t>(in.gcount()));
-    // A file that grew while we read it: take the rest too, within the limit.
-    char buf[65536];
-    while (in && data.size() <= static_cast<std::size_t>(kMaxReadSize)) {
-        in.read(buf, sizeof buf);
-        data.append(buf, static_cast<std::size_t>(in.gcount()));
     }
-    if (in.bad()) return std::nullopt;
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = "it is " + KindOf(st.st_mode) + ", not a regular file";
+        return std::nullopt;
+    }
+    const std::string tooLarge = "it is larger than " + std::to_string(kMaxReadSize >> 20) + " MiB";
+    if (st.st_size > kMaxReadSize) {
+        why = tooLarge;
+        return std::nullopt;
+    }
+    const int flags = fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) (void)fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    // The size is only a hint: files in /proc say 0, and a file may grow while
+    // we read it.
+    std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            why = std::strerror(errno);
+            return std::nullopt;
+        }
+        data.append(buf, static_cast<std::size_t>(n));
+        if (data.size() > static_cast<std::size_t>(kMaxReadSize)) {
+            why = tooLarge;
+            return std::nullopt;
+        }
+    }
     return data;
 }
 
 bool FileExists(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void SetBeforeReplaceHookForTests(std::function<void(const std::string& temporary)> hook) {
+    BeforeReplaceHook() = std::move(hook);
 }
 
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
@@ -105,23 +220,39 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
         mode &= ~mask;
     }
 
-    std::string tmpl = target + ".XXXXXX";
-    const int fd = mkstemp(tmpl.data());
+    RemoveStaleTemporaries(dir, target);
+    std::string tmpl;
+    const int fd = CreateTemporary(dir, target, tmpl);
     if (fd < 0) {
         error = target + ": " + std::strerror(errno);
         return kWriteCannotCreate;
     }
-    (void)fchmod(fd, mode);  // a share may refuse it; the data matters more
-    int err = 0;
-    if (!WriteAll(fd, data) || fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && std::rename(tmpl.c_str(), target.c_str()) != 0) err = errno;
-    if (err != 0) {
-        error = target + ": " + std::strerror(err);
+    // The folder's write permission would let the rename replace a file its
+    // owner made read-only, and the new file would be ours. (Checked once a
+    // file could be made here, so a read-only folder still says so.)
+    if (hadOld &&
+        ((old.st_mode & 0222) == 0 || faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)) {
         ::unlink(tmpl.c_str());
+        ::close(fd);
+        error = target + ": the file is read-only, so it was not replaced";
         return kWriteFailed;
     }
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    int err = 0;
+    if (!WriteAll(fd, data) || fsync(fd) != 0) err = errno;
+    if (err == 0 && BeforeReplaceHook()) BeforeReplaceHook()(tmpl);
+    // Only the complete file gets the old permissions: until then it holds
+    // the data (a mail password too) for the owner alone.
+    if (err == 0) (void)fchmod(fd, mode);  // a share may refuse it; the data matters more
+    if (err == 0 && std::rename(tmpl.c_str(), target.c_str()) != 0) err = errno;
+    if (err != 0) ::unlink(tmpl.c_str());
+    // Closing drops the lock only now, so no clean-up takes the file before the
+    // rename; the data is on disk already.
+    ::close(fd);
+    if (err != 0) {
+        error = target + ": " + std::strerror(err);
+        return kWriteFailed;
+    }
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         fsync(dfd);
         ::close(dfd);

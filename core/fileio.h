@@ -2,26 +2,41 @@
 // to the operating system directly.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace ringmere {
 
-// A regular file of at most 64 MiB; anything else reads as missing.
+// A regular file of at most 64 MiB; anything else reads as missing. A
+// symbolic link is followed. The second form says why a file could not be
+// read: what kind of file it is, that it is too large, or the system's reason.
 std::optional<std::string> ReadWholeFile(const std::string& path);
+std::optional<std::string> ReadWholeFile(const std::string& path, std::string& why);
+
+// True for a regular file (a link to one too): never a directory, a pipe or a
+// device.
 bool FileExists(const std::string& path);
 
 enum WriteResult : int {
     kWriteDone = 0,
     kWriteCannotCreate = -2,  // nothing was touched
-    kWriteFailed = -3,        // an input/output error; the old file is untouched
+    kWriteFailed = -3,  // an input/output error, or a read-only file; the old file is untouched
 };
 
-// Writes `data` to a temporary file beside `path`, flushes it to disk and
-// renames it over `path`, so the old file stays whole until the new one is
-// complete. A symbolic link is followed, and the old file's permissions kept.
-// On failure `error` says why.
+// Writes `data` to a temporary file beside `path` (".NAME.ringmere-tmp-XXXXXX",
+// readable by the owner only), flushes it to disk and renames it over `path`,
+// so the old file stays whole until the new one is complete. A symbolic link is
+// followed, and the old file's permissions kept. A file without write
+// permission is not replaced. Temporary files that an earlier write of the same
+// file left behind (the writer was killed) are removed. On failure `error`
+// says why.
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data, std::string& error);
+
+// Tests only: called with the temporary file's path once the data is written,
+// before the file gets its final permissions and replaces the target. An empty
+// function removes the hook.
+void SetBeforeReplaceHookForTests(std::function<void(const std::string& temporary)> hook);
 
 }  // namespace ringmere

@@ -1,9 +1,15 @@
 #include "core/fileops.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ringmere {
 
@@ -75,6 +81,104 @@ bool IsDirectory(const std::string& path) {
     return fs::is_directory(fs::status(path, ec));
 }
 
+bool IsSymlink(const std::string& path) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(path, ec));
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+bool Fail(std::string& why, std::string text) {
+    why = std::move(text);
+    return false;
+}
+
+bool Fail(std::string& why) {
+    return Fail(why, std::strerror(errno));
+}
+
+// The contents and permissions of `from` onto `to`. A link at `to` is never
+// written through, nor a dangling one given a target: it is refused. Both are
+// opened without waiting and checked on the open handle, so a pipe or a
+// device put in place never blocks the run.
+bool CopyContents(const std::string& from, const std::string& to, bool followSource,
+                  std::string& why) {
+    const Fd in(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                                         (followSource ? 0 : O_NOFOLLOW)));
+    if (in.get() < 0) {
+        if (errno == ELOOP && !followSource) return Fail(why, "it is a symbolic link");
+        return Fail(why);
+    }
+    struct stat source {};
+    if (fstat(in.get(), &source) != 0) return Fail(why);
+    if (!S_ISREG(source.st_mode)) return Fail(why, "it is not a regular file");
+    if (const int flags = fcntl(in.get(), F_GETFL); flags >= 0)
+        (void)fcntl(in.get(), F_SETFL, flags & ~O_NONBLOCK);
+
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                  source.st_mode & 0777));
+    if (out.get() < 0) {
+        if (errno == ELOOP)
+            return Fail(why, to + " is a symbolic link, and a copy never writes through one");
+        return Fail(why, to + ": " + std::strerror(errno));
+    }
+    struct stat target {};
+    if (fstat(out.get(), &target) != 0) return Fail(why);
+    if (!S_ISREG(target.st_mode)) return Fail(why, to + " is not a regular file");
+    if (target.st_dev == source.st_dev && target.st_ino == source.st_ino)
+        return Fail(why, "it is the same file as " + to);
+    if (ftruncate(out.get(), 0) != 0) return Fail(why);
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(in.get(), buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(why);
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out.get(), buf + done, static_cast<std::size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                return Fail(why, to + ": " + std::strerror(errno));
+            }
+            done += w;
+        }
+    }
+    (void)fchmod(out.get(), source.st_mode & 07777);
+    if (::close(out.release()) != 0) return Fail(why, to + ": " + std::strerror(errno));
+    return true;
+}
+
+// Where the program happens to run is no place to copy or delete in: autostart
+// gives it none of the user's choosing.
+std::string NotAFullPath(const std::string& path) {
+    if (!path.empty() && path.front() == '/') return {};
+    if (path.empty()) return "Refused: a path is missing.";
+    if (HasWildcards(path) && path.find('/') == std::string::npos)
+        return "Refused: the pattern " + path +
+               " names no folder; file operations need a full path starting with \"/\".";
+    return "Refused: " + path +
+           " is not a full path; file operations need one starting with \"/\".";
+}
+
 }  // namespace
 
 std::string SubstituteDateTime(std::string_view text, DateTime now) {
@@ -97,6 +201,9 @@ bool HasWildcards(std::string_view path) {
 }
 
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {
+    // Hidden files only for a pattern that asks for them.
+    if (!name.empty() && name.front() == '.' && (pattern.empty() || pattern.front() != '.'))
+        return false;
     const auto n = Characters(name);
     if (MatchCharacters(Characters(pattern), n)) return true;
     if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
@@ -127,88 +234,140 @@ std::vector<std::string> MatchingFiles(const std::string& directory, std::string
 }
 
 bool CopyOneFile(const std::string& from, const std::string& to) {
-    // Reading a pipe or a device would never end.
-    if (from.empty() || to.empty() || !IsRegularFile(from)) return false;
-    std::error_code ec;
-    if (Exists(to) && fs::equivalent(from, to, ec)) return false;
-    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) && !ec;
+    std::string why;
+    return CopyOneFile(from, to, why);
+}
+
+bool CopyOneFile(const std::string& from, const std::string& to, std::string& why) {
+    if (from.empty() || to.empty()) return Fail(why, "a path is missing");
+    return CopyContents(from, to, true, why);
 }
 
 bool MoveOneFile(const std::string& from, const std::string& to) {
-    if (from.empty() || to.empty() || !Exists(from) || Exists(to)) return false;
+    std::string why;
+    return MoveOneFile(from, to, why);
+}
+
+bool MoveOneFile(const std::string& from, const std::string& to, std::string& why) {
+    if (from.empty() || to.empty()) return Fail(why, "a path is missing");
+    if (!Exists(from)) return Fail(why, std::strerror(ENOENT));
+    if (Exists(to)) return Fail(why, to + " exists already");
     std::error_code ec;
     const fs::file_status source = fs::symlink_status(from, ec);
+    // The new name is ours alone until the old one is gone: when the old one
+    // cannot go, the new one goes again and the move has not happened.
+    const auto removeSource = [&] {
+        std::error_code removeError;
+        if (fs::remove(from, removeError) && !removeError) return true;
+        std::error_code ignored;
+        fs::remove(to, ignored);
+        return Fail(why, "cannot remove " + from + ": " + removeError.message());
+    };
     if (!fs::is_directory(source)) {
         // A hard link never replaces an existing name, so nothing that
         // appears at `to` meanwhile is overwritten.
         fs::create_hard_link(from, to, ec);
-        if (!ec) {
-            fs::remove(from, ec);
-            return true;
-        }
-        if (ec == std::errc::file_exists) return false;
+        if (!ec) return removeSource();
+        if (ec == std::errc::file_exists) return Fail(why, to + " exists already");
         if (fs::is_regular_file(source) && ec == std::errc::cross_device_link) {
             // copy_options::none fails when `to` exists, so a partial copy
             // left behind on failure is always our own.
             std::error_code copyError;
             if (!fs::copy_file(from, to, fs::copy_options::none, copyError) || copyError) {
                 if (copyError != std::errc::file_exists) fs::remove(to, ec);
-                return false;
+                return Fail(why, copyError.message());
             }
-            fs::remove(from, ec);
-            return true;
+            return removeSource();
         }
     }
     // Directories, and file systems without hard links: rename, after the
     // check above that `to` is free.
-    if (Exists(to)) return false;
+    if (Exists(to)) return Fail(why, to + " exists already");
     ec.clear();
     fs::rename(from, to, ec);
-    return !ec;
+    if (ec) return Fail(why, ec.message());
+    return true;
 }
 
 bool DeleteOneFile(const std::string& path) {
-    if (path.empty()) return false;
+    std::string why;
+    return DeleteOneFile(path, why);
+}
+
+bool DeleteOneFile(const std::string& path, std::string& why) {
+    if (path.empty()) return Fail(why, "a path is missing");
     std::error_code ec;
     const fs::file_status st = fs::symlink_status(path, ec);
-    if (ec || !fs::exists(st) || fs::is_directory(st)) return false;
-    return fs::remove(path, ec) && !ec;
+    if (!fs::exists(st)) return Fail(why, std::strerror(ENOENT));
+    if (fs::is_directory(st)) return Fail(why, "it is a directory");
+    if (fs::remove(path, ec) && !ec) return true;
+    return Fail(why, ec.message());
 }
 
 void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report) {
     if (op.fop == 1 || op.fop == 2) {
         const bool copy = op.fop == 1;
         const char* verb = copy ? "Copying " : "Moving ";
+        const std::string failed = copy ? "Could not copy " : "Could not move ";
         std::string d = SubstituteDateTime(op.fto, now);
-        if (!HasWildcards(op.ffrom)) {
-            report(verb + op.ffrom + " to " + d + ".");
-            copy ? CopyOneFile(op.ffrom, d) : MoveOneFile(op.ffrom, d);
+        std::string why;
+        if (const std::string refusal = NotAFullPath(op.ffrom); !refusal.empty()) {
+            report(refusal);
             return;
         }
-        const bool destinationExists = IsDirectory(d);
-        if (!destinationExists) report("Destination directory does not exist");
-        // An empty destination would put the files into the root directory.
-        if (d.empty()) return;
+        if (!HasWildcards(op.ffrom)) {
+            if (const std::string refusal = NotAFullPath(d); !refusal.empty()) {
+                report(refusal);
+                return;
+            }
+            report(verb + op.ffrom + " to " + d + ".");
+            if (!(copy ? CopyOneFile(op.ffrom, d, why) : MoveOneFile(op.ffrom, d, why)))
+                report(failed + op.ffrom + ": " + why + ".");
+            return;
+        }
+        // Nothing can arrive in a folder that is not there.
+        if (!IsDirectory(d)) {
+            report("Destination directory does not exist");
+            return;
+        }
+        if (const std::string refusal = NotAFullPath(d); !refusal.empty()) {
+            report(refusal);
+            return;
+        }
         if (d.back() != '/') d += '/';
         const SplitPath source = SplitDirectory(op.ffrom);
         for (const std::string& name : MatchingFiles(source.directory, source.name)) {
+            const std::string from = source.directory + name;
             const std::string target = d + name;
+            // A link could lead anywhere; the files of the folder are what a
+            // pattern names, and a link inside it to one of them adds nothing.
+            if (copy && IsSymlink(from)) {
+                report("Not copying " + name + ": it is a symbolic link.");
+                continue;
+            }
             report(verb + name + " to " + target + ".");
-            copy ? CopyOneFile(source.directory + name, target)
-                 : MoveOneFile(source.directory + name, target);
+            const bool done =
+                copy ? CopyContents(from, target, false, why) : MoveOneFile(from, target, why);
+            if (!done) report(failed + name + ": " + why + ".");
         }
         return;
     }
     if (op.fop == 3) {
+        if (const std::string refusal = NotAFullPath(op.fdel); !refusal.empty()) {
+            report(refusal);
+            return;
+        }
         if (!HasWildcards(op.fdel)) {
             report("Deleting " + op.fdel + ".");
-            DeleteOneFile(op.fdel);
+            if (std::string why; !DeleteOneFile(op.fdel, why))
+                report("Could not delete " + op.fdel + ": " + why + ".");
             return;
         }
         const SplitPath source = SplitDirectory(op.fdel);
         for (const std::string& name : MatchingFiles(source.directory, source.name)) {
             report("Deleting " + name + ".");
-            DeleteOneFile(source.directory + name);
+            if (std::string why; !DeleteOneFile(source.directory + name, why))
+                report("Could not delete " + name + ": " + why + ".");
         }
     }
 }

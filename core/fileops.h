@@ -21,7 +21,8 @@ bool HasWildcards(std::string_view path);
 
 // "*" stands for any run of characters, "?" for one character. As on the
 // system the alarm files come from, a pattern ending in ".*" also matches
-// names without any dot, so "*.*" matches every name. Case counts.
+// names without any dot, so "*.*" matches every name. Case counts. A name
+// starting with "." (a hidden file) only matches a pattern starting with ".".
 bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
 // The directory part of a path up to and including its last "/", and the
@@ -38,19 +39,28 @@ SplitPath SplitDirectory(std::string_view path);
 // them too): never a directory, a device or a pipe.
 std::vector<std::string> MatchingFiles(const std::string& directory, std::string_view pattern);
 
-// Single-file operations; false when the operation did not happen.
-// A copy overwrites the destination but never copies a file onto itself;
-// a move never replaces an existing destination; a delete never removes a
+// Single-file operations; false when the operation did not happen, and then
+// `why` says why. A copy overwrites the destination but never copies a file
+// onto itself, nor writes through a symbolic link at the destination (it is
+// refused: replacing it would undo what someone set up there without a word);
+// a move never replaces an existing destination, and when it cannot remove
+// the source it takes the new name away again; a delete never removes a
 // directory.
 bool CopyOneFile(const std::string& from, const std::string& to);
+bool CopyOneFile(const std::string& from, const std::string& to, std::string& why);
 bool MoveOneFile(const std::string& from, const std::string& to);
+bool MoveOneFile(const std::string& from, const std::string& to, std::string& why);
 bool DeleteOneFile(const std::string& path);
+bool DeleteOneFile(const std::string& path, std::string& why);
 
 using LineSink = std::function<void(const std::string& line)>;
 
 // Runs the operation of `op` (fop 1 copy, 2 move, 3 delete; anything else
-// does nothing) and hands every line it reports to `report`. Failures of
-// single files are not reported.
+// does nothing) and hands every line it reports to `report`: the file it
+// works on, and a line saying why when that failed. Paths must be full ones
+// (starting with "/"); anything else is refused with a line. A wildcard copy
+// or move into a missing folder stops at saying so. A wildcard copy skips
+// symbolic links in the source folder, with a line: they may lead out of it.
 void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report);
 
 }  // namespace ringmere

@@ -110,11 +110,13 @@ LaunchPlan PlanLaunch(Desktop& desktop, const QString& app, const QString& param
     return ForFile(QFileInfo(app), params);
 }
 
-LaunchPlan PlanWebPage(Desktop& desktop, const QString& url, bool newWindow) {
-    if (url.trimmed().isEmpty()) return {};
+LaunchPlan PlanWebPage(Desktop& desktop, const QString& text, bool newWindow) {
+    // An address that starts with "-", blanks before it or not, would reach the
+    // browser as an option; no web address starts so.
+    const QString url = text.trimmed();
+    if (url.isEmpty() || url.startsWith(QLatin1Char('-'))) return {};
     LaunchPlan plan;
-    // An address that starts with "-" would be read as an option.
-    if (newWindow && !url.startsWith(QLatin1Char('-'))) {
+    if (newWindow) {
         const QString browser = desktop.FindExecutable(QStringLiteral("x-www-browser"));
         if (!browser.isEmpty()) {
             plan.kind = LaunchPlan::Start;

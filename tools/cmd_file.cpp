@@ -1,6 +1,7 @@
 // check and rewrite: reading a file as the program does, and writing it anew.
 #include <iostream>
 
+#include "core/alarmfile.h"
 #include "core/fileio.h"
 #include "tools/cli.h"
 
@@ -9,11 +10,16 @@ namespace ringmere::cli {
 namespace {
 
 // Says what the reader does not say itself: it reports nothing for a file it
-// cannot open, nor for a failed download.
+// cannot open, nor for a failed download. kExitError when FILE itself cannot
+// be read.
 int ExplainSilentFailure(const Globals& g, const std::string& path, const LoadedFile& loaded) {
     if (loaded.result == kFileCannotOpen) {
-        if (!FileExists(g.LocalAlarmFilePath())) return Fail("cannot read " + path);
-        std::cerr << "Error: cannot open the shared alarm file " << g.Settings.AlarmFile << '\n';
+        std::string why;
+        if (!ReadWholeFile(g.LocalAlarmFilePath(), why))
+            return Fail("cannot read " + path + ": " + why);
+        std::cerr << "Error: cannot open the shared alarm file " << g.Settings.AlarmFile;
+        if (!ReadWholeFile(g.Settings.AlarmFile, why)) std::cerr << ": " << why;
+        std::cerr << '\n';
         return kExitProblems;
     }
     if (loaded.result == kFileInvalid && loaded.messages == 0) {
@@ -39,16 +45,22 @@ int RunRewrite(const std::vector<std::string>& args) {
     StderrReporter reporter;
     const LoadedFile loaded = LoadAsLocalFile(g, args[0], reporter);
     if (loaded.result != kFileDone) {
-        ExplainSilentFailure(g, args[0], loaded);
-        if (loaded.result == kFileCannotOpen && !FileExists(g.LocalAlarmFilePath()))
-            return kExitError;
+        if (ExplainSilentFailure(g, args[0], loaded) == kExitError) return kExitError;
         std::cerr << "Nothing written: the file could not be read to its end.\n";
         return kExitProblems;
     }
     if (g.FileVersion < 1.4) g.Settings.allowWake = true;  // as start-up upgrades old files
-    const int written = WriteAlarmFile(g, args[1], reporter);
-    if (written == kFileCannotOpen) return Fail("cannot create " + args[1]);
-    if (written != kFileDone) return kExitError;
+    // Written here rather than through WriteAlarmFile, which keeps the
+    // system's reason to itself.
+    std::string error;
+    switch (WriteFileAtomically(args[1], FormatAlarmFile(g), error)) {
+        case kWriteDone:
+            break;
+        case kWriteCannotCreate:
+            return Fail("cannot create " + error);
+        case kWriteFailed:
+            return Fail("cannot write " + error);
+    }
     return loaded.messages == 0 ? kExitOk : kExitProblems;
 }
 

@@ -1,10 +1,14 @@
 #include "core/fileio.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 namespace ringmere {
 namespace {
@@ -31,16 +35,119 @@ TEST(FileIo, ALoopOfLinksIsRefusedAndLeftAsItIs) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 2);
 }
 
-TEST(FileIo, OnlyRegularFilesAreRead) {
+TEST(FileIo, OnlyRegularFilesAreReadAndTheRefusalSaysWhy) {
     Scratch dir;
     std::string error;
     ASSERT_EQ(WriteFileAtomically((dir.path / "f").string(), "a\r\nb", error), kWriteDone);
-    EXPECT_EQ(ReadWholeFile((dir.path / "f").string()), "a\r\nb");
-    EXPECT_FALSE(ReadWholeFile(dir.path.string()));  // a directory
-    EXPECT_FALSE(ReadWholeFile((dir.path / "none").string()));
+    fs::create_symlink("f", dir.path / "link");
+    fs::create_symlink("none", dir.path / "dangling");
     ASSERT_EQ(mkfifo((dir.path / "pipe").c_str(), 0600), 0);
-    EXPECT_FALSE(ReadWholeFile((dir.path / "pipe").string()));  // would block for ever
-    EXPECT_FALSE(ReadWholeFile("/dev/zero"));                   // would never end
+    { std::ofstream(dir.path / "huge"); }
+    fs::resize_file(dir.path / "huge", (64 << 20) + 1);  // sparse
+    const std::string d = dir.path.string() + "/";
+
+    struct Case {
+        std::string path;
+        bool exists;      // FileExists
+        const char* why;  // in the refusal; nullptr: read
+    };
+    const Case cases[] = {
+        {d + "f", true, nullptr},
+        {d + "link", true, nullptr},
+        {d + "none", false, "No such file"},
+        {d + "dangling", false, "No such file"},
+        {dir.path.string(), false, "a directory"},
+        {d + "pipe", false, "a named pipe (FIFO), not a regular file"},  // would block for ever
+        {"/dev/zero", false, "a character device"},                      // would never end
+        {d + "huge", true, "larger than 64 MiB"},
+        {"/proc/self/mem", true, "Input/output error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(FileExists(c.path), c.exists);
+        std::string why;
+        const auto text = ReadWholeFile(c.path, why);
+        if (c.why == nullptr) {
+            EXPECT_EQ(text, "a\r\nb");
+        } else {
+            EXPECT_FALSE(text);
+            EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        }
+    }
+}
+
+TEST(FileIo, TemporaryFileIsTheOwnersAloneUntilItIsComplete) {
+    Scratch dir;
+    const fs::path file = dir.path / "alfile.ini";
+    { std::ofstream(file) << "old"; }
+    fs::permissions(file, fs::perms(0644));
+    std::string seen;
+    mode_t modeSeen = 0;
+    SetBeforeReplaceHookForTests([&](const std::string& temporary) {
+        seen = temporary;
+        struct stat st {};
+        stat(temporary.c_str(), &st);
+        modeSeen = st.st_mode & 07777;
+    });
+    std::string error;
+    EXPECT_EQ(WriteFileAtomically(file.string(), "new", error), kWriteDone) << error;
+    SetBeforeReplaceHookForTests({});
+    const std::string prefix = (dir.path / ".alfile.ini.ringmere-tmp-").string();
+    EXPECT_EQ(seen.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(seen.size(), prefix.size() + 6);
+    EXPECT_EQ(modeSeen, 0600u) << std::oct << modeSeen;
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0644));
+    EXPECT_FALSE(fs::exists(seen));
+}
+
+TEST(FileIo, StaleTemporaryFilesOfTheSameFileGoAtTheNextWrite) {
+    Scratch dir;
+    const fs::path file = dir.path / "alfile.ini";
+    const auto plant = [&](const char* name) {
+        std::ofstream(dir.path / name) << "secret";
+        return dir.path / name;
+    };
+    const fs::path stale = plant(".alfile.ini.ringmere-tmp-Ab3xZ9");
+    const fs::path busy = plant(".alfile.ini.ringmere-tmp-Busy00");
+    const std::vector<fs::path> kept = {
+        busy,
+        plant(".other.ini.ringmere-tmp-Ab3xZ9"),  // another file's
+        plant(".alfile.ini.ringmere-tmp-toolong"),
+        plant("alfile.ini.Ab3xZ9"),
+    };
+    fs::create_symlink(busy, dir.path / ".alfile.ini.ringmere-tmp-Link00");
+    // A write in progress in another process holds its lock.
+    const int fd = ::open(busy.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+
+    std::string error;
+    ASSERT_EQ(WriteFileAtomically(file.string(), "new", error), kWriteDone) << error;
+    ::close(fd);
+    EXPECT_FALSE(fs::exists(stale));
+    for (const fs::path& p : kept) EXPECT_TRUE(fs::exists(p)) << p;
+    EXPECT_TRUE(fs::is_symlink(dir.path / ".alfile.ini.ringmere-tmp-Link00"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 6);
+}
+
+TEST(FileIo, AReadOnlyFileIsNotReplaced) {
+    Scratch dir;
+    const fs::path file = dir.path / "alfile.ini";
+    { std::ofstream(file) << "old"; }
+    fs::create_symlink("alfile.ini", dir.path / "link");
+    for (const mode_t mode : {0444, 0400, 0000}) {
+        fs::permissions(file, fs::perms(mode));
+        for (const char* name : {"alfile.ini", "link"}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(mode));
+            std::string error;
+            EXPECT_EQ(WriteFileAtomically((dir.path / name).string(), "new", error), kWriteFailed);
+            EXPECT_NE(error.find("read-only"), std::string::npos) << error;
+            fs::permissions(file, fs::perms(0600));
+            EXPECT_EQ(ReadWholeFile(file.string()), "old");
+            fs::permissions(file, fs::perms(mode));
+        }
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 2);
 }
 
 }  // namespace

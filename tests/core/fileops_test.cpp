@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -101,10 +102,14 @@ TEST(WildcardTest, Table) {
         {"*.doc", "a.doc", true},
         {"*.doc", "a.docx", false},
         {"*.doc", "a.DOC", false},
-        {"*.doc", ".doc", true},
+        {"*.doc", ".doc", false},  // hidden files only when asked for
+        {"*", ".profile", false},
+        {"?profile", ".profile", false},
+        {".*", ".profile", true},
+        {".p*", ".profile", true},
         {"*.*", "README", true},
         {"*.*", "a.b.c", true},
-        {"*.*", ".hidden", true},
+        {"*.*", ".hidden", false},
         {"a*.*", "abc", true},
         {"a*.*", "bcd", false},
         {"*", "anything at all", true},
@@ -150,17 +155,17 @@ TEST_F(FileOpsTest, WildcardCopyOverwritesAndKeepsATrailingSlash) {
     EXPECT_EQ(Read("dst/a.log"), "new");
 }
 
-TEST_F(FileOpsTest, WildcardIntoMissingDirectoryIsReportedOnceAndStillTried) {
+TEST_F(FileOpsTest, WildcardIntoMissingDirectoryIsReportedOnceAndNothingElse) {
     Write("src/a.doc", "a");
     Write("src/b.doc", "b");
-    const auto lines = Run(Op(2, P("src/*.doc"), P("nowhere")));
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "Destination directory does not exist",
-                         "Moving a.doc to " + P("nowhere/a.doc") + ".",
-                         "Moving b.doc to " + P("nowhere/b.doc") + ".",
-                     }));
-    EXPECT_TRUE(Has("src/a.doc"));  // the moves failed, nothing is lost
+    for (const Byte fop : {Byte{1}, Byte{2}}) {
+        // No "Copying" line for a file that was not copied.
+        EXPECT_EQ(Run(Op(fop, P("src/*.doc"), P("nowhere"))),
+                  std::vector<std::string>{"Destination directory does not exist"});
+    }
+    EXPECT_TRUE(Has("src/a.doc"));
     EXPECT_TRUE(Has("src/b.doc"));
+    EXPECT_FALSE(Has("nowhere"));
 }
 
 TEST_F(FileOpsTest, WildcardIntoAnEmptyDestinationTouchesNothing) {
@@ -198,7 +203,10 @@ TEST_F(FileOpsTest, SingleMoveOntoAnExistingFileFailsAndKeepsBoth) {
     Write("a.txt", "source");
     Write("b.txt", "destination");
     const auto lines = Run(Op(2, P("a.txt"), P("b.txt")));
-    EXPECT_EQ(lines, std::vector<std::string>{"Moving " + P("a.txt") + " to " + P("b.txt") + "."});
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "Moving " + P("a.txt") + " to " + P("b.txt") + ".",
+                         "Could not move " + P("a.txt") + ": " + P("b.txt") + " exists already.",
+                     }));
     EXPECT_EQ(Read("a.txt"), "source");
     EXPECT_EQ(Read("b.txt"), "destination");
 }
@@ -231,7 +239,10 @@ TEST_F(FileOpsTest, CopyOntoItselfKeepsTheContent) {
     EXPECT_EQ(Read("same.txt"), "keep me");
     // A wildcard copy into its own directory copies each file onto itself.
     const auto lines = Run(Op(1, P("*.txt"), root_));
-    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "Copying same.txt to " + P("same.txt") + ".",
+                         "Could not copy same.txt: it is the same file as " + P("same.txt") + ".",
+                     }));
     EXPECT_EQ(Read("same.txt"), "keep me");
 }
 
@@ -248,8 +259,10 @@ TEST_F(FileOpsTest, SingleDeleteReportsAndNeverRemovesADirectory) {
     EXPECT_EQ(Run(Op(3, "", "", P("old.tmp"))),
               std::vector<std::string>{"Deleting " + P("old.tmp") + "."});
     EXPECT_FALSE(Has("old.tmp"));
-    EXPECT_EQ(Run(Op(3, "", "", P("folder"))),
-              std::vector<std::string>{"Deleting " + P("folder") + "."});
+    EXPECT_EQ(
+        Run(Op(3, "", "", P("folder"))),
+        (std::vector<std::string>{"Deleting " + P("folder") + ".",
+                                  "Could not delete " + P("folder") + ": it is a directory."}));
     EXPECT_TRUE(Has("folder"));
 }
 
@@ -273,17 +286,116 @@ TEST_F(FileOpsTest, DeleteLeavesTheDateTimeMarkerAsItIs) {
     EXPECT_TRUE(Has("log20240301090530.txt"));
 }
 
-TEST_F(FileOpsTest, WildcardWithoutDirectoryUsesTheCurrentDirectory) {
+TEST_F(FileOpsTest, RelativePathsAndPatternsWithoutAFolderAreRefused) {
     Write("here/x.cfg", "x");
-    Write("here/y.cfg", "y");
-    fs::create_directories(P("out"));
+    Write("here/.hidden", "h");
+    Write("here/sub/y.cfg", "y");
+    fs::create_directories(P("here/out"));
     fs::current_path(P("here"));
-    EXPECT_EQ(Run(Op(1, "*.cfg", P("out"))),
-              (std::vector<std::string>{"Copying x.cfg to " + P("out/x.cfg") + ".",
-                                        "Copying y.cfg to " + P("out/y.cfg") + "."}));
-    EXPECT_EQ(Read("out/y.cfg"), "y");
-    EXPECT_EQ(Run(Op(3, "", "", "x.*")), std::vector<std::string>{"Deleting x.cfg."});
-    EXPECT_FALSE(Has("here/x.cfg"));
+    const std::string full = " is not a full path; file operations need one starting with \"/\".";
+    const std::string noFolder =
+        " names no folder; file operations need a full path starting with \"/\".";
+    const struct {
+        FileOps op;
+        std::string line;
+    } cases[] = {
+        {Op(3, "", "", "*"), "Refused: the pattern *" + noFolder},
+        {Op(3, "", "", "x.*"), "Refused: the pattern x.*" + noFolder},
+        {Op(3, "", "", "x.cfg"), "Refused: x.cfg" + full},
+        {Op(3, "", "", "sub/*.cfg"), "Refused: sub/*.cfg" + full},
+        {Op(1, "*.cfg", P("here/out")), "Refused: the pattern *.cfg" + noFolder},
+        {Op(1, P("here/*.cfg"), "out"), "Refused: out" + full},
+        {Op(2, "x.cfg", P("here/out/x.cfg")), "Refused: x.cfg" + full},
+        {Op(1, P("here/x.cfg"), "out/x.cfg"), "Refused: out/x.cfg" + full},
+        {Op(1, P("here/x.cfg"), ""), "Refused: a path is missing."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(Run(c.op), std::vector<std::string>{c.line});
+    }
+    EXPECT_TRUE(Has("here/x.cfg"));
+    EXPECT_TRUE(Has("here/sub/y.cfg"));
+    EXPECT_TRUE(fs::is_empty(P("here/out")));
+
+    // "*" leaves hidden files alone.
+    EXPECT_EQ(Run(Op(3, "", "", P("here/*"))), std::vector<std::string>{"Deleting x.cfg."});
+    EXPECT_TRUE(Has("here/.hidden"));
+}
+
+TEST_F(FileOpsTest, CopyNeverWritesThroughALinkInTheDestination) {
+    Write("victim.txt", "precious");
+    Write("src/report.txt", "report");
+    Write("src/other.txt", "other");
+    fs::create_directories(P("dst"));
+    fs::create_symlink(P("victim.txt"), P("dst/report.txt"));
+    fs::create_symlink(P("created.txt"), P("dst/other.txt"));  // dangling
+    const std::string never = " is a symbolic link, and a copy never writes through one.";
+    EXPECT_EQ(Run(Op(1, P("src/*.txt"), P("dst"))),
+              (std::vector<std::string>{
+                  "Copying other.txt to " + P("dst/other.txt") + ".",
+                  "Could not copy other.txt: " + P("dst/other.txt") + never,
+                  "Copying report.txt to " + P("dst/report.txt") + ".",
+                  "Could not copy report.txt: " + P("dst/report.txt") + never,
+              }));
+    EXPECT_EQ(Run(Op(1, P("src/report.txt"), P("dst/report.txt"))),
+              (std::vector<std::string>{
+                  "Copying " + P("src/report.txt") + " to " + P("dst/report.txt") + ".",
+                  "Could not copy " + P("src/report.txt") + ": " + P("dst/report.txt") + never,
+              }));
+    EXPECT_EQ(Read("victim.txt"), "precious");
+    EXPECT_FALSE(Has("created.txt"));
+    EXPECT_TRUE(fs::is_symlink(P("dst/report.txt")));
+    EXPECT_TRUE(fs::is_symlink(P("dst/other.txt")));
+}
+
+TEST_F(FileOpsTest, WildcardCopySkipsLinksInTheSourceFolder) {
+    Write("outside/secret.txt", "secret");
+    Write("src/a.txt", "a");
+    fs::create_symlink(P("outside/secret.txt"), P("src/secret.txt"));
+    fs::create_symlink("a.txt", P("src/again.txt"));
+    fs::create_directories(P("dst"));
+    EXPECT_EQ(Run(Op(1, P("src/*.txt"), P("dst"))),
+              (std::vector<std::string>{
+                  "Copying a.txt to " + P("dst/a.txt") + ".",
+                  "Not copying again.txt: it is a symbolic link.",
+                  "Not copying secret.txt: it is a symbolic link.",
+              }));
+    EXPECT_EQ(Read("dst/a.txt"), "a");
+    EXPECT_FALSE(Has("dst/secret.txt"));
+    EXPECT_FALSE(Has("dst/again.txt"));
+    // A single file named by the alarm may be a link: the user chose it.
+    Run(Op(1, P("src/secret.txt"), P("dst/chosen.txt")));
+    EXPECT_EQ(Read("dst/chosen.txt"), "secret");
+}
+
+// Root may remove anything, so the move runs in a child process that has
+// given up root.
+TEST_F(FileOpsTest, MoveThatCannotRemoveItsSourceTakesTheNewNameAwayAndSaysSo) {
+    Write("src/a.txt", "a");
+    fs::create_directories(P("dst"));
+    fs::permissions(root_, fs::perms(0755));
+    fs::permissions(P("src/a.txt"), fs::perms(0666));
+    fs::permissions(P("src"), fs::perms(0555));
+    fs::permissions(P("dst"), fs::perms(0777));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && setuid(65534) != 0) _exit(100);
+        const std::vector<std::string> lines = Run(Op(2, P("src/a.txt"), P("dst/a.txt")));
+        const std::vector<std::string> expected = {
+            "Moving " + P("src/a.txt") + " to " + P("dst/a.txt") + ".",
+            "Could not move " + P("src/a.txt") + ": cannot remove " + P("src/a.txt") +
+                ": Permission denied.",
+        };
+        _exit(lines == expected ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    fs::permissions(P("src"), fs::perms(0755));
+    EXPECT_EQ(Read("src/a.txt"), "a");
+    EXPECT_FALSE(Has("dst/a.txt"));
 }
 
 TEST_F(FileOpsTest, NamesWithSpacesQuotesAndSemicolonsAreJustNames) {
@@ -303,9 +415,12 @@ TEST_F(FileOpsTest, NoOperationAndUnknownKindsDoNothing) {
     EXPECT_FALSE(Has("b.txt"));
 }
 
-TEST_F(FileOpsTest, MissingSourceOnlyReportsItsLine) {
+TEST_F(FileOpsTest, MissingSourceSaysSo) {
     EXPECT_EQ(Run(Op(1, P("none.txt"), P("b.txt"))),
-              std::vector<std::string>{"Copying " + P("none.txt") + " to " + P("b.txt") + "."});
+              (std::vector<std::string>{
+                  "Copying " + P("none.txt") + " to " + P("b.txt") + ".",
+                  "Could not copy " + P("none.txt") + ": No such file or directory.",
+              }));
     EXPECT_FALSE(Has("b.txt"));
 }
 

@@ -98,9 +98,16 @@ TEST_F(LaunchTest, WebPagesInANewWindowOnlyThroughTheBrowserThatOffersOne) {
     EXPECT_EQ(plan.arguments, (QStringList{"--new-window", url}));
 
     EXPECT_EQ(PlanWebPage(desktop_, url, false).kind, LaunchPlan::Open);
-    // An address that looks like an option never reaches the browser's command line.
-    plan = PlanWebPage(desktop_, QStringLiteral("--remote-debugging-port=1"), true);
-    EXPECT_NE(plan.kind, LaunchPlan::Start);
+    // An address that looks like an option, blanks before it or not, is refused.
+    for (const char* option : {"--remote-debugging-port=1", " --new-tab", "\t\n-x", "  -"}) {
+        for (const bool newWindow : {true, false})
+            EXPECT_EQ(PlanWebPage(desktop_, QString::fromLatin1(option), newWindow).kind,
+                      LaunchPlan::Nothing)
+                << option << ' ' << newWindow;
+    }
+    EXPECT_EQ(
+        PlanWebPage(desktop_, QStringLiteral("  ") + url + QStringLiteral(" "), true).arguments,
+        (QStringList{"--new-window", url}));
     EXPECT_EQ(PlanWebPage(desktop_, QStringLiteral("www.example.org"), false).url.toString(),
               QStringLiteral("http://www.example.org"));
     EXPECT_EQ(PlanWebPage(desktop_, QString(), true).kind, LaunchPlan::Nothing);

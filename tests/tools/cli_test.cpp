@@ -1,4 +1,5 @@
 // ringmere-cli as a user runs it: a real process, its exit status and output.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,6 +102,37 @@ TEST_F(Cli, ErrorsAreOneLineWithStatusTwo) {
         SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
         const Result r = Run(args);
         EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(Lines(r.err), 1) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.ini"));
+}
+
+TEST_F(Cli, AFileThatCannotBeReadIsNamedWithTheReason) {
+    ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+    Spit(dir_ / "huge", "");
+    fs::resize_file(dir_ / "huge", (64 << 20) + 1);  // sparse
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::string d = dir_.string() + "/";
+    const Case cases[] = {
+        {{"check", d + "pipe"},
+         "cannot read " + d + "pipe: it is a named pipe (FIFO), not a regular file"},
+        {{"check", "/dev/null"},
+         "cannot read /dev/null: it is a character device, not a regular file"},
+        {{"check", "/proc/self/mem"}, "cannot read /proc/self/mem: Input/output error"},
+        {{"check", d + "huge"}, "cannot read " + d + "huge: it is larger than 64 MiB"},
+        {{"check", d + "none"}, "cannot read " + d + "none: No such file or directory"},
+        {{"rewrite", d + "pipe", d + "out.ini"}, "cannot read " + d + "pipe: it is a named pipe"},
+        {{"rewrite", SampleHere().string(), d + "no/out.ini"},
+         "cannot create " + d + "no/out.ini: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
         EXPECT_EQ(Lines(r.err), 1) << r.err;
     }
     EXPECT_FALSE(fs::exists(dir_ / "out.ini"));

@@ -1,8 +1,10 @@
 """Alarm files for the script tests and benchmarks, in the program's layout."""
 import datetime
 import os
+import shutil
 import signal
 import subprocess
+import time
 
 # The action blocks of a simple alarm that does nothing but show its message.
 NO_ACTIONS = ["[Music Settings]", "MuType=3", "[MP3 Rec]", "mp3file=", "mp3ptype=0",
@@ -101,3 +103,36 @@ def stop(proc):
             return
         except subprocess.TimeoutExpired:
             pass
+
+
+def run_program_until_logged(program, work, alarms, want, limit=60):
+    """Writes `alarms` (with logging on) into a program folder under `work`,
+    starts the program hidden on a virtual display (or the offscreen platform)
+    with folders of its own, and returns the log once it holds `want`, or
+    what it holds after `limit` seconds (a guard against hangs)."""
+    data = os.path.join(work, "data")
+    for sub in ("data", "config", "sys", "run"):
+        os.makedirs(os.path.join(work, sub), mode=0o700, exist_ok=True)
+    write(os.path.join(data, "alfile.ini"), alarms, logging=True)
+    env = dict(os.environ, RINGMERE_DIR=data, XDG_CONFIG_HOME=os.path.join(work, "config"),
+               XDG_CONFIG_DIRS=os.path.join(work, "sys"), XDG_RUNTIME_DIR=os.path.join(work, "run"))
+    command = [program, "startup"]
+    if shutil.which("xvfb-run"):
+        command = ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24"] + command
+        env.pop("QT_QPA_PLATFORM", None)
+    else:
+        env["QT_QPA_PLATFORM"] = "offscreen"
+    proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, start_new_session=True)
+    log_path = os.path.join(data, "allog.txt")
+    log = ""
+    deadline = time.time() + limit
+    while time.time() < deadline:
+        if os.path.exists(log_path):
+            with open(log_path, "rb") as f:
+                log = f.read().decode("utf-8", "replace")
+            if want in log:
+                break
+        time.sleep(0.2)
+    stop(proc)
+    return log

@@ -4,11 +4,8 @@
 Starts the real program on a virtual display (xvfb-run, or the offscreen
 platform where there is none) with a program folder of its own."""
 import os
-import shutil
-import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(__file__))
 import alarmfiles  # noqa: E402
@@ -23,37 +20,11 @@ def main():
         return 1
     failures = []
     with tempfile.TemporaryDirectory() as work:
-        data = os.path.join(work, "data")
-        for sub in ("data", "config", "sys", "run"):
-            os.makedirs(os.path.join(work, sub), mode=0o700)
         # Lead time for the program to start on a busy machine.
         due = alarmfiles.next_whole_second(8)
         steps = [alarmfiles.sleep_step(1), alarmfiles.repeat_step(1, 1)]
-        alarmfiles.write(os.path.join(data, "alfile.ini"),
-                         [alarmfiles.once(1, "Nightly job", due, steps)], logging=True)
-        env = dict(os.environ, RINGMERE_DIR=data, XDG_CONFIG_HOME=os.path.join(work, "config"),
-                   XDG_CONFIG_DIRS=os.path.join(work, "sys"),
-                   XDG_RUNTIME_DIR=os.path.join(work, "run"))
-        command = [PROGRAM, "startup"]
-        if shutil.which("xvfb-run"):
-            command = ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24"] + command
-            env.pop("QT_QPA_PLATFORM", None)
-        else:
-            env["QT_QPA_PLATFORM"] = "offscreen"
-        proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL,
-                                start_new_session=True)
-        log_path = os.path.join(data, "allog.txt")
-        log = ""
-        deadline = time.time() + 20
-        while time.time() < deadline:
-            if os.path.exists(log_path):
-                with open(log_path, "rb") as f:
-                    log = f.read().decode("utf-8", "replace")
-                if "Script Completed." in log:
-                    break
-            time.sleep(0.2)
-        alarmfiles.stop(proc)
+        log = alarmfiles.run_program_until_logged(
+            PROGRAM, work, [alarmfiles.once(1, "Nightly job", due, steps)], "Script Completed.")
 
         entries = [line.split(" - ", 1)[1] for line in log.split("\r\n") if " - " in line]
         for want in ("Nightly job executing.", "Script Completed."):

@@ -3,10 +3,9 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QFile>
 #include <QTimer>
-#include <QUrl>
+#include <functional>
 #include <memory>
 
 #include "core/activitylog.h"
@@ -23,8 +22,13 @@
 #include "platform/termination.h"
 #include "platform/wake_thread.h"
 #include "run/activealarm.h"
+#include "run/desktop.h"
+#include "run/services.h"
+#include "run/sound.h"
+#include "run/waiting.h"
 #include "ui/alarm.h"
-#include "ui/dialogs.h"
+#include "widgets/dialogs.h"
+#include "widgets/window_count.h"
 
 namespace ringmere::app {
 
@@ -61,10 +65,106 @@ void ArmStartupProbe() {
     });
 }
 
-bool OpenWithDesktop(const QString& target) {
-    const QUrl url =
-        target.contains(QLatin1String("://")) ? QUrl(target) : QUrl::fromLocalFile(target);
-    return QDesktopServices::openUrl(url);
+// The services of the running program; one set, made here and handed to
+// every window.
+struct ProgramServices {
+    explicit ProgramServices(Globals& g) : log(g, &clock) {}
+
+    Services Handed() {
+        return Services{.clock = clock,
+                        .dialogs = *dialogs,
+                        .waiting = waiting,
+                        .log = log,
+                        .desktop = desktop,
+                        .sound = sound,
+                        .settings = *settings};
+    }
+
+    SystemClock clock;
+    std::unique_ptr<widgets::DialogService> dialogs = widgets::NewSystemDialogs();
+    run::EventLoopWaiting waiting;
+    ActivityLog log;
+    run::SystemDesktop desktop;
+    run::QtSoundBackend sound;
+    std::unique_ptr<SettingsStore> settings;  // opened once the program folder is known
+};
+
+// The settings, then the alarm file (rewritten when its layout is old).
+void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes) {
+    LoadStartupSettings(g, store, LocalSettingsFilePath(), boxes);
+    g.VersionText = kVersionText;
+    if (FileExists(g.LocalAlarmFilePath())) {
+        CountingReporter counted(boxes);
+        const int read = ReadAlarmFile(g, true, false, counted, nullptr);
+        UpgradeOldAlarmFile(g, read, counted.count == 0, boxes);
+    } else {
+        g.NoAlarmFile = true;
+    }
+}
+
+// For bench/activation_delay.py: when RINGMERE_ACTIVATION_PROBE names a
+// file, each run window's alarm and the moment it was shown are appended.
+std::function<QWidget*(int)> RunWindowOpener(const Globals& g, const Services& services) {
+    const QString probe = qEnvironmentVariable("RINGMERE_ACTIVATION_PROBE");
+    if (probe.isEmpty()) return nullptr;
+    return [&g, services, probe](int index) {
+        QWidget* window = run::OpenRunWindow(g, index, services);
+        if (window) {
+            QFile out(probe);
+            if (out.open(QIODevice::WriteOnly | QIODevice::Append))
+                out.write(QStringLiteral("%1 %2\n")
+                              .arg(index)
+                              .arg(QDateTime::currentMSecsSinceEpoch())
+                              .toUtf8());
+        }
+        return window;
+    };
+}
+
+// Arms the wake-up thread before a suspend. A timer that cannot be set is
+// not worth ending the program for: alarms still run while the computer is
+// awake, so it is noted in the status bar and the log.
+class WakeControl {
+public:
+    explicit WakeControl(ActivityLog& log) : log_(log) {}
+
+    bool Start(ui::TfrmAlMain& window, DateTime target) {
+        thread_ = std::make_unique<WakeThread>(target);
+        switch (thread_->Start()) {
+            case WakeThread::Outcome::NoThread:
+                return false;
+            case WakeThread::Outcome::NotSet: {
+                const std::string text = "Wake-up timer not set: " + thread_->ErrorText();
+                window.SetStatusText(QString::fromStdString(text));
+                SilentReporter quiet;
+                log_.Append(text, quiet);
+                window.WakeThreadEnded();
+                return true;
+            }
+            case WakeThread::Outcome::NoTimer:
+                window.WakeThreadEnded();
+                return true;
+            default:
+                return true;
+        }
+    }
+    void Stop() { thread_.reset(); }
+
+private:
+    ActivityLog& log_;
+    std::unique_ptr<WakeThread> thread_;
+};
+
+ui::MainWindowHooks MainHooks(const Globals& g, const Services& services, WakeControl& wake,
+                              ui::TfrmAlMain*& window) {
+    ui::MainWindowHooks hooks;
+    hooks.openRunWindow = RunWindowOpener(g, services);
+    hooks.quit = [] { QApplication::quit(); };
+    hooks.startWakeThread = [&wake, &window](DateTime target) {
+        return wake.Start(*window, target);
+    };
+    hooks.stopWakeThread = [&wake] { wake.Stop(); };
+    return hooks;
 }
 
 }  // namespace
@@ -80,71 +180,20 @@ int RunProgram(int argc, char** argv) {
     if (!instance.Listen() && instance.AnotherCopyRunning()) return 0;
 
     Globals& g = G();
-    ui::MessageBoxReporter boxes;
+    ProgramServices program(g);
+    widgets::MessageBoxReporter boxes(*program.dialogs);
     g.ProgramDir = ResolveProgramDir(boxes);
+    program.settings = OpenUserSettingsStore(boxes);
+    const Services services = program.Handed();
+    LoadSettingsAndAlarms(g, services.settings, boxes);
 
-    std::unique_ptr<SettingsStore> store = OpenUserSettingsStore(boxes);
-    LoadStartupSettings(g, *store, LocalSettingsFilePath(), boxes);
-    g.VersionText = kVersionText;
-
-    if (FileExists(g.LocalAlarmFilePath())) {
-        CountingReporter counted(boxes);
-        const int read = ReadAlarmFile(g, true, false, counted, nullptr);
-        UpgradeOldAlarmFile(g, read, counted.count == 0, boxes);
-    } else {
-        g.NoAlarmFile = true;
-    }
-
-    if (g.Settings.enablelogging) ProgramLog().Open(boxes);
+    if (g.Settings.enablelogging) services.log.Open(boxes);
     DesktopAutoStartEntry autostart(AutoStartFilePath());
     RegisterAutoStart(g.Settings, autostart, ProgramFilePath(), boxes);
 
-    ui::MainWindowHooks hooks;
-    const QString activationProbe = qEnvironmentVariable("RINGMERE_ACTIVATION_PROBE");
-    hooks.openRunWindow = [&g, activationProbe](int index) {
-        QWidget* window = run::OpenRunWindow(g, index);
-        // For bench/activation_delay.py: when each run window was shown.
-        if (window && !activationProbe.isEmpty()) {
-            QFile probe(activationProbe);
-            if (probe.open(QIODevice::WriteOnly | QIODevice::Append))
-                probe.write(QStringLiteral("%1 %2\n")
-                                .arg(index)
-                                .arg(QDateTime::currentMSecsSinceEpoch())
-                                .toUtf8());
-        }
-        return window;
-    };
-    hooks.openWithDesktop = OpenWithDesktop;
-    hooks.saveSettings = [&] {
-        ui::MessageBoxReporter quiet;
-        SaveRegistrySettings(g, *store, quiet);
-    };
-    hooks.quit = [] { QApplication::quit(); };
-    std::unique_ptr<WakeThread> wake;
+    WakeControl wake(services.log);
     ui::TfrmAlMain* mainWindow = nullptr;
-    hooks.startWakeThread = [&](DateTime target) {
-        wake = std::make_unique<WakeThread>(target);
-        switch (wake->Start()) {
-            case WakeThread::Outcome::NoThread:
-                return false;
-            case WakeThread::Outcome::NotSet: {
-                // Not worth ending the program for: alarms still run while awake.
-                const std::string text = "Wake-up timer not set: " + wake->ErrorText();
-                mainWindow->SetStatusText(QString::fromStdString(text));
-                SilentReporter quiet;
-                ProgramLog().Append(text, quiet);
-                mainWindow->WakeThreadEnded();
-                return true;
-            }
-            case WakeThread::Outcome::NoTimer:
-                mainWindow->WakeThreadEnded();
-                return true;
-            default:
-                return true;
-        }
-    };
-    hooks.stopWakeThread = [&] { wake.reset(); };
-    ui::TfrmAlMain window(g, CurrentClock(), hooks);
+    ui::TfrmAlMain window(g, services, MainHooks(g, services, wake, mainWindow));
     mainWindow = &window;
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &ui::TfrmAlMain::ShowMainWindow);
@@ -163,16 +212,16 @@ int RunProgram(int argc, char** argv) {
     HandleTerminationSignals([&window] { window.ExitProgram(); });
 
     if (StartsHidden(QApplication::arguments())) {
-        ui::SetVisibleWindowCount(0);
+        widgets::SetVisibleWindowCount(0);
         if (IsNTPlatform()) TrimWorkingSet();
     } else {
-        ui::SetVisibleWindowCount(1);
+        widgets::SetVisibleWindowCount(1);
         window.show();
     }
     ArmStartupProbe();
     const int status = QApplication::exec();
-    wake.reset();
-    ProgramLog().Close();
+    wake.Stop();
+    services.log.Close();
     return status;
 }
 

@@ -89,9 +89,4 @@ void ActivityLog::Append(std::string_view message, Reporter& reporter) {
     entryCount_ = count + 1;
 }
 
-ActivityLog& ProgramLog() {
-    static ActivityLog log(G());
-    return log;
-}
-
 }  // namespace ringmere

@@ -51,7 +51,4 @@ private:
     bool partialLine_ = false;  // a failed write may have left half a line
 };
 
-// The program's log, over G().
-ActivityLog& ProgramLog();
-
 }  // namespace ringmere

@@ -9,13 +9,23 @@
 
 namespace ringmere {
 
+// Power events as the system reports them to the main window's handler.
+enum PowerEventCode {
+    kPowerSuspend = 0,
+    kPowerSuspendFailed = 2,
+    kPowerStandbyFailed = 3,
+    kPowerCriticalResume = 6,
+    kPowerResumeSuspend = 7,
+    kPowerResumeStandby = 8,
+};
+
 class PowerEvents : public QObject {
     Q_OBJECT
 
 public:
-    // Event codes of the power handler.
-    static constexpr int kSuspend = 0;
-    static constexpr int kResume = 7;
+    // The two codes logind's signal comes to.
+    static constexpr int kSuspend = kPowerSuspend;
+    static constexpr int kResume = kPowerResumeSuspend;
 
     // The program passes QDBusConnection::systemBus(); tests a private bus.
     explicit PowerEvents(const QDBusConnection& bus, QObject* parent = nullptr);

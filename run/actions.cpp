@@ -2,7 +2,7 @@
 
 #include "core/fileops.h"
 #include "run/runsound.h"
-#include "ui/dialogs.h"
+#include "widgets/dialogs.h"
 
 namespace ringmere::run {
 
@@ -23,22 +23,24 @@ void StandardActions::LaunchPrograms(RunSession&, const FileLaunch& launch) {
     };
     for (const auto& [app, param] : programs) {
         if (app->empty()) continue;
-        Execute(desktop_, PlanLaunch(desktop_, ui::FromFileText(*app), ui::FromFileText(*param)));
+        Execute(services_.desktop, PlanLaunch(services_.desktop, widgets::FromFileText(*app),
+                                              widgets::FromFileText(*param)));
     }
 }
 
 void StandardActions::LaunchProgram(RunSession& s, const SFileLaunch& launch) {
     if (launch.app1.empty()) return;
     s.Report("Launching " + launch.app1);
-    Execute(desktop_,
-            PlanLaunch(desktop_, ui::FromFileText(launch.app1), ui::FromFileText(launch.param1)));
+    Execute(services_.desktop, PlanLaunch(services_.desktop, widgets::FromFileText(launch.app1),
+                                          widgets::FromFileText(launch.param1)));
 }
 
 void StandardActions::OpenWebPage(RunSession& s, const WebLaunch& web, bool step) {
     if (web.url1.empty()) return;
     const std::string line = "Launching " + web.url1;
     step ? s.Report(line) : s.Show(line);
-    Execute(desktop_, PlanWebPage(desktop_, ui::FromFileText(web.url1), web.opennew));
+    Execute(services_.desktop,
+            PlanWebPage(services_.desktop, widgets::FromFileText(web.url1), web.opennew));
     s.Waiter().ProcessEvents();
 }
 

@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "core/records.h"
 #include "run/desktop.h"
+#include "run/services.h"
 #include "run/waiting.h"
 
 namespace ringmere::run {
@@ -56,7 +57,7 @@ public:
 // the run goes on.
 class StandardActions : public RunActions {
 public:
-    explicit StandardActions(Desktop& desktop) : desktop_(desktop) {}
+    explicit StandardActions(const Services& services) : services_(services) {}
 
     void StartSound(RunSession& s, const MusicType& music, bool step) override;
     Outcome Dial(RunSession& s, const DialRec& dial) override;
@@ -70,7 +71,7 @@ public:
     void StopAll(RunSession& s) override;
 
 private:
-    Desktop& desktop_;
+    Services services_;
 };
 
 inline constexpr const char* kDialUnavailable =

@@ -7,9 +7,9 @@
 #include <algorithm>
 
 #include "core/repeat_rule.h"
-#include "ui/alarm.h"
-#include "ui/dialogs.h"
 #include "ui_activealarm.h"
+#include "widgets/dialogs.h"
+#include "widgets/window_count.h"
 
 namespace ringmere::run {
 
@@ -26,7 +26,7 @@ int ClampMs(qint64 ms) {
 }
 
 QString Display(const std::string& text) {
-    QString s = ui::FromFileText(text);
+    QString s = widgets::FromFileText(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return s;
 }
@@ -50,23 +50,19 @@ QPoint RunWindowPosition(const QRect& screen, const QSize& frame) {
     return {screen.left() + 10, screen.top() + screen.height() - 50 - frame.height()};
 }
 
-TfrmActiveAlarm::TfrmActiveAlarm(const Globals& g, int alarmIndex, const RunServices& services,
+TfrmActiveAlarm::TfrmActiveAlarm(const Globals& g, int alarmIndex, const Services& services,
                                  QWidget* parent)
     : QWidget(parent),
       ui_(std::make_unique<Ui::TfrmActiveAlarm>()),
       alarm_(alarmIndex >= 0 && alarmIndex < int(g.AlarmTable.size()) ? g.AlarmTable[alarmIndex]
                                                                       : AlRec{}),
       tag_(alarmIndex),
-      waiting_(services.waiting ? *services.waiting : run::Waiter()),
-      log_(services.log ? *services.log : ProgramLog()),
-      desktop_(services.desktop ? *services.desktop : TheDesktop()),
-      clock_(services.clock),
-      ownActions_(services.actions ? nullptr : std::make_unique<StandardActions>(desktop_)),
-      actions_(services.actions ? services.actions : ownActions_.get()),
-      logErrors_(std::make_unique<ui::MessageBoxReporter>(this)),
-      afTimer_(waiting_, [this] { afTimerTimer(); }),
-      tmFlash_(waiting_, [this] { tmFlashTimer(); }),
-      tmSnooze_(waiting_, [this] { tmSnoozeTimer(); }) {
+      services_(services),
+      actions_(std::make_unique<StandardActions>(services)),
+      logErrors_(std::make_unique<widgets::MessageBoxReporter>(services.dialogs, this)),
+      afTimer_(services.waiting, [this] { afTimerTimer(); }),
+      tmFlash_(services.waiting, [this] { tmFlashTimer(); }),
+      tmSnooze_(services.waiting, [this] { tmSnoozeTimer(); }) {
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -75,7 +71,7 @@ TfrmActiveAlarm::TfrmActiveAlarm(const Globals& g, int alarmIndex, const RunServ
     ui_->mediaplayer1->setVisible(false);
     ui_->MediaPlayer2->setVisible(false);
     sound_ = std::make_unique<RunSound>(
-        *this, services.sound ? *services.sound : run::Sound(), desktop_, waiting_,
+        *this, services_,
         PlayerPanel{ui_->mediaplayer1, ui_->mediaplayer1Play, ui_->mediaplayer1Stop},
         PlayerPanel{ui_->MediaPlayer2, ui_->MediaPlayer2Play, ui_->MediaPlayer2Stop});
     afTimer_.SetInterval(kAfInterval);
@@ -94,10 +90,6 @@ TfrmActiveAlarm::~TfrmActiveAlarm() {
     Leave();
 }
 
-const Clock& TfrmActiveAlarm::Time() const {
-    return clock_ ? *clock_ : CurrentClock();
-}
-
 void TfrmActiveAlarm::Place() {
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s) return;
@@ -109,7 +101,7 @@ void TfrmActiveAlarm::Show(const std::string& line) {
 }
 
 void TfrmActiveAlarm::Log(const std::string& line) {
-    log_.Append(line, *logErrors_);
+    services_.log.Append(line, *logErrors_);
 }
 
 void TfrmActiveAlarm::Report(const std::string& line) {
@@ -124,7 +116,7 @@ QStringList TfrmActiveAlarm::EventLines() const {
 
 void TfrmActiveAlarm::Wait(int ms) {
     ++pauses_;
-    waiting_.Pause(ms);
+    services_.waiting.Pause(ms);
 }
 
 bool TfrmActiveAlarm::Stopped(quint64 run) const {
@@ -138,7 +130,7 @@ void TfrmActiveAlarm::showEvent(QShowEvent* event) {
     Place();  // now that the frame is known
     afTimer_.Start();
     counted_ = true;
-    ui::ChangeVisibleWindowCount(1);
+    widgets::ChangeVisibleWindowCount(1);
     if (alarm_.AlMinWindow) setWindowState(windowState() | Qt::WindowMinimized);
 }
 
@@ -158,7 +150,7 @@ void TfrmActiveAlarm::afTimerTimer() {
     ui_->lblAlAct->setText(QStringLiteral("Alarm Name: ") + Display(alarm_.AlName));
     Log(alarm_.AlName + " executing.");
     ui_->memAlarm->setPlainText(Display(alarm_.AlMessage));
-    waiting_.ProcessEvents();
+    services_.waiting.ProcessEvents();
     if (alarm_.AlFlashWindow && !Stopped(run)) tmFlash_.Start();
 
     const bool script = alarm_.mtype != 0;
@@ -211,7 +203,7 @@ bool TfrmActiveAlarm::RunScript(quint64 run) {
     while (step < count) {
         ++step;
         currentStep_ = step;
-        waiting_.ProcessEvents();
+        services_.waiting.ProcessEvents();
         if (Stopped(run)) return false;
         const AlEvent& ev = events.Items[std::size_t(step) - 1];
         if (ev.evtype != kStepRepeat) {
@@ -331,7 +323,7 @@ void TfrmActiveAlarm::Leave() {
     StopFlash();
     if (counted_) {
         counted_ = false;
-        ui::ChangeVisibleWindowCount(-1);
+        widgets::ChangeVisibleWindowCount(-1);
     }
 }
 
@@ -346,7 +338,7 @@ void TfrmActiveAlarm::closeEvent(QCloseEvent* event) {
         deletePending_ = true;
 }
 
-QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const RunServices& services) {
+QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services) {
     if (alarmIndex < 1 || alarmIndex > g.AlarmCount || alarmIndex >= int(g.AlarmTable.size()))
         return nullptr;
     auto* window = new TfrmActiveAlarm(g, alarmIndex, services);

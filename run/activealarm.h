@@ -17,6 +17,7 @@
 #include "run/actions.h"
 #include "run/desktop.h"
 #include "run/runsound.h"
+#include "run/services.h"
 #include "run/sound.h"
 #include "run/waiting.h"
 
@@ -25,18 +26,6 @@ class TfrmActiveAlarm;
 }
 
 namespace ringmere::run {
-
-// Where a run window's services come from; a null member means the
-// program's own (Waiter(), ProgramLog(), Sound(), TheDesktop(),
-// CurrentClock(), and the standard actions over the desktop).
-struct RunServices {
-    Waiting* waiting = nullptr;
-    ActivityLog* log = nullptr;
-    RunActions* actions = nullptr;
-    SoundBackend* sound = nullptr;
-    Desktop* desktop = nullptr;
-    const Clock* clock = nullptr;
-};
 
 // 10 pixels from the left of the screen, its bottom 50 pixels above the
 // screen's bottom.
@@ -49,7 +38,7 @@ public:
     // Runs a copy of alarm `alarmIndex` as it is now, so that the alarm
     // table may change (an alarm deleted, the file reloaded) while the
     // window is open.
-    TfrmActiveAlarm(const Globals& g, int alarmIndex, const RunServices& services = {},
+    TfrmActiveAlarm(const Globals& g, int alarmIndex, const Services& services,
                     QWidget* parent = nullptr);
     ~TfrmActiveAlarm() override;
 
@@ -60,8 +49,8 @@ public:
     int CurrentStep() const override { return currentStep_; }
     int Tag() const override { return tag_; }
     QWidget* Window() override { return this; }
-    Waiting& Waiter() override { return waiting_; }
-    const Clock& Time() const override;
+    Waiting& Waiter() override { return services_.waiting; }
+    const Clock& Time() const override { return services_.clock; }
     RunSound& Sound() override { return *sound_; }
 
     // The handlers of the window's buttons and timers.
@@ -98,12 +87,8 @@ private:
     std::unique_ptr<Ui::TfrmActiveAlarm> ui_;
     const AlRec alarm_;
     const int tag_;
-    Waiting& waiting_;
-    ActivityLog& log_;
-    Desktop& desktop_;
-    const Clock* clock_;
-    std::unique_ptr<RunActions> ownActions_;
-    RunActions* actions_;
+    Services services_;
+    std::unique_ptr<RunActions> actions_;
     std::unique_ptr<RunSound> sound_;
     std::unique_ptr<Reporter> logErrors_;
     WaitTimer afTimer_;
@@ -125,6 +110,6 @@ private:
 // The main window's hook: creates and shows the run window of alarm
 // `alarmIndex` (its position in the alarm table); null for an index that
 // names no alarm. The window deletes itself after it closes.
-QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const RunServices& services = {});
+QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services);
 
 }  // namespace ringmere::run

@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 
 #include "core/cmdline.h"
-#include "ui/dialogs.h"
+#include "widgets/dialogs.h"
 
 namespace ringmere::run {
 
@@ -25,12 +25,10 @@ QString SystemDesktop::FindExecutable(const QString& name) {
 }
 
 namespace {
-Desktop* g_desktop = nullptr;
-
 QStringList Arguments(const QString& params) {
     QStringList out;
-    for (const std::string& word : SplitArguments(ui::ToFileText(params)))
-        out << ui::FromFileText(word);
+    for (const std::string& word : SplitArguments(widgets::ToFileText(params)))
+        out << widgets::FromFileText(word);
     return out;
 }
 
@@ -67,25 +65,13 @@ bool IsDocument(const QString& path) {
 
 }  // namespace
 
-Desktop& TheDesktop() {
-    static SystemDesktop system;
-    return g_desktop ? *g_desktop : system;
-}
-
-void SetDesktop(Desktop* desktop) {
-    g_desktop = desktop;
-}
-
-bool ShellOpenFile(Desktop& desktop, const QString& path, QWidget* owner) {
+bool ShellOpenFile(Desktop& desktop, widgets::DialogService& dialogs, const QString& path,
+                   QWidget* owner) {
     if (!path.isEmpty() && desktop.OpenUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
         return true;
-    ui::Dialogs().Message(owner, ui::BoxKind::Warning,
-                          QStringLiteral("Error starting player program."));
+    dialogs.Message(owner, widgets::BoxKind::Warning,
+                    QStringLiteral("Error starting player program."));
     return false;
-}
-
-bool ShellOpenFile(const QString& path, QWidget* owner) {
-    return ShellOpenFile(TheDesktop(), path, owner);
 }
 
 LaunchPlan PlanLaunch(Desktop& desktop, const QString& app, const QString& params) {

@@ -9,6 +9,10 @@
 
 class QWidget;
 
+namespace ringmere::widgets {
+class DialogService;
+}
+
 namespace ringmere::run {
 
 class Desktop {
@@ -30,15 +34,11 @@ public:
     QString FindExecutable(const QString& name) override;
 };
 
-Desktop& TheDesktop();
-// Tests install their own; nullptr restores the system's.
-void SetDesktop(Desktop* desktop);
-
 // Opens a file with its associated program. On failure shows "Error
 // starting player program." over `owner` and returns false. The main
 // window's log viewer uses it too.
-bool ShellOpenFile(const QString& path, QWidget* owner = nullptr);
-bool ShellOpenFile(Desktop& desktop, const QString& path, QWidget* owner);
+bool ShellOpenFile(Desktop& desktop, widgets::DialogService& dialogs, const QString& path,
+                   QWidget* owner);
 
 // What opening a program, document or address comes to.
 struct LaunchPlan {

@@ -4,22 +4,20 @@
 #include <algorithm>
 
 #include "run/actions.h"
-#include "ui/dialogs.h"
+#include "widgets/dialogs.h"
 
 namespace ringmere::run {
 
-RunSound::RunSound(RunSession& session, SoundBackend& backend, Desktop& desktop, Waiting& waiting,
-                   PlayerPanel filePanel, PlayerPanel cdPanel)
+RunSound::RunSound(RunSession& session, const Services& services, PlayerPanel filePanel,
+                   PlayerPanel cdPanel)
     : session_(session),
-      backend_(backend),
-      desktop_(desktop),
-      waiting_(waiting),
+      services_(services),
       filePanel_(filePanel),
       cdPanel_(cdPanel),
-      filePlayer_(backend.NewFilePlayer()),
-      loopPlayer_(backend.NewLoopPlayer()),
-      cdPlayer_(backend.NewCdPlayer()),
-      wavTimer_(waiting, [this] { WavTimerTick(); }) {
+      filePlayer_(services.sound.NewFilePlayer()),
+      loopPlayer_(services.sound.NewLoopPlayer()),
+      cdPlayer_(services.sound.NewCdPlayer()),
+      wavTimer_(services.waiting, [this] { WavTimerTick(); }) {
     EnableOnly(filePanel_, true);
     EnableOnly(cdPanel_, true);
 }
@@ -43,11 +41,12 @@ void RunSound::Start(const MusicType& music, bool step) {
             session_.Report("Playing " + music.Mp3.mp3file + ".");
             // mp3ptype 0 meant a player inside the program; there is none.
             if (music.Mp3.mp3ptype != 0)
-                ShellOpenFile(desktop_, ui::FromFileText(music.Mp3.mp3file), session_.Window());
+                ShellOpenFile(services_.desktop, services_.dialogs,
+                              widgets::FromFileText(music.Mp3.mp3file), session_.Window());
             break;
         case 1:
             session_.Report("Playing " + music.Wav.wavfile + ".");
-            waiting_.ProcessEvents();
+            services_.waiting.ProcessEvents();
             wav_ = music.Wav;
             PlayFile();
             break;
@@ -61,8 +60,8 @@ void RunSound::Start(const MusicType& music, bool step) {
                 session_.Report("No audio CD detected.");
                 break;
             }
-            const QString first = ui::FromFileText(letter.substr(0, 1));
-            if (!AudioCDPresent(backend_.Drives(), first)) {
+            const QString first = widgets::FromFileText(letter.substr(0, 1));
+            if (!AudioCDPresent(services_.sound.Drives(), first)) {
                 session_.Report("No audio CD detected.");
                 break;
             }
@@ -79,7 +78,7 @@ void RunSound::Start(const MusicType& music, bool step) {
 }
 
 void RunSound::PlayFile() {
-    const QString path = ui::FromFileText(wav_.wavfile);
+    const QString path = widgets::FromFileText(wav_.wavfile);
     switch (wav_.wavtype) {
         case 0:
             EnableOnly(filePanel_, false);
@@ -125,7 +124,7 @@ void RunSound::WavTimerTick() {
 }
 
 void RunSound::PlayCd() {
-    const std::optional<int> tracks = backend_.Drives().AudioTracks(cdDevice_);
+    const std::optional<int> tracks = services_.sound.Drives().AudioTracks(cdDevice_);
     if (!tracks) {
         session_.Report("No audio CD detected.");
         return;

@@ -9,6 +9,7 @@
 
 #include "core/records.h"
 #include "run/desktop.h"
+#include "run/services.h"
 #include "run/sound.h"
 #include "run/waiting.h"
 
@@ -26,8 +27,8 @@ struct PlayerPanel {
 
 class RunSound {
 public:
-    RunSound(RunSession& session, SoundBackend& backend, Desktop& desktop, Waiting& waiting,
-             PlayerPanel filePanel, PlayerPanel cdPanel);
+    RunSound(RunSession& session, const Services& services, PlayerPanel filePanel,
+             PlayerPanel cdPanel);
     ~RunSound();
 
     // Starts the sound of the alarm or of a music step and returns at once.
@@ -54,9 +55,7 @@ private:
     static void EnableOnly(const PlayerPanel& p, bool play);
 
     RunSession& session_;
-    SoundBackend& backend_;
-    Desktop& desktop_;
-    Waiting& waiting_;
+    Services services_;
     PlayerPanel filePanel_;
     PlayerPanel cdPanel_;
     std::unique_ptr<FilePlayer> filePlayer_;

@@ -71,10 +71,6 @@ public:
     CdDrives& Drives() override;
 };
 
-SoundBackend& Sound();
-// Tests install their own; nullptr restores the program's.
-void SetSoundBackend(SoundBackend* backend);
-
 // CD drives keep the letters of the system the alarm files come from: the
 // first drive, /dev/sr0, is "D", /dev/sr1 is "E", up to "Z". Empty for a
 // letter that names no drive slot (A to C, or no letter).
@@ -84,7 +80,6 @@ QStringList CdDriveLetters(const QString& deviceDir = QStringLiteral("/dev"));
 
 // True when the drive named by the first character of `driveLetter` holds
 // an audio CD.
-bool AudioCDPresent(const QString& driveLetter);
 bool AudioCDPresent(CdDrives& drives, const QString& driveLetter);
 
 // The playing time of a PCM wave file from its first bytes (up to its

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <memory>
 
 #include "run/sound.h"
 
@@ -15,37 +16,30 @@ namespace ringmere::run {
 namespace {
 
 // One media player with its audio output; `playing` follows the playback
-// so that a file that fails to load never counts as playing.
+// so that a file that fails to load never counts as playing. The media
+// objects are made on the first playback: once made, the media framework
+// watches the audio devices for as long as the program runs, and most run
+// windows play nothing.
 class Player {
 public:
-    Player() {
-        player_.setAudioOutput(&output_);
-        QObject::connect(
-            &player_, &QMediaPlayer::mediaStatusChanged, &player_,
-            [this](QMediaPlayer::MediaStatus status) {
-                if (status == QMediaPlayer::EndOfMedia || status == QMediaPlayer::InvalidMedia)
-                    Finish();
-            });
-        QObject::connect(&player_, &QMediaPlayer::errorOccurred, &player_,
-                         [this](QMediaPlayer::Error, const QString&) { Finish(); });
-    }
-
     bool Start(const QUrl& url, int loops, std::function<void()> ended) {
         Stop();
-        if (!player_.isAvailable()) return false;
+        Make();
+        if (!player_->isAvailable()) return false;
         // Set before the source: a file that fails to load may say so at once.
         ended_ = std::move(ended);
         playing_ = true;
-        player_.setLoops(loops);
-        player_.setSource(url);
-        if (playing_) player_.play();
+        player_->setLoops(loops);
+        player_->setSource(url);
+        if (playing_) player_->play();
         return true;
     }
     void Stop() {
         ended_ = nullptr;
         playing_ = false;
-        player_.stop();
-        player_.setSource(QUrl());
+        if (!player_) return;
+        player_->stop();
+        player_->setSource(QUrl());
     }
     bool IsPlaying() const { return playing_; }
 
@@ -56,25 +50,36 @@ private:
         if (auto ended = std::move(ended_)) ended();
     }
 
-    QMediaPlayer player_;
-    QAudioOutput output_;
+    void Make() {
+        if (player_) return;
+        player_ = std::make_unique<QMediaPlayer>();
+        output_ = std::make_unique<QAudioOutput>();
+        player_->setAudioOutput(output_.get());
+        QMediaPlayer* p = player_.get();
+        QObject::connect(
+            p, &QMediaPlayer::mediaStatusChanged, p, [this](QMediaPlayer::MediaStatus status) {
+                if (status == QMediaPlayer::EndOfMedia || status == QMediaPlayer::InvalidMedia)
+                    Finish();
+            });
+        QObject::connect(p, &QMediaPlayer::errorOccurred, p,
+                         [this](QMediaPlayer::Error, const QString&) { Finish(); });
+    }
+
+    // The output before the player: the player holds a pointer to it.
+    std::unique_ptr<QAudioOutput> output_;
+    std::unique_ptr<QMediaPlayer> player_;
     bool playing_ = false;
     std::function<void()> ended_;
 };
 
 // Wave files through QSoundEffect, which reads PCM wave files itself and
-// needs no decoder of the media framework.
+// needs no decoder of the media framework. Made on the first playback, as
+// the media player is.
 class Effect {
 public:
     Effect() {
         watchdog_.setSingleShot(true);
-        QObject::connect(&watchdog_, &QTimer::timeout, &effect_, [this] { Finish(); });
-        QObject::connect(&effect_, &QSoundEffect::playingChanged, &effect_, [this] {
-            if (!effect_.isPlaying() && started_) Finish();
-        });
-        QObject::connect(&effect_, &QSoundEffect::statusChanged, &effect_, [this] {
-            if (effect_.status() == QSoundEffect::Error) Finish();
-        });
+        QObject::connect(&watchdog_, &QTimer::timeout, &watchdog_, [this] { Finish(); });
     }
     bool Start(const QString& path, int loops, std::function<void()> ended) {
         Stop();
@@ -87,13 +92,14 @@ public:
         // The device may never say that a playback ended (none there, or
         // one that fails quietly): the wave's own length ends it too.
         if (loops == 1) watchdog_.start(int(std::min<qint64>(*length + 500, 0x7fffffff)));
+        Make();
         ended_ = std::move(ended);
         playing_ = true;
         started_ = false;
-        effect_.setLoopCount(loops);
-        effect_.setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
+        effect_->setLoopCount(loops);
+        effect_->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
         if (!playing_) return true;  // failed while loading
-        effect_.play();
+        effect_->play();
         started_ = true;
         return true;
     }
@@ -102,7 +108,7 @@ public:
         playing_ = false;
         started_ = false;
         watchdog_.stop();
-        effect_.stop();
+        if (effect_) effect_->stop();
     }
     bool IsPlaying() const { return playing_; }
 
@@ -112,11 +118,22 @@ private:
         playing_ = false;
         started_ = false;
         watchdog_.stop();
-        effect_.stop();
+        if (effect_) effect_->stop();
         if (auto ended = std::move(ended_)) ended();
     }
+    void Make() {
+        if (effect_) return;
+        effect_ = std::make_unique<QSoundEffect>();
+        QSoundEffect* e = effect_.get();
+        QObject::connect(e, &QSoundEffect::playingChanged, e, [this] {
+            if (!effect_->isPlaying() && started_) Finish();
+        });
+        QObject::connect(e, &QSoundEffect::statusChanged, e, [this] {
+            if (effect_->status() == QSoundEffect::Error) Finish();
+        });
+    }
 
-    QSoundEffect effect_;
+    std::unique_ptr<QSoundEffect> effect_;
     QTimer watchdog_;
     bool playing_ = false;
     bool started_ = false;
@@ -171,8 +188,6 @@ public:
     }
 };
 
-SoundBackend* g_backend = nullptr;
-
 quint32 Le32(const QByteArray& b, qsizetype at) {
     const auto* p = reinterpret_cast<const unsigned char*>(b.constData() + at);
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
@@ -216,22 +231,9 @@ CdDrives& QtSoundBackend::Drives() {
     return drives;
 }
 
-SoundBackend& Sound() {
-    static QtSoundBackend program;
-    return g_backend ? *g_backend : program;
-}
-
-void SetSoundBackend(SoundBackend* backend) {
-    g_backend = backend;
-}
-
 bool AudioCDPresent(CdDrives& drives, const QString& driveLetter) {
     const QString device = CdDevicePath(driveLetter);
     return !device.isEmpty() && drives.AudioTracks(device).has_value();
-}
-
-bool AudioCDPresent(const QString& driveLetter) {
-    return AudioCDPresent(Sound().Drives(), driveLetter);
 }
 
 }  // namespace ringmere::run

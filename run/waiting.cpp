@@ -54,19 +54,6 @@ void EventLoopWaiting::Cancel(quint64 id) {
     timers_->live.erase(it);
 }
 
-namespace {
-Waiting* g_waiting = nullptr;
-}
-
-Waiting& Waiter() {
-    static EventLoopWaiting program;
-    return g_waiting ? *g_waiting : program;
-}
-
-void SetWaiting(Waiting* service) {
-    g_waiting = service;
-}
-
 WaitTimer::WaitTimer(Waiting& waiting, std::function<void()> onTick)
     : waiting_(waiting), onTick_(std::move(onTick)) {}
 

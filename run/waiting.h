@@ -38,10 +38,6 @@ private:
     std::unique_ptr<Timers> timers_;
 };
 
-Waiting& Waiter();
-// Tests install their own; nullptr restores the program's.
-void SetWaiting(Waiting* service);
-
 // A window timer in the manner of the run window's: it repeats until
 // stopped, and its handler usually stops it first. Ticks come from the
 // waiting service, so a fake clock drives them in tests.

@@ -13,6 +13,7 @@
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QToolTip>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
@@ -20,15 +21,21 @@
 #include "core/alarmtable.h"
 #include "core/placement.h"
 #include "core/schedule.h"
+#include "core/settings.h"
 #include "platform/system.h"
-#include "ui/dialogs.h"
+#include "run/activealarm.h"
 #include "ui_alarm.h"
+#include "widgets/dialogs.h"
+#include "widgets/window_count.h"
 
 namespace ringmere::ui {
 
-namespace {
+using widgets::Answer;
+using widgets::BoxKind;
+using widgets::ChangeVisibleWindowCount;
+using widgets::FromFileText;
 
-int g_visibleWindows = 0;
+namespace {
 
 constexpr int kStripRole = Qt::UserRole + 1;
 constexpr int kIconSpacing = 20;
@@ -86,20 +93,6 @@ public:
 
 }  // namespace
 
-int VisibleWindowCount() {
-    return g_visibleWindows;
-}
-
-void ChangeVisibleWindowCount(int delta) {
-    g_visibleWindows += delta;
-    if (g_visibleWindows < 0) g_visibleWindows = 0;
-    if (delta < 0 && g_visibleWindows == 0 && IsNTPlatform()) TrimWorkingSet();
-}
-
-void SetVisibleWindowCount(int count) {
-    g_visibleWindows = count;
-}
-
 }  // namespace ringmere::ui
 
 // Resources of a static library are registered by hand.
@@ -109,19 +102,32 @@ static void InitUiResources() {
 
 namespace ringmere::ui {
 
-TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QWidget* parent)
+TfrmAlMain::TfrmAlMain(Globals& g, const Services& services, MainWindowHooks hooks, QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TfrmAlMain>()),
       g_(g),
-      clock_(clock),
+      services_(services),
+      clock_(services.clock),
       hooks_(std::move(hooks)) {
     InitUiResources();
     ui_->setupUi(this);
+    SetUpViews();
+    SetUpOverlays();
+    SetUpMenus();
+    ConnectCommands();
+    SetUpCheckTimer();
+    FillAndStart();
+}
 
+// The side bar and the column widths of the two lists.
+void TfrmAlMain::SetUpViews() {
     // Icon mode resets the flow: one column of large icons, as a side bar.
     ui_->dxSideBar1->setFlow(QListView::TopToBottom);
     ui_->dxSideBar1->setWrapping(false);
     ui_->dxSideBar1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Few colours: the side bar goes without its gradient.
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->depth() <= 8)
+        ui_->dxSideBar1->setStyleSheet(QString());
 
     auto* alarms = ui_->grAlarms;
     alarms->setItemDelegateForColumn(3, new StripDelegate(alarms));
@@ -134,7 +140,10 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QW
     ui_->grEvents->verticalHeader()->setDefaultSectionSize(20);
     ui_->grEvents->setColumnWidth(0, 32);
     ui_->grEvents->setColumnWidth(1, 170);
+}
 
+// The notes over both lists while there are no alarms.
+void TfrmAlMain::SetUpOverlays() {
     const QString overlayText =
         QStringLiteral("Please click on the Add Alarm button to begin creating alarms.");
     pnNoAlarms_ = new QLabel(overlayText, ui_->grAlarms);
@@ -147,14 +156,20 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QW
         overlay->setAutoFillBackground(true);
         overlay->setStyleSheet(QStringLiteral("background: white; color: navy;"));
     }
+}
 
+// The alarm list's context menu and the tray icon's menu.
+void TfrmAlMain::SetUpMenus() {
     popupMenu2_ = new QMenu(this);
     popupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
     popupMenu2_->addActions({ui_->popEdit, ui_->popTest, ui_->popDelete, ui_->DuplicateAlarm1});
     popupMenu1_ = new QMenu(this);
     popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
     popupMenu1_->addActions({ui_->Details1, ui_->Exit1});
+}
 
+// Every command of the menus, the toolbar, the side bar and the alarm list.
+void TfrmAlMain::ConnectCommands() {
     connect(ui_->dxAddAlarm2, &QAction::triggered, this, [this] { OpenEditor(true, false); });
     connect(ui_->dxEditAlarm, &QAction::triggered, this, [this] { OpenEditor(false, false); });
     connect(ui_->popEdit, &QAction::triggered, this, [this] { OpenEditor(false, false); });
@@ -169,12 +184,12 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QW
     connect(ui_->Details1, &QAction::triggered, this, &TfrmAlMain::ShowMainWindow);
     connect(ui_->Exit1, &QAction::triggered, this, &TfrmAlMain::ExitProgram);
     connect(ui_->About1, &QAction::triggered, this, [this] {
-        Dialogs().Message(this, BoxKind::Information,
-                          QStringLiteral("Ringmere %1\nA desktop alarm and task scheduler.")
-                              .arg(QString::fromStdString(g_.VersionText)));
+        services_.dialogs.Message(this, BoxKind::Information,
+                                  QStringLiteral("Ringmere %1\nA desktop alarm and task scheduler.")
+                                      .arg(QString::fromStdString(g_.VersionText)));
     });
     const auto openPage = [this](const char* page) {
-        if (hooks_.openWithDesktop) hooks_.openWithDesktop(HelpPage(QString::fromLatin1(page)));
+        OpenWithDesktop(HelpPage(QString::fromLatin1(page)));
     };
     connect(ui_->FeatureRequests1, &QAction::triggered, this, [=] { openPage("support.html"); });
     connect(ui_->OnlineForums1, &QAction::triggered, this, [=] { openPage("forums.html"); });
@@ -184,6 +199,7 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QW
                            ui_->GlobalExceptions1})
         later->setEnabled(false);
 
+    auto* alarms = ui_->grAlarms;
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ShowPage(ui_->dxSideBar1->row(item)); });
     connect(alarms, &QTableWidget::itemChanged, this, &TfrmAlMain::OnAlarmItemChanged);
@@ -198,16 +214,17 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QW
         QApplication::processEvents();
         popupMenu2_->popup(ui_->grAlarms->viewport()->mapToGlobal(pos));
     });
+}
 
+void TfrmAlMain::SetUpCheckTimer() {
     alarmCheck_.setObjectName(QStringLiteral("AlarmCheck"));
     alarmCheck_.setInterval(1000);
     alarmCheck_.setTimerType(Qt::PreciseTimer);
     connect(&alarmCheck_, &QTimer::timeout, this, &TfrmAlMain::CheckAlarms);
+}
 
-    // Few colours: the side bar goes without its gradient.
-    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->depth() <= 8)
-        ui_->dxSideBar1->setStyleSheet(QString());
-
+// Placement, the lists and the schedule table, the tray icon, then the check.
+void TfrmAlMain::FillAndStart() {
     ApplyPlacement();
     LoadList();
     BuildSchedule(g_, clock_);
@@ -245,8 +262,8 @@ void TfrmAlMain::PowerEvent(int code) {
             else
                 // After the handler: the system waits for it before it sleeps.
                 QTimer::singleShot(0, this, [this] {
-                    Dialogs().Message(this, BoxKind::Error,
-                                      QStringLiteral("Error creating thread."));
+                    services_.dialogs.Message(this, BoxKind::Error,
+                                              QStringLiteral("Error creating thread."));
                 });
             return;
         }
@@ -406,8 +423,10 @@ void TfrmAlMain::ActivateAlarm(int slot) {
 }
 
 void TfrmAlMain::OpenRun(int index) {
-    if (index < 1 || index > g_.AlarmCount || !hooks_.openRunWindow) return;
-    if (QWidget* window = hooks_.openRunWindow(index)) {
+    if (index < 1 || index > g_.AlarmCount) return;
+    QWidget* window = hooks_.openRunWindow ? hooks_.openRunWindow(index)
+                                           : run::OpenRunWindow(g_, index, services_);
+    if (window) {
         if (auto* title = window->findChild<QLabel*>(QStringLiteral("lblAlAct")))
             title->setText(QStringLiteral("Alarm, %1, Activated.")
                                .arg(FromFileText(g_.AlarmTable[index].AlName)));
@@ -425,9 +444,9 @@ void TfrmAlMain::TestSelectedAlarm() {
 }
 
 void TfrmAlMain::DeleteSelectedAlarm() {
-    if (Dialogs().Message(this, BoxKind::Confirmation,
-                          QStringLiteral("Are you sure you want to delete this alarm?"),
-                          BoxCorner()) != Answer::Ok)
+    if (services_.dialogs.Message(this, BoxKind::Confirmation,
+                                  QStringLiteral("Are you sure you want to delete this alarm?"),
+                                  BoxCorner()) != Answer::Ok)
         return;
     if (g_.AlarmCount <= 0) return;
     const int row = SelectedRow() >= 1 ? SelectedRow() : 1;
@@ -447,7 +466,7 @@ void TfrmAlMain::OnAlarmItemChanged(QTableWidgetItem* item) {
 void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
     if (row < 1 || row > g_.AlarmCount) return;
     if (ClientMode()) {
-        Dialogs().Message(
+        services_.dialogs.Message(
             this, BoxKind::Warning,
             QStringLiteral("Running in client mode. Alarms can only be enabled/disabled by server"),
             BoxCorner());
@@ -513,10 +532,10 @@ void TfrmAlMain::OpenEditor(bool adding, bool duplicating) {
 void TfrmAlMain::ViewLogFile() {
     const QString path = QString::fromStdString(g_.ProgramDir) + QStringLiteral("allog.txt");
     if (QFileInfo::exists(path)) {
-        if (hooks_.openWithDesktop) hooks_.openWithDesktop(path);
+        OpenWithDesktop(path);
         return;
     }
-    Dialogs().Message(
+    services_.dialogs.Message(
         this, BoxKind::Warning,
         QStringLiteral("Logging not enabled.\rTo enable logging, click on Options and "
                        "select Additional Options.\rThen, check the Enable Logging "
@@ -537,11 +556,15 @@ QString HelpPage(const QString& page) {
 void TfrmAlMain::HelpContents() {
     const QString help = HelpPage(QStringLiteral("index.html"));
     if (!QFileInfo::exists(help)) {
-        Dialogs().Message(this, BoxKind::Warning,
-                          QStringLiteral("Unable to find help file: ") + help, BoxCorner());
+        services_.dialogs.Message(this, BoxKind::Warning,
+                                  QStringLiteral("Unable to find help file: ") + help, BoxCorner());
         return;
     }
-    if (hooks_.openWithDesktop) hooks_.openWithDesktop(help);
+    OpenWithDesktop(help);
+}
+
+void TfrmAlMain::OpenWithDesktop(const QString& path) {
+    services_.desktop.OpenUrl(QUrl::fromLocalFile(path));
 }
 
 void TfrmAlMain::ShowMainWindow() {
@@ -577,7 +600,8 @@ void TfrmAlMain::SavePlacement(bool fromExit) {
     } else {
         return;  // minimised: nothing to keep
     }
-    if (hooks_.saveSettings) hooks_.saveSettings();
+    widgets::MessageBoxReporter boxes(services_.dialogs, this);
+    SaveRegistrySettings(g_, services_.settings, boxes);
 }
 
 void TfrmAlMain::ExitProgram() {

@@ -10,6 +10,8 @@
 
 #include "core/clock.h"
 #include "core/globals.h"
+#include "platform/power_events.h"
+#include "run/services.h"
 
 class QLabel;
 class QMenu;
@@ -22,18 +24,15 @@ class TfrmAlMain;
 
 namespace ringmere::ui {
 
-// What the main window calls on the rest of the program. The program fills
-// these in at start-up; tests put their own.
+// What the main window calls on the rest of the program besides its
+// services. Start-up fills these in; tests put their own.
 struct MainWindowHooks {
-    // Creates and shows the run window of alarm `index`; returns it.
+    // Creates and shows the run window of alarm `index`; returns it. Unset:
+    // the run window over the main window's services.
     std::function<QWidget*(int index)> openRunWindow;
     // Opens the alarm editor for g.EditIndex / Adding / Duplicating; true
     // when it saved. Unset while the editor is not part of the program.
     std::function<bool(QWidget* owner)> openEditor;
-    // Saves the machine-local settings (window placement).
-    std::function<void()> saveSettings;
-    // Opens a file or address with the desktop's program for it.
-    std::function<bool(const QString& target)> openWithDesktop;
     // Ends the program.
     std::function<void()> quit;
     // The wake-up thread: starts one that wakes the computer before
@@ -42,21 +41,12 @@ struct MainWindowHooks {
     std::function<void()> stopWakeThread;
 };
 
-// Power events as the system reports them.
-enum PowerEventCode {
-    kPowerSuspend = 0,
-    kPowerSuspendFailed = 2,
-    kPowerStandbyFailed = 3,
-    kPowerCriticalResume = 6,
-    kPowerResumeSuspend = 7,
-    kPowerResumeStandby = 8,
-};
-
 class TfrmAlMain : public QMainWindow {
     Q_OBJECT
 
 public:
-    TfrmAlMain(Globals& g, const Clock& clock, MainWindowHooks hooks, QWidget* parent = nullptr);
+    TfrmAlMain(Globals& g, const Services& services, MainWindowHooks hooks = {},
+               QWidget* parent = nullptr);
     ~TfrmAlMain() override;
 
     void LoadList();
@@ -102,6 +92,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The parts of building the window, in the order the constructor takes them.
+    void SetUpViews();
+    void SetUpOverlays();
+    void SetUpMenus();
+    void ConnectCommands();
+    void SetUpCheckTimer();
+    void FillAndStart();
+
     void SetUpTray();
     void StartAlarmCheck();
     // Opens the run window of alarm `index` and titles it.
@@ -110,14 +108,15 @@ private:
     void ApplyPlacement();
     void SavePlacement(bool fromExit);
     void PlaceOverlays();
-    void UpdateCommandStates();
     void OnAlarmItemChanged(QTableWidgetItem* item);
     void OpenEditor(bool adding, bool duplicating);
+    void OpenWithDesktop(const QString& path);
     QPoint BoxCorner() const;
     bool ClientMode() const;
 
     std::unique_ptr<Ui::TfrmAlMain> ui_;
     Globals& g_;
+    Services services_;
     const Clock& clock_;
     MainWindowHooks hooks_;
     QTimer alarmCheck_;
@@ -136,11 +135,5 @@ private:
 
 // The full path of a page of the help shipped with the program.
 QString HelpPage(const QString& page);
-
-// Shown windows among the main window and the run windows; at 0 the
-// program hands freed memory back to the system.
-int VisibleWindowCount();
-void ChangeVisibleWindowCount(int delta);
-void SetVisibleWindowCount(int count);
 
 }  // namespace ringmere::ui

@@ -12,8 +12,7 @@
 #include <algorithm>
 
 #include "core/schedule.h"
-#include "run_fakes.h"
-#include "ui/alarm.h"
+#include "fake_services.h"
 
 namespace ringmere::run {
 namespace {
@@ -254,14 +253,14 @@ TEST_F(ActiveAlarmTest, HideWindowWaitsForAWavePlayedOnce) {
     a.AlHideWindow = true;
     a.Music = Wave("/s/once.wav", 0);
     QPointer<TfrmActiveAlarm> w = Open(a);
-    EXPECT_EQ(ui::VisibleWindowCount(), 1);
+    EXPECT_EQ(widgets::VisibleWindowCount(), 1);
     QStringList at3000;
     clock.At(3000, [&] { at3000 = w ? w->EventLines() : QStringList{"gone"}; });
     clock.Advance(5000);
     Flush();
     EXPECT_EQ(at3000, Lines({"Playing /s/once.wav."}));
     EXPECT_FALSE(w);
-    EXPECT_EQ(ui::VisibleWindowCount(), 0);
+    EXPECT_EQ(widgets::VisibleWindowCount(), 0);
     ASSERT_EQ(sound.events.size(), 2u);
     EXPECT_EQ(sound.events[1], (SoundEvent{3050, "once ended"}));
     EXPECT_EQ(LogMessages(),
@@ -323,7 +322,7 @@ TEST_F(ActiveAlarmTest, CloseDuringASleepEndsTheRunAndDestroysTheWindowAfterIt) 
     int countAfterClose = -1;
     clock.At(1000, [&] {
         w->close();
-        countAfterClose = ui::VisibleWindowCount();
+        countAfterClose = widgets::VisibleWindowCount();
         Flush();  // a deletion now would pull the window from under its runner
         aliveWhileRunnerUnwinds = bool(w);
     });
@@ -369,13 +368,13 @@ TEST_F(ActiveAlarmTest, FlashingTogglesEverySecondUntilClosed) {
 TEST_F(ActiveAlarmTest, WindowsShownRaiseTheVisibleCountAndClosingLowersIt) {
     QPointer<TfrmActiveAlarm> a = Open(Simple("A"));
     QPointer<TfrmActiveAlarm> b = Open(Simple("B"));
-    EXPECT_EQ(ui::VisibleWindowCount(), 2);
+    EXPECT_EQ(widgets::VisibleWindowCount(), 2);
     clock.Advance(500);
     a->close();
     a->close();  // a second close changes nothing
-    EXPECT_EQ(ui::VisibleWindowCount(), 1);
+    EXPECT_EQ(widgets::VisibleWindowCount(), 1);
     b->close();
-    EXPECT_EQ(ui::VisibleWindowCount(), 0);
+    EXPECT_EQ(widgets::VisibleWindowCount(), 0);
 }
 
 TEST_F(ActiveAlarmTest, MinimisedWhenAsked) {
@@ -390,7 +389,7 @@ TEST_F(ActiveAlarmTest, IndexThatNamesNoAlarmOpensNoWindow) {
     EXPECT_EQ(OpenRunWindow(g, 0, services), nullptr);
     EXPECT_EQ(OpenRunWindow(g, 2, services), nullptr);
     EXPECT_EQ(OpenRunWindow(g, -1, services), nullptr);
-    EXPECT_EQ(ui::VisibleWindowCount(), 0);
+    EXPECT_EQ(widgets::VisibleWindowCount(), 0);
 }
 
 TEST_F(ActiveAlarmTest, WindowRunsItsOwnCopyWhenTheTableChanges) {
@@ -430,7 +429,7 @@ TEST_F(ActiveAlarmTest, SeveralWindowsRunNestedInEachOthersWaits) {
     int visibleWithBoth = 0;
     clock.At(1000, [&] {
         wb = Open(b);
-        visibleWithBoth = ui::VisibleWindowCount();
+        visibleWithBoth = widgets::VisibleWindowCount();
     });
     clock.Advance(10000);
     EXPECT_EQ(visibleWithBoth, 2);
@@ -457,48 +456,6 @@ TEST_F(ActiveAlarmTest, SnoozeExpiringWhileTheOldRunIsBuriedDoesNotResumeIt) {
               Lines({"Launching a", "Sleeping 600 seconds.", "Snoozing 1 minutes...", "Launching a",
                      "Sleeping 600 seconds.", "Script Completed."}));
     EXPECT_EQ(wb->EventLines(), Lines({"Sleeping 600 seconds.", "Script Completed."}));
-}
-
-TEST_F(ActiveAlarmTest, MainWindowCheckLoopOpensWindowsWhileARunnerWaits) {
-    AlRec first = Script("Long", {Sleep(10)});
-    first.Schedule.AlType = 0;
-    first.Schedule.AlXDays = 1;
-    first.Schedule.AlEndType = 1;
-    first.Schedule.AlStartDate = EncodeDate(2024, 1, 1);
-    first.Schedule.AlTime = EncodeTime(9, 0, 2);
-    AlRec second = Simple("Short");
-    second.Schedule = first.Schedule;
-    second.Schedule.AlTime = EncodeTime(9, 0, 5);
-    Add(first);
-    Add(second);
-    std::vector<QPointer<TfrmActiveAlarm>> opened;
-    ui::MainWindowHooks hooks;
-    hooks.openRunWindow = [&](int index) -> QWidget* {
-        auto* w = static_cast<TfrmActiveAlarm*>(OpenRunWindow(g, index, services));
-        opened.emplace_back(w);
-        return w;
-    };
-    ui::TfrmAlMain main(g, clock, hooks);
-    BuildSchedule(g, clock);
-    // The check timer's ticks, on the fake clock.
-    WaitTimer check(clock, [&] { main.CheckAlarms(); });
-    check.SetInterval(1000);
-    check.Start();
-    QStringList shortWhileLongSleeps;
-    clock.At(8000, [&] {
-        if (opened.size() == 2 && opened[1]) shortWhileLongSleeps = opened[1]->EventLines();
-    });
-    clock.Advance(15000);
-    check.Stop();
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0]->Tag(), 1);
-    EXPECT_EQ(opened[1]->Tag(), 2);
-    EXPECT_EQ(shortWhileLongSleeps, Lines({"Alarm Completed."}));
-    EXPECT_EQ(opened[0]->EventLines(), Lines({"Sleeping 10 seconds.", "Script Completed."}));
-    EXPECT_EQ(LogMessages(), (Strings{"Long executing.", "Sleeping 10 seconds.", "Short executing.",
-                                      "Alarm Completed.", "Script Completed."}));
-    EXPECT_EQ(opened[0]->findChild<QLabel*>(QStringLiteral("lblAlAct"))->text(),
-              QStringLiteral("Alarm Name: Long"));
 }
 
 TEST(RunWindowPositionTest, LeftTenAndBottomFiftyAboveTheScreenBottom) {

@@ -10,9 +10,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "fake_services.h"
 #include "run/activealarm.h"
 #include "run/desktop.h"
-#include "run_fakes.h"
 
 namespace ringmere::run {
 namespace {
@@ -180,11 +180,11 @@ TEST_F(LaunchRunTest, StepsReportTheirLaunchesAndAnEmptyProgramIsSkipped) {
 }
 
 TEST_F(LaunchRunTest, ShellOpenFileShowsTheBoxOnlyOnFailure) {
-    EXPECT_TRUE(ShellOpenFile(desktop, QStringLiteral("/var/log/a b.txt"), nullptr));
+    EXPECT_TRUE(ShellOpenFile(desktop, dialogs, QStringLiteral("/var/log/a b.txt"), nullptr));
     EXPECT_EQ(desktop.opened, QStringList{"file:///var/log/a b.txt"});
     desktop.openWorks = false;
-    EXPECT_FALSE(ShellOpenFile(desktop, QStringLiteral("/x.mp3"), nullptr));
-    EXPECT_FALSE(ShellOpenFile(desktop, QString(), nullptr));
+    EXPECT_FALSE(ShellOpenFile(desktop, dialogs, QStringLiteral("/x.mp3"), nullptr));
+    EXPECT_FALSE(ShellOpenFile(desktop, dialogs, QString(), nullptr));
     ASSERT_EQ(dialogs.shown.size(), 2);
     EXPECT_EQ(dialogs.shown[1].text, QStringLiteral("Error starting player program."));
 }

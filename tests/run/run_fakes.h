@@ -1,6 +1,7 @@
-// Test doubles of the run window's services: a clock that tests advance
+// Test doubles of the program's services: a clock that tests advance
 // and that drives every wait and timer, sound devices and CD drives that
-// only record, and a desktop that records what it was asked to open.
+// only record, and a desktop that records what it was asked to open. All of
+// them together: fake_services.h.
 #pragma once
 
 #include <QApplication>
@@ -15,15 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "core/activitylog.h"
 #include "core/clock.h"
 #include "core/globals.h"
-#include "run/activealarm.h"
 #include "run/desktop.h"
 #include "run/sound.h"
 #include "run/waiting.h"
-#include "ui/alarm.h"
-#include "ui/dialogs.h"
 
 // Readable failures for Qt texts.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -67,6 +64,8 @@ public:
         CallAfter(int(atMs - now_), std::move(fire));
     }
     qint64 NowMs() const { return now_; }
+    // Moves the moment Now() tells without letting time pass for the waits.
+    void SetNow(DateTime now) { start_ = now - double(now_) / (kSecondsPerDay * 1000.0); }
 
     int pauses = 0;
     int depth = 0;
@@ -238,86 +237,6 @@ public:
 inline DateTime StartMoment() {
     return EncodeDate(2024, 3, 1) + EncodeTime(9, 0, 0);
 }
-
-// A program folder with logging on, fake services, and helpers for alarms
-// and their windows.
-class RunFixture {
-public:
-    RunFixture() : clock(StartMoment()), sound(clock), log_(nullptr) {
-        g.ProgramDir = QDir(dir.path()).absolutePath().toStdString() + "/";
-        SetDefaultSettings(g);
-        g.Settings.enablelogging = true;
-        g.AlarmCount = 0;
-        g.ResetAlarmTable(0);
-        log_ = std::make_unique<ActivityLog>(g, &clock);
-        SilentReporter silent;
-        log_->Open(silent);
-        ui::SetDialogs(&dialogs);
-        SetCurrentClock(&clock);
-        ui::SetVisibleWindowCount(0);
-        services.waiting = &clock;
-        services.log = log_.get();
-        services.sound = &sound;
-        services.desktop = &desktop;
-        services.clock = &clock;
-    }
-    ~RunFixture() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<TfrmActiveAlarm*>(w)) w->close();
-        Flush();
-        ui::SetDialogs(nullptr);
-        SetCurrentClock(nullptr);
-    }
-
-    int Add(const AlRec& alarm) {
-        std::vector<AlRec> keep(g.AlarmTable.begin() + 1, g.AlarmTable.begin() + 1 + g.AlarmCount);
-        keep.push_back(alarm);
-        g.AlarmCount = Integer(keep.size());
-        g.ResetAlarmTable(g.AlarmCount);
-        for (std::size_t i = 0; i < keep.size(); ++i) g.AlarmTable[i + 1] = keep[i];
-        return g.AlarmCount;
-    }
-    TfrmActiveAlarm* Open(int index) {
-        return static_cast<TfrmActiveAlarm*>(OpenRunWindow(g, index, services));
-    }
-    TfrmActiveAlarm* Open(const AlRec& alarm) { return Open(Add(alarm)); }
-
-    // Deletes the windows that closed.
-    static void Flush() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-    std::string LogText() const {
-        QFile f(QString::fromStdString(g.ProgramDir + "allog.txt"));
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        return f.readAll().toStdString();
-    }
-    // The messages of the log's entry lines, without their times.
-    std::vector<std::string> LogMessages() const {
-        std::vector<std::string> out;
-        const std::string text = LogText();
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-            const std::size_t end = text.find("\r\n", pos);
-            const std::string line =
-                text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-            const std::size_t dash = line.find(" - ");
-            if (dash == 10) out.push_back(line.substr(dash + 3));
-            if (end == std::string::npos) break;
-            pos = end + 2;
-        }
-        return out;
-    }
-
-    QTemporaryDir dir;
-    Globals g;
-    FakeWaiting clock;
-    FakeSound sound;
-    FakeDesktop desktop;
-    ui::ScriptedDialogs dialogs;
-    RunServices services;
-
-private:
-    std::unique_ptr<ActivityLog> log_;
-};
 
 inline QStringList Lines(std::initializer_list<const char*> lines) {
     QStringList out;

@@ -11,8 +11,8 @@
 #include <QToolButton>
 #include <set>
 
+#include "fake_services.h"
 #include "run/activealarm.h"
-#include "run_fakes.h"
 
 namespace ringmere::run {
 namespace {
@@ -69,7 +69,7 @@ TEST_F(SoundTest, Mp3ThatCannotBeOpenedShowsTheBoxAndTheRunGoesOn) {
     QPointer<TfrmActiveAlarm> w = RunSimple(Mp3("/music/a.mp3"));
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Error starting player program."));
-    EXPECT_EQ(dialogs.shown[0].kind, ui::BoxKind::Warning);
+    EXPECT_EQ(dialogs.shown[0].kind, widgets::BoxKind::Warning);
     EXPECT_EQ(w->EventLines(), Lines({"Playing /music/a.mp3.", "Alarm Completed."}));
     // Message boxes are never logged.
     EXPECT_EQ(LogMessages(),

@@ -9,13 +9,16 @@
 #include <QListWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include "core/alarmfile.h"
 #include "core/clock.h"
 #include "core/fileio.h"
 #include "core/schedule.h"
+#include "tests/run/fake_services.h"
 #include "ui/alarm.h"
-#include "ui/dialogs.h"
+#include "widgets/dialogs.h"
+#include "widgets/window_count.h"
 
 namespace ringmere::ui {
 namespace {
@@ -39,10 +42,8 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         g_.ProgramDir = QDir(dir_.path()).absolutePath().toStdString() + "/";
         SetDefaultSettings(g_);
-        clock_.Set(EncodeDate(2026, 12, 9) + EncodeTime(8, 0, 0));
-        SetDialogs(&dialogs_);
+        clock_.SetNow(EncodeDate(2026, 12, 9) + EncodeTime(8, 0, 0));
     }
-    void TearDown() override { SetDialogs(nullptr); }
 
     void SetAlarms(const std::vector<AlRec>& alarms) {
         g_.AlarmCount = static_cast<Integer>(alarms.size());
@@ -66,11 +67,7 @@ protected:
                 ++editorOpened_;
                 return false;
             };
-        hooks.openWithDesktop = [this](const QString& target) {
-            desktopOpened_ << target;
-            return true;
-        };
-        return std::make_unique<TfrmAlMain>(g_, clock_, hooks);
+        return std::make_unique<TfrmAlMain>(g_, fakes_.Handed(), hooks);
     }
 
     template <class T>
@@ -85,12 +82,13 @@ protected:
 
     QTemporaryDir dir_;
     Globals g_;
-    FixedClock clock_;
-    ScriptedDialogs dialogs_;
+    run::testing::FakeServices fakes_{g_};
+    run::testing::FakeWaiting& clock_ = fakes_.clock;
+    widgets::ScriptedDialogs& dialogs_ = fakes_.dialogs;
+    QStringList& desktopOpened_ = fakes_.desktop.opened;  // as file addresses
     std::vector<int> opened_;
     std::vector<QLabel*> titles_;
     int editorOpened_ = 0;
-    QStringList desktopOpened_;
 };
 
 TEST_F(MainWindowTest, EmptyTableShowsThePlaceholderAndDisablesCommands) {
@@ -205,7 +203,7 @@ TEST_F(MainWindowTest, DeleteAsksThenRenumbersAndRebuilds) {
     auto* list = Find<QTableWidget>(w.get(), "grAlarms");
     list->selectRow(1);
 
-    dialogs_.answers = {Answer::Cancel};
+    dialogs_.answers = {widgets::Answer::Cancel};
     w->DeleteSelectedAlarm();
     EXPECT_EQ(g_.AlarmCount, 3);
     ASSERT_EQ(dialogs_.shown.size(), 1);
@@ -237,12 +235,12 @@ TEST_F(MainWindowTest, CheckLoopStartsDueAlarmsInPositionOrderAtMostSix) {
     alarms.push_back(Daily("Later", 9, 0, 1));
     SetAlarms(alarms);
     auto w = Make();
-    clock_.Set(EncodeDate(2026, 12, 9) + EncodeTime(8, 59, 59));
+    clock_.SetNow(EncodeDate(2026, 12, 9) + EncodeTime(8, 59, 59));
     w->CheckAlarms();
     EXPECT_TRUE(opened_.empty());
 
     // The tick lands exactly on the second: nothing may start twice.
-    clock_.AdvanceSeconds(1);
+    clock_.SetNow(EncodeDate(2026, 12, 9) + EncodeTime(9, 0, 0));
     w->CheckAlarms();
     EXPECT_EQ(opened_, (std::vector<int>{1, 2, 3, 4, 5, 6}));
     w->CheckAlarms();
@@ -252,7 +250,7 @@ TEST_F(MainWindowTest, CheckLoopStartsDueAlarmsInPositionOrderAtMostSix) {
     EXPECT_TRUE(w->AlarmCheck().isActive());
     // The rebuild moved 7 and 8 to tomorrow; "Later" is next.
     EXPECT_EQ(g_.AlarmTable[g_.ScheduleTable[1].AlarmIndex].AlName, "Later");
-    clock_.AdvanceSeconds(1);
+    clock_.SetNow(EncodeDate(2026, 12, 9) + EncodeTime(9, 0, 1));
     w->CheckAlarms();
     EXPECT_EQ(opened_.back(), 9);
     EXPECT_EQ(opened_.size(), 7u);
@@ -282,19 +280,22 @@ TEST_F(MainWindowTest, ViewLogFileOpensAnExistingLogWhateverTheSetting) {
     WriteFileAtomically(g_.ProgramDir + "allog.txt", "old\r\n", error);
     g_.Settings.enablelogging = false;
     w->ViewLogFile();
-    EXPECT_EQ(desktopOpened_, QStringList{QString::fromStdString(g_.ProgramDir + "allog.txt")});
+    EXPECT_EQ(
+        desktopOpened_,
+        QStringList{
+            QUrl::fromLocalFile(QString::fromStdString(g_.ProgramDir + "allog.txt")).toString()});
 }
 
 TEST_F(MainWindowTest, ClosingHidesOnlyTheSessionEndCloses) {
     auto w = Make();
     w->show();
-    SetVisibleWindowCount(1);
+    widgets::SetVisibleWindowCount(1);
     EXPECT_FALSE(w->close());
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(VisibleWindowCount(), 0);
+    EXPECT_EQ(widgets::VisibleWindowCount(), 0);
     w->ShowMainWindow();
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(VisibleWindowCount(), 1);
+    EXPECT_EQ(widgets::VisibleWindowCount(), 1);
     w->SessionEnding();
     EXPECT_FALSE(w->AlarmCheck().isActive());
     EXPECT_TRUE(w->close());
@@ -332,7 +333,7 @@ protected:
             return canCreate;
         };
         hooks.stopWakeThread = [this] { ++stops_; };
-        return std::make_unique<TfrmAlMain>(g_, clock_, hooks);
+        return std::make_unique<TfrmAlMain>(g_, fakes_.Handed(), hooks);
     }
     std::vector<DateTime> starts_;
     int stops_ = 0;
@@ -396,7 +397,7 @@ TEST_F(MainWindowTest, HelpOpensTheShippedPageOrNamesTheMissingFile) {
     const QString page = HelpPage(QStringLiteral("index.html"));
     w->HelpContents();
     if (QFileInfo::exists(page)) {
-        EXPECT_EQ(desktopOpened_, QStringList{page});
+        EXPECT_EQ(desktopOpened_, QStringList{QUrl::fromLocalFile(page).toString()});
     } else {
         ASSERT_EQ(dialogs_.shown.size(), 1);
         EXPECT_EQ(dialogs_.shown[0].text, "Unable to find help file: " + page);

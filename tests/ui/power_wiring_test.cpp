@@ -7,8 +7,8 @@
 #include "core/schedule.h"
 #include "platform/power_events.h"
 #include "tests/platform/logind_mock.h"
+#include "tests/run/fake_services.h"
 #include "ui/alarm.h"
-#include "ui/dialogs.h"
 
 namespace ringmere::ui {
 namespace {
@@ -34,9 +34,7 @@ TEST_F(PowerWiring, SuspendArmsTheWakeThreadWhileTheLockHoldsAndResumeStopsIt) {
     a.Schedule.AlEndType = 1;
     a.Schedule.AlStartDate = EncodeDate(2026, 1, 1);
     a.Schedule.AlTime = EncodeTime(9, 5, 0);
-    FixedClock clock(EncodeDate(2026, 12, 9) + EncodeTime(8, 0, 0));
-    ScriptedDialogs dialogs;
-    SetDialogs(&dialogs);
+    run::testing::FakeServices fakes(g, EncodeDate(2026, 12, 9) + EncodeTime(8, 0, 0));
 
     ringmere::PowerEvents power(*bus_);
     ASSERT_TRUE(power.HoldsDelayLock()) << power.ErrorText().toStdString();
@@ -50,7 +48,7 @@ TEST_F(PowerWiring, SuspendArmsTheWakeThreadWhileTheLockHoldsAndResumeStopsIt) {
         return true;
     };
     hooks.stopWakeThread = [&] { ++stops; };
-    TfrmAlMain window(g, clock, hooks);
+    TfrmAlMain window(g, fakes.Handed(), hooks);
     QObject::connect(&power, &ringmere::PowerEvents::powerEvent, &window, &TfrmAlMain::PowerEvent,
                      Qt::DirectConnection);
 
@@ -65,8 +63,7 @@ TEST_F(PowerWiring, SuspendArmsTheWakeThreadWhileTheLockHoldsAndResumeStopsIt) {
     ASSERT_TRUE(SpinUntil([&] { return stops == 1; }));
     EXPECT_FALSE(window.WakeThreadRunning());
     EXPECT_TRUE(InhibitorCountBecomes(1));
-    EXPECT_TRUE(dialogs.shown.isEmpty());
-    SetDialogs(nullptr);
+    EXPECT_TRUE(fakes.dialogs.shown.isEmpty());
 }
 
 }  // namespace

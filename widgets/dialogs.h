@@ -6,13 +6,14 @@
 #include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 #include "core/report.h"
 
 class QWidget;
 
-namespace ringmere::ui {
+namespace ringmere::widgets {
 
 enum class BoxKind { Warning, Information, Error, Confirmation };
 enum class Answer { Ok, Cancel };
@@ -35,9 +36,8 @@ public:
                                       const QString& dir) = 0;
 };
 
-DialogService& Dialogs();
-// Tests install their own; nullptr restores the real dialogs.
-void SetDialogs(DialogService* service);
+// The real boxes, for start-up to put in the program's services.
+std::unique_ptr<DialogService> NewSystemDialogs();
 
 // Answers from a script and remembers what was asked.
 class ScriptedDialogs final : public DialogService {
@@ -65,10 +65,12 @@ public:
 // Shows core's messages as warning boxes over `owner`.
 class MessageBoxReporter final : public Reporter {
 public:
-    explicit MessageBoxReporter(QWidget* owner = nullptr) : owner_(owner) {}
+    explicit MessageBoxReporter(DialogService& dialogs, QWidget* owner = nullptr)
+        : dialogs_(dialogs), owner_(owner) {}
     void Report(const std::string& message) override;
 
 private:
+    DialogService& dialogs_;
     QWidget* owner_;
 };
 
@@ -78,4 +80,4 @@ QString FromFileText(const std::string& text);
 // What the user types is stored as UTF-8.
 std::string ToFileText(const QString& text);
 
-}  // namespace ringmere::ui
+}  // namespace ringmere::widgets

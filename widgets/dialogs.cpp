@@ -1,4 +1,4 @@
-#include "ui/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
@@ -8,7 +8,7 @@
 #include "core/placement.h"
 #include "core/text.h"
 
-namespace ringmere::ui {
+namespace ringmere::widgets {
 
 namespace {
 
@@ -80,17 +80,10 @@ public:
     }
 };
 
-DialogService* g_service = nullptr;
-
 }  // namespace
 
-DialogService& Dialogs() {
-    static RealDialogs real;
-    return g_service ? *g_service : real;
-}
-
-void SetDialogs(DialogService* service) {
-    g_service = service;
+std::unique_ptr<DialogService> NewSystemDialogs() {
+    return std::make_unique<RealDialogs>();
 }
 
 Answer ScriptedDialogs::Message(QWidget*, BoxKind kind, const QString& text,
@@ -117,7 +110,7 @@ QString ScriptedDialogs::ExistingDirectory(QWidget*, const QString&, const QStri
 }
 
 void MessageBoxReporter::Report(const std::string& message) {
-    Dialogs().Message(owner_, BoxKind::Warning, FromFileText(message));
+    dialogs_.Message(owner_, BoxKind::Warning, FromFileText(message));
 }
 
 QString FromFileText(const std::string& text) {
@@ -128,4 +121,4 @@ std::string ToFileText(const QString& text) {
     return text.toStdString();
 }
 
-}  // namespace ringmere::ui
+}  // namespace ringmere::widgets

@@ -30,6 +30,11 @@ public:
 // Writes the whole file in the current layout ("Version=2.10").
 int WriteAlarmFile(const Globals& g, const std::string& path, Reporter& reporter);
 
+// Writes the program's own alarm file after a change. After a read that was
+// not clean the original is first kept aside (KeepDamagedCopy) and the
+// reporter told where; when no copy can be kept nothing is written.
+int SaveAlarmFile(Globals& g, const std::string& path, Reporter& reporter);
+
 // The small file handed to client machines ("Version=2.01", no alarms).
 int WriteClientConfigFile(const Globals& g, const std::string& path,
                           const std::string& sharedAlarmFile, Reporter& reporter);

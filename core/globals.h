@@ -78,6 +78,12 @@ struct Globals {
     std::string VersionText = kVersionText;
     bool NoAlarmFile = false;
     DateTime WebFileDate = 0;
+    // The last read of the program's own file was not clean (a message, or an
+    // abandoned read): SaveAlarmFile keeps the original before writing over it.
+    bool AlarmFileDamaged = false;
+    // The first alarm that could not be read whole (it and those after it
+    // hold only what was read); 0 when every alarm was.
+    Integer FirstDamagedAlarm = 0;
 
     // Hand-over between the main window and the editors.
     Integer EditIndex = 1;

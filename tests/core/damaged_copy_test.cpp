@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/alarmfile.h"
 #include "core/fileio.h"
+#include "core/globals.h"
+#include "core/report.h"
 
 namespace ringmere {
 namespace {
@@ -37,6 +40,36 @@ TEST(DamagedCopy, EachCopyGetsANewNameAndKeepsTheBytes) {
     std::string error;
     EXPECT_FALSE(KeepDamagedCopy((dir / "missing.ini").string(), error));
     EXPECT_NE(error.find("missing.ini"), std::string::npos);
+    fs::remove_all(dir);
+}
+
+TEST(DamagedCopy, TheFirstSaveAfterADamagedReadKeepsTheOriginalOnce) {
+    char tmpl[] = "/tmp/ringmere-damaged-XXXXXX";
+    const fs::path dir = mkdtemp(tmpl);
+    const std::string file = (dir / "alfile.ini").string();
+    const std::string original = "[Alarm Info]\r\nVersion=2.10\r\nUseSMTP=x\r\n";
+    std::ofstream(file, std::ios::binary) << original;
+    Globals g;
+    g.AlarmFileDamaged = true;
+    CollectingReporter reporter;
+    ASSERT_EQ(SaveAlarmFile(g, file, reporter), kFileDone);
+    EXPECT_EQ(ReadWholeFile(file + ".damaged"), original);
+    ASSERT_EQ(reporter.messages.size(), 1u);
+    EXPECT_NE(reporter.messages[0].find(file + ".damaged"), std::string::npos);
+    EXPECT_FALSE(g.AlarmFileDamaged);
+
+    // Later saves write over the clean file without another copy.
+    ASSERT_EQ(SaveAlarmFile(g, file, reporter), kFileDone);
+    EXPECT_FALSE(fs::exists(file + ".damaged.2"));
+    EXPECT_EQ(reporter.messages.size(), 1u);
+
+    // No copy, no write: a name with no room left for ".damaged".
+    const std::string longName = (dir / std::string(250, 'a')).string();
+    std::ofstream(longName, std::ios::binary) << original;
+    g.AlarmFileDamaged = true;
+    EXPECT_EQ(SaveAlarmFile(g, longName, reporter), kFileCannotOpen);
+    EXPECT_EQ(ReadWholeFile(longName), original);
+    EXPECT_TRUE(g.AlarmFileDamaged);
     fs::remove_all(dir);
 }
 

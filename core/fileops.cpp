@@ -176,8 +176,8 @@ bool DeleteOneFile(const std::string& path) {
 }
 
 void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report) {
-    if (op.fop == 1 || op.fop == 2) {
-        const bool copy = op.fop == 1;
+    if (op.fop == kFopCopy || op.fop == kFopMove) {
+        const bool copy = op.fop == kFopCopy;
         const char* verb = copy ? "Copying " : "Moving ";
         std::string d = SubstituteDateTime(op.fto, now);
         if (!HasWildcards(op.ffrom)) {
@@ -199,7 +199,7 @@ void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report) {
         }
         return;
     }
-    if (op.fop == 3) {
+    if (op.fop == kFopDelete) {
         if (!HasWildcards(op.fdel)) {
             report("Deleting " + op.fdel + ".");
             DeleteOneFile(op.fdel);

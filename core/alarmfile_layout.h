@@ -5,7 +5,9 @@
 //
 // What a visitor does with each step of a description:
 //   Text, MultiLine, Bool, Int, Byte, NonNegativeByte, Time, Date: one field
-//     on one line ("key=value"; MultiLine runs on to an "eom1" line).
+//     on one line ("key=value"; MultiLine runs on to an "eom1" line). A Text
+//     whose record field is named otherwise than its key names it third, for
+//     the dump.
 //   Count(key, n): a count line; the list it sizes follows with Numbered (one
 //     "stem(k)=value" line per entry) or Blocks (one tagged block per entry).
 //   InlineList(kind, countKey, n, key, list): a count line, then the whole
@@ -41,10 +43,10 @@ inline constexpr const char* kCurrentVersion = "2.10";
 template <class V, class S>
 void HeaderFields(V& v, S& s) {
     v.Bool("UseSMTP", s.UseSMTP);
-    v.Text("SMTP Server", s.SMTPServer);
+    v.Text("SMTP Server", s.SMTPServer, "SMTPServer");
     v.Since(2.01, "[sw201-2]", [&] {
-        v.Text("SMTP User", s.SMTPUser);
-        v.Text("SMTP Pass", s.SMTPPass);
+        v.Text("SMTP User", s.SMTPUser, "SMTPUser");
+        v.Text("SMTP Pass", s.SMTPPass, "SMTPPass");
     });
     v.Text("ReplyTo", s.ReplyTo);
     v.LocalOnly([&] {

@@ -269,7 +269,7 @@ public:
     // past, not kept.
     void SkipLocalOnly() { skipLocal_ = true; }
 
-    void Text(const char*, std::string& field) {
+    void Text(const char*, std::string& field, const char* = nullptr) {
         Into(field, [&](auto& f) { r_.Text(f); });
     }
     void MultiLine(const char* key, std::string& field) {

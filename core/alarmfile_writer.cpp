@@ -119,7 +119,7 @@ class Writer {
 public:
     explicit Writer(FileText& f) : f_(f) {}
 
-    void Text(const char* key, const std::string& v) { f_.Text(key, v); }
+    void Text(const char* key, const std::string& v, const char* = nullptr) { f_.Text(key, v); }
     void MultiLine(const char* key, const std::string& v) { f_.MultiLine(key, v); }
     void Bool(const char* key, bool v) { f_.Bool(key, v); }
     void Int(const char* key, Integer v) { f_.Int(key, v); }

@@ -335,7 +335,8 @@ public:
     template <class List, class Body>
     void Blocks(const char* countKey, const char*, const char* tagStem, List& list, Body body) {
         r_.Count(countKey, list.Count, true);
-        list.Items.assign(static_cast<std::size_t>(list.Count), {});
+        list.Items.clear();  // then made in place: copying an empty record costs more
+        list.Items.resize(static_cast<std::size_t>(list.Count));
         for (Integer k = 1; k <= list.Count; ++k) {
             r_.FindTag(tagStem + std::to_string(k) + "]");
             body(list.Items[k - 1]);
@@ -347,7 +348,8 @@ public:
         Integer n = count;
         r_.Count(countKey, n, true);
         count = n;
-        table.assign(static_cast<std::size_t>(n) + 2, AlRec{});  // as Globals::ResetAlarmTable
+        table.clear();  // as Globals::ResetAlarmTable, with no copies
+        table.resize(static_cast<std::size_t>(n) + 2);
         for (Integer a = 1; a <= n; ++a) {
             if (!r_.FindTag("[Alarm " + std::to_string(a) + "]"))
                 r_.reporter().Report("Error reading Alarm Header");

@@ -9,7 +9,11 @@
 //     whose record field is named otherwise than its key names it third, for
 //     the dump.
 //   Count(key, n): a count line; the list it sizes follows with Numbered (one
-//     "stem(k)=value" line per entry) or Blocks (one tagged block per entry).
+//     "stem(k)=value" line per entry).
+//   Blocks(countKey, name, tagStem, list, body): a count line, then one block
+//     per entry, each after its "tagStem k]" tag; name names the list in the
+//     dump. Alarms(countKey, n, table, body): the same for the alarm table,
+//     which counts from 1.
 //   InlineList(kind, countKey, n, key, list): a count line, then the whole
 //     list on one line.
 //   Tag(tag): a tag line the reader looks for; reading goes on if it is missing.
@@ -36,8 +40,11 @@ enum class ListKind {
     kMonthDayNumbers,  // "1,15,31"
 };
 
-// The current layout, written by the writer.
+// Every file starts with this tag and a "Version=" line. The writer writes the
+// current layout; a client's configuration file says 2.01.
+inline constexpr const char* kInfoTag = "[Alarm Info]";
 inline constexpr const char* kCurrentVersion = "2.10";
+inline constexpr const char* kClientConfigVersion = "2.01";
 
 // From "[Alarm Info]" to the download settings: the part every file has.
 template <class V, class S>

@@ -15,7 +15,6 @@ namespace ringmere {
 
 namespace {
 
-constexpr std::string_view kInfoTag = "[Alarm Info]";
 constexpr int kMaxMessageLines = 1000;
 // Lists written on one line cannot really be longer than this; a larger
 // count is damage and would only flood the user with messages.
@@ -438,7 +437,7 @@ private:
 // "[Alarm Info]" and the version line; false when the file is not an alarm
 // file at all.
 bool ReadPreamble(LineReader& r, std::optional<double>& version) {
-    if (r.Next() != kInfoTag) return false;
+    if (r.Next() != layout::kInfoTag) return false;
     Line l;
     r.Key(l);
     version = ParseVersion(std::string(l.value));

@@ -212,7 +212,7 @@ int Store(const std::string& path, const std::string& text, Reporter& reporter) 
 
 std::string FormatAlarmFile(const Globals& g) {
     FileText f;
-    f.Line("[Alarm Info]");
+    f.Line(layout::kInfoTag);
     f.Text("Version", layout::kCurrentVersion);
     Writer w(f);
     layout::HeaderFields(w, g.Settings);
@@ -225,8 +225,8 @@ std::string FormatAlarmFile(const Globals& g) {
 // no rules nor alarms of its own.
 std::string FormatClientConfigFile(const Globals& g, const std::string& sharedAlarmFile) {
     FileText f;
-    f.Line("[Alarm Info]");
-    f.Text("Version", "2.01");
+    f.Line(layout::kInfoTag);
+    f.Text("Version", layout::kClientConfigVersion);
     SettingsRec s = g.Settings;
     s.UserMode = "Client";
     s.AlarmFile = sharedAlarmFile;

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Prints an alarm file of N alarms (half simple, half scripted with ten steps)."""
+"""Prints an alarm file of N alarms (half simple, half scripted with ten steps;
+all simple with --simple)."""
 import os
 import sys
 
@@ -7,8 +8,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "scrip
 import alarmfiles  # noqa: E402
 
 
-def alarm(n, lines):
-    scripted = n % 2 == 0
+def alarm(n, lines, simple):
+    scripted = n % 2 == 0 and not simple
     lines += [f"[Alarm {n}]", f"AlName=Alarm {n}", "AlMessage=Line one", "Line two", "eom1",
               "AlHideWindow=1", "[sw140-3]", "AlFlashWindow=1", "AlSnooze=0", "snoozeming=5",
               "enabled=0", f"mtype={1 if scripted else 0}", f"AlType={n % 8 if n % 8 != 3 else 0}",
@@ -30,10 +31,12 @@ def alarm(n, lines):
 
 
 def main():
-    count = int(sys.argv[1]) if len(sys.argv) > 1 else 1000
+    args = [a for a in sys.argv[1:] if a != "--simple"]
+    simple = "--simple" in sys.argv[1:]
+    count = int(args[0]) if args else 1000
     lines = alarmfiles.header(logging=False, wake=False) + [f"Alarm Count={count}"]
     for n in range(1, count + 1):
-        alarm(n, lines)
+        alarm(n, lines, simple)
     sys.stdout.write("".join(line + "\r\n" for line in lines))
 
 

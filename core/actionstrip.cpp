@@ -9,11 +9,11 @@ namespace {
 constexpr const char* kBreak = "\r";
 
 bool SoundIcon(const MusicType& m, std::vector<ActionIcon>& out) {
-    if (m.MuType == 0 || m.MuType == 1) {
+    if (m.MuType == kMusicMp3 || m.MuType == kMusicWave) {
         out.push_back(ActionIcon::kSoundFile);
         return true;
     }
-    if (m.MuType == 2) {
+    if (m.MuType == kMusicCd) {
         out.push_back(ActionIcon::kAudioCd);
         return true;
     }
@@ -22,11 +22,11 @@ bool SoundIcon(const MusicType& m, std::vector<ActionIcon>& out) {
 
 std::string SoundHint(const MusicType& m) {
     switch (m.MuType) {
-        case 0:
+        case kMusicMp3:
             return "Play " + m.Mp3.mp3file;
-        case 1:
+        case kMusicWave:
             return "Play " + m.Wav.wavfile;
-        case 2:
+        case kMusicCd:
             return "Play CD";
         default:
             return "";
@@ -44,11 +44,11 @@ std::string FtpHint(const FTPRecT& f) {
 
 std::string FileOpHint(const FileOps& o) {
     switch (o.fop) {
-        case 1:
+        case kFopCopy:
             return std::string("Copy file") + kBreak + "from " + o.ffrom + " to " + o.fto + ".";
-        case 2:
+        case kFopMove:
             return std::string("Move file") + kBreak + "from " + o.ffrom + " to " + o.fto + ".";
-        case 3:
+        case kFopDelete:
             return "Delete file: " + o.fdel + ".";
         default:
             return "";
@@ -77,7 +77,7 @@ std::vector<SimpleAction> SimpleActions(const AlRec& a) {
     if (a.Mail.sendmessage) out.push_back({ActionIcon::kMail, "Send email/Page to " + a.Mail.mto});
     if (a.Synch.dosynch) out.push_back({ActionIcon::kTimeSync, "Perform Time Synchronization"});
     if (a.Ftp.ftpenabled) out.push_back({ActionIcon::kFtp, FtpHint(a.Ftp)});
-    if (a.FileOp.fop != 0) out.push_back({ActionIcon::kFileOp, FileOpHint(a.FileOp)});
+    if (a.FileOp.fop != kFopNone) out.push_back({ActionIcon::kFileOp, FileOpHint(a.FileOp)});
     return out;
 }
 
@@ -110,7 +110,7 @@ std::string StepHint(const AlEvent& e) {
 
 std::vector<ActionIcon> ActionStrip(const AlRec& alarm) {
     std::vector<ActionIcon> out;
-    if (alarm.mtype == 0) {
+    if (alarm.mtype == kSimpleAlarm) {
         for (const SimpleAction& a : SimpleActions(alarm)) out.push_back(a.icon);
         return out;
     }
@@ -152,7 +152,7 @@ std::vector<ActionIcon> ActionStrip(const AlRec& alarm) {
 
 std::string ActionHint(const AlRec& alarm, int slot) {
     if (slot < 0) return "";
-    if (alarm.mtype == 0) {
+    if (alarm.mtype == kSimpleAlarm) {
         const std::vector<SimpleAction> actions = SimpleActions(alarm);
         return static_cast<std::size_t>(slot) < actions.size() ? actions[slot].hint : "";
     }

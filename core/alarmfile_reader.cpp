@@ -1,10 +1,13 @@
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "core/alarmfile.h"
+#include "core/alarmfile_layout.h"
 #include "core/fileio.h"
 #include "core/globals.h"
 
@@ -12,7 +15,6 @@ namespace ringmere {
 
 namespace {
 
-constexpr std::string_view kInfoTag = "[Alarm Info]";
 constexpr int kMaxMessageLines = 1000;
 // Lists written on one line cannot really be longer than this; a larger
 // count is damage and would only flood the user with messages.
@@ -23,20 +25,6 @@ constexpr Integer kMaxInlineListCount = 10000;
 struct ReadAbandoned {
     std::string key;
 };
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::size_t stop = end;
-        if (stop > start && text[stop - 1] == '\r') --stop;  // CRLF, or LF alone
-        lines.emplace_back(text, start, stop - start);
-        start = end + 1;
-    }
-    return lines;
-}
 
 std::optional<long long> ParseInteger(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -96,25 +84,40 @@ Line Classify(std::string_view text) {
     return l;
 }
 
+// The file's text, read line by line without copying: the text is kept once
+// and each line is a view into it.
 class LineReader {
 public:
-    LineReader(std::vector<std::string> lines, Reporter& reporter, double version)
-        : lines_(std::move(lines)), reporter_(reporter), version_(version) {}
+    LineReader(std::string_view text, Reporter& reporter, double version)
+        : text_(text), reporter_(reporter), version_(version) {
+        std::size_t breaks = 0;
+        for (const char c : text) breaks += c == '\n';
+        lines_ = breaks + (!text.empty() && text.back() != '\n' ? 1 : 0);
+    }
 
     void SetVersion(double v) { version_ = v; }
     bool AtLeast(double gate) const { return version_ >= gate; }
     bool Above(double gate) const { return version_ > gate; }
-    std::size_t Remaining() const { return lines_.size() - pos_; }
+    std::size_t Remaining() const { return lines_ - read_; }
+    bool AtEnd() const { return read_ >= lines_; }
 
-    // Past the end every line reads as empty.
-    const std::string& Next() {
-        static const std::string kEmpty;
-        return pos_ < lines_.size() ? lines_[pos_++] : kEmpty;
+    // Past the end every line reads as empty. A line ends at LF; a CR before
+    // it is dropped, so CRLF and LF alone both read.
+    std::string_view Next() {
+        if (AtEnd()) return {};
+        std::size_t end = text_.find('\n', at_);
+        if (end == std::string_view::npos) end = text_.size();
+        std::size_t stop = end;
+        if (stop > at_ && text_[stop - 1] == '\r') --stop;
+        const std::string_view line = text_.substr(at_, stop - at_);
+        at_ = end + 1;
+        ++read_;
+        return line;
     }
 
     bool FindTag(std::string_view tag) {
-        while (pos_ < lines_.size())
-            if (lines_[pos_++] == tag) return true;
+        while (!AtEnd())
+            if (Next() == tag) return true;
         reporter_.Report("Error reading alarm file.  Tag, " + std::string(tag) + " not found.");
         return false;
     }
@@ -136,7 +139,7 @@ public:
 
     void Text(std::string& field) {
         Line l;
-        if (Key(l)) field = std::string(l.value);
+        if (Key(l)) field.assign(l.value);
     }
 
     void Bool(bool& field) {
@@ -191,11 +194,11 @@ public:
     void MultiLine(std::string_view key, std::string& field) {
         Line l;
         if (!Key(l)) return;
-        field = std::string(l.value);
+        field.assign(l.value);
         if (l.key != key || l.value.empty()) return;
         for (int n = 0; n < kMaxMessageLines; ++n) {
-            if (pos_ >= lines_.size()) break;
-            const std::string& line = lines_[pos_++];
+            if (AtEnd()) break;
+            const std::string_view line = Next();
             if (line == "eom1") return;
             field += "\r\n";
             field += line;
@@ -207,8 +210,10 @@ public:
 
 private:
     static constexpr long long kKeep = INT64_MIN;
-    std::vector<std::string> lines_;
-    std::size_t pos_ = 0;
+    std::string_view text_;
+    std::size_t at_ = 0;     // where the next line starts
+    std::size_t lines_ = 0;  // in the whole text
+    std::size_t read_ = 0;
     Reporter& reporter_;
     double version_;
 };
@@ -253,285 +258,149 @@ void DecodeMonthDays(const std::string& text, std::vector<Integer>& list, Report
     }
 }
 
-void ReadRuleBody(LineReader& r, ExRec& rule) {
-    r.Byte8("ExType", rule.ExType);
-    if (rule.ExType == 0) {
-        r.Time("ExTStart", rule.ExTStart);
-        r.Time("ExTEnd", rule.ExTEnd);
-    } else if (rule.ExType == 1) {
-        r.Count("ExDayCnt", rule.ExDayCnt, true);
-        SizeList(rule.ExDays, rule.ExDayCnt);
-        for (DateTime& d : rule.ExDays) r.Date(d);
-        r.Byte8("ExSelType", rule.ExSelType);
-        if (rule.ExSelType == 1) {
-            r.Time("ExTStart", rule.ExTStart);
-            r.Time("ExTEnd", rule.ExTEnd);
-        }
-    } else if (rule.ExType == 2) {
-        r.Count("ExWeekdayNum", rule.ExWeekdayNum, true);
-        SizeList(rule.ExWeekDays, rule.ExWeekdayNum);
-        for (Integer& w : rule.ExWeekDays) r.Int("ExWeekDays", w);
+// Walks a layout description (core/alarmfile_layout.h), reading each field
+// from the next line into the records.
+class Reader {
+public:
+    explicit Reader(LineReader& lines) : r_(lines) {}
+
+    // The shared file of a client: its settings of this machine are read
+    // past, not kept.
+    void SkipLocalOnly() { skipLocal_ = true; }
+
+    void Text(const char*, std::string& field, const char* = nullptr) {
+        Into(field, [&](auto& f) { r_.Text(f); });
     }
-}
-
-void ReadRules(LineReader& r, ExList& rules, const char* countKey, const std::string& tagStem) {
-    r.Count(countKey, rules.Count, true);
-    rules.Items.assign(static_cast<std::size_t>(rules.Count), ExRec{});
-    for (Integer k = 1; k <= rules.Count; ++k) {
-        r.FindTag(tagStem + std::to_string(k) + "]");
-        ReadRuleBody(r, rules.Items[k - 1]);
+    void MultiLine(const char* key, std::string& field) {
+        Into(field, [&](auto& f) { r_.MultiLine(key, f); });
     }
-}
-
-// Returns false when the block's first tag is missing.
-bool ReadSound(LineReader& r, MusicType& m) {
-    r.FindTag("[Music Settings]");
-    r.Byte8("MuType", m.MuType);
-    r.FindTag("[MP3 Rec]");
-    r.Text(m.Mp3.mp3file);
-    r.Byte8("mp3ptype", m.Mp3.mp3ptype);
-    r.FindTag("[Wav Rec]");
-    r.Text(m.Wav.wavfile);
-    r.Byte8("wavtype", m.Wav.wavtype);
-    r.Int("reptimes", m.Wav.reptimes);
-    if (!r.FindTag("[CD Rec]")) return false;
-    r.Text(m.Cd.cddrive);
-    r.Byte8("tracktype", m.Cd.tracktype);
-    r.Int("cdtrack", m.Cd.cdtrack);
-    return true;
-}
-
-void ReadDialupLines(LineReader& r, DialRec& d) {
-    r.Bool(d.usedialup);
-    r.Text(d.dialname);
-    r.Int("redialattempts", d.redialattempts);
-    r.Bool(d.connectm);
-}
-
-void ReadWebLines(LineReader& r, WebLaunch& w) {
-    r.Text(w.url1);
-    r.Bool(w.opennew);
-}
-
-void ReadMailLines(LineReader& r, smtpmessage& m) {
-    r.Bool(m.sendmessage);
-    r.Text(m.servername);
-    r.Text(m.username);
-    r.Text(m.from);
-    r.Text(m.mto);
-    r.Text(m.subject);
-    r.MultiLine("msg", m.msg);
-    if (!r.Above(0.92)) return;
-    r.FindTag("[Attachments]");
-    r.Count("nAttach", m.nAttach, true);
-    SizeList(m.Attachment, m.nAttach);
-    for (std::string& path : m.Attachment) r.Text(path);
-}
-
-void ReadSynch(LineReader& r, SynchronizeRec& s) {
-    if (!r.AtLeast(1.02)) return;
-    r.FindTag("[Synch]");
-    r.Bool(s.dosynch);
-    r.Text(s.synchserver);
-}
-
-void ReadFtp(LineReader& r, FTPRecT& t) {
-    if (!r.AtLeast(1.2)) return;
-    r.FindTag("[FTP]");
-    r.Bool(t.ftpenabled);
-    r.Text(t.ftpserver);
-    r.Int("ftpport", t.ftpport);
-    r.Text(t.ftplocalfile);
-    r.Text(t.ftppath);
-    r.Text(t.ftpuser);
-    r.Text(t.ftppass);
-    r.Bool(t.ftpupload);
-    r.Bool(t.ftpascmode);
-    if (r.AtLeast(1.401)) {
-        r.FindTag("[sw141-1]");
-        r.Bool(t.ftppassive);
+    void Bool(const char*, bool& field) {
+        Into(field, [&](auto& f) { r_.Bool(f); });
     }
-    if (r.AtLeast(1.5)) {
-        r.FindTag("[sw150-8]");
-        r.Bool(t.ftpretry);
-        r.Int("ftpmaxretry", t.ftpmaxretry);
-        r.Int("ftpdelay", t.ftpdelay);
-        r.Bool(t.ftpreconnect);
-        r.Text(t.ftpdialname);
-        r.Int("ftpmaxrecon", t.ftpmaxrecon);
-        r.Int("ftprecondelay", t.ftprecondelay);
-        r.Byte8("ftptransfertype", t.ftptransfertype);
+    void Int(const char* key, Integer& field) {
+        Into(field, [&](auto& f) { r_.Int(key, f); });
     }
-}
-
-void ReadFileOp(LineReader& r, FileOps& o) {
-    if (!r.AtLeast(1.5)) return;
-    r.FindTag("[sw150-1]");
-    r.FindTag("[fileop]");
-    Integer fop = o.fop;
-    r.Int("fop", fop);
-    o.fop = fop < 0 ? 0 : static_cast<Byte>(fop);
-    if (o.fop == 1 || o.fop == 2) {
-        r.FindTag("[sw150-2]");
-        r.Text(o.ffrom);
-        r.Text(o.fto);
-    } else if (o.fop == 3) {
-        r.FindTag("[sw150-1]");
-        r.Text(o.fdel);
+    void Byte(const char* key, ringmere::Byte& field) {
+        Into(field, [&](auto& f) { r_.Byte8(key, f); });
     }
-}
-
-void ReadStep(LineReader& r, AlEvent& e, Integer number) {
-    r.FindTag("[Event " + std::to_string(number) + "]");
-    r.FindTag("[Event Info]");
-    r.Text(e.evname);
-    r.Byte8("evtype", e.evtype);
-    switch (e.evtype) {
-        case kStepSound:
-            ReadSound(r, e.Music);
-            break;
-        case kStepDialup:
-            if (r.FindTag("[DialUp Settings]")) ReadDialupLines(r, e.Dial);
-            break;
-        case kStepLaunch:
-            if (!r.FindTag("[File Launch]")) break;
-            r.Text(e.Launch.app1);
-            if (r.Above(0.93)) r.Text(e.Launch.param1);
-            break;
-        case kStepWeb:
-            if (r.FindTag("[Web Launch]")) ReadWebLines(r, e.Web);
-            break;
-        case kStepMail:
-            if (r.FindTag("[smtp]")) ReadMailLines(r, e.Mail);
-            break;
-        case kStepSleep:
-            if (r.FindTag("[sleep]")) r.Int("sseconds", e.sseconds);
-            break;
-        case kStepSynch:
-            ReadSynch(r, e.Synch);
-            break;
-        case kStepFtp:
-            ReadFtp(r, e.Ftp);
-            break;
-        case kStepRepeat:
-            if (!r.AtLeast(1.29)) break;
-            r.FindTag("[REPEAT]");
-            r.Byte8("reptype", e.Repeat.reptype);
-            r.Int("stepnum", e.Repeat.stepnum);
-            r.Int("repnum", e.Repeat.repnum);
-            break;
-        case kStepFileOp:
-            ReadFileOp(r, e.FileOp);
-            break;
-        default:
-            break;
+    // A negative value reads as 0; others keep their low byte.
+    void NonNegativeByte(const char* key, ringmere::Byte& field) {
+        Into(field, [&](auto& f) {
+            Integer n = f;
+            r_.Int(key, n);
+            f = n < 0 ? 0 : static_cast<ringmere::Byte>(n);
+        });
     }
-}
+    void Time(const char* key, DateTime& field) {
+        Into(field, [&](auto& f) { r_.Time(key, f); });
+    }
+    void Date(const char*, DateTime& field) {
+        Into(field, [&](auto& f) { r_.Date(f); });
+    }
+    void Count(const char* key, Integer& field) { r_.Count(key, field, true); }
 
-void ReadSimpleActions(LineReader& r, AlRec& a) {
-    ReadSound(r, a.Music);  // a missing "[CD Rec]" only skips the CD lines
-    if (r.FindTag("[DialUp Settings]")) ReadDialupLines(r, a.Dial);
-    if (r.FindTag("[File Launch]")) {
-        r.Text(a.Launch.app1);
-        r.Text(a.Launch.app2);
-        r.Text(a.Launch.app3);
-        if (r.Above(0.93)) {
-            r.Text(a.Launch.param1);
-            r.Text(a.Launch.param2);
-            r.Text(a.Launch.param3);
+    template <class T>
+    void Numbered(const char* stem, std::vector<T>& list, Integer count) {
+        SizeList(list, count);
+        for (T& entry : list) {
+            if constexpr (std::is_same_v<T, std::string>) {
+                r_.Text(entry);
+            } else if constexpr (std::is_floating_point_v<T>) {
+                r_.Date(entry);
+            } else {
+                const std::string_view s(stem);
+                r_.Int(std::string(s.substr(0, s.size() - 1)).c_str(), entry);
+            }
         }
     }
-    if (r.FindTag("[Web Launch]")) ReadWebLines(r, a.Web);
-    if (r.FindTag("[smtp]")) ReadMailLines(r, a.Mail);
-    ReadSynch(r, a.Synch);
-    ReadFtp(r, a.Ftp);
-    ReadFileOp(r, a.FileOp);
-}
 
-void ReadAlarm(LineReader& r, AlRec& a, Integer number) {
-    if (!r.FindTag("[Alarm " + std::to_string(number) + "]"))
-        r.reporter().Report("Error reading Alarm Header");
-    TimeRec& t = a.Schedule;
-    Reporter& rep = r.reporter();
-    r.Text(a.AlName);
-    r.MultiLine("AlMessage", a.AlMessage);
-    r.Bool(a.AlHideWindow);
-    if (r.AtLeast(1.4)) {
-        r.FindTag("[sw140-3]");
-        r.Bool(a.AlFlashWindow);
-        r.Bool(a.AlSnooze);
-        r.Int("snoozeming", a.snoozeming);
+    void InlineList(layout::ListKind kind, const char* countKey, Integer& count, const char*,
+                    std::vector<Integer>& list) {
+        r_.Count(countKey, count, false);
+        SizeList(list, count);
+        std::string text;
+        r_.Text(text);
+        switch (kind) {
+            case layout::ListKind::kWeekdayDigits:
+                return DecodeDigitList(text, list, r_.reporter(), "Error reading weekday string");
+            case layout::ListKind::kWeekDigits:
+                return DecodeDigitList(text, list, r_.reporter(),
+                                       "Error reading week number string");
+            case layout::ListKind::kMonthDayNumbers:
+                return DecodeMonthDays(text, list, r_.reporter());
+        }
     }
-    r.Bool(a.enabled);
-    r.Byte8("mtype", a.mtype);
-    r.Byte8("AlType", t.AlType);
-    r.Time("AlTime", t.AlTime);
-    r.Date(t.AlStartDate);
-    r.Byte8("AlEndType", t.AlEndType);
-    r.Int("AlXTimes", t.AlXTimes);
-    r.Date(t.AlEndDate);
-    r.Time("AlEndTime", t.AlEndTime);
-    std::string list;
-    r.Count("AlWeekdaynum", t.AlWeekdaynum, false);
-    SizeList(t.AlWeekdays, t.AlWeekdaynum);
-    r.Text(list);
-    DecodeDigitList(list, t.AlWeekdays, rep, "Error reading weekday string");
-    r.Int("AlMDay", t.AlMDay);
-    r.Count("AlDayCount", t.AlDayCount, true);
-    SizeList(t.AlDays, t.AlDayCount);
-    r.Int("AlXMin", t.AlXMin);
-    r.Int("AlXHours", t.AlXHours);
-    r.Int("AlXDays", t.AlXDays);
-    r.Int("AlXYears", t.AlXYears);
-    r.Int("AlXWeeks", t.AlXWeeks);
-    if (r.AtLeast(2.1)) r.Int("AlXMonths", t.AlXMonths);
-    r.Byte8("AlMType", t.AlMType);
-    r.Count("AlMonthdaynum", t.AlMonthdaynum, false);
-    SizeList(t.AlMonthDays, t.AlMonthdaynum);
-    list.clear();
-    r.Text(list);
-    DecodeMonthDays(list, t.AlMonthDays, rep);
-    r.Count("AlMWeekdaynum", t.AlMWeekdaynum, false);
-    SizeList(t.AlMWeekdays, t.AlMWeekdaynum);
-    list.clear();
-    r.Text(list);
-    DecodeDigitList(list, t.AlMWeekdays, rep, "Error reading weekday string");
-    r.Count("AlMWeekDWNum", t.AlMWeekDWNum, false);
-    SizeList(t.AlMWeekDW, t.AlMWeekDWNum);
-    list.clear();
-    r.Text(list);
-    DecodeDigitList(list, t.AlMWeekDW, rep, "Error reading week number string");
-    r.FindTag("[Alarm Days]");
-    for (DateTime& d : t.AlDays) r.Date(d);
-    if (r.AtLeast(1.2)) {
-        r.FindTag("[sw120]");
-        r.Bool(a.AlMinWindow);
-    }
-    if (r.AtLeast(1.29)) {
-        r.FindTag("[sw129]");
-        ReadRules(r, a.Exceptions, "ExCnt", "[Except ");
-    }
-    if (a.mtype != 0) {
-        r.Count("Event Count", a.Events.Count, true);
-        a.Events.Items.assign(static_cast<std::size_t>(a.Events.Count), AlEvent{});
-        for (Integer e = 1; e <= a.Events.Count; ++e) ReadStep(r, a.Events.Items[e - 1], e);
-    } else {
-        ReadSimpleActions(r, a);
-    }
-}
 
-// Steps 12 to 18: the global rules and the alarms.
-void ReadRulesAndAlarms(LineReader& r, Globals& g) {
-    if (r.AtLeast(1.29)) {
-        r.FindTag("[sw129]");
-        ReadRules(r, g.GlobalExceptions, "gExCnt", "[gExcept ");
+    template <class List, class Body>
+    void Blocks(const char* countKey, const char*, const char* tagStem, List& list, Body body) {
+        r_.Count(countKey, list.Count, true);
+        list.Items.clear();  // then made in place: copying an empty record costs more
+        list.Items.resize(static_cast<std::size_t>(list.Count));
+        for (Integer k = 1; k <= list.Count; ++k) {
+            r_.FindTag(tagStem + std::to_string(k) + "]");
+            body(list.Items[k - 1]);
+        }
     }
-    Integer count = g.AlarmCount;
-    r.Count("Alarm Count", count, true);
-    g.AlarmCount = count;
-    g.ResetAlarmTable(count);
-    for (Integer a = 1; a <= count; ++a) ReadAlarm(r, g.AlarmTable[a], a);
-}
+
+    template <class Body>
+    void Alarms(const char* countKey, Integer& count, std::vector<AlRec>& table, Body body) {
+        Integer n = count;
+        r_.Count(countKey, n, true);
+        count = n;
+        table.clear();  // as Globals::ResetAlarmTable, with no copies
+        table.resize(static_cast<std::size_t>(n) + 2);
+        for (Integer a = 1; a <= n; ++a) {
+            if (!r_.FindTag("[Alarm " + std::to_string(a) + "]"))
+                r_.reporter().Report("Error reading Alarm Header");
+            body(table[a]);
+        }
+    }
+
+    void Tag(const char* tag) { r_.FindTag(tag); }
+    template <class Body>
+    void Block(const char* tag, Body body) {
+        if (r_.FindTag(tag)) body();
+    }
+    template <class Body>
+    void Since(double version, const char* marker, Body body) {
+        if (!r_.AtLeast(version)) return;
+        if (marker) r_.FindTag(marker);
+        body();
+    }
+    template <class Body>
+    void After(double version, const char* marker, Body body) {
+        if (!r_.Above(version)) return;
+        if (marker) r_.FindTag(marker);
+        body();
+    }
+    template <class Body>
+    void When(bool condition, Body body) {
+        if (condition) body();
+    }
+    template <class Body>
+    void LocalOnly(Body body) {
+        inLocal_ = true;
+        body();
+        inLocal_ = false;
+    }
+    template <class Body>
+    void Group(const char*, Body body) {
+        body();
+    }
+
+private:
+    // Reads into a scratch copy when the field is not to be kept.
+    template <class T, class Read>
+    void Into(T& field, Read read) {
+        if (!(skipLocal_ && inLocal_)) return read(field);
+        T scratch{};
+        read(scratch);
+    }
+
+    LineReader& r_;
+    bool skipLocal_ = false;
+    bool inLocal_ = false;
+};
 
 bool IsClientMode(const std::string& mode) {
     return mode == "Client" || mode == "WClient";
@@ -549,54 +418,56 @@ struct ReadState {
     bool firstAttempt = true;
 };
 
+// Only client modes take the shared file's path from the file; other modes
+// keep their own, also when reading is abandoned.
+class AlarmFileOfClientsOnly {
+public:
+    explicit AlarmFileOfClientsOnly(SettingsRec& s) : s_(s), own_(std::move(s.AlarmFile)) {
+        s_.AlarmFile.clear();
+    }
+    ~AlarmFileOfClientsOnly() {
+        if (!IsClientMode(s_.UserMode)) s_.AlarmFile = std::move(own_);
+    }
+
+private:
+    SettingsRec& s_;
+    std::string own_;
+};
+
+// "[Alarm Info]" and the version line; false when the file is not an alarm
+// file at all.
+bool ReadPreamble(LineReader& r, std::optional<double>& version) {
+    if (r.Next() != layout::kInfoTag) return false;
+    Line l;
+    r.Key(l);
+    version = ParseVersion(std::string(l.value));
+    return true;
+}
+
 int ReadOnce(ReadState& st) {
     Globals& g = st.g;
     SettingsRec& s = g.Settings;
     const auto localText = ReadWholeFile(g.LocalAlarmFilePath());
     if (!localText) return kFileCannotOpen;
-    LineReader r(SplitLines(*localText), st.reporter, g.FileVersion);
-    if (r.Next() != kInfoTag) {
+    LineReader r(*localText, st.reporter, g.FileVersion);
+    std::optional<double> version;
+    if (!ReadPreamble(r, version)) {
         st.reporter.Report("Error: Invalid alarm file");
         return kFileInvalid;
     }
-
-    Line l;
-    if (r.Key(l); const auto v = ParseVersion(std::string(l.value)))
-        g.FileVersion = *v;
+    if (version)
+        g.FileVersion = *version;
     else
         st.reporter.Report("Error retrieving version number.");
     r.SetVersion(g.FileVersion);
 
-    r.Bool(s.UseSMTP);
-    r.Text(s.SMTPServer);
-    if (r.AtLeast(2.01)) {
-        r.FindTag("[sw201-2]");
-        r.Text(s.SMTPUser);
-        r.Text(s.SMTPPass);
+    Reader local(r);
+    {
+        AlarmFileOfClientsOnly onlyClients(s);
+        layout::HeaderFields(local, s);
     }
-    r.Text(s.ReplyTo);
-    r.Text(s.UserMode);
-    std::string alarmFile;
-    r.Text(alarmFile);
-    if (IsClientMode(s.UserMode)) s.AlarmFile = alarmFile;
-    if (r.AtLeast(1.401)) {
-        r.FindTag("[sw140-3]");
-        r.Bool(s.dldAlarmFile);
-        r.Int("dldInterval", s.dldInterval);
-        r.Bool(s.allowWake);
-    }
-    if (r.AtLeast(1.5)) {
-        r.FindTag("[sw150-1]");
-        r.Bool(s.enablelogging);
-    }
-    if (r.AtLeast(2.02)) {
-        r.FindTag("[sw202-5]");
-        r.Int("monthBackColor", s.monthBackColor);
-        r.Int("textColor", s.textColor);
-        r.Int("titleBackColor", s.titleBackColor);
-        r.Int("titleTextColor", s.titleTextColor);
-        r.Int("trailingTextColor", s.trailingTextColor);
-    } else {
+    layout::LocalSettingsFields(local, s);
+    if (!r.AtLeast(2.02)) {  // older files have no colours
         const SettingsRec defaults;
         s.monthBackColor = defaults.monthBackColor;
         s.textColor = defaults.textColor;
@@ -607,7 +478,7 @@ int ReadOnce(ReadState& st) {
 
     const bool web = s.UserMode == "WClient";
     if (!web && !(s.UserMode == "Client" && st.followClient)) {
-        ReadRulesAndAlarms(r, g);
+        layout::RulesAndAlarmsFields(local, g);
         return kFileDone;
     }
 
@@ -625,8 +496,8 @@ int ReadOnce(ReadState& st) {
 
     const auto sharedText = ReadWholeFile(web ? webCopy : s.AlarmFile);
     if (!sharedText) return kFileCannotOpen;
-    LineReader shared(SplitLines(*sharedText), st.reporter, g.FileVersion);
-    if (shared.Next() != kInfoTag) {
+    LineReader shared(*sharedText, st.reporter, g.FileVersion);
+    if (!ReadPreamble(shared, version)) {
         if (web && st.firstAttempt) {
             st.firstAttempt = false;
             st.reuseDownload = false;
@@ -637,27 +508,11 @@ int ReadOnce(ReadState& st) {
     }
     // The shared file's own layout decides which of its blocks are there; a
     // client set up from a 2.01 configuration file reads a 2.10 server file.
-    if (shared.Key(l); const auto v = ParseVersion(std::string(l.value))) shared.SetVersion(*v);
-    std::string dropped;
-    bool droppedFlag = false;
-    Integer droppedInt = 0;
-    shared.Bool(s.UseSMTP);
-    shared.Text(s.SMTPServer);
-    if (shared.AtLeast(2.01)) {
-        shared.FindTag("[sw201-2]");
-        shared.Text(s.SMTPUser);
-        shared.Text(s.SMTPPass);
-    }
-    shared.Text(s.ReplyTo);
-    shared.Text(dropped);  // UserMode
-    shared.Text(dropped);  // AlarmFile
-    if (shared.AtLeast(1.401)) {
-        shared.FindTag("[sw140-3]");
-        shared.Bool(droppedFlag);
-        shared.Int("dldInterval", droppedInt);
-        shared.Bool(droppedFlag);
-    }
-    ReadRulesAndAlarms(shared, g);
+    if (version) shared.SetVersion(*version);
+    Reader server(shared);
+    server.SkipLocalOnly();
+    layout::HeaderFields(server, s);
+    layout::RulesAndAlarmsFields(server, g);
     return kFileDone;
 }
 

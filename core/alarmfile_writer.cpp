@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/alarmfile.h"
+#include "core/alarmfile_layout.h"
 #include "core/fileio.h"
 #include "core/globals.h"
 
@@ -112,259 +113,86 @@ T EntryOrZero(const std::vector<T>& list, Integer k) {  // k from 1
     return k >= 1 && static_cast<std::size_t>(k) <= list.size() ? list[k - 1] : T{};
 }
 
-void WriteMailHeader(FileText& f, const SettingsRec& s) {
-    f.Bool("UseSMTP", s.UseSMTP);
-    f.Text("SMTP Server", s.SMTPServer);
-    f.Line("[sw201-2]");
-    f.Text("SMTP User", s.SMTPUser);
-    f.Text("SMTP Pass", s.SMTPPass);
-    f.Text("ReplyTo", s.ReplyTo);
-}
+// Walks a layout description (core/alarmfile_layout.h), writing every block
+// of the current layout whatever version brought it.
+class Writer {
+public:
+    explicit Writer(FileText& f) : f_(f) {}
 
-void WriteHeaderTail(FileText& f, const SettingsRec& s) {
-    f.Line("[sw140-3]");
-    f.Bool("dldAlarmFile", s.dldAlarmFile);
-    f.Int("dldInterval", s.dldInterval);
-    f.Bool("allowWake", s.allowWake);
-    f.Line("[sw150-1]");
-    f.Bool("enablelogging", s.enablelogging);
-    f.Line("[sw202-5]");
-    f.Int("monthBackColor", s.monthBackColor);
-    f.Int("textColor", s.textColor);
-    f.Int("titleBackColor", s.titleBackColor);
-    f.Int("titleTextColor", s.titleTextColor);
-    f.Int("trailingTextColor", s.trailingTextColor);
-}
+    void Text(const char* key, const std::string& v, const char* = nullptr) { f_.Text(key, v); }
+    void MultiLine(const char* key, const std::string& v) { f_.MultiLine(key, v); }
+    void Bool(const char* key, bool v) { f_.Bool(key, v); }
+    void Int(const char* key, Integer v) { f_.Int(key, v); }
+    void Byte(const char* key, ringmere::Byte v) { f_.Int(key, v); }
+    void NonNegativeByte(const char* key, ringmere::Byte v) { f_.Int(key, v); }
+    void Time(const char* key, DateTime v) { f_.Time(key, v); }
+    void Date(const char* key, DateTime v) { f_.Date(key, v); }
+    void Count(const char* key, Integer v) { f_.Int(key, v); }
 
-void WriteRuleBody(FileText& f, const ExRec& r) {
-    f.Int("ExType", r.ExType);
-    if (r.ExType == 0) {
-        f.Time("ExTStart", r.ExTStart);
-        f.Time("ExTEnd", r.ExTEnd);
-    } else if (r.ExType == 1) {
-        f.Int("ExDayCnt", r.ExDayCnt);
-        for (Integer k = 1; k <= r.ExDayCnt; ++k)
-            f.Numbered("ExDays(", k, EntryOrZero(r.ExDays, k));
-        f.Int("ExSelType", r.ExSelType);
-        if (r.ExSelType == 1) {
-            f.Time("ExTStart", r.ExTStart);
-            f.Time("ExTEnd", r.ExTEnd);
+    template <class T>
+    void Numbered(const char* stem, const std::vector<T>& list, Integer count) {
+        for (Integer k = 1; k <= count; ++k) f_.Numbered(stem, k, EntryOrZero(list, k));
+    }
+
+    void InlineList(layout::ListKind, const char* countKey, Integer count, const char* key,
+                    const std::vector<Integer>& list) {
+        f_.Int(countKey, count);
+        f_.NumberList(key, list, count);
+    }
+
+    template <class List, class Body>
+    void Blocks(const char* countKey, const char*, const char* tagStem, const List& list,
+                Body body) {
+        f_.Int(countKey, list.Count);
+        for (Integer k = 1; k <= list.Count; ++k) {
+            f_.Line(tagStem + std::to_string(k) + "]");
+            static const typename decltype(list.Items)::value_type kEmpty{};
+            body(static_cast<std::size_t>(k) <= list.Items.size() ? list.Items[k - 1] : kEmpty);
         }
-    } else if (r.ExType == 2) {
-        f.Int("ExWeekdayNum", r.ExWeekdayNum);
-        for (Integer k = 1; k <= r.ExWeekdayNum; ++k)
-            f.Numbered("ExWeekDays(", k, EntryOrZero(r.ExWeekDays, k));
     }
-}
 
-void WriteRules(FileText& f, const ExList& rules, std::string_view countKey,
-                std::string_view tagStem) {
-    f.Int(countKey, rules.Count);
-    for (Integer k = 1; k <= rules.Count; ++k) {
-        f.Line(std::string(tagStem) + std::to_string(k) + "]");
-        WriteRuleBody(f, EntryOrZero(rules.Items, k));
+    template <class Body>
+    void Alarms(const char* countKey, Integer count, const std::vector<AlRec>& table, Body body) {
+        static const AlRec kEmpty{};
+        f_.Int(countKey, count);
+        for (Integer a = 1; a <= count; ++a) {
+            f_.Line("[Alarm " + std::to_string(a) + "]");
+            body(static_cast<std::size_t>(a) < table.size() ? table[a] : kEmpty);
+        }
     }
-}
 
-void WriteSound(FileText& f, const MusicType& m) {
-    f.Line("[Music Settings]");
-    f.Int("MuType", m.MuType);
-    f.Line("[MP3 Rec]");
-    f.Text("mp3file", m.Mp3.mp3file);
-    f.Int("mp3ptype", m.Mp3.mp3ptype);
-    f.Line("[Wav Rec]");
-    f.Text("wavfile", m.Wav.wavfile);
-    f.Int("wavtype", m.Wav.wavtype);
-    f.Int("reptimes", m.Wav.reptimes);
-    f.Line("[CD Rec]");
-    f.Text("cddrive", m.Cd.cddrive);
-    f.Int("tracktype", m.Cd.tracktype);
-    f.Int("cdtrack", m.Cd.cdtrack);
-}
-
-void WriteDialup(FileText& f, const DialRec& d) {
-    f.Line("[DialUp Settings]");
-    f.Bool("usedialup", d.usedialup);
-    f.Text("dialname", d.dialname);
-    f.Int("redialattempts", d.redialattempts);
-    f.Bool("connectm", d.connectm);
-}
-
-void WriteWeb(FileText& f, const WebLaunch& w) {
-    f.Line("[Web Launch]");
-    f.Text("url1", w.url1);
-    f.Bool("opennew", w.opennew);
-}
-
-void WriteMail(FileText& f, const smtpmessage& m) {
-    f.Line("[smtp]");
-    f.Bool("sendmessage", m.sendmessage);
-    f.Text("servername", m.servername);
-    f.Text("username", m.username);
-    f.Text("from", m.from);
-    f.Text("mto", m.mto);
-    f.Text("subject", m.subject);
-    f.MultiLine("msg", m.msg);
-    f.Line("[Attachments]");
-    f.Int("nAttach", m.nAttach);
-    for (Integer k = 1; k <= m.nAttach; ++k)
-        f.Numbered("Attachment(", k, EntryOrZero(m.Attachment, k));
-}
-
-void WriteSynch(FileText& f, const SynchronizeRec& s) {
-    f.Line("[Synch]");
-    f.Bool("dosynch", s.dosynch);
-    f.Text("synchserver", s.synchserver);
-}
-
-void WriteFtp(FileText& f, const FTPRecT& t) {
-    f.Line("[FTP]");
-    f.Bool("ftpenabled", t.ftpenabled);
-    f.Text("ftpserver", t.ftpserver);
-    f.Int("ftpport", t.ftpport);
-    f.Text("ftplocalfile", t.ftplocalfile);
-    f.Text("ftppath", t.ftppath);
-    f.Text("ftpuser", t.ftpuser);
-    f.Text("ftppass", t.ftppass);
-    f.Bool("ftpupload", t.ftpupload);
-    f.Bool("ftpascmode", t.ftpascmode);
-    f.Line("[sw141-1]");
-    f.Bool("ftppassive", t.ftppassive);
-    f.Line("[sw150-8]");
-    f.Bool("ftpretry", t.ftpretry);
-    f.Int("ftpmaxretry", t.ftpmaxretry);
-    f.Int("ftpdelay", t.ftpdelay);
-    f.Bool("ftpreconnect", t.ftpreconnect);
-    f.Text("ftpdialname", t.ftpdialname);
-    f.Int("ftpmaxrecon", t.ftpmaxrecon);
-    f.Int("ftprecondelay", t.ftprecondelay);
-    f.Int("ftptransfertype", t.ftptransfertype);
-}
-
-void WriteFileOp(FileText& f, const FileOps& o) {
-    f.Line("[sw150-1]");
-    f.Line("[fileop]");
-    f.Int("fop", o.fop);
-    if (o.fop == 1 || o.fop == 2) {
-        f.Line("[sw150-2]");
-        f.Text("ffrom", o.ffrom);
-        f.Text("fto", o.fto);
-    } else if (o.fop == 3) {
-        f.Line("[sw150-1]");
-        f.Text("fdel", o.fdel);
+    void Tag(const char* tag) { f_.Line(tag); }
+    template <class Body>
+    void Block(const char* tag, Body body) {
+        f_.Line(tag);
+        body();
     }
-}
-
-void WriteStep(FileText& f, const AlEvent& e, Integer number) {
-    f.Line("[Event " + std::to_string(number) + "]");
-    f.Line("[Event Info]");
-    f.Text("evname", e.evname);
-    f.Int("evtype", e.evtype);
-    switch (e.evtype) {
-        case kStepSound:
-            WriteSound(f, e.Music);
-            break;
-        case kStepDialup:
-            WriteDialup(f, e.Dial);
-            break;
-        case kStepLaunch:
-            f.Line("[File Launch]");
-            f.Text("app1", e.Launch.app1);
-            f.Text("param1", e.Launch.param1);
-            break;
-        case kStepWeb:
-            WriteWeb(f, e.Web);
-            break;
-        case kStepMail:
-            WriteMail(f, e.Mail);
-            break;
-        case kStepSleep:
-            f.Line("[sleep]");
-            f.Int("sseconds", e.sseconds);
-            break;
-        case kStepSynch:
-            WriteSynch(f, e.Synch);
-            break;
-        case kStepFtp:
-            WriteFtp(f, e.Ftp);
-            break;
-        case kStepRepeat:
-            f.Line("[REPEAT]");
-            f.Int("reptype", e.Repeat.reptype);
-            f.Int("stepnum", e.Repeat.stepnum);
-            f.Int("repnum", e.Repeat.repnum);
-            break;
-        case kStepFileOp:
-            WriteFileOp(f, e.FileOp);
-            break;
-        default:
-            break;  // an unknown kind has no block
+    template <class Body>
+    void Since(double, const char* marker, Body body) {
+        if (marker) f_.Line(marker);
+        body();
     }
-}
-
-void WriteAlarm(FileText& f, const AlRec& a, Integer number) {
-    const TimeRec& t = a.Schedule;
-    f.Line("[Alarm " + std::to_string(number) + "]");
-    f.Text("AlName", a.AlName);
-    f.MultiLine("AlMessage", a.AlMessage);
-    f.Bool("AlHideWindow", a.AlHideWindow);
-    f.Line("[sw140-3]");
-    f.Bool("AlFlashWindow", a.AlFlashWindow);
-    f.Bool("AlSnooze", a.AlSnooze);
-    f.Int("snoozeming", a.snoozeming);
-    f.Bool("enabled", a.enabled);
-    f.Int("mtype", a.mtype);
-    f.Int("AlType", t.AlType);
-    f.Time("AlTime", t.AlTime);
-    f.Date("AlStartDate", t.AlStartDate);
-    f.Int("AlEndType", t.AlEndType);
-    f.Int("AlXTimes", t.AlXTimes);
-    f.Date("AlEndDate", t.AlEndDate);
-    f.Time("AlEndTime", t.AlEndTime);
-    f.Int("AlWeekdaynum", t.AlWeekdaynum);
-    f.NumberList("AlWeekdays", t.AlWeekdays, t.AlWeekdaynum);
-    f.Int("AlMDay", t.AlMDay);
-    f.Int("AlDayCount", t.AlDayCount);
-    f.Int("AlXMin", t.AlXMin);
-    f.Int("AlXHours", t.AlXHours);
-    f.Int("AlXDays", t.AlXDays);
-    f.Int("AlXYears", t.AlXYears);
-    f.Int("AlXWeeks", t.AlXWeeks);
-    f.Int("AlXMonths", t.AlXMonths);
-    f.Int("AlMType", t.AlMType);
-    f.Int("AlMonthdaynum", t.AlMonthdaynum);
-    f.NumberList("AlMonthDays", t.AlMonthDays, t.AlMonthdaynum);
-    f.Int("AlMWeekdaynum", t.AlMWeekdaynum);
-    f.NumberList("AlMWeekdays", t.AlMWeekdays, t.AlMWeekdaynum);
-    f.Int("AlMWeekDWNum", t.AlMWeekDWNum);
-    f.NumberList("AlMWeekDW", t.AlMWeekDW, t.AlMWeekDWNum);
-    f.Line("[Alarm Days]");
-    for (Integer k = 1; k <= t.AlDayCount; ++k) f.Numbered("AlDays(", k, EntryOrZero(t.AlDays, k));
-    f.Line("[sw120]");
-    f.Bool("AlMinWindow", a.AlMinWindow);
-    f.Line("[sw129]");
-    WriteRules(f, a.Exceptions, "ExCnt", "[Except ");
-    if (a.mtype != 0) {
-        f.Int("Event Count", a.Events.Count);
-        for (Integer e = 1; e <= a.Events.Count; ++e)
-            WriteStep(f, EntryOrZero(a.Events.Items, e), e);
-        return;
+    template <class Body>
+    void After(double, const char* marker, Body body) {
+        if (marker) f_.Line(marker);
+        body();
     }
-    WriteSound(f, a.Music);
-    WriteDialup(f, a.Dial);
-    f.Line("[File Launch]");
-    f.Text("app1", a.Launch.app1);
-    f.Text("app2", a.Launch.app2);
-    f.Text("app3", a.Launch.app3);
-    f.Text("param1", a.Launch.param1);
-    f.Text("param2", a.Launch.param2);
-    f.Text("param3", a.Launch.param3);
-    WriteWeb(f, a.Web);
-    WriteMail(f, a.Mail);
-    WriteSynch(f, a.Synch);
-    WriteFtp(f, a.Ftp);
-    WriteFileOp(f, a.FileOp);
-}
+    template <class Body>
+    void When(bool condition, Body body) {
+        if (condition) body();
+    }
+    template <class Body>
+    void LocalOnly(Body body) {
+        body();
+    }
+    template <class Body>
+    void Group(const char*, Body body) {
+        body();
+    }
+
+private:
+    FileText& f_;
+};
 
 int Store(const std::string& path, const std::string& text, Reporter& reporter) {
     std::string error;
@@ -384,34 +212,28 @@ int Store(const std::string& path, const std::string& text, Reporter& reporter) 
 
 std::string FormatAlarmFile(const Globals& g) {
     FileText f;
-    const SettingsRec& s = g.Settings;
-    f.Line("[Alarm Info]");
-    f.Line("Version=2.10");
-    WriteMailHeader(f, s);
-    f.Text("UserMode", s.UserMode);
-    f.Text("AlarmFile", s.AlarmFile);
-    WriteHeaderTail(f, s);
-    f.Line("[sw129]");
-    WriteRules(f, g.GlobalExceptions, "gExCnt", "[gExcept ");
-    f.Int("Alarm Count", g.AlarmCount);
-    for (Integer a = 1; a <= g.AlarmCount; ++a) {
-        static const AlRec kEmpty{};
-        const bool present = static_cast<std::size_t>(a) < g.AlarmTable.size();
-        WriteAlarm(f, present ? g.AlarmTable[a] : kEmpty, a);
-    }
+    f.Line(layout::kInfoTag);
+    f.Text("Version", layout::kCurrentVersion);
+    Writer w(f);
+    layout::HeaderFields(w, g.Settings);
+    layout::LocalSettingsFields(w, g.Settings);
+    layout::RulesAndAlarmsFields(w, g);
     return f.Take();
 }
 
+// A client's file: this machine's settings pointing at the shared file, and
+// no rules nor alarms of its own.
 std::string FormatClientConfigFile(const Globals& g, const std::string& sharedAlarmFile) {
     FileText f;
-    const SettingsRec& s = g.Settings;
-    f.Line("[Alarm Info]");
-    f.Line("Version=2.01");
-    WriteMailHeader(f, s);
-    f.Text("UserMode", "Client");
-    f.Text("AlarmFile", sharedAlarmFile);
-    WriteHeaderTail(f, s);
-    f.Int("Alarm Count", 0);
+    f.Line(layout::kInfoTag);
+    f.Text("Version", layout::kClientConfigVersion);
+    SettingsRec s = g.Settings;
+    s.UserMode = "Client";
+    s.AlarmFile = sharedAlarmFile;
+    Writer w(f);
+    layout::HeaderFields(w, s);
+    layout::LocalSettingsFields(w, s);
+    w.Alarms("Alarm Count", 0, {}, [](const AlRec&) {});
     return f.Take();
 }
 

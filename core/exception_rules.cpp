@@ -62,8 +62,8 @@ std::optional<Moment> CompiledRules::Through(const Rule& rule, Moment m) const {
             for (std::uint32_t k = 0; k < rule.dayCount; ++k) {
                 if (days_[rule.firstDay + k] != day) continue;
                 // The first equal date decides.
-                if (rule.selection == 0) return AtSecond(day, kDaySeconds - 1);
-                if (rule.selection == 1 && inWindow) return AtSecond(day, rule.end);
+                if (rule.selection == kExWholeDay) return AtSecond(day, kDaySeconds - 1);
+                if (rule.selection == kExWindowOnDates && inWindow) return AtSecond(day, rule.end);
                 return std::nullopt;
             }
             return std::nullopt;
@@ -129,13 +129,13 @@ bool OccurrenceAllowed(const Globals& g, Integer alarm, DateTime moment) {
 }
 
 int AlwaysExcluded(const TimeRec& schedule, const ExList& ownRules) {
-    if (schedule.AlEndType == 0) return kNotAlwaysExcluded;
+    if (schedule.AlEndType == kEndOnce) return kNotAlwaysExcluded;
     CompiledRules compiled;
     const auto own = compiled.Add(ownRules);
-    if (schedule.AlType == 0)
+    if (schedule.AlType == kEveryXDays)
         return compiled.WindowHolds(own, TimeOfDaySeconds(schedule.AlTime)) ? kTimeAlwaysExcluded
                                                                             : kNotAlwaysExcluded;
-    if (schedule.AlType != 1) return kNotAlwaysExcluded;
+    if (schedule.AlType != kWeekly) return kNotAlwaysExcluded;
     // Only real weekdays count: the computation ignores any others too.
     std::uint32_t used = 0;
     const std::size_t n = Used(schedule.AlWeekdays, schedule.AlWeekdaynum);

@@ -11,12 +11,7 @@
 
 namespace ringmere {
 
-// Rule kinds (ExType).
-enum ExceptionKind : Byte {
-    kExDailyWindow = 0,
-    kExDates = 1,
-    kExWeekdays = 2,
-};
+using ExceptionKind = ExType;  // the older name
 
 // True when `rule` takes `moment` out. Windows include both ends and never
 // run past midnight: one that ends before it starts excludes nothing.

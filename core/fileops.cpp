@@ -305,8 +305,8 @@ bool DeleteOneFile(const std::string& path, std::string& why) {
 }
 
 void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report) {
-    if (op.fop == 1 || op.fop == 2) {
-        const bool copy = op.fop == 1;
+    if (op.fop == kFopCopy || op.fop == kFopMove) {
+        const bool copy = op.fop == kFopCopy;
         const char* verb = copy ? "Copying " : "Moving ";
         const std::string failed = copy ? "Could not copy " : "Could not move ";
         std::string d = SubstituteDateTime(op.fto, now);
@@ -352,7 +352,7 @@ void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report) {
         }
         return;
     }
-    if (op.fop == 3) {
+    if (op.fop == kFopDelete) {
         if (const std::string refusal = NotAFullPath(op.fdel); !refusal.empty()) {
             report(refusal);
             return;

@@ -116,13 +116,13 @@ void OccurrenceCursors::InitOne(Integer alarm) {
         return End(c);
     if (!rec.enabled || !nowValid_) return End(c);
 
-    if (t.AlEndType == 0) {
+    if (t.AlEndType == kEndOnce) {
         p.kind = Kind::kOnce;
         if (p.start < now_) return End(c);
         c.Base = p.start;
         return;
     }
-    if (t.AlEndType == 3) {
+    if (t.AlEndType == kEndAtDate) {
         const auto endDate = ToMoment(t.AlEndDate);
         if (!endDate) return End(c);
         p.hasEnd = true;

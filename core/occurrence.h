@@ -15,22 +15,9 @@
 namespace ringmere {
 
 // Schedule kinds (AlType) and monthly kinds (AlMType).
-enum RepeatKind : Byte {
-    kEveryXDays = 0,
-    kWeekly = 1,
-    kMonthly = 2,
-    kSelectedDates = 3,
-    kEveryXMinutes = 4,
-    kEveryXHours = 5,
-    kEveryXYears = 6,
-    kEveryXMonths = 7,
-};
-enum MonthlyKind : Byte {
-    kFirstDay = 0,
-    kLastDay = 1,
-    kListedMonthDays = 2,
-    kWeekdaysOfWeeks = 3,
-};
+// Older names of the AlType and AlMType values.
+using RepeatKind = AlType;
+using MonthlyKind = AlMType;
 
 // Sentinel dates as day numbers.
 inline constexpr std::int64_t kNoOccurrenceDay = DayNumber(9999, 12, 31);

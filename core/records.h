@@ -17,13 +17,112 @@ namespace ringmere {
 using Byte = std::uint8_t;
 using Integer = std::int32_t;
 
+// The coded values of the records, with the numbers the file stores. Fields
+// keep their stored byte, so a damaged file's out-of-range value (an AlType of
+// 9) is kept and written back as it was read; compare fields with these names.
+
+enum AlType : Byte {
+    kEveryXDays = 0,
+    kWeekly = 1,
+    kMonthly = 2,
+    kSelectedDates = 3,
+    kEveryXMinutes = 4,
+    kEveryXHours = 5,
+    kEveryXYears = 6,
+    kEveryXMonths = 7,
+};
+
+// 2 and any other value mean no end, as 1 does.
+enum AlEndType : Byte {
+    kEndOnce = 0,
+    kEndNever = 1,
+    kEndAtDate = 3,
+};
+
+enum AlMType : Byte {
+    kFirstDay = 0,
+    kLastDay = 1,
+    kListedMonthDays = 2,
+    kWeekdaysOfWeeks = 3,
+};
+
+enum ExType : Byte {
+    kExDailyWindow = 0,
+    kExDates = 1,
+    kExWeekdays = 2,
+};
+
+enum ExSelType : Byte {
+    kExWholeDay = 0,
+    kExWindowOnDates = 1,
+};
+
+enum mp3ptype : Byte {
+    kInternalPlayer = 0,
+    kSystemPlayer = 1,
+};
+
+enum wavtype : Byte {
+    kWavOnce = 0,
+    kWavUntilStopped = 1,
+    kWavForSeconds = 2,
+};
+
+enum tracktype : Byte {
+    kCdListedTrack = 0,
+    kCdRandomTrack = 1,
+};
+
+enum MuType : Byte {
+    kMusicMp3 = 0,
+    kMusicWave = 1,
+    kMusicCd = 2,
+    kMusicSilent = 3,
+};
+
+enum ftptransfertype : Byte {
+    kFtpSingleFile = 0,
+    kFtpAllFiles = 1,
+};
+
+enum fop : Byte {
+    kFopNone = 0,
+    kFopCopy = 1,
+    kFopMove = 2,
+    kFopDelete = 3,
+};
+
+enum reptype : Byte {
+    kRepeatTimes = 0,
+    kRepeatUntilStopped = 1,
+};
+
+// Step kinds (evtype).
+enum StepKind : Byte {
+    kStepSound = 0,
+    kStepDialup = 1,
+    kStepLaunch = 2,
+    kStepWeb = 3,
+    kStepMail = 4,
+    kStepSleep = 5,
+    kStepSynch = 6,
+    kStepFtp = 7,
+    kStepRepeat = 8,
+    kStepFileOp = 9,
+};
+using evtype = StepKind;
+
+enum mtype : Byte {
+    kSimpleAlarm = 0,
+    kScriptedAlarm = 1,
+};
+
 // List fields keep a count beside them, as the file does. The reader keeps
 // each list sized to its count; the writer writes `count` entries, reading
 // missing ones as 0.
 
 struct TimeRec {
-    Byte AlType = 0;      // values: 0 days, 1 weeks, 2 monthly, 3 dates, 4 minutes, 5 hours,
-                          // 6 years, 7 months
+    Byte AlType = 0;
     DateTime AlTime = 0;  // time of day only
     Integer AlMDay = 0;   // carried, unused
     Integer AlDayCount = 0;
@@ -31,7 +130,7 @@ struct TimeRec {
     std::vector<Integer> AlWeekdays;  // values: 1 Sunday to 7 Saturday
     std::vector<DateTime> AlDays;     // whole dates, ascending
     DateTime AlStartDate = 0;
-    Byte AlEndType = 0;    // values: 0 once, 1 no end (also 2 and others), 3 until AlEndDate
+    Byte AlEndType = 0;
     Integer AlXTimes = 0;  // carried, unused
     DateTime AlEndDate = 0;
     DateTime AlEndTime = 0;
@@ -41,7 +140,7 @@ struct TimeRec {
     Integer AlXYears = 0;
     Integer AlXWeeks = 0;  // a stored 0 counts as 1
     Integer AlXMonths = 0;
-    Byte AlMType = 0;  // values: 0 first day, 1 last day, 2 month days, 3 weekdays of weeks
+    Byte AlMType = 0;
     Integer AlMonthdaynum = 0;
     std::vector<Integer> AlMonthDays;  // values: 1-31
     Integer AlMWeekdaynum = 0;
@@ -53,10 +152,10 @@ struct TimeRec {
 };
 
 struct ExRec {
-    Byte ExType = 0;  // values: 0 daily window, 1 dates, 2 weekdays
+    Byte ExType = 0;
     DateTime ExTStart = 0;
     DateTime ExTEnd = 0;  // inclusive
-    Byte ExSelType = 0;   // values: 0 whole day, 1 ExTStart to ExTEnd on the dates
+    Byte ExSelType = 0;
     Integer ExDayCnt = 0;
     std::vector<DateTime> ExDays;
     Integer ExWeekdayNum = 0;
@@ -76,26 +175,26 @@ struct ExList {
 
 struct MP3Rec {
     std::string mp3file;
-    Byte mp3ptype = 0;  // values: 0 internal player, 1 system player
+    Byte mp3ptype = 0;
     bool operator==(const MP3Rec&) const = default;
 };
 
 struct WavRec {
     std::string wavfile;
-    Byte wavtype = 0;  // values: 0 once, 1 until stopped, 2 for reptimes seconds
+    Byte wavtype = 0;
     Integer reptimes = 0;
     bool operator==(const WavRec&) const = default;
 };
 
 struct CDRec {
     std::string cddrive;  // the drive letter alone
-    Byte tracktype = 0;   // values: 0 cdtrack, 1 random
+    Byte tracktype = 0;
     Integer cdtrack = 0;
     bool operator==(const CDRec&) const = default;
 };
 
 struct MusicType {
-    Byte MuType = 0;  // values: 0 MP3, 1 wave, 2 CD track, 3 silent
+    Byte MuType = 0;
     MP3Rec Mp3;
     WavRec Wav;
     CDRec Cd;
@@ -163,12 +262,12 @@ struct FTPRecT {
     std::string ftpdialname;
     Integer ftpmaxrecon = 0;
     Integer ftprecondelay = 0;
-    Byte ftptransfertype = 0;  // values: 0 single file, 1 all files
+    Byte ftptransfertype = 0;
     bool operator==(const FTPRecT&) const = default;
 };
 
 struct FileOps {
-    Byte fop = 0;  // values: 0 none, 1 copy, 2 move, 3 delete
+    Byte fop = 0;
     std::string ffrom;
     std::string fto;
     std::string fdel;
@@ -177,14 +276,14 @@ struct FileOps {
 
 struct RepeatRec {
     Integer stepnum = 0;
-    Byte reptype = 0;  // values: 0 repnum times, 1 until stopped
+    Byte reptype = 0;
     Integer repnum = 0;
     bool operator==(const RepeatRec&) const = default;
 };
 
 struct AlEvent {
     std::string evname;
-    Byte evtype = 0;  // values: 0 sound ... 9 file operation
+    Byte evtype = 0;
     MusicType Music;
     DialRec Dial;
     SFileLaunch Launch;
@@ -213,7 +312,7 @@ struct AlRec {
     bool AlFlashWindow = false;
     bool AlSnooze = false;
     Integer snoozeming = 0;
-    Byte mtype = 0;  // values: 0 simple, 1 scripted
+    Byte mtype = 0;
     TimeRec Schedule;
     MusicType Music;
     DialRec Dial;
@@ -227,20 +326,6 @@ struct AlRec {
     AlEventList Events;
     ExList Exceptions;
     bool operator==(const AlRec&) const = default;
-};
-
-// Step kinds (evtype).
-enum StepKind : Byte {
-    kStepSound = 0,
-    kStepDialup = 1,
-    kStepLaunch = 2,
-    kStepWeb = 3,
-    kStepMail = 4,
-    kStepSleep = 5,
-    kStepSynch = 6,
-    kStepFtp = 7,
-    kStepRepeat = 8,
-    kStepFileOp = 9,
 };
 
 }  // namespace ringmere

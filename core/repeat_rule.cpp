@@ -6,7 +6,7 @@ namespace ringmere {
 
 std::optional<Integer> RepeatJump(const RepeatRec& rule, Integer& counter) {
     const Integer target = std::max<Integer>(1, rule.stepnum);
-    if (rule.reptype == 1) {
+    if (rule.reptype == kRepeatUntilStopped) {
         // Counts on, but never wraps over into a negative number.
         if (counter < 2147483647) ++counter;
         return target;

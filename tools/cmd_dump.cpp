@@ -1,8 +1,12 @@
 // dump: the settings, global rules and alarms of a file as JSON.
 #include <iostream>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
+#include "core/alarmfile_layout.h"
 #include "core/fileio.h"
 #include "core/text.h"
 #include "tools/cli.h"
@@ -13,202 +17,108 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string Str(const std::string& s) {
-    return ToDisplayUtf8(s);
-}
-std::string Date(DateTime d) {
-    return FormatShortDate(d);
-}
-std::string Time(DateTime t) {
-    return FormatLongTime(t);
-}
+// Walks a layout description (core/alarmfile_layout.h) into JSON: every field
+// of each record whichever the file holds, nested as the records are. Texts
+// that are not UTF-8 are shown as Windows-1252.
+class Dumper {
+public:
+    explicit Dumper(Json& root) : at_(&root) {}
 
-Json Dates(const std::vector<DateTime>& list) {
-    Json out = Json::array();
-    for (DateTime d : list) out.push_back(Date(d));
-    return out;
-}
-
-Json Rules(const ExList& list) {
-    Json out = Json::array();
-    for (const ExRec& r : list.Items) {
-        out.push_back({{"ExType", r.ExType},
-                       {"ExTStart", Time(r.ExTStart)},
-                       {"ExTEnd", Time(r.ExTEnd)},
-                       {"ExSelType", r.ExSelType},
-                       {"ExDayCnt", r.ExDayCnt},
-                       {"ExDays", Dates(r.ExDays)},
-                       {"ExWeekdayNum", r.ExWeekdayNum},
-                       {"ExWeekDays", r.ExWeekDays}});
+    void Text(const char* key, const std::string& v, const char* field = nullptr) {
+        Put(field ? field : key, ToDisplayUtf8(v));
     }
-    return out;
-}
+    void MultiLine(const char* key, const std::string& v) { Put(key, ToDisplayUtf8(v)); }
+    void Bool(const char* key, bool v) { Put(key, v); }
+    void Int(const char* key, Integer v) { Put(key, v); }
+    void Byte(const char* key, ringmere::Byte v) { Put(key, v); }
+    void NonNegativeByte(const char* key, ringmere::Byte v) { Put(key, v); }
+    void Time(const char* key, DateTime v) { Put(key, FormatLongTime(v)); }
+    void Date(const char* key, DateTime v) { Put(key, FormatShortDate(v)); }
+    void Count(const char* key, Integer v) { Put(key, v); }
 
-Json Music(const MusicType& m) {
-    return {{"MuType", m.MuType},
-            {"Mp3", {{"mp3file", Str(m.Mp3.mp3file)}, {"mp3ptype", m.Mp3.mp3ptype}}},
-            {"Wav",
-             {{"wavfile", Str(m.Wav.wavfile)},
-              {"wavtype", m.Wav.wavtype},
-              {"reptimes", m.Wav.reptimes}}},
-            {"Cd",
-             {{"cddrive", Str(m.Cd.cddrive)},
-              {"tracktype", m.Cd.tracktype},
-              {"cdtrack", m.Cd.cdtrack}}}};
-}
+    // "AlDays(" lists as "AlDays".
+    template <class T>
+    void Numbered(const char* stem, const std::vector<T>& list, Integer) {
+        Json out = Json::array();
+        for (const T& entry : list) {
+            if constexpr (std::is_same_v<T, std::string>)
+                out.push_back(ToDisplayUtf8(entry));
+            else if constexpr (std::is_floating_point_v<T>)
+                out.push_back(FormatShortDate(entry));
+            else
+                out.push_back(entry);
+        }
+        const std::string_view s(stem);
+        Put(std::string(s.substr(0, s.size() - 1)), std::move(out));
+    }
 
-Json Dial(const DialRec& d) {
-    return {{"usedialup", d.usedialup},
-            {"connectm", d.connectm},
-            {"dialname", Str(d.dialname)},
-            {"redialattempts", d.redialattempts}};
-}
+    void InlineList(layout::ListKind, const char* countKey, Integer count, const char* key,
+                    const std::vector<Integer>& list) {
+        Put(countKey, count);
+        Put(key, list);
+    }
 
-Json Web(const WebLaunch& w) {
-    return {{"url1", Str(w.url1)}, {"opennew", w.opennew}};
-}
+    template <class List, class Body>
+    void Blocks(const char* countKey, const char* name, const char*, const List& list, Body body) {
+        Put(countKey, list.Count);
+        Json items = Json::array();
+        for (const auto& item : list.Items) items.push_back(Object([&] { body(item); }));
+        Put(name, std::move(items));
+    }
 
-Json Mail(const smtpmessage& m) {
-    Json attachments = Json::array();
-    for (const std::string& a : m.Attachment) attachments.push_back(Str(a));
-    return {{"sendmessage", m.sendmessage},
-            {"servername", Str(m.servername)},
-            {"username", Str(m.username)},
-            {"from", Str(m.from)},
-            {"mto", Str(m.mto)},
-            {"subject", Str(m.subject)},
-            {"msg", Str(m.msg)},
-            {"nAttach", m.nAttach},
-            {"Attachment", attachments}};
-}
+    // The dump has always called the alarm count "AlarmCount".
+    template <class Body>
+    void Alarms(const char*, Integer count, const std::vector<AlRec>& table, Body body) {
+        Put("AlarmCount", count);
+        Json alarms = Json::array();
+        for (Integer a = 1; a <= count && static_cast<std::size_t>(a) < table.size(); ++a)
+            alarms.push_back(Object([&] { body(table[a]); }));
+        Put("Alarms", std::move(alarms));
+    }
 
-Json Synch(const SynchronizeRec& s) {
-    return {{"dosynch", s.dosynch}, {"synchserver", Str(s.synchserver)}};
-}
+    void Tag(const char*) {}
+    template <class Body>
+    void Block(const char*, Body body) {
+        body();
+    }
+    template <class Body>
+    void Since(double, const char*, Body body) {
+        body();
+    }
+    template <class Body>
+    void After(double, const char*, Body body) {
+        body();
+    }
+    template <class Body>
+    void When(bool, Body body) {
+        body();
+    }
+    template <class Body>
+    void LocalOnly(Body body) {
+        body();
+    }
+    template <class Body>
+    void Group(const char* name, Body body) {
+        Put(name, Object(body));
+    }
 
-Json Ftp(const FTPRecT& f) {
-    return {{"ftpenabled", f.ftpenabled},
-            {"ftpserver", Str(f.ftpserver)},
-            {"ftppath", Str(f.ftppath)},
-            {"ftplocalfile", Str(f.ftplocalfile)},
-            {"ftpport", f.ftpport},
-            {"ftpuser", Str(f.ftpuser)},
-            {"ftppass", Str(f.ftppass)},
-            {"ftpupload", f.ftpupload},
-            {"ftpascmode", f.ftpascmode},
-            {"ftppassive", f.ftppassive},
-            {"ftpretry", f.ftpretry},
-            {"ftpmaxretry", f.ftpmaxretry},
-            {"ftpdelay", f.ftpdelay},
-            {"ftpreconnect", f.ftpreconnect},
-            {"ftpdialname", Str(f.ftpdialname)},
-            {"ftpmaxrecon", f.ftpmaxrecon},
-            {"ftprecondelay", f.ftprecondelay},
-            {"ftptransfertype", f.ftptransfertype}};
-}
+private:
+    template <class T>
+    void Put(const std::string& key, T&& value) {
+        (*at_)[key] = std::forward<T>(value);
+    }
 
-Json FileOp(const FileOps& o) {
-    return {{"fop", o.fop}, {"ffrom", Str(o.ffrom)}, {"fto", Str(o.fto)}, {"fdel", Str(o.fdel)}};
-}
+    template <class Body>
+    Json Object(Body body) {
+        Json object = Json::object();
+        Json* outer = std::exchange(at_, &object);
+        body();
+        at_ = outer;
+        return object;
+    }
 
-Json Schedule(const TimeRec& t) {
-    return {{"AlType", t.AlType},
-            {"AlTime", Time(t.AlTime)},
-            {"AlMDay", t.AlMDay},
-            {"AlDayCount", t.AlDayCount},
-            {"AlWeekdaynum", t.AlWeekdaynum},
-            {"AlWeekdays", t.AlWeekdays},
-            {"AlDays", Dates(t.AlDays)},
-            {"AlStartDate", Date(t.AlStartDate)},
-            {"AlEndType", t.AlEndType},
-            {"AlXTimes", t.AlXTimes},
-            {"AlEndDate", Date(t.AlEndDate)},
-            {"AlEndTime", Time(t.AlEndTime)},
-            {"AlXMin", t.AlXMin},
-            {"AlXHours", t.AlXHours},
-            {"AlXDays", t.AlXDays},
-            {"AlXYears", t.AlXYears},
-            {"AlXWeeks", t.AlXWeeks},
-            {"AlXMonths", t.AlXMonths},
-            {"AlMType", t.AlMType},
-            {"AlMonthdaynum", t.AlMonthdaynum},
-            {"AlMonthDays", t.AlMonthDays},
-            {"AlMWeekdaynum", t.AlMWeekdaynum},
-            {"AlMWeekdays", t.AlMWeekdays},
-            {"AlMWeekDWNum", t.AlMWeekDWNum},
-            {"AlMWeekDW", t.AlMWeekDW}};
-}
-
-Json Step(const AlEvent& e) {
-    return {{"evname", Str(e.evname)},
-            {"evtype", e.evtype},
-            {"Music", Music(e.Music)},
-            {"Dial", Dial(e.Dial)},
-            {"Launch", {{"app1", Str(e.Launch.app1)}, {"param1", Str(e.Launch.param1)}}},
-            {"Web", Web(e.Web)},
-            {"Mail", Mail(e.Mail)},
-            {"sseconds", e.sseconds},
-            {"Synch", Synch(e.Synch)},
-            {"Ftp", Ftp(e.Ftp)},
-            {"Repeat",
-             {{"stepnum", e.Repeat.stepnum},
-              {"reptype", e.Repeat.reptype},
-              {"repnum", e.Repeat.repnum}}},
-            {"FileOp", FileOp(e.FileOp)}};
-}
-
-Json Alarm(const AlRec& a) {
-    Json steps = Json::array();
-    for (const AlEvent& e : a.Events.Items) steps.push_back(Step(e));
-    const FileLaunch& l = a.Launch;
-    return {{"AlName", Str(a.AlName)},
-            {"AlMessage", Str(a.AlMessage)},
-            {"AlHideWindow", a.AlHideWindow},
-            {"AlMinWindow", a.AlMinWindow},
-            {"AlFlashWindow", a.AlFlashWindow},
-            {"AlSnooze", a.AlSnooze},
-            {"snoozeming", a.snoozeming},
-            {"mtype", a.mtype},
-            {"Schedule", Schedule(a.Schedule)},
-            {"Music", Music(a.Music)},
-            {"Dial", Dial(a.Dial)},
-            {"Launch",
-             {{"app1", Str(l.app1)},
-              {"param1", Str(l.param1)},
-              {"app2", Str(l.app2)},
-              {"param2", Str(l.param2)},
-              {"app3", Str(l.app3)},
-              {"param3", Str(l.param3)}}},
-            {"Web", Web(a.Web)},
-            {"Mail", Mail(a.Mail)},
-            {"Ftp", Ftp(a.Ftp)},
-            {"Synch", Synch(a.Synch)},
-            {"FileOp", FileOp(a.FileOp)},
-            {"enabled", a.enabled},
-            {"Event Count", a.Events.Count},
-            {"Events", steps},
-            {"ExCnt", a.Exceptions.Count},
-            {"Exceptions", Rules(a.Exceptions)}};
-}
-
-Json Settings(const SettingsRec& s) {
-    return {{"UseSMTP", s.UseSMTP},
-            {"SMTPServer", Str(s.SMTPServer)},
-            {"SMTPUser", Str(s.SMTPUser)},
-            {"SMTPPass", Str(s.SMTPPass)},
-            {"ReplyTo", Str(s.ReplyTo)},
-            {"UserMode", Str(s.UserMode)},
-            {"AlarmFile", Str(s.AlarmFile)},
-            {"dldAlarmFile", s.dldAlarmFile},
-            {"dldInterval", s.dldInterval},
-            {"allowWake", s.allowWake},
-            {"enablelogging", s.enablelogging},
-            {"monthBackColor", s.monthBackColor},
-            {"textColor", s.textColor},
-            {"titleBackColor", s.titleBackColor},
-            {"titleTextColor", s.titleTextColor},
-            {"trailingTextColor", s.trailingTextColor}};
-}
+    Json* at_;
+};
 
 int RunDump(const std::vector<std::string>& args) {
     if (args.size() != 1) return Fail("dump takes one FILE (see ringmere-cli dump --help)");
@@ -217,12 +127,12 @@ int RunDump(const std::vector<std::string>& args) {
     const LoadedFile loaded = LoadAsLocalFile(g, args[0], reporter);
     if (loaded.result == kFileCannotOpen && !FileExists(g.LocalAlarmFilePath()))
         return Fail("cannot read " + args[0]);
-    Json alarms = Json::array();
-    for (Integer a = 1; a <= g.AlarmCount; ++a) alarms.push_back(Alarm(g.AlarmTable[a]));
-    const Json out = {
-        {"FileVersion", g.FileVersion},       {"Settings", Settings(g.Settings)},
-        {"gExCnt", g.GlobalExceptions.Count}, {"GlobalExceptions", Rules(g.GlobalExceptions)},
-        {"AlarmCount", g.AlarmCount},         {"Alarms", alarms}};
+    Json out = {{"FileVersion", g.FileVersion}, {"Settings", Json::object()}};
+    Dumper settings(out["Settings"]);
+    layout::HeaderFields(settings, g.Settings);
+    layout::LocalSettingsFields(settings, g.Settings);
+    Dumper body(out);
+    layout::RulesAndAlarmsFields(body, g);
     std::cout << out.dump(2) << '\n';
     return loaded.result == kFileDone && loaded.messages == 0 ? kExitOk : kExitProblems;
 }

@@ -164,6 +164,20 @@ TEST(AlarmFileClient, SingleAndServerDropTheAlarmFileLine) {
     }
 }
 
+// The line is read before the download settings; a fault there must not leave
+// the file's path in place of the program's own.
+TEST(AlarmFileClient, AbandonedReadKeepsTheOwnAlarmFileOutsideClientModes) {
+    ScratchDir dir;
+    Globals g;
+    testing::Prepare(g, dir);
+    CollectingReporter reporter;
+    const std::string text =
+        ReplaceLine(VersionFile("v2.10.ini"), "dldInterval=15", "dldInterval=x");
+    EXPECT_EQ(testing::ReadLocalText(g, dir, text, reporter), kFileInvalid);
+    EXPECT_EQ(reporter.messages, Messages{"Error Reading Input File: dldInterval"});
+    EXPECT_EQ(g.Settings.AlarmFile, dir.file("alfile.ini"));
+}
+
 TEST(AlarmFileClient, SharedFileMissingOrInvalid) {
     ScratchDir dir;
     const std::string shared = dir.file("shared.ini");

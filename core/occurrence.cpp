@@ -134,122 +134,147 @@ void OccurrenceCursors::InitOne(Integer alarm) {
 }
 
 void OccurrenceCursors::InitRepeating(const AlRec& rec, Plan& p, Cursor& c) {
-    const TimeRec& t = rec.Schedule;
-    const std::int64_t sd = p.startDay;
-    const std::int64_t later = std::max(today_, sd);
-    const bool passedToday = timeNow_ > p.time;
-    switch (t.AlType) {
-        case kEveryXDays: {
-            p.kind = Kind::kDays;
-            p.period = AtLeastOne(t.AlXDays);
-            if (today_ > sd) {
-                const std::int64_t d = (today_ - sd) % p.period;
-                p.anchor = d != 0 ? today_ + (p.period - d) : today_;
-                c.Step = d == 0 && passedToday ? 1 : 0;
-            } else {
-                p.anchor = sd;
-                c.Step = today_ == sd && passedToday ? 1 : 0;
-            }
-            c.Base = AtSecond(p.anchor, p.time);
-            return;
-        }
+    switch (rec.Schedule.AlType) {
+        case kEveryXDays:
+            return InitDays(rec, p, c);
         case kEveryXMinutes:
-        case kEveryXHours: {
-            p.kind = Kind::kGrid;
-            p.period = static_cast<std::int64_t>(
-                           AtLeastOne(t.AlType == kEveryXMinutes ? t.AlXMin : t.AlXHours)) *
-                       (t.AlType == kEveryXMinutes ? 60 : 3600);
-            const Moment s = p.start;
-            if (today_ > sd)  // the first grid point strictly after Now
-                c.Base = s + (FloorDiv(now_ - s, p.period) + 1) * p.period;
-            else if (today_ == sd && now_ > s)  // the first one not before Now
-                c.Base = s + CeilDiv(now_ - s, p.period) * p.period;
-            else
-                c.Base = s;
-            return;
-        }
-        case kEveryXYears: {
-            p.kind = Kind::kYears;
-            p.period = AtLeastOne(t.AlXYears);
-            const CivilDate s = CivilOf(sd);
-            p.month = s.month;
-            p.dom = s.day;
-            const std::int64_t year = CivilOf(today_).year;
-            if (today_ > sd && year > s.year) {
-                const std::int64_t r = (year - s.year) % p.period;
-                if (r != 0) {
-                    p.anchor = year + p.period - r;
-                } else {
-                    p.anchor = year;
-                    const std::int64_t day = ClampedDay(year, p.month, p.dom);
-                    c.Step = day < today_ || (day == today_ && passedToday) ? 1 : 0;
-                }
-            } else {
-                p.anchor = s.year;
-                c.Step = today_ > sd || (today_ == sd && passedToday) ? 1 : 0;
-            }
-            c.Base = AtSecond(ClampedDay(p.anchor, p.month, p.dom), p.time);
-            return;
-        }
-        case kEveryXMonths: {
-            // The cycle runs from the start month (start month + k months):
-            // counted from the current month it would restart at every
-            // rebuild, and a rebuild follows every ring.
-            p.kind = Kind::kMonths;
-            p.period = AtLeastOne(t.AlXMonths);
-            const CivilDate s = CivilOf(sd);
-            p.dom = s.day;
-            p.anchor = MonthIndex(s.year, s.month);
-            const std::int64_t months = MonthIndexOfDay(today_) - p.anchor;
-            c.Step = months > 0 ? CeilDiv(months, p.period) : 0;
-            c.Base = p.start;
-            return;
-        }
+        case kEveryXHours:
+            return InitGrid(rec, p, c);
+        case kEveryXYears:
+            return InitYears(rec, p, c);
+        case kEveryXMonths:
+            return InitMonths(rec, p, c);
         case kMonthly:
-            break;
-        case kWeekly: {
-            const std::uint32_t bits = ValueBits(t.AlWeekdays, t.AlWeekdaynum, 1, 7);
-            p.listCount = FillList(bits, 1, 7, p.list);
-            if (p.listCount == 0 || rules_.WeekdaysTaken(p.own, bits) ||
-                rules_.WeekdaysTaken(global_, bits))
-                return End(c);
-            p.kind = Kind::kWeekly;
-            p.period = AtLeastOne(t.AlXWeeks);
-            // With a cycle of several weeks, Base is the start of the cycle
-            // that holds today, not the next one: the rest of this cycle's
-            // week still belongs to the schedule.
-            std::int64_t base = sd;
-            if (today_ > sd)
-                base = p.period == 1 ? today_
-                                     : sd + 7 * p.period * FloorDiv(today_ - sd, 7 * p.period);
-            const int w = WeekdayOf(base);
-            c.ListPos = 0;
-            for (int i = 0; i < p.listCount && c.ListPos == 0; ++i)
-                if (p.list[i] >= w) c.ListPos = i + 1;
-            if (c.ListPos == 0) {
-                c.ListPos = 1;
-                c.WeekShift = 1;
-            }
-            p.anchor = base - (w - 1);  // the Sunday of Base's week
-            c.Base = AtSecond(base, p.time);
-            return;
-        }
-        case kSelectedDates: {
-            p.kind = Kind::kDates;
-            const std::size_t n = Used(t.AlDays, t.AlDayCount);
-            const auto first = dates_.size();
-            for (std::size_t i = 0; i < n; ++i)
-                if (const auto d = ToMoment(t.AlDays[i])) dates_.push_back(DayOfMoment(*d));
-            std::sort(dates_.begin() + first, dates_.end());
-            dates_.erase(std::unique(dates_.begin() + first, dates_.end()), dates_.end());
-            p.firstDate = first;
-            p.dateCount = dates_.size() - first;
-            return;
-        }
+            return InitMonthly(rec, p, c);
+        case kWeekly:
+            return InitWeekly(rec, p, c);
+        case kSelectedDates:
+            return InitDates(rec, p, c);
         default:
             return End(c);
     }
+}
 
+void OccurrenceCursors::InitDays(const AlRec& rec, Plan& p, Cursor& c) {
+    const TimeRec& t = rec.Schedule;
+    const std::int64_t sd = p.startDay;
+    const bool passedToday = timeNow_ > p.time;
+    p.kind = Kind::kDays;
+    p.period = AtLeastOne(t.AlXDays);
+    if (today_ > sd) {
+        const std::int64_t d = (today_ - sd) % p.period;
+        p.anchor = d != 0 ? today_ + (p.period - d) : today_;
+        c.Step = d == 0 && passedToday ? 1 : 0;
+    } else {
+        p.anchor = sd;
+        c.Step = today_ == sd && passedToday ? 1 : 0;
+    }
+    c.Base = AtSecond(p.anchor, p.time);
+}
+
+void OccurrenceCursors::InitGrid(const AlRec& rec, Plan& p, Cursor& c) {
+    const TimeRec& t = rec.Schedule;
+    const std::int64_t sd = p.startDay;
+    p.kind = Kind::kGrid;
+    p.period =
+        static_cast<std::int64_t>(AtLeastOne(t.AlType == kEveryXMinutes ? t.AlXMin : t.AlXHours)) *
+        (t.AlType == kEveryXMinutes ? 60 : 3600);
+    const Moment s = p.start;
+    if (today_ > sd)  // the first grid point strictly after Now
+        c.Base = s + (FloorDiv(now_ - s, p.period) + 1) * p.period;
+    else if (today_ == sd && now_ > s)  // the first one not before Now
+        c.Base = s + CeilDiv(now_ - s, p.period) * p.period;
+    else
+        c.Base = s;
+}
+
+void OccurrenceCursors::InitYears(const AlRec& rec, Plan& p, Cursor& c) {
+    const TimeRec& t = rec.Schedule;
+    const std::int64_t sd = p.startDay;
+    const bool passedToday = timeNow_ > p.time;
+    p.kind = Kind::kYears;
+    p.period = AtLeastOne(t.AlXYears);
+    const CivilDate s = CivilOf(sd);
+    p.month = s.month;
+    p.dom = s.day;
+    const std::int64_t year = CivilOf(today_).year;
+    if (today_ > sd && year > s.year) {
+        const std::int64_t r = (year - s.year) % p.period;
+        if (r != 0) {
+            p.anchor = year + p.period - r;
+        } else {
+            p.anchor = year;
+            const std::int64_t day = ClampedDay(year, p.month, p.dom);
+            c.Step = day < today_ || (day == today_ && passedToday) ? 1 : 0;
+        }
+    } else {
+        p.anchor = s.year;
+        c.Step = today_ > sd || (today_ == sd && passedToday) ? 1 : 0;
+    }
+    c.Base = AtSecond(ClampedDay(p.anchor, p.month, p.dom), p.time);
+}
+
+void OccurrenceCursors::InitMonths(const AlRec& rec, Plan& p, Cursor& c) {
+    const TimeRec& t = rec.Schedule;
+    const std::int64_t sd = p.startDay;
+    // The cycle runs from the start month (start month + k months): counted
+    // from the current month it would restart at every rebuild, and a
+    // rebuild follows every ring.
+    p.kind = Kind::kMonths;
+    p.period = AtLeastOne(t.AlXMonths);
+    const CivilDate s = CivilOf(sd);
+    p.dom = s.day;
+    p.anchor = MonthIndex(s.year, s.month);
+    const std::int64_t months = MonthIndexOfDay(today_) - p.anchor;
+    c.Step = months > 0 ? CeilDiv(months, p.period) : 0;
+    c.Base = p.start;
+}
+
+void OccurrenceCursors::InitWeekly(const AlRec& rec, Plan& p, Cursor& c) {
+    const TimeRec& t = rec.Schedule;
+    const std::int64_t sd = p.startDay;
+    const std::uint32_t bits = ValueBits(t.AlWeekdays, t.AlWeekdaynum, 1, 7);
+    p.listCount = FillList(bits, 1, 7, p.list);
+    if (p.listCount == 0 || rules_.WeekdaysTaken(p.own, bits) ||
+        rules_.WeekdaysTaken(global_, bits))
+        return End(c);
+    p.kind = Kind::kWeekly;
+    p.period = AtLeastOne(t.AlXWeeks);
+    // With a cycle of several weeks, Base is the start of the cycle that
+    // holds today, not the next one: the rest of this cycle's week still
+    // belongs to the schedule.
+    std::int64_t base = sd;
+    if (today_ > sd)
+        base = p.period == 1 ? today_ : sd + 7 * p.period * FloorDiv(today_ - sd, 7 * p.period);
+    const int w = WeekdayOf(base);
+    c.ListPos = 0;
+    for (int i = 0; i < p.listCount && c.ListPos == 0; ++i)
+        if (p.list[i] >= w) c.ListPos = i + 1;
+    if (c.ListPos == 0) {
+        c.ListPos = 1;
+        c.WeekShift = 1;
+    }
+    p.anchor = base - (w - 1);  // the Sunday of Base's week
+    c.Base = AtSecond(base, p.time);
+}
+
+void OccurrenceCursors::InitDates(const AlRec& rec, Plan& p, Cursor&) {
+    const TimeRec& t = rec.Schedule;
+    p.kind = Kind::kDates;
+    const std::size_t n = Used(t.AlDays, t.AlDayCount);
+    const auto first = dates_.size();
+    for (std::size_t i = 0; i < n; ++i)
+        if (const auto d = ToMoment(t.AlDays[i])) dates_.push_back(DayOfMoment(*d));
+    std::sort(dates_.begin() + first, dates_.end());
+    dates_.erase(std::unique(dates_.begin() + first, dates_.end()), dates_.end());
+    p.firstDate = first;
+    p.dateCount = dates_.size() - first;
+}
+
+void OccurrenceCursors::InitMonthly(const AlRec& rec, Plan& p, Cursor& c) {
+    const TimeRec& t = rec.Schedule;
+    const std::int64_t sd = p.startDay;
+    const std::int64_t later = std::max(today_, p.startDay);
     switch (t.AlMType) {
         case kFirstDay:
             p.kind = Kind::kFirstDay;

@@ -101,6 +101,14 @@ private:
 
     void InitOne(Integer alarm);
     void InitRepeating(const AlRec& rec, Plan& p, Cursor& c);
+    // One for each repeating kind: the plan and the first cursor.
+    void InitDays(const AlRec& rec, Plan& p, Cursor& c);
+    void InitGrid(const AlRec& rec, Plan& p, Cursor& c);
+    void InitYears(const AlRec& rec, Plan& p, Cursor& c);
+    void InitMonths(const AlRec& rec, Plan& p, Cursor& c);
+    void InitMonthly(const AlRec& rec, Plan& p, Cursor& c);
+    void InitWeekly(const AlRec& rec, Plan& p, Cursor& c);
+    void InitDates(const AlRec& rec, Plan& p, Cursor& c);
     Formed Form(const Plan& p, const Cursor& c, Moment& out) const;
     void MoveOn(const Plan& p, Cursor& c) const;
     void End(Cursor& c) const { c.Base = c.Candidate = kNoOccurrence; }

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/unique_fd.h"
+
 namespace ringmere {
 
 namespace {
@@ -62,20 +64,6 @@ std::string KindOf(mode_t mode) {
     return "not a regular file";
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 constexpr std::string_view kTemporaryMark = ".ringmere-tmp-";
 constexpr std::size_t kTemporaryRandom = 6;  // the XXXXXX of mkstemp
 
@@ -101,7 +89,7 @@ void RemoveStaleTemporaries(const std::string& dir, const std::string& target) {
             name.substr(0, prefix.size()) != prefix)
             continue;
         const std::string path = dir + "/" + std::string(name);
-        const Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
         if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
             st.st_uid != geteuid())
@@ -144,7 +132,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& w
     // Opened without waiting and checked on the open handle: a pipe or a device
     // put in place of the file (a shared file's path comes from a file) must not
     // hang the program, and nothing can be swapped in between check and open.
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         why = std::strerror(errno);
         return std::nullopt;

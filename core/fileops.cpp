@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/unique_fd.h"
+
 namespace ringmere {
 
 namespace fs = std::filesystem;
@@ -86,25 +88,6 @@ bool IsSymlink(const std::string& path) {
     return fs::is_symlink(fs::symlink_status(path, ec));
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
-
 bool Fail(std::string& why, std::string text) {
     why = std::move(text);
     return false;
@@ -120,8 +103,8 @@ bool Fail(std::string& why) {
 // device put in place never blocks the run.
 bool CopyContents(const std::string& from, const std::string& to, bool followSource,
                   std::string& why) {
-    const Fd in(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
-                                         (followSource ? 0 : O_NOFOLLOW)));
+    const UniqueFd in(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                                               (followSource ? 0 : O_NOFOLLOW)));
     if (in.get() < 0) {
         if (errno == ELOOP && !followSource) return Fail(why, "it is a symbolic link");
         return Fail(why);
@@ -132,8 +115,9 @@ bool CopyContents(const std::string& from, const std::string& to, bool followSou
     if (const int flags = fcntl(in.get(), F_GETFL); flags >= 0)
         (void)fcntl(in.get(), F_SETFL, flags & ~O_NONBLOCK);
 
-    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                  source.st_mode & 0777));
+    UniqueFd out(::open(to.c_str(),
+                        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                        source.st_mode & 0777));
     if (out.get() < 0) {
         if (errno == ELOOP)
             return Fail(why, to + " is a symbolic link, and a copy never writes through one");

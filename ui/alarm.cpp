@@ -669,6 +669,8 @@ void TfrmAlMain::SavePlacement(bool fromExit) {
 }
 
 void TfrmAlMain::ExitProgram() {
+    if (exiting_) return;
+    exiting_ = true;
     SavePlacement(true);
     alarmCheck_.stop();
     if (tray_) tray_->hide();
@@ -681,6 +683,12 @@ void TfrmAlMain::ExitProgram() {
 }
 
 void TfrmAlMain::closeEvent(QCloseEvent* event) {
+    // Quitting closes every window first, and one that refuses keeps the
+    // program running.
+    if (exiting_) {
+        event->accept();
+        return;
+    }
     if (!tray_ && !sessionEnding_) {
         // Without a notification area a hidden window could never come back.
         event->ignore();

@@ -136,6 +136,7 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     bool filling_ = false;
     bool sessionEnding_ = false;
+    bool exiting_ = false;
     bool shownOnce_ = false;
     bool hintShown_ = false;
     bool wakeRunning_ = false;

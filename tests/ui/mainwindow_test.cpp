@@ -464,8 +464,17 @@ TEST_F(MainWindowTest, PlacementSavedThenRestoredIsTheSame) {
 TEST_F(MainWindowTest, ExitEndsTheRunsWaitingInNestedLoops) {
     SetAlarms({run::testing::Script("Nap", {run::testing::Sleep(3600)})});
     MainWindowHooks hooks;
-    hooks.quit = [this] { ++quits_; };
+    TfrmAlMain* window = nullptr;
+    bool closedOnQuit = false;
+    // Quitting closes the windows first; a refusal would keep the program.
+    hooks.quit = [&] {
+        ++quits_;
+        closedOnQuit = window->close();
+    };
+    hooks.trayAvailable = [] { return true; };
     TfrmAlMain w(g_, fakes_.Handed(), hooks);
+    window = &w;
+    w.show();
     Find<QTableWidget>(&w, "grAlarms")->selectRow(0);
     w.TestSelectedAlarm();
     QPointer<run::TfrmActiveAlarm> runWindow;
@@ -481,6 +490,7 @@ TEST_F(MainWindowTest, ExitEndsTheRunsWaitingInNestedLoops) {
     EXPECT_FALSE(runWindow);
     EXPECT_TRUE(clock_.quitting);
     EXPECT_EQ(quits_, 1);
+    EXPECT_TRUE(closedOnQuit);
 }
 
 TEST_F(MainWindowTest, ActionHintsFollowTheSetting) {

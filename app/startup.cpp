@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDateTime>
 #include <QFile>
+#include <QMessageBox>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -54,13 +55,17 @@ void ArmStartupProbe() {
             for (const QByteArray& line : status.readAll().split('\n'))
                 if (line.startsWith("VmRSS:")) rss = QString::fromLatin1(line.mid(6)).simplified();
         int shown = 0;
-        for (const QWidget* w : QApplication::topLevelWidgets()) shown += w->isVisible();
+        QString boxes;
+        for (const QWidget* w : QApplication::topLevelWidgets()) {
+            shown += w->isVisible();
+            if (const auto* box = qobject_cast<const QMessageBox*>(w); box && box->isVisible())
+                boxes += QStringLiteral("box=") + box->text().replace(QLatin1Char('\n'), ' ') +
+                         QLatin1Char('\n');
+        }
         QFile out(path);
         if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            out.write(QStringLiteral("loop_ms=%1\nrss=%2\nshown=%3\n")
-                          .arg(now)
-                          .arg(rss)
-                          .arg(shown)
+            out.write((QStringLiteral("loop_ms=%1\nrss=%2\n").arg(now).arg(rss) + boxes +
+                       QStringLiteral("shown=%1\n").arg(shown))
                           .toUtf8());
     });
 }
@@ -178,6 +183,8 @@ int RunProgram(int argc, char** argv) {
     SingleInstance instance;
     if (instance.AnotherCopyRunning()) return 0;
     if (!instance.Listen() && instance.AnotherCopyRunning()) return 0;
+    // The program runs on without the hand-over; the user hears why, once.
+    const QString instanceProblem = instance.IsListening() ? QString() : instance.ErrorText();
 
     Globals& g = G();
     ProgramServices program(g);
@@ -210,6 +217,13 @@ int RunProgram(int argc, char** argv) {
                      [&](QSessionManager&) { window.SessionEnding(); });
 
     HandleTerminationSignals([&window] { window.ExitProgram(); });
+
+    if (!instanceProblem.isEmpty())
+        // From the event loop, so that the program is up behind the box.
+        QTimer::singleShot(0, &window, [&boxes, instanceProblem] {
+            boxes.Report(("A second start of Ringmere will not find this one: " + instanceProblem)
+                             .toStdString());
+        });
 
     if (StartsHidden(QApplication::arguments())) {
         widgets::SetVisibleWindowCount(0);

@@ -9,6 +9,11 @@ bool DeleteAlarm(Globals& g, Integer position) {
     g.AlarmTable.erase(g.AlarmTable.begin() + position);
     --g.AlarmCount;
     g.AlarmTable.resize(static_cast<std::size_t>(g.AlarmCount) + 2);
+    // The damaged records stay the same records, one place up.
+    if (g.FirstDamagedAlarm > 0) {
+        if (position < g.FirstDamagedAlarm) --g.FirstDamagedAlarm;
+        if (g.FirstDamagedAlarm > g.AlarmCount) g.FirstDamagedAlarm = 0;
+    }
     return true;
 }
 

@@ -153,7 +153,7 @@ void TfrmActiveAlarm::afTimerTimer() {
     services_.waiting.ProcessEvents();
     if (alarm_.AlFlashWindow && !Stopped(run)) tmFlash_.Start();
 
-    const bool script = alarm_.mtype != 0;
+    const bool script = alarm_.mtype != kSimpleAlarm;
     if (!(script ? RunScript(run) : RunSimple(run))) return;
     Wait(200);
     // A Snooze or Close during the pause leaves the run stopped: the
@@ -183,7 +183,7 @@ bool TfrmActiveAlarm::RunSimple(quint64 run) {
         if (closed_) return false;
         if (actions_->TransferFtp(*this, a.Ftp) == Outcome::EndRun || Stopped(run)) return false;
     }
-    if (a.FileOp.fop >= 1 && a.FileOp.fop <= 3) {
+    if (a.FileOp.fop >= kFopCopy && a.FileOp.fop <= kFopDelete) {
         if (closed_) return false;
         actions_->FileOperation(*this, a.FileOp);
     }
@@ -216,7 +216,7 @@ bool TfrmActiveAlarm::RunScript(quint64 run) {
         step = *target - 1;
         // A loop until stopped with no wait in it would never let the
         // clock move on; give it one tick per pass.
-        if (ev.Repeat.reptype == 1) {
+        if (ev.Repeat.reptype == kRepeatUntilStopped) {
             if (pausesAtJump == pauses_) Wait(kTick);
             pausesAtJump = pauses_;
         }
@@ -254,7 +254,8 @@ bool TfrmActiveAlarm::RunStep(quint64 run, const AlEvent& ev) {
         case kStepFtp:
             return actions_->TransferFtp(*this, ev.Ftp) == Outcome::Continue && !Stopped(run);
         case kStepFileOp:
-            if (ev.FileOp.fop >= 1 && ev.FileOp.fop <= 3) actions_->FileOperation(*this, ev.FileOp);
+            if (ev.FileOp.fop >= kFopCopy && ev.FileOp.fop <= kFopDelete)
+                actions_->FileOperation(*this, ev.FileOp);
             return true;
         default:
             return true;  // an unknown kind from a damaged file does nothing
@@ -282,7 +283,8 @@ void TfrmActiveAlarm::btnSnoozeClick() {
     if (closed_) return;
     BusyScope busy(this);
     cancelRequested_ = true;
-    Show("Snoozing " + std::to_string(alarm_.snoozeming) + " minutes...");
+    Show("Snoozing " + std::to_string(alarm_.snoozeming) +
+         (alarm_.snoozeming == 1 ? " minute..." : " minutes..."));
     StopFlash();
     for (int i = 0; i < 10; ++i) Wait(50);
     if (closed_) return;

@@ -37,20 +37,20 @@ void RunSound::EnableOnly(const PlayerPanel& p, bool play) {
 
 void RunSound::Start(const MusicType& music, bool step) {
     switch (music.MuType) {
-        case 0:
+        case kMusicMp3:
             session_.Report("Playing " + music.Mp3.mp3file + ".");
             // mp3ptype 0 meant a player inside the program; there is none.
-            if (music.Mp3.mp3ptype != 0)
+            if (music.Mp3.mp3ptype != kInternalPlayer)
                 ShellOpenFile(services_.desktop, services_.dialogs,
                               widgets::FromFileText(music.Mp3.mp3file), session_.Window());
             break;
-        case 1:
+        case kMusicWave:
             session_.Report("Playing " + music.Wav.wavfile + ".");
             services_.waiting.ProcessEvents();
             wav_ = music.Wav;
             PlayFile();
             break;
-        case 2: {
+        case kMusicCd: {
             const std::string& letter = music.Cd.cddrive;
             if (letter.empty()) {
                 session_.Report(step ? std::string("Script CD drive letter blank.")
@@ -72,7 +72,7 @@ void RunSound::Start(const MusicType& music, bool step) {
             PlayCd();
             break;
         }
-        default:  // 3, silent
+        default:  // kMusicSilent
             break;
     }
 }
@@ -80,20 +80,23 @@ void RunSound::Start(const MusicType& music, bool step) {
 void RunSound::PlayFile() {
     const QString path = widgets::FromFileText(wav_.wavfile);
     switch (wav_.wavtype) {
-        case 0:
+        case kWavOnce:
             EnableOnly(filePanel_, false);
-            if (!filePlayer_->Play(path, [this] { FileEnded(); })) FileEnded();
+            if (!filePlayer_->Play(path, [this] { FileEnded(); })) {
+                CouldNotPlay(filePlayer_->ErrorText());
+                FileEnded();
+            }
             break;
-        case 1:
+        case kWavUntilStopped:
             EnableOnly(filePanel_, false);
             looping_ = true;
-            loopPlayer_->Loop(path);
+            if (!loopPlayer_->Loop(path)) CouldNotPlay(loopPlayer_->ErrorText());
             break;
-        case 2: {
+        case kWavForSeconds: {
             const qint64 ms = std::clamp<qint64>(qint64(wav_.reptimes) * 1000, 0, 0x7fffffff);
             wavTimer_.SetInterval(int(ms));
             EnableOnly(filePanel_, false);
-            loopPlayer_->Loop(path);
+            if (!loopPlayer_->Loop(path)) CouldNotPlay(loopPlayer_->ErrorText());
             wavTimer_.Start();
             break;
         }
@@ -102,8 +105,14 @@ void RunSound::PlayFile() {
     }
 }
 
+void RunSound::CouldNotPlay(const QString& why) {
+    session_.Report("Could not play " + wav_.wavfile + ": " +
+                    (why.isEmpty() ? std::string("the file cannot be played") : why.toStdString()) +
+                    ".");
+}
+
 void RunSound::StopFile() {
-    if (wav_.wavtype != 0) {
+    if (wav_.wavtype != kWavOnce) {
         loopPlayer_->Stop();
         wavTimer_.Stop();
     } else {
@@ -129,8 +138,9 @@ void RunSound::PlayCd() {
         session_.Report("No audio CD detected.");
         return;
     }
-    const int track =
-        cd_.tracktype != 0 ? int(QRandomGenerator::global()->bounded(1, *tracks + 1)) : cd_.cdtrack;
+    const int track = cd_.tracktype != kCdListedTrack
+                          ? int(QRandomGenerator::global()->bounded(1, *tracks + 1))
+                          : cd_.cdtrack;
     // A track the disc does not have plays nothing, as a failed seek would.
     if (track < 1 || track > *tracks) return;
     if (!cdPlayer_->Play(cdDevice_, track)) {

@@ -51,6 +51,7 @@ public:
 
 private:
     void FileEnded();
+    void CouldNotPlay(const QString& why);
     void WavTimerTick();
     static void EnableOnly(const PlayerPanel& p, bool play);
 

@@ -22,16 +22,19 @@ public:
     virtual bool Play(const QString& path, std::function<void()> ended) = 0;
     virtual void Stop() = 0;
     virtual bool IsPlaying() const = 0;
+    // Why the last Play or Loop failed.
+    virtual QString ErrorText() const { return {}; }
 };
 
 class LoopPlayer {
 public:
     virtual ~LoopPlayer() = default;
     // Replaces whatever this player plays by `path`, repeated until Stop.
-    // A file that cannot be played plays nothing.
-    virtual void Loop(const QString& path) = 0;
+    // A file that cannot be played plays nothing, and false is returned.
+    virtual bool Loop(const QString& path) = 0;
     virtual void Stop() = 0;
     virtual bool IsPlaying() const = 0;
+    virtual QString ErrorText() const { return {}; }
 };
 
 class CdPlayer {

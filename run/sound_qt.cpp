@@ -1,7 +1,9 @@
 // The program's sound devices on Qt Multimedia.
+#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QFile>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QSoundEffect>
 #include <QTimer>
@@ -83,12 +85,16 @@ public:
     }
     bool Start(const QString& path, int loops, std::function<void()> ended) {
         Stop();
+        error_.clear();
         const QFileInfo file(path);
-        if (!file.isFile()) return false;
+        if (!file.exists()) return Fail(QStringLiteral("the file does not exist"));
+        if (!file.isFile()) return Fail(QStringLiteral("not a regular file"));
         QFile in(file.absoluteFilePath());
-        const std::optional<qint64> length =
-            in.open(QIODevice::ReadOnly) ? WaveDurationMs(in.read(64 * 1024)) : std::nullopt;
-        if (!length) return false;
+        if (!in.open(QIODevice::ReadOnly)) return Fail(in.errorString());
+        const std::optional<qint64> length = WaveDurationMs(in.read(64 * 1024));
+        if (!length) return Fail(QStringLiteral("not a PCM wave file"));
+        if (QMediaDevices::audioOutputs().isEmpty())
+            return Fail(QStringLiteral("no audio output device"));
         // The device may never say that a playback ended (none there, or
         // one that fails quietly): the wave's own length ends it too.
         if (loops == 1) watchdog_.start(int(std::min<qint64>(*length + 500, 0x7fffffff)));
@@ -111,8 +117,13 @@ public:
         if (effect_) effect_->stop();
     }
     bool IsPlaying() const { return playing_; }
+    QString ErrorText() const { return error_; }
 
 private:
+    bool Fail(const QString& why) {
+        error_ = why;
+        return false;
+    }
     void Finish() {
         if (!playing_) return;
         playing_ = false;
@@ -138,6 +149,7 @@ private:
     bool playing_ = false;
     bool started_ = false;
     std::function<void()> ended_;
+    QString error_;
 };
 
 class QtFilePlayer final : public FilePlayer {
@@ -147,6 +159,7 @@ public:
     }
     void Stop() override { effect_.Stop(); }
     bool IsPlaying() const override { return effect_.IsPlaying(); }
+    QString ErrorText() const override { return effect_.ErrorText(); }
 
 private:
     Effect effect_;
@@ -154,11 +167,12 @@ private:
 
 class QtLoopPlayer final : public LoopPlayer {
 public:
-    void Loop(const QString& path) override {
-        effect_.Start(path, QSoundEffect::Infinite, nullptr);
+    bool Loop(const QString& path) override {
+        return effect_.Start(path, QSoundEffect::Infinite, nullptr);
     }
     void Stop() override { effect_.Stop(); }
     bool IsPlaying() const override { return effect_.IsPlaying(); }
+    QString ErrorText() const override { return effect_.ErrorText(); }
 
 private:
     Effect effect_;

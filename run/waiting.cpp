@@ -5,12 +5,15 @@
 #include <QPointer>
 #include <QTimer>
 #include <unordered_map>
+#include <vector>
 
 namespace ringmere::run {
 
 struct EventLoopWaiting::Timers {
     quint64 next = 1;
     std::unordered_map<quint64, QPointer<QTimer>> live;
+    std::vector<QEventLoop*> pauses;  // innermost last
+    bool quitting = false;
 };
 
 EventLoopWaiting::EventLoopWaiting() : timers_(std::make_unique<Timers>()) {}
@@ -20,9 +23,17 @@ EventLoopWaiting::~EventLoopWaiting() {
 }
 
 void EventLoopWaiting::Pause(int ms) {
+    if (timers_->quitting) return;
     QEventLoop loop;
     QTimer::singleShot(ms < 0 ? 0 : ms, &loop, &QEventLoop::quit);
+    timers_->pauses.push_back(&loop);
     loop.exec();
+    timers_->pauses.pop_back();
+}
+
+void EventLoopWaiting::Quit() {
+    timers_->quitting = true;
+    for (QEventLoop* loop : timers_->pauses) loop->quit();
 }
 
 void EventLoopWaiting::ProcessEvents() {

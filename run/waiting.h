@@ -21,6 +21,9 @@ public:
     // is for Cancel and never 0.
     virtual quint64 CallAfter(int ms, std::function<void()> fire) = 0;
     virtual void Cancel(quint64 id) = 0;
+    // The program is ending: the pauses under way return, and every later
+    // one returns at once, so that no run keeps the program alive.
+    virtual void Quit() = 0;
 };
 
 // The program's service: nested event loops and Qt timers.
@@ -32,6 +35,7 @@ public:
     void ProcessEvents() override;
     quint64 CallAfter(int ms, std::function<void()> fire) override;
     void Cancel(quint64 id) override;
+    void Quit() override;
 
 private:
     struct Timers;

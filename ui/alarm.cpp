@@ -18,6 +18,7 @@
 #include <cmath>
 
 #include "core/actionstrip.h"
+#include "core/alarmfile.h"
 #include "core/alarmtable.h"
 #include "core/placement.h"
 #include "core/schedule.h"
@@ -39,6 +40,7 @@ namespace {
 
 constexpr int kStripRole = Qt::UserRole + 1;
 constexpr int kIconSpacing = 20;
+const char* const kDamagedName = "(damaged: could not be read)";
 
 QString IconName(ActionIcon icon) {
     switch (icon) {
@@ -67,8 +69,8 @@ QString IconName(ActionIcon icon) {
 }
 
 QString EndRuleIcon(Byte endType) {
-    if (endType == 0) return QStringLiteral(":/icons/end-once.svg");
-    if (endType == 3) return QStringLiteral(":/icons/end-until.svg");
+    if (endType == kEndOnce) return QStringLiteral(":/icons/end-once.svg");
+    if (endType == kEndAtDate) return QStringLiteral(":/icons/end-until.svg");
     return QStringLiteral(":/icons/end-forever.svg");
 }
 
@@ -203,6 +205,7 @@ void TfrmAlMain::ConnectCommands() {
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ShowPage(ui_->dxSideBar1->row(item)); });
     connect(alarms, &QTableWidget::itemChanged, this, &TfrmAlMain::OnAlarmItemChanged);
+    connect(alarms, &QTableWidget::itemSelectionChanged, this, &TfrmAlMain::UpdateRowCommands);
     connect(alarms, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (row + 1 >= 1 && row + 1 <= g_.AlarmCount && ui_->dxEditAlarm->isEnabled())
             OpenEditor(false, false);
@@ -257,14 +260,17 @@ void TfrmAlMain::PowerEvent(int code) {
         case kPowerSuspend: {
             if (g_.ScheduleCount < 1) return;
             StopWakeThread();
-            if (hooks_.startWakeThread && hooks_.startWakeThread(g_.ScheduleTable[1].When))
-                wakeRunning_ = true;
-            else
+            // Running before the hook: a thread that could not set its timer
+            // ends inside the hook (WakeThreadEnded), and that must stand.
+            wakeRunning_ = true;
+            if (!hooks_.startWakeThread || !hooks_.startWakeThread(g_.ScheduleTable[1].When)) {
+                wakeRunning_ = false;
                 // After the handler: the system waits for it before it sleeps.
                 QTimer::singleShot(0, this, [this] {
                     services_.dialogs.Message(this, BoxKind::Error,
                                               QStringLiteral("Error creating thread."));
                 });
+            }
             return;
         }
         case kPowerSuspendFailed:
@@ -288,7 +294,13 @@ QPoint TfrmAlMain::BoxCorner() const {
 }
 
 void TfrmAlMain::SetUpTray() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    const bool available =
+        hooks_.trayAvailable ? hooks_.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+    if (!available) {
+        // Nothing else would offer to end the program.
+        ui_->File1->addAction(ui_->Exit1);
+        return;
+    }
     tray_ = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/ringmere.svg")), this);
     tray_->setObjectName(QStringLiteral("IconTray"));
     tray_->setToolTip(QStringLiteral("Ringmere"));
@@ -311,8 +323,9 @@ void TfrmAlMain::ApplyPlacement() {
         setWindowState(Qt::WindowMaximized);
         return;
     }
-    resize(p.rect.width, p.rect.height);
-    move(p.rect.left, p.rect.top);
+    // The frameless rectangle, as SavePlacement keeps it: move() would place
+    // the frame there, and the window would creep by the frame at every start.
+    setGeometry(p.rect.left, p.rect.top, p.rect.width, p.rect.height);
 }
 
 void TfrmAlMain::LoadList() {
@@ -325,39 +338,44 @@ void TfrmAlMain::LoadList() {
     ui_->dxEditAlarm->setToolTip(editCaption);
     ui_->popEdit->setText(editCaption);
     ui_->dxAddAlarm2->setEnabled(!client && editor);
-    ui_->popDelete->setEnabled(!client);
-    ui_->dxDeleteAlarm->setEnabled(!client);
 
     filling_ = true;
     auto* list = ui_->grAlarms;
     list->clearContents();
+    // A selection would now name another alarm.
+    list->clearSelection();
     if (g_.AlarmCount <= 0) {
         list->setRowCount(1);
         list->setItem(
             0, 2,
             new QTableWidgetItem(QStringLiteral("Please click on Add Alarms to create alarms.")));
         ui_->dxEditAlarm->setEnabled(false);
-        ui_->dxDeleteAlarm->setEnabled(false);
-        ui_->dxTestAlarm->setEnabled(false);
         ui_->popEdit->setEnabled(false);
-        ui_->popTest->setEnabled(false);
         ui_->DuplicateAlarm1->setEnabled(false);
         pnNoAlarms_->show();
         pnNoAlarms2_->show();
         filling_ = false;
+        UpdateRowCommands();
         PlaceOverlays();
         return;
     }
-    if (!client) ui_->dxDeleteAlarm->setEnabled(true);
     pnNoAlarms_->hide();
     pnNoAlarms2_->hide();
     ui_->dxEditAlarm->setEnabled(editor);
     ui_->popEdit->setEnabled(editor);
     ui_->DuplicateAlarm1->setEnabled(editor && !client);
-    ui_->dxTestAlarm->setEnabled(true);
-    ui_->popTest->setEnabled(true);
     list->setRowCount(g_.AlarmCount);
     for (int r = 1; r <= g_.AlarmCount; ++r) {
+        if (Damaged(r)) {
+            // No check box: it would enable a record that holds nothing sure.
+            auto* mark = new QTableWidgetItem();
+            mark->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            list->setItem(r - 1, 0, mark);
+            list->setItem(r - 1, 1, new QTableWidgetItem());
+            list->setItem(r - 1, 2, new QTableWidgetItem(QString::fromLatin1(kDamagedName)));
+            list->setItem(r - 1, 3, new QTableWidgetItem());
+            continue;
+        }
         const AlRec& a = g_.AlarmTable[r];
         auto* check = new QTableWidgetItem();
         check->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
@@ -373,7 +391,23 @@ void TfrmAlMain::LoadList() {
         list->setItem(r - 1, 3, actions);
     }
     filling_ = false;
+    UpdateRowCommands();
     if (page_ != 0) ShowPage(page_);
+}
+
+bool TfrmAlMain::Damaged(int row) const {
+    return g_.FirstDamagedAlarm > 0 && row >= g_.FirstDamagedAlarm;
+}
+
+void TfrmAlMain::UpdateRowCommands() {
+    const int row = SelectedRow();
+    const bool onRow = page_ == 0 && row >= 1;
+    const bool canDelete = onRow && !ClientMode();
+    const bool canTest = onRow && !Damaged(row);
+    ui_->dxDeleteAlarm->setEnabled(canDelete);
+    ui_->popDelete->setEnabled(canDelete);
+    ui_->dxTestAlarm->setEnabled(canTest);
+    ui_->popTest->setEnabled(canTest);
 }
 
 void TfrmAlMain::LoadEvents() {
@@ -435,24 +469,38 @@ void TfrmAlMain::OpenRun(int index) {
 }
 
 int TfrmAlMain::SelectedRow() const {
-    const int row = ui_->grAlarms->currentRow();
-    return row < 0 ? 0 : row + 1;
+    const QModelIndexList rows = ui_->grAlarms->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return 0;
+    const int row = rows.first().row() + 1;
+    return row <= g_.AlarmCount ? row : 0;
 }
 
 void TfrmAlMain::TestSelectedAlarm() {
-    OpenRun(SelectedRow());
+    const int row = SelectedRow();
+    if (row < 1 || Damaged(row)) return;
+    OpenRun(row);
 }
 
 void TfrmAlMain::DeleteSelectedAlarm() {
-    if (services_.dialogs.Message(this, BoxKind::Confirmation,
-                                  QStringLiteral("Are you sure you want to delete this alarm?"),
-                                  BoxCorner()) != Answer::Ok)
+    const int row = SelectedRow();
+    if (row < 1 || ClientMode()) return;
+    const QString name =
+        Damaged(row) ? QString::fromLatin1(kDamagedName) : FromFileText(g_.AlarmTable[row].AlName);
+    if (services_.dialogs.Message(
+            this, BoxKind::Confirmation,
+            QStringLiteral("Are you sure you want to delete the alarm \"%1\"?").arg(name),
+            BoxCorner()) != Answer::Ok)
         return;
-    if (g_.AlarmCount <= 0) return;
-    const int row = SelectedRow() >= 1 ? SelectedRow() : 1;
+    const AlRec removed = g_.AlarmTable[row];
+    const Integer firstDamaged = g_.FirstDamagedAlarm;
     if (!DeleteAlarm(g_, row)) return;
-    SilentReporter quiet;
-    WriteAlarmFile(g_, g_.Settings.AlarmFile, quiet);
+    if (!SaveAlarms()) {
+        // The file still holds the alarm (writes are atomic): so does the table.
+        g_.AlarmTable.insert(g_.AlarmTable.begin() + row, removed);
+        ++g_.AlarmCount;
+        g_.AlarmTable.resize(std::size_t(g_.AlarmCount) + 2);
+        g_.FirstDamagedAlarm = firstDamaged;
+    }
     LoadList();
     BuildSchedule(g_, clock_);
     LoadEvents();
@@ -464,7 +512,7 @@ void TfrmAlMain::OnAlarmItemChanged(QTableWidgetItem* item) {
 }
 
 void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
-    if (row < 1 || row > g_.AlarmCount) return;
+    if (row < 1 || row > g_.AlarmCount || Damaged(row)) return;
     if (ClientMode()) {
         services_.dialogs.Message(
             this, BoxKind::Warning,
@@ -477,10 +525,32 @@ void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
         return;
     }
     g_.AlarmTable[row].enabled = enabled;
-    SilentReporter quiet;
-    WriteAlarmFile(g_, g_.Settings.AlarmFile, quiet);
+    if (!SaveAlarms()) {
+        // The file kept the old state: the table and the box go back to it.
+        g_.AlarmTable[row].enabled = !enabled;
+        filling_ = true;
+        if (auto* item = ui_->grAlarms->item(row - 1, 0))
+            item->setCheckState(enabled ? Qt::Unchecked : Qt::Checked);
+        filling_ = false;
+        return;
+    }
     BuildSchedule(g_, clock_);
     LoadEvents();
+}
+
+bool TfrmAlMain::SaveAlarms() {
+    CollectingReporter said;
+    const bool saved = SaveAlarmFile(g_, g_.Settings.AlarmFile, said) == kFileDone;
+    std::string text;
+    for (const std::string& m : said.messages) text += (text.empty() ? "" : "\n") + m;
+    if (!saved) {
+        if (said.messages.empty())
+            text = "The alarm file " + g_.Settings.AlarmFile + " could not be created.";
+        text += "\nThe change was not saved.";
+    }
+    if (!text.empty())
+        services_.dialogs.Message(this, BoxKind::Warning, FromFileText(text), BoxCorner());
+    return saved;
 }
 
 void TfrmAlMain::ShowPage(int item) {
@@ -491,18 +561,12 @@ void TfrmAlMain::ShowPage(int item) {
     const bool client = ClientMode();
     const bool editor = static_cast<bool>(hooks_.openEditor);
     if (item == 0) {
-        if (!client) {
-            ui_->dxAddAlarm2->setEnabled(editor);
-            if (g_.AlarmCount > 0) {
-                ui_->dxDeleteAlarm->setEnabled(true);
-                ui_->popDelete->setEnabled(true);
-            }
-        }
+        if (!client) ui_->dxAddAlarm2->setEnabled(editor);
         if (g_.AlarmCount > 0) {
             ui_->popEdit->setEnabled(editor);
             ui_->dxEditAlarm->setEnabled(editor);
-            ui_->dxTestAlarm->setEnabled(true);
         }
+        UpdateRowCommands();
     } else {
         for (QAction* a :
              {ui_->dxAddAlarm2, ui_->dxEditAlarm, ui_->dxDeleteAlarm, ui_->dxTestAlarm})
@@ -521,7 +585,7 @@ void TfrmAlMain::OpenEditor(bool adding, bool duplicating) {
         g_.EditIndex = g_.AlarmCount + 1;
     } else {
         const int row = SelectedRow();
-        if (row < 1 || row > g_.AlarmCount) return;
+        if (row < 1 || row > g_.AlarmCount || Damaged(row)) return;
         g_.EditIndex = row;
     }
     g_.Adding = adding;
@@ -605,13 +669,32 @@ void TfrmAlMain::SavePlacement(bool fromExit) {
 }
 
 void TfrmAlMain::ExitProgram() {
+    if (exiting_) return;
+    exiting_ = true;
     SavePlacement(true);
     alarmCheck_.stop();
     if (tray_) tray_->hide();
+    // A run waits in nested event loops, which quitting the main loop does
+    // not end: every wait returns from now on, and every run stops.
+    services_.waiting.Quit();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* runWindow = qobject_cast<run::TfrmActiveAlarm*>(w)) runWindow->close();
     if (hooks_.quit) hooks_.quit();
 }
 
 void TfrmAlMain::closeEvent(QCloseEvent* event) {
+    // Quitting closes every window first, and one that refuses keeps the
+    // program running.
+    if (exiting_) {
+        event->accept();
+        return;
+    }
+    if (!tray_ && !sessionEnding_) {
+        // Without a notification area a hidden window could never come back.
+        event->ignore();
+        ExitProgram();
+        return;
+    }
     SavePlacement(false);
     if (sessionEnding_) {
         event->accept();
@@ -653,7 +736,8 @@ QString TfrmAlMain::ActionHintAt(const QPoint& pos) const {
     const auto* list = ui_->grAlarms;
     const int row = list->rowAt(pos.y()) + 1;
     const int column = list->columnAt(pos.x());
-    if (!g_.Settings.dispevdesc || column != 3 || row < 1 || row > g_.AlarmCount) return {};
+    if (!g_.Settings.dispevdesc || column != 3 || row < 1 || row > g_.AlarmCount || Damaged(row))
+        return {};
     const int before = list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2);
     const int slot = ActionSlotAt(pos.x() - list->columnViewportPosition(0), before);
     QString hint = FromFileText(ActionHint(g_.AlarmTable[row], slot));

@@ -39,6 +39,8 @@ struct MainWindowHooks {
     // `target`; false when it cannot be created. Stopping waits for it.
     std::function<bool(DateTime target)> startWakeThread;
     std::function<void()> stopWakeThread;
+    // Whether the desktop has a notification area. Unset: asks the desktop.
+    std::function<bool()> trayAvailable;
 };
 
 class TfrmAlMain : public QMainWindow {
@@ -81,6 +83,7 @@ public:
     void HelpContents();
 
     QTimer& AlarmCheck() { return alarmCheck_; }
+    // The selected alarm's position, 0 when no alarm row is selected.
     int SelectedRow() const;
     QString ActionHintAt(const QPoint& viewportPos) const;
     void SetStatusText(const QString& text);
@@ -109,6 +112,12 @@ private:
     void SavePlacement(bool fromExit);
     void PlaceOverlays();
     void OnAlarmItemChanged(QTableWidgetItem* item);
+    // Delete and Test act on the selected row only.
+    void UpdateRowCommands();
+    // A record that could not be read whole: it can be deleted, nothing else.
+    bool Damaged(int row) const;
+    // Writes the table; false (and the user told) when the file did not take it.
+    bool SaveAlarms();
     void OpenEditor(bool adding, bool duplicating);
     void OpenWithDesktop(const QString& path);
     QPoint BoxCorner() const;
@@ -127,6 +136,7 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     bool filling_ = false;
     bool sessionEnding_ = false;
+    bool exiting_ = false;
     bool shownOnce_ = false;
     bool hintShown_ = false;
     bool wakeRunning_ = false;

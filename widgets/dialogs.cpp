@@ -28,7 +28,11 @@ public:
                    std::optional<QPoint> topLeft) override {
         QMessageBox box(owner);
         box.setWindowTitle(QStringLiteral("Ringmere"));
-        box.setText(text);
+        // Messages break their lines with "\r" too, on which Qt does not break.
+        QString lines = text;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        box.setText(lines);
         switch (kind) {
             case BoxKind::Warning:
                 box.setIcon(QMessageBox::Warning);

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <unistd.h>
+
 #include "app/startup.h"
 
 namespace ringmere::app {
@@ -46,7 +48,8 @@ protected:
 
     QString Path(const QString& name) const { return dir_.path() + "/" + name; }
 
-    QProcess* Start(const QStringList& args, const QString& probe) {
+    QProcess* Start(const QStringList& args, const QString& probe,
+                    const QMap<QString, QString>& extra = {}) {
         auto* p = new QProcess;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -55,6 +58,7 @@ protected:
         env.insert("XDG_CONFIG_DIRS", Path("sys"));
         env.insert("XDG_RUNTIME_DIR", Path("run"));
         env.insert("RINGMERE_STARTUP_PROBE", Path(probe));
+        for (auto it = extra.begin(); it != extra.end(); ++it) env.insert(it.key(), it.value());
         p->setProcessEnvironment(env);
         p->start(QStringLiteral(RINGMERE_PROGRAM), args);
         EXPECT_TRUE(p->waitForStarted(5000));
@@ -136,6 +140,21 @@ TEST_F(Program, AnOldAlarmFileIsUpgradedAtStart) {
 
 namespace ringmere::app {
 namespace {
+
+TEST_F(Program, ARefusedSocketFolderIsReportedAndTheProgramRunsOn) {
+    // No private runtime folder, and the fallback one open to everyone.
+    QDir(dir_.path()).mkpath("open");
+    QDir(dir_.path()).mkpath(QStringLiteral("tmp/ringmere-%1").arg(getuid()));
+    for (const QString& open :
+         {Path("open"), Path(QStringLiteral("tmp/ringmere-%1").arg(getuid()))})
+        QFile::setPermissions(open, QFile::Permissions(0x7777));
+    Start({"startup"}, "probe", {{"XDG_RUNTIME_DIR", Path("open")}, {"TMPDIR", Path("tmp")}});
+    const QMap<QString, QString> probe = Probe("probe");
+    EXPECT_TRUE(probe.value("box").startsWith(
+        "A second start of Ringmere will not find this one: Not using"))
+        << probe.value("box").toStdString();
+    EXPECT_EQ(probe.value("shown"), "1");  // the box alone: started hidden
+}
 
 TEST_F(Program, ATerminationSignalEndsItAsTheExitCommandDoes) {
     QProcess* p = Start({"startup"}, "probe");

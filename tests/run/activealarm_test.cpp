@@ -241,10 +241,27 @@ TEST_F(ActiveAlarmTest, SnoozeOfASimpleAlarmRunsMessageSoundAndActionsAgain) {
     clock.Advance(1000 + 500 + 60000 + 1000);
     EXPECT_EQ(w->EventLines(),
               Lines({"Playing /s/loop.wav.", "Launching example.org", "Alarm Completed.",
-                     "Snoozing 1 minutes...", "Playing /s/loop.wav.", "Launching example.org",
+                     "Snoozing 1 minute...", "Playing /s/loop.wav.", "Launching example.org",
                      "Alarm Completed."}));
     EXPECT_EQ(sound.What(), (Strings{"loop /s/loop.wav", "loop stopped", "loop /s/loop.wav"}));
     EXPECT_EQ(desktop.opened, Lines({"http://example.org", "http://example.org"}));
+}
+
+TEST_F(ActiveAlarmTest, AWaveThatCannotBePlayedIsReportedInTheWindowAndTheLog) {
+    for (Byte wavtype : {kWavOnce, kWavUntilStopped, kWavForSeconds}) {
+        SCOPED_TRACE(int(wavtype));
+        QPointer<TfrmActiveAlarm> w =
+            Open(Script("Mute", {Music(Wave("/s/gone.wav", wavtype, 5))}));
+        clock.Advance(1000);
+        const Strings lines = {"Playing /s/gone.wav.", "Could not play /s/gone.wav: no such file.",
+                               "Script Completed."};
+        EXPECT_EQ(w->EventLines(), Q(lines));
+        const Strings logged = LogMessages();
+        ASSERT_GE(logged.size(), 3u);
+        EXPECT_EQ(Strings(logged.end() - 3, logged.end()), lines);
+        w->close();
+        Flush();
+    }
 }
 
 TEST_F(ActiveAlarmTest, HideWindowWaitsForAWavePlayedOnce) {
@@ -453,7 +470,7 @@ TEST_F(ActiveAlarmTest, SnoozeExpiringWhileTheOldRunIsBuriedDoesNotResumeIt) {
     clock.At(2000, [&] { Click(wa, "btnSnooze"); });
     clock.Advance(900000);
     EXPECT_EQ(wa->EventLines(),
-              Lines({"Launching a", "Sleeping 600 seconds.", "Snoozing 1 minutes...", "Launching a",
+              Lines({"Launching a", "Sleeping 600 seconds.", "Snoozing 1 minute...", "Launching a",
                      "Sleeping 600 seconds.", "Script Completed."}));
     EXPECT_EQ(wb->EventLines(), Lines({"Sleeping 600 seconds.", "Script Completed."}));
 }

@@ -38,6 +38,7 @@ public:
 
     void Pause(int ms) override {
         ++pauses;
+        if (quitting) return;
         RunUntil(now_ + (ms < 0 ? 0 : ms));
         QCoreApplication::processEvents();
     }
@@ -55,6 +56,7 @@ public:
         queue_.erase(it->second);
         keys_.erase(it);
     }
+    void Quit() override { quitting = true; }
     DateTime Now() const override { return start_ + double(now_) / (kSecondsPerDay * 1000.0); }
 
     // Lets `ms` of fake time pass.
@@ -68,6 +70,7 @@ public:
     void SetNow(DateTime now) { start_ = now - double(now_) / (kSecondsPerDay * 1000.0); }
 
     int pauses = 0;
+    bool quitting = false;
     int depth = 0;
     int maxDepth = 0;
 
@@ -143,6 +146,7 @@ public:
             playing_ = false;
         }
         bool IsPlaying() const override { return playing_; }
+        QString ErrorText() const override { return QStringLiteral("no such file"); }
 
     private:
         FakeSound& s_;
@@ -153,10 +157,12 @@ public:
     class LoopDev final : public LoopPlayer {
     public:
         explicit LoopDev(FakeSound& s) : s_(s) {}
-        void Loop(const QString& path) override {
+        bool Loop(const QString& path) override {
             s_.Record("loop " + path.toStdString());
             playing_ = s_.files.count(path) > 0;
+            return playing_;
         }
+        QString ErrorText() const override { return QStringLiteral("no such file"); }
         void Stop() override {
             if (playing_) s_.Record("loop stopped");
             playing_ = false;

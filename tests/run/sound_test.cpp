@@ -2,8 +2,10 @@
 // and timed, audio CD tracks, silence, and what Snooze stops.
 #include <gtest/gtest.h>
 
+#include <QAudioDevice>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QMediaDevices>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -94,7 +96,7 @@ TEST_F(SoundTest, SilentAlarmPlaysNothingAndReportsNoLine) {
     EXPECT_TRUE(sound.events.empty());
 }
 
-TEST_F(SoundTest, MissingWaveFilePlaysNothingWritesNoLineAndDoesNotHoldTheWindow) {
+TEST_F(SoundTest, MissingWaveFilePlaysNothingSaysWhyAndDoesNotHoldTheWindow) {
     AlRec a = WithMusic(Wave("/nowhere.wav", 0));
     a.AlHideWindow = true;
     QPointer<TfrmActiveAlarm> w = Open(a);
@@ -102,7 +104,8 @@ TEST_F(SoundTest, MissingWaveFilePlaysNothingWritesNoLineAndDoesNotHoldTheWindow
     Flush();
     EXPECT_FALSE(w);
     EXPECT_EQ(LogMessages(),
-              (Strings{"S executing.", "Playing /nowhere.wav.", "Alarm Completed."}));
+              (Strings{"S executing.", "Playing /nowhere.wav.",
+                       "Could not play /nowhere.wav: no such file.", "Alarm Completed."}));
 }
 
 TEST_F(SoundTest, StopButtonOfTheFilePlayerStopsTheKindThatPlays) {
@@ -275,7 +278,7 @@ TEST(WaveDurationTest, FromTheHeader) {
     EXPECT_FALSE(WaveDurationMs(noRate));
 }
 
-TEST(QtSoundBackendTest, AWavePlayedOnceAlwaysEndsEvenWithoutAnAudioDevice) {
+TEST(QtSoundBackendTest, AWavePlayedOnceAlwaysEndsOrSaysWhyItCannotStart) {
     QTemporaryDir dir;
     const QString wav = dir.filePath(QStringLiteral("short one.wav"));
     const QString junk = dir.filePath(QStringLiteral("junk.wav"));
@@ -290,7 +293,14 @@ TEST(QtSoundBackendTest, AWavePlayedOnceAlwaysEndsEvenWithoutAnAudioDevice) {
     QtSoundBackend backend;
     auto player = backend.NewFilePlayer();
     EXPECT_FALSE(player->Play(junk, [] {}));
+    EXPECT_EQ(player->ErrorText(), "not a PCM wave file");
     EXPECT_FALSE(player->Play(dir.filePath(QStringLiteral("missing.wav")), [] {}));
+    EXPECT_EQ(player->ErrorText(), "the file does not exist");
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        EXPECT_FALSE(player->Play(wav, [] {}));
+        EXPECT_EQ(player->ErrorText(), "no audio output device");
+        return;
+    }
     bool ended = false;
     ASSERT_TRUE(player->Play(wav, [&] { ended = true; }));
     EXPECT_TRUE(player->IsPlaying());

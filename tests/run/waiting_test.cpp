@@ -11,6 +11,20 @@
 namespace ringmere::run {
 namespace {
 
+TEST(EventLoopWaitingTest, QuitEndsEveryPauseUnderWayAndEveryLaterOne) {
+    EventLoopWaiting waiting;
+    constexpr int kDay = 24 * 3600 * 1000;
+    bool innerReturned = false;
+    waiting.CallAfter(0, [&] {
+        waiting.CallAfter(0, [&] { waiting.Quit(); });
+        waiting.Pause(kDay);  // nested, as a second run window's
+        innerReturned = true;
+    });
+    waiting.Pause(kDay);  // returns only through Quit: ctest's limit guards a hang
+    EXPECT_TRUE(innerReturned);
+    waiting.Pause(kDay);
+}
+
 TEST(EventLoopWaitingTest, APauseProcessesEventsAndTimersOfOthers) {
     EventLoopWaiting waiting;
     bool qtTimerFired = false, callbackFired = false, cancelledFired = false;

@@ -2,11 +2,14 @@
 // loop with a fixed clock, and the commands that change the alarm table.
 #include <gtest/gtest.h>
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QPointer>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -15,6 +18,7 @@
 #include "core/clock.h"
 #include "core/fileio.h"
 #include "core/schedule.h"
+#include "run/activealarm.h"
 #include "tests/run/fake_services.h"
 #include "ui/alarm.h"
 #include "widgets/dialogs.h"
@@ -22,6 +26,10 @@
 
 namespace ringmere::ui {
 namespace {
+
+std::string ReadFileText(const std::string& path) {
+    return ReadWholeFile(path).value_or("(missing)");
+}
 
 AlRec Daily(const std::string& name, int hour, int minute, int second = 0) {
     AlRec a;
@@ -62,6 +70,8 @@ protected:
             titles_.push_back(title);
             return w;
         };
+        hooks.trayAvailable = [this] { return trayAvailable_; };
+        hooks.quit = [this] { ++quits_; };
         if (withEditor)
             hooks.openEditor = [this](QWidget*) {
                 ++editorOpened_;
@@ -89,6 +99,8 @@ protected:
     std::vector<int> opened_;
     std::vector<QLabel*> titles_;
     int editorOpened_ = 0;
+    bool trayAvailable_ = false;
+    int quits_ = 0;
 };
 
 TEST_F(MainWindowTest, EmptyTableShowsThePlaceholderAndDisablesCommands) {
@@ -124,7 +136,12 @@ TEST_F(MainWindowTest, ListAndScheduleViewShowTheAlarms) {
     EXPECT_EQ(list->item(0, 0)->checkState(), Qt::Checked);
     EXPECT_EQ(list->item(1, 0)->checkState(), Qt::Unchecked);
     EXPECT_TRUE(Find<QLabel>(w.get(), "pnNoAlarms")->isHidden());
-    for (const char* a : {"dxEditAlarm", "dxDeleteAlarm", "dxTestAlarm", "dxAddAlarm2"})
+    // Delete and Test wait for a row.
+    for (const char* a : {"dxDeleteAlarm", "dxTestAlarm", "popDelete", "popTest"})
+        EXPECT_FALSE(Enabled(w.get(), a)) << a;
+    list->selectRow(2);
+    for (const char* a :
+         {"dxEditAlarm", "dxDeleteAlarm", "dxTestAlarm", "dxAddAlarm2", "popDelete", "popTest"})
         EXPECT_TRUE(Enabled(w.get(), a)) << a;
 
     auto* view = Find<QTableWidget>(w.get(), "grEvents");
@@ -139,6 +156,7 @@ TEST_F(MainWindowTest, ListAndScheduleViewShowTheAlarms) {
 TEST_F(MainWindowTest, EditorCommandsStayOffUntilTheEditorIsThere) {
     SetAlarms({Daily("Tea", 9, 5)});
     auto w = Make(false);
+    Find<QTableWidget>(w.get(), "grAlarms")->selectRow(0);
     EXPECT_FALSE(Enabled(w.get(), "dxAddAlarm2"));
     EXPECT_FALSE(Enabled(w.get(), "dxEditAlarm"));
     EXPECT_FALSE(Enabled(w.get(), "DuplicateAlarm1"));
@@ -149,6 +167,7 @@ TEST_F(MainWindowTest, EditorCommandsStayOffUntilTheEditorIsThere) {
 TEST_F(MainWindowTest, SideBarPagesSwitchTheToolbar) {
     SetAlarms({Daily("Tea", 9, 5)});
     auto w = Make();
+    Find<QTableWidget>(w.get(), "grAlarms")->selectRow(0);
     const char* toolbar[] = {"dxAddAlarm2", "dxEditAlarm", "dxDeleteAlarm", "dxTestAlarm"};
     for (int page : {1, 2}) {
         w->ShowPage(page);
@@ -207,7 +226,7 @@ TEST_F(MainWindowTest, DeleteAsksThenRenumbersAndRebuilds) {
     w->DeleteSelectedAlarm();
     EXPECT_EQ(g_.AlarmCount, 3);
     ASSERT_EQ(dialogs_.shown.size(), 1);
-    EXPECT_EQ(dialogs_.shown[0].text, "Are you sure you want to delete this alarm?");
+    EXPECT_EQ(dialogs_.shown[0].text, "Are you sure you want to delete the alarm \"B\"?");
     EXPECT_EQ(dialogs_.shown[0].topLeft, w->frameGeometry().topLeft());
 
     w->DeleteSelectedAlarm();
@@ -287,6 +306,7 @@ TEST_F(MainWindowTest, ViewLogFileOpensAnExistingLogWhateverTheSetting) {
 }
 
 TEST_F(MainWindowTest, ClosingHidesOnlyTheSessionEndCloses) {
+    trayAvailable_ = true;
     auto w = Make();
     w->show();
     widgets::SetVisibleWindowCount(1);
@@ -299,6 +319,178 @@ TEST_F(MainWindowTest, ClosingHidesOnlyTheSessionEndCloses) {
     w->SessionEnding();
     EXPECT_FALSE(w->AlarmCheck().isActive());
     EXPECT_TRUE(w->close());
+    EXPECT_EQ(quits_, 0);
+    EXPECT_FALSE(
+        Find<QMenu>(w.get(), "File1")->actions().contains(Find<QAction>(w.get(), "Exit1")));
+}
+
+TEST_F(MainWindowTest, WithoutATrayClosingEndsTheProgramAndFileOffersExit) {
+    auto w = Make();
+    w->show();
+    EXPECT_TRUE(Find<QMenu>(w.get(), "File1")->actions().contains(Find<QAction>(w.get(), "Exit1")));
+    w->close();
+    EXPECT_EQ(quits_, 1);
+}
+
+TEST_F(MainWindowTest, DeleteAndTestActOnlyOnASelectedRow) {
+    SetAlarms({Daily("A", 9, 0), Daily("B", 10, 0)});
+    auto w = Make();
+    w->DeleteSelectedAlarm();
+    w->TestSelectedAlarm();
+    EXPECT_TRUE(dialogs_.shown.isEmpty());
+    EXPECT_EQ(g_.AlarmCount, 2);
+    EXPECT_TRUE(opened_.empty());
+}
+
+TEST_F(MainWindowTest, AFailedSaveIsReportedAndTheTableKeepsWhatTheFileHas) {
+    const std::function<void(TfrmAlMain&, QTableWidget&)> changes[] = {
+        [](TfrmAlMain&, QTableWidget& list) { list.item(1, 0)->setCheckState(Qt::Unchecked); },
+        [](TfrmAlMain& w, QTableWidget& list) {
+            list.selectRow(1);
+            w.DeleteSelectedAlarm();
+        },
+    };
+    for (const auto& change : changes) {
+        SetAlarms({Daily("A", 9, 0), Daily("B", 10, 0)});
+        g_.Settings.AlarmFile = g_.ProgramDir + "no such folder/alfile.ini";
+        dialogs_.shown.clear();
+        auto w = Make();
+        auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+        change(*w, *list);
+        ASSERT_FALSE(dialogs_.shown.isEmpty());
+        EXPECT_EQ(dialogs_.shown.last().kind, widgets::BoxKind::Warning);
+        EXPECT_TRUE(dialogs_.shown.last().text.endsWith("The change was not saved."))
+            << dialogs_.shown.last().text.toStdString();
+        ASSERT_EQ(g_.AlarmCount, 2);
+        EXPECT_EQ(g_.AlarmTable[2].AlName, "B");
+        EXPECT_TRUE(g_.AlarmTable[2].enabled);
+        ASSERT_EQ(list->rowCount(), 2);
+        EXPECT_EQ(list->item(1, 2)->text(), "B");
+        EXPECT_EQ(list->item(1, 0)->checkState(), Qt::Checked);
+    }
+}
+
+TEST_F(MainWindowTest, DamagedRecordsShowAsDamagedRowsThatCanOnlyBeDeleted) {
+    SetAlarms({Daily("A", 9, 0), Daily("B", 10, 0), AlRec{}});
+    g_.AlarmFileDamaged = true;
+    g_.FirstDamagedAlarm = 2;
+    std::string error;
+    ASSERT_EQ(WriteFileAtomically(g_.Settings.AlarmFile, "original", error), kWriteDone);
+    auto w = Make();
+    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+    ASSERT_EQ(list->rowCount(), 3);
+    EXPECT_EQ(list->item(0, 2)->text(), "A");
+    for (int row : {1, 2}) {
+        EXPECT_EQ(list->item(row, 2)->text(), "(damaged: could not be read)");
+        EXPECT_FALSE(list->item(row, 0)->flags() & Qt::ItemIsUserCheckable);
+        EXPECT_FALSE(list->item(row, 0)->data(Qt::CheckStateRole).isValid());
+    }
+    list->selectRow(1);
+    EXPECT_FALSE(Enabled(w.get(), "dxTestAlarm"));
+    EXPECT_TRUE(Enabled(w.get(), "dxDeleteAlarm"));
+    w->TestSelectedAlarm();
+    EXPECT_TRUE(opened_.empty());
+    w->SetAlarmEnabled(2, false);
+    EXPECT_TRUE(g_.AlarmTable[2].enabled);
+    EXPECT_EQ(ReadFileText(g_.Settings.AlarmFile), "original");
+
+    // Deleting the readable alarm moves the damaged ones up.
+    list->selectRow(0);
+    w->DeleteSelectedAlarm();
+    EXPECT_EQ(g_.FirstDamagedAlarm, 1);
+    ASSERT_EQ(list->rowCount(), 2);
+    for (int row : {0, 1}) EXPECT_EQ(list->item(row, 2)->text(), "(damaged: could not be read)");
+    EXPECT_EQ(ReadFileText(g_.Settings.AlarmFile + ".damaged"), "original");
+    ASSERT_EQ(dialogs_.shown.size(), 2);  // the confirmation, then where the original went
+    EXPECT_TRUE(dialogs_.shown[1].text.contains("alfile.ini.damaged"));
+    // A damaged row may go too; the confirmation names it as it is shown.
+    list->selectRow(1);
+    w->DeleteSelectedAlarm();
+    EXPECT_EQ(dialogs_.shown[2].text,
+              "Are you sure you want to delete the alarm \"(damaged: could not be read)\"?");
+    EXPECT_EQ(g_.AlarmCount, 1);
+    EXPECT_EQ(g_.FirstDamagedAlarm, 1);
+}
+
+// A file damaged in alarm 2 of 3, then one click on an enable box: the
+// original stays beside the file, byte for byte.
+TEST_F(MainWindowTest, AnEnableClickAfterADamagedReadKeepsTheOriginal) {
+    SetAlarms({Daily("A", 9, 0), Daily("B", 10, 0), Daily("C", 11, 0)});
+    SilentReporter quiet;
+    ASSERT_EQ(WriteAlarmFile(g_, g_.Settings.AlarmFile, quiet), kFileDone);
+    std::string text = ReadFileText(g_.Settings.AlarmFile);
+    const std::size_t first = text.find("snoozeming=");
+    const std::size_t second = text.find("snoozeming=", first + 1);
+    ASSERT_NE(second, std::string::npos);
+    text.replace(second, text.find("\r\n", second) - second, "snoozeming=five");
+    std::string error;
+    ASSERT_EQ(WriteFileAtomically(g_.Settings.AlarmFile, text, error), kWriteDone);
+
+    Globals read;
+    read.ProgramDir = g_.ProgramDir;
+    SetDefaultSettings(read);
+    CollectingReporter said;
+    ReadAlarmFile(read, true, false, said);
+    EXPECT_FALSE(said.messages.empty());
+    // Until the reader sets these itself.
+    read.AlarmFileDamaged = true;
+    read.FirstDamagedAlarm = 2;
+    run::testing::FakeServices fakes(read);
+    TfrmAlMain w(read, fakes.Handed());
+    Find<QTableWidget>(&w, "grAlarms")->item(0, 0)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(ReadFileText(read.Settings.AlarmFile + ".damaged"), text);
+    EXPECT_NE(ReadFileText(read.Settings.AlarmFile), text);
+    ASSERT_FALSE(fakes.dialogs.shown.isEmpty());
+    EXPECT_TRUE(fakes.dialogs.shown.last().text.contains("alfile.ini.damaged"));
+}
+
+TEST_F(MainWindowTest, PlacementSavedThenRestoredIsTheSame) {
+    SettingsRec& s = g_.Settings;
+    s.Status = 0;
+    s.Left = 40;
+    s.Top = 50;
+    s.Width = 500;
+    s.Height = 400;
+    for (int start = 0; start < 2; ++start) {
+        auto w = Make();
+        w->show();
+        w->ExitProgram();
+        EXPECT_EQ((std::vector<int>{s.Left, s.Top, s.Width, s.Height}),
+                  (std::vector<int>{40, 50, 500, 400}))
+            << "start " << start;
+    }
+}
+
+TEST_F(MainWindowTest, ExitEndsTheRunsWaitingInNestedLoops) {
+    SetAlarms({run::testing::Script("Nap", {run::testing::Sleep(3600)})});
+    MainWindowHooks hooks;
+    TfrmAlMain* window = nullptr;
+    bool closedOnQuit = false;
+    // Quitting closes the windows first; a refusal would keep the program.
+    hooks.quit = [&] {
+        ++quits_;
+        closedOnQuit = window->close();
+    };
+    hooks.trayAvailable = [] { return true; };
+    TfrmAlMain w(g_, fakes_.Handed(), hooks);
+    window = &w;
+    w.show();
+    Find<QTableWidget>(&w, "grAlarms")->selectRow(0);
+    w.TestSelectedAlarm();
+    QPointer<run::TfrmActiveAlarm> runWindow;
+    for (QWidget* t : QApplication::topLevelWidgets())
+        if (auto* r = qobject_cast<run::TfrmActiveAlarm*>(t)) runWindow = r;
+    ASSERT_TRUE(runWindow);
+    bool ranOn = false;
+    clock_.At(5000, [&] { w.ExitProgram(); });
+    clock_.At(6000, [&] { ranOn = runWindow && !runWindow->IsClosed(); });
+    clock_.Advance(2 * 3600 * 1000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(ranOn);
+    EXPECT_FALSE(runWindow);
+    EXPECT_TRUE(clock_.quitting);
+    EXPECT_EQ(quits_, 1);
+    EXPECT_TRUE(closedOnQuit);
 }
 
 TEST_F(MainWindowTest, ActionHintsFollowTheSetting) {
@@ -372,6 +564,22 @@ TEST_F(PowerTest, NoThreadWithoutWakeOrWithoutEntries) {
     BuildSchedule(g_, clock_);
     w->PowerEvent(kPowerSuspend);
     EXPECT_TRUE(starts_.empty());
+}
+
+TEST_F(PowerTest, AThreadThatEndsAtOnceIsNotRunning) {
+    g_.Settings.allowWake = true;
+    SetAlarms({Daily("Tea", 9, 5)});
+    TfrmAlMain* window = nullptr;
+    MainWindowHooks hooks;
+    // As start-up does when the thread could not set its timer.
+    hooks.startWakeThread = [&window](DateTime) {
+        window->WakeThreadEnded();
+        return true;
+    };
+    TfrmAlMain w(g_, fakes_.Handed(), hooks);
+    window = &w;
+    w.PowerEvent(kPowerSuspend);
+    EXPECT_FALSE(w.WakeThreadRunning());
 }
 
 TEST_F(PowerTest, AThreadThatCannotBeCreatedIsReported) {

@@ -115,6 +115,9 @@ void OccurrenceCursors::InitOne(Integer alarm) {
         (rules_.WindowHolds(p.own, p.time) || rules_.WindowHolds(global_, p.time)))
         return End(c);
     if (!rec.enabled || !nowValid_) return End(c);
+    // A record the reader could not read whole may hold any mix of its own
+    // fields and defaults: it must not run.
+    if (g_.FirstDamagedAlarm > 0 && alarm >= g_.FirstDamagedAlarm) return End(c);
 
     if (t.AlEndType == kEndOnce) {
         p.kind = Kind::kOnce;

@@ -96,6 +96,15 @@ TEST(ScheduleTable, EmptyWithoutEnabledAlarms) {
     SetAlarms(g, {off, off});
     BuildSchedule(g, clock);
     EXPECT_EQ(g.ScheduleCount, 0);
+
+    // Enabled, but read only in part: nothing from it on may ring.
+    AlRec on = off;
+    on.enabled = true;
+    SetAlarms(g, {on, on, on});
+    g.FirstDamagedAlarm = 2;
+    BuildSchedule(g, clock);
+    ASSERT_GT(g.ScheduleCount, 0);
+    for (Integer e = 1; e <= g.ScheduleCount; ++e) EXPECT_EQ(g.ScheduleTable[e].AlarmIndex, 1);
 }
 
 TEST(ScheduleTable, SizeIsBoundedByTheSlots) {

@@ -23,7 +23,8 @@ def one_try(work):
     data = os.path.join(work, "data")
     for sub in ("data", "config", "sys", "run"):
         os.makedirs(os.path.join(work, sub), mode=0o700, exist_ok=True)
-    due = alarmfiles.next_whole_second(4)
+    # Lead time for the program to start on a busy machine.
+    due = alarmfiles.next_whole_second(8)
     alarmfiles.write(os.path.join(data, "alfile.ini"),
                      [alarmfiles.once(1, "Long nap", due,
                                       [alarmfiles.sleep_step(600),

@@ -29,9 +29,14 @@ public:
     }
     void MultiLine(const char* key, const std::string& v) { Put(key, ToDisplayUtf8(v)); }
     void Bool(const char* key, bool v) { Put(key, v); }
-    void Int(const char* key, Integer v) { Put(key, v); }
-    void Byte(const char* key, ringmere::Byte v) { Put(key, v); }
-    void NonNegativeByte(const char* key, ringmere::Byte v) { Put(key, v); }
+    void Int(const char* key, Integer v, const layout::Range& = layout::kAnyValue) { Put(key, v); }
+    void Byte(const char* key, ringmere::Byte v, const layout::Range& = layout::kAnyValue) {
+        Put(key, v);
+    }
+    void NonNegativeByte(const char* key, ringmere::Byte v,
+                         const layout::Range& = layout::kAnyValue) {
+        Put(key, v);
+    }
     void Time(const char* key, DateTime v) { Put(key, FormatLongTime(v)); }
     void Date(const char* key, DateTime v) { Put(key, FormatShortDate(v)); }
     void Count(const char* key, Integer v) { Put(key, v); }

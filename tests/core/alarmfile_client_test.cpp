@@ -118,7 +118,9 @@ TEST(AlarmFileClient, SharedFileMarkAndDamage) {
         EXPECT_EQ(reporter.messages.empty(), c.quiet);
         EXPECT_FALSE(g.AlarmFileDamaged);
         EXPECT_EQ(g.FirstDamagedAlarm, c.firstDamaged);
-        if (c.result == kFileDone) EXPECT_EQ(g.AlarmTable[2], AlarmsOf(ServerFile())[2]);
+        if (c.result == kFileDone) {
+            EXPECT_EQ(g.AlarmTable[2], AlarmsOf(ServerFile())[2]);
+        }
     }
 }
 

@@ -1008,7 +1008,9 @@ TEST(AlarmFileReaderFailures, DamageIsMarked) {
         });
         EXPECT_EQ(r.g->AlarmFileDamaged, c.damaged);
         EXPECT_EQ(r.g->FirstDamagedAlarm, c.firstDamaged);
-        if (c.firstDamaged == 2) EXPECT_EQ(r.g->AlarmTable[1], ReadText(base).g->AlarmTable[1]);
+        if (c.firstDamaged == 2) {
+            EXPECT_EQ(r.g->AlarmTable[1], ReadText(base).g->AlarmTable[1]);
+        }
     }
 }
 

@@ -140,8 +140,7 @@ public:
         : text_(text), reporter_(reporter), progress_(progress), version_(version) {
         // Editors elsewhere start a UTF-8 file with a byte-order mark.
         if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);
-        text = text_;
-        lines_ = CountLineFeeds(text) + (!text.empty() && text.back() != '\n' ? 1 : 0);
+        lines_ = CountLineFeeds(text_) + (!text_.empty() && text_.back() != '\n' ? 1 : 0);
     }
 
     void SetVersion(double v) { version_ = v; }

@@ -1014,6 +1014,21 @@ TEST(AlarmFileReaderFailures, DamageIsMarked) {
     }
 }
 
+// A file that is there but cannot be read must not be written over unseen; a
+// missing one may be made.
+TEST(AlarmFileReaderFailures, AFileThatCannotBeReadIsNotClean) {
+    ScratchDir dir;
+    Globals g;
+    testing::Prepare(g, dir);
+    CollectingReporter reporter;
+    EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
+    EXPECT_FALSE(g.AlarmFileDamaged);
+    testing::WriteText(dir.file("alfile.ini"), "");
+    std::filesystem::resize_file(dir.file("alfile.ini"), (64 << 20) + 1);  // sparse
+    EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
+    EXPECT_TRUE(g.AlarmFileDamaged);
+}
+
 TEST(AlarmFileReaderFailures, AbandonedAlarmKeepsWhatWasReadBeforeTheFault) {
     const ReadOutcome r =
         ReadText(ReplaceLine(VersionFile("v2.10.ini"), "AlXDays=13", "AlXDays=x"));

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Start-up figures of the ringmere program with a 1,000-alarm file, under Xvfb:
-# time from exec to the event loop, resident memory after start, and CPU time
-# used over 60 idle seconds. Usage: bench/startup.sh [BUILD_DIR] [IDLE_SECONDS]
+# Start-up figures of the ringmere program with an alarm file of ALARMS alarms
+# (1,000 unless given; half of them scripted, or all simple with --simple),
+# under Xvfb: time from exec to the event loop, resident memory after start,
+# and CPU time used over IDLE_SECONDS idle seconds (60 unless given).
+# Usage: bench/startup.sh [BUILD_DIR] [IDLE_SECONDS] [ALARMS] [--simple]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,6 +36,8 @@ fi
 
 build=${1:-build-rel}
 idle=${2:-60}
+alarms=${3:-1000}
+simple=${4:-}
 program=$(realpath "$build/app/ringmere" 2>/dev/null || true)
 [ -x "$program" ] || {
   echo "build the program first: cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release && ninja -C $build ringmere" >&2
@@ -43,7 +47,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/dir" "$work/config" "$work/sys" "$work/run"
 chmod 700 "$work/run"
-python3 bench/make_alarm_file.py 1000 > "$work/dir/alfile.ini"
+python3 bench/make_alarm_file.py $simple "$alarms" > "$work/dir/alfile.ini"
 export RINGMERE_DIR=$work/dir XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/sys
 export XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=xcb
 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inner "$program" "$idle" "$work"

@@ -7,7 +7,7 @@
 //   Text, MultiLine, Bool, Int, Byte, NonNegativeByte, Time, Date: one field
 //     on one line ("key=value"; MultiLine runs on to an "eom1" line). A Text
 //     whose record field is named otherwise than its key names it third, for
-//     the dump.
+//     the dump; a number field's Range, when it has one, comes third.
 //   Count(key, n): a count line; the list it sizes follows with Numbered (one
 //     "stem(k)=value" line per entry).
 //   Blocks(countKey, name, tagStem, list, body): a count line, then one block
@@ -28,6 +28,9 @@
 //   Group(name, body): no line; the dump nests the body's fields under name.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "core/globals.h"
 #include "core/records.h"
 
@@ -39,6 +42,35 @@ enum class ListKind {
     kWeekDigits,       // the same, for week numbers
     kMonthDayNumbers,  // "1,15,31"
 };
+
+// The values a number field can mean. The reader reports a value outside as
+// damaged and keeps it as stored where the program bounds it at its use (so
+// a file read and written again keeps it), or reads `instead` where nothing
+// does. The ranges admit every value the editors and older files write.
+struct Range {
+    long long lo;
+    long long hi;
+    std::optional<long long> instead = std::nullopt;
+};
+inline constexpr Range kAnyValue{INT64_MIN, INT64_MAX};
+inline constexpr Range kNonNegative{0, INT32_MAX};  // counts, periods, durations
+inline constexpr Range kAtLeastOne{1, INT32_MAX};
+constexpr Range Codes(long long last) {  // a coded byte: 0 to its last code
+    return {0, last};
+}
+
+// The values of one entry of an InlineList.
+constexpr Range EntryRange(ListKind kind) {
+    switch (kind) {
+        case ListKind::kWeekdayDigits:
+            return {1, 7};  // Sunday to Saturday
+        case ListKind::kWeekDigits:
+            return {1, 5};  // 5 = the last week
+        case ListKind::kMonthDayNumbers:
+            return {1, 31};
+    }
+    return kAnyValue;
+}
 
 // Every file starts with this tag and a "Version=" line. The writer writes the
 // current layout; a client's configuration file says 2.01.
@@ -61,7 +93,7 @@ void HeaderFields(V& v, S& s) {
         v.Text("AlarmFile", s.AlarmFile);
         v.Since(1.401, "[sw140-3]", [&] {
             v.Bool("dldAlarmFile", s.dldAlarmFile);
-            v.Int("dldInterval", s.dldInterval);
+            v.Int("dldInterval", s.dldInterval, Range{1, INT32_MAX, 30});
             v.Bool("allowWake", s.allowWake);
         });
     });
@@ -82,7 +114,7 @@ void LocalSettingsFields(V& v, S& s) {
 
 template <class V, class R>
 void RuleFields(V& v, R& rule) {
-    v.Byte("ExType", rule.ExType);
+    v.Byte("ExType", rule.ExType, Codes(kExWeekdays));
     v.When(rule.ExType == kExDailyWindow, [&] {
         v.Time("ExTStart", rule.ExTStart);
         v.Time("ExTEnd", rule.ExTEnd);
@@ -90,7 +122,7 @@ void RuleFields(V& v, R& rule) {
     v.When(rule.ExType == kExDates, [&] {
         v.Count("ExDayCnt", rule.ExDayCnt);
         v.Numbered("ExDays(", rule.ExDays, rule.ExDayCnt);
-        v.Byte("ExSelType", rule.ExSelType);
+        v.Byte("ExSelType", rule.ExSelType, Codes(kExWindowOnDates));
         v.When(rule.ExSelType == kExWindowOnDates, [&] {
             v.Time("ExTStart", rule.ExTStart);
             v.Time("ExTEnd", rule.ExTEnd);
@@ -105,23 +137,23 @@ void RuleFields(V& v, R& rule) {
 template <class V, class R>
 void MusicFields(V& v, R& m) {
     v.Tag("[Music Settings]");
-    v.Byte("MuType", m.MuType);
+    v.Byte("MuType", m.MuType, Codes(kMusicSilent));
     v.Group("Mp3", [&] {
         v.Tag("[MP3 Rec]");
         v.Text("mp3file", m.Mp3.mp3file);
-        v.Byte("mp3ptype", m.Mp3.mp3ptype);
+        v.Byte("mp3ptype", m.Mp3.mp3ptype, Codes(kSystemPlayer));
     });
     v.Group("Wav", [&] {
         v.Tag("[Wav Rec]");
         v.Text("wavfile", m.Wav.wavfile);
-        v.Byte("wavtype", m.Wav.wavtype);
-        v.Int("reptimes", m.Wav.reptimes);
+        v.Byte("wavtype", m.Wav.wavtype, Codes(kWavForSeconds));
+        v.Int("reptimes", m.Wav.reptimes, kNonNegative);
     });
     v.Group("Cd", [&] {
         v.Block("[CD Rec]", [&] {
             v.Text("cddrive", m.Cd.cddrive);
-            v.Byte("tracktype", m.Cd.tracktype);
-            v.Int("cdtrack", m.Cd.cdtrack);
+            v.Byte("tracktype", m.Cd.tracktype, Codes(kCdRandomTrack));
+            v.Int("cdtrack", m.Cd.cdtrack, kNonNegative);
         });
     });
 }
@@ -131,7 +163,7 @@ void DialFields(V& v, R& d) {
     v.Block("[DialUp Settings]", [&] {
         v.Bool("usedialup", d.usedialup);
         v.Text("dialname", d.dialname);
-        v.Int("redialattempts", d.redialattempts);
+        v.Int("redialattempts", d.redialattempts, kNonNegative);
         v.Bool("connectm", d.connectm);
     });
 }
@@ -198,7 +230,7 @@ void FtpFields(V& v, R& t) {
     v.Since(1.2, "[FTP]", [&] {
         v.Bool("ftpenabled", t.ftpenabled);
         v.Text("ftpserver", t.ftpserver);
-        v.Int("ftpport", t.ftpport);
+        v.Int("ftpport", t.ftpport, Range{0, 65535, 21});
         v.Text("ftplocalfile", t.ftplocalfile);
         v.Text("ftppath", t.ftppath);
         v.Text("ftpuser", t.ftpuser);
@@ -208,13 +240,13 @@ void FtpFields(V& v, R& t) {
         v.Since(1.401, "[sw141-1]", [&] { v.Bool("ftppassive", t.ftppassive); });
         v.Since(1.5, "[sw150-8]", [&] {
             v.Bool("ftpretry", t.ftpretry);
-            v.Int("ftpmaxretry", t.ftpmaxretry);
-            v.Int("ftpdelay", t.ftpdelay);
+            v.Int("ftpmaxretry", t.ftpmaxretry, kNonNegative);
+            v.Int("ftpdelay", t.ftpdelay, kNonNegative);
             v.Bool("ftpreconnect", t.ftpreconnect);
             v.Text("ftpdialname", t.ftpdialname);
-            v.Int("ftpmaxrecon", t.ftpmaxrecon);
-            v.Int("ftprecondelay", t.ftprecondelay);
-            v.Byte("ftptransfertype", t.ftptransfertype);
+            v.Int("ftpmaxrecon", t.ftpmaxrecon, kNonNegative);
+            v.Int("ftprecondelay", t.ftprecondelay, kNonNegative);
+            v.Byte("ftptransfertype", t.ftptransfertype, Codes(kFtpAllFiles));
         });
     });
 }
@@ -223,7 +255,7 @@ template <class V, class R>
 void FileOpFields(V& v, R& o) {
     v.Since(1.5, "[sw150-1]", [&] {
         v.Tag("[fileop]");
-        v.NonNegativeByte("fop", o.fop);
+        v.NonNegativeByte("fop", o.fop, Codes(kFopDelete));
         v.When(o.fop == kFopCopy || o.fop == kFopMove, [&] {
             v.Tag("[sw150-2]");
             v.Text("ffrom", o.ffrom);
@@ -239,9 +271,9 @@ void FileOpFields(V& v, R& o) {
 template <class V, class R>
 void RepeatFields(V& v, R& r) {
     v.Since(1.29, "[REPEAT]", [&] {
-        v.Byte("reptype", r.reptype);
-        v.Int("stepnum", r.stepnum);
-        v.Int("repnum", r.repnum);
+        v.Byte("reptype", r.reptype, Codes(kRepeatUntilStopped));
+        v.Int("stepnum", r.stepnum, kNonNegative);
+        v.Int("repnum", r.repnum, kNonNegative);
     });
 }
 
@@ -251,7 +283,7 @@ template <class V, class R>
 void StepFields(V& v, R& e) {
     v.Tag("[Event Info]");
     v.Text("evname", e.evname);
-    v.Byte("evtype", e.evtype);
+    v.Byte("evtype", e.evtype, Codes(kStepFileOp));
     v.When(e.evtype == kStepSound, [&] { v.Group("Music", [&] { MusicFields(v, e.Music); }); });
     v.When(e.evtype == kStepDialup, [&] { v.Group("Dial", [&] { DialFields(v, e.Dial); }); });
     v.When(e.evtype == kStepLaunch,
@@ -259,7 +291,7 @@ void StepFields(V& v, R& e) {
     v.When(e.evtype == kStepWeb, [&] { v.Group("Web", [&] { WebFields(v, e.Web); }); });
     v.When(e.evtype == kStepMail, [&] { v.Group("Mail", [&] { MailFields(v, e.Mail); }); });
     v.When(e.evtype == kStepSleep,
-           [&] { v.Block("[sleep]", [&] { v.Int("sseconds", e.sseconds); }); });
+           [&] { v.Block("[sleep]", [&] { v.Int("sseconds", e.sseconds, kNonNegative); }); });
     v.When(e.evtype == kStepSynch, [&] { v.Group("Synch", [&] { SynchFields(v, e.Synch); }); });
     v.When(e.evtype == kStepFtp, [&] { v.Group("Ftp", [&] { FtpFields(v, e.Ftp); }); });
     v.When(e.evtype == kStepRepeat, [&] { v.Group("Repeat", [&] { RepeatFields(v, e.Repeat); }); });
@@ -268,7 +300,7 @@ void StepFields(V& v, R& e) {
 
 template <class V, class R>
 void ScheduleFields(V& v, R& t) {
-    v.Byte("AlType", t.AlType);
+    v.Byte("AlType", t.AlType, Codes(kEveryXMonths));
     v.Time("AlTime", t.AlTime);
     v.Date("AlStartDate", t.AlStartDate);
     v.Byte("AlEndType", t.AlEndType);
@@ -279,13 +311,13 @@ void ScheduleFields(V& v, R& t) {
                  t.AlWeekdays);
     v.Int("AlMDay", t.AlMDay);
     v.Count("AlDayCount", t.AlDayCount);
-    v.Int("AlXMin", t.AlXMin);
-    v.Int("AlXHours", t.AlXHours);
-    v.Int("AlXDays", t.AlXDays);
-    v.Int("AlXYears", t.AlXYears);
-    v.Int("AlXWeeks", t.AlXWeeks);
-    v.Since(2.1, nullptr, [&] { v.Int("AlXMonths", t.AlXMonths); });
-    v.Byte("AlMType", t.AlMType);
+    v.Int("AlXMin", t.AlXMin, kNonNegative);
+    v.Int("AlXHours", t.AlXHours, kNonNegative);
+    v.Int("AlXDays", t.AlXDays, kNonNegative);
+    v.Int("AlXYears", t.AlXYears, kNonNegative);
+    v.Int("AlXWeeks", t.AlXWeeks, kNonNegative);  // 0 counts as 1
+    v.Since(2.1, nullptr, [&] { v.Int("AlXMonths", t.AlXMonths, kNonNegative); });
+    v.Byte("AlMType", t.AlMType, Codes(kWeekdaysOfWeeks));
     v.InlineList(ListKind::kMonthDayNumbers, "AlMonthdaynum", t.AlMonthdaynum, "AlMonthDays",
                  t.AlMonthDays);
     v.InlineList(ListKind::kWeekdayDigits, "AlMWeekdaynum", t.AlMWeekdaynum, "AlMWeekdays",
@@ -304,7 +336,7 @@ void AlarmFields(V& v, R& a) {
     v.Since(1.4, "[sw140-3]", [&] {
         v.Bool("AlFlashWindow", a.AlFlashWindow);
         v.Bool("AlSnooze", a.AlSnooze);
-        v.Int("snoozeming", a.snoozeming);
+        v.Int("snoozeming", a.snoozeming, kNonNegative);
     });
     v.Bool("enabled", a.enabled);
     v.Byte("mtype", a.mtype);

@@ -1,5 +1,9 @@
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +28,31 @@ constexpr Integer kMaxInlineListCount = 10000;
 // as every later field would be taken from the wrong line.
 struct ReadAbandoned {
     std::string key;
+};
+
+// Where the reading is, for what it could not read. Filled as it goes, so it
+// holds when the reading is abandoned.
+struct Progress {
+    Integer alarm = 0;                // being read, 0 outside the alarms
+    Integer firstRanOut = 0;          // the first alarm that ran past the end of its file
+    const char* lastCount = nullptr;  // the last count read: it sized what was allocated
+    bool shared = false;              // reading the shared file of a client
+};
+
+// Counts the messages of the program's own file apart from the shared file's.
+class MessageCounter final : public Reporter {
+public:
+    MessageCounter(Reporter& inner, const Progress& progress)
+        : inner_(inner), progress_(progress) {}
+    void Report(const std::string& message) override {
+        if (!progress_.shared) ++localMessages;
+        inner_.Report(message);
+    }
+    int localMessages = 0;
+
+private:
+    Reporter& inner_;
+    const Progress& progress_;
 };
 
 std::optional<long long> ParseInteger(std::string_view s) {
@@ -64,8 +93,9 @@ struct Line {
 Line Classify(std::string_view text) {
     Line l;
     const auto eq = text.find('=');
-    const auto bracket = text.find('[');
-    if (bracket != std::string_view::npos && (eq == std::string_view::npos || bracket < eq)) {
+    // Only the key is searched: values are most of the text.
+    const auto bracket = text.substr(0, eq).find('[');
+    if (bracket != std::string_view::npos) {
         l.marker = true;
         const auto dash = text.find('-');
         const auto close = text.find(']');
@@ -84,15 +114,33 @@ Line Classify(std::string_view text) {
     return l;
 }
 
+// Eight bytes at a time: a file of 10,000 alarms is 14 MB.
+std::size_t CountLineFeeds(std::string_view text) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    constexpr std::uint64_t kFeeds = 0x0A0A0A0A0A0A0A0AULL;
+    std::size_t count = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        const std::uint64_t x = word ^ kFeeds;  // a line feed is now a zero byte
+        // The high bit of each byte that is zero, with no carry between bytes.
+        const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+        count += static_cast<std::size_t>(((zero >> 7) * 0x0101010101010101ULL) >> 56);
+    }
+    for (; i < text.size(); ++i) count += text[i] == '\n';
+    return count;
+}
+
 // The file's text, read line by line without copying: the text is kept once
 // and each line is a view into it.
 class LineReader {
 public:
-    LineReader(std::string_view text, Reporter& reporter, double version)
-        : text_(text), reporter_(reporter), version_(version) {
-        std::size_t breaks = 0;
-        for (const char c : text) breaks += c == '\n';
-        lines_ = breaks + (!text.empty() && text.back() != '\n' ? 1 : 0);
+    LineReader(std::string_view text, Reporter& reporter, Progress& progress, double version)
+        : text_(text), reporter_(reporter), progress_(progress), version_(version) {
+        // Editors elsewhere start a UTF-8 file with a byte-order mark.
+        if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);
+        lines_ = CountLineFeeds(text_) + (!text_.empty() && text_.back() != '\n' ? 1 : 0);
     }
 
     void SetVersion(double v) { version_ = v; }
@@ -100,11 +148,16 @@ public:
     bool Above(double gate) const { return version_ > gate; }
     std::size_t Remaining() const { return lines_ - read_; }
     bool AtEnd() const { return read_ >= lines_; }
+    // A read went past the end of the file: what was read last is not whole.
+    bool RanOut() const { return ranOut_; }
 
     // Past the end every line reads as empty. A line ends at LF; a CR before
     // it is dropped, so CRLF and LF alone both read.
     std::string_view Next() {
-        if (AtEnd()) return {};
+        if (AtEnd()) {
+            ranOut_ = true;
+            return {};
+        }
         std::size_t end = text_.find('\n', at_);
         if (end == std::string_view::npos) end = text_.size();
         std::size_t stop = end;
@@ -118,6 +171,7 @@ public:
     bool FindTag(std::string_view tag) {
         while (!AtEnd())
             if (Next() == tag) return true;
+        ranOut_ = true;
         reporter_.Report("Error reading alarm file.  Tag, " + std::string(tag) + " not found.");
         return false;
     }
@@ -155,22 +209,40 @@ public:
         return *n;
     }
 
-    void Int(const char* key, Integer& field) {
-        if (const long long n = Number(key); n != kKeep) field = static_cast<Integer>(n);
+    void Int(const char* key, Integer& field, const layout::Range& range) {
+        const long long n = Number(key);
+        if (n == kKeep) return;
+        field = static_cast<Integer>(n >= range.lo && n <= range.hi ? n : Checked(key, n, range));
     }
 
-    void Byte8(const char* key, Byte& field) {
-        if (const long long n = Number(key); n != kKeep) field = static_cast<Byte>(n);
+    void Byte8(const char* key, Byte& field, const layout::Range& range) {
+        const long long n = Number(key);
+        if (n == kKeep) return;
+        field = static_cast<Byte>(n >= range.lo && n <= range.hi ? n : Checked(key, n, range));
+    }
+
+    // A value outside its range is reported; the value to keep is returned.
+    long long Checked(std::string_view key, long long n, const layout::Range& range) {
+        if (n >= range.lo && n <= range.hi) return n;
+        std::string message = "Damaged value in the alarm file: ";
+        message.append(key);
+        message += "=" + std::to_string(n);
+        if (range.instead) message += " (read as " + std::to_string(*range.instead) + ")";
+        reporter_.Report(message);
+        return range.instead.value_or(n);
     }
 
     // A count that sizes a list: a negative count, or one larger than the
-    // file could hold, is damage.
-    void Count(const char* key, Integer& field, bool oneLinePerEntry) {
+    // rest of the file could hold at `linesPerEntry` lines an entry, is
+    // damage. 0 lines an entry: a list written on one line.
+    void Count(const char* key, Integer& field, std::size_t linesPerEntry) {
         const long long n = Number(key);
         if (n == kKeep) return;
-        const long long limit =
-            oneLinePerEntry ? static_cast<long long>(Remaining()) : kMaxInlineListCount;
+        const long long limit = linesPerEntry == 0
+                                    ? kMaxInlineListCount
+                                    : static_cast<long long>(Remaining() / linesPerEntry);
         if (n < 0 || n > limit) throw ReadAbandoned{key};
+        progress_.lastCount = key;
         field = static_cast<Integer>(n);
     }
 
@@ -207,6 +279,8 @@ public:
     }
 
     Reporter& reporter() { return reporter_; }
+    Progress& progress() { return progress_; }
+    double version() const { return version_; }
 
 private:
     static constexpr long long kKeep = INT64_MIN;
@@ -214,7 +288,9 @@ private:
     std::size_t at_ = 0;     // where the next line starts
     std::size_t lines_ = 0;  // in the whole text
     std::size_t read_ = 0;
+    bool ranOut_ = false;
     Reporter& reporter_;
+    Progress& progress_;
     double version_;
 };
 
@@ -225,8 +301,9 @@ void SizeList(std::vector<T>& list, Integer count) {
 
 // Weekday and week lists hold one digit per entry: entry n is the character
 // at position 2n-1 of the text.
-void DecodeDigitList(const std::string& text, std::vector<Integer>& list, Reporter& reporter,
-                     const char* message) {
+void DecodeDigitList(const std::string& text, std::vector<Integer>& list, LineReader& r,
+                     const char* key, const layout::Range& range, const char* message) {
+    Reporter& reporter = r.reporter();
     for (std::size_t n = 0; n < list.size(); ++n) {
         const std::size_t at = 2 * n;
         if (at >= text.size()) {
@@ -235,13 +312,15 @@ void DecodeDigitList(const std::string& text, std::vector<Integer>& list, Report
         }
         const char c = text[at];
         if (c >= '0' && c <= '9')
-            list[n] = c - '0';
+            list[n] = static_cast<Integer>(r.Checked(key, c - '0', range));
         else
             reporter.Report(message);
     }
 }
 
-void DecodeMonthDays(const std::string& text, std::vector<Integer>& list, Reporter& reporter) {
+void DecodeMonthDays(const std::string& text, std::vector<Integer>& list, LineReader& r,
+                     const char* key, const layout::Range& range) {
+    Reporter& reporter = r.reporter();
     std::size_t start = 0;
     for (std::size_t n = 0; n < list.size(); ++n) {
         if (start > text.size()) {
@@ -251,12 +330,106 @@ void DecodeMonthDays(const std::string& text, std::vector<Integer>& list, Report
         std::size_t end = text.find(',', start);
         if (end == std::string::npos) end = text.size();
         if (const auto v = ParseInteger(std::string_view(text).substr(start, end - start)))
-            list[n] = static_cast<Integer>(*v);
+            list[n] = static_cast<Integer>(r.Checked(key, *v, range));
         else
             reporter.Report("Error reading weekday string");
         start = end + 1;
     }
 }
+
+// Walks a layout description for the fewest lines its record can take in a
+// file of a given version that is read to its end: every line up to its last
+// number field outside a condition. Each line the reader takes is a line of
+// the file, or it has run past the end (or a tag was missing, which reads to
+// the end), and a number past the end abandons the reading. So a count of
+// entries that need more lines than are left cannot be right.
+class MinimumLines {
+public:
+    explicit MinimumLines(double version) : version_(version) {}
+    std::size_t Lines() const { return std::max<std::size_t>(numbered_, 1); }
+
+    template <class... A>
+    void Text(A&&...) {
+        ++lines_;
+    }
+    template <class... A>
+    void MultiLine(A&&...) {
+        ++lines_;
+    }
+    template <class... A>
+    void Bool(A&&...) {
+        ++lines_;
+    }
+    template <class... A>
+    void Date(A&&...) {
+        ++lines_;
+    }
+    template <class... A>
+    void Int(A&&...) {
+        Number();
+    }
+    template <class... A>
+    void Byte(A&&...) {
+        Number();
+    }
+    template <class... A>
+    void NonNegativeByte(A&&...) {
+        Number();
+    }
+    template <class... A>
+    void Time(A&&...) {
+        Number();
+    }
+    template <class... A>
+    void Count(A&&...) {
+        Number();
+    }
+    template <class... A>
+    void Numbered(A&&...) {}  // may be empty
+    template <class... A>
+    void InlineList(A&&...) {
+        Number();
+        ++lines_;
+    }
+    template <class... A>
+    void Blocks(A&&...) {
+        Number();
+    }  // the entries may be none
+    void Tag(const char*) { ++lines_; }
+    template <class Body>
+    void Block(const char*, Body body) {
+        ++lines_;
+        body();
+    }
+    template <class Body>
+    void Since(double version, const char* marker, Body body) {
+        if (version_ < version) return;
+        lines_ += marker != nullptr;
+        body();
+    }
+    template <class Body>
+    void After(double version, const char* marker, Body body) {
+        if (version_ <= version) return;
+        lines_ += marker != nullptr;
+        body();
+    }
+    template <class Body>
+    void When(bool, Body) {}
+    template <class Body>
+    void LocalOnly(Body body) {
+        body();
+    }
+    template <class Body>
+    void Group(const char*, Body body) {
+        body();
+    }
+
+private:
+    void Number() { numbered_ = ++lines_; }
+    double version_;
+    std::size_t lines_ = 0;
+    std::size_t numbered_ = 0;  // lines up to the last number field
+};
 
 // Walks a layout description (core/alarmfile_layout.h), reading each field
 // from the next line into the records.
@@ -277,17 +450,19 @@ public:
     void Bool(const char*, bool& field) {
         Into(field, [&](auto& f) { r_.Bool(f); });
     }
-    void Int(const char* key, Integer& field) {
-        Into(field, [&](auto& f) { r_.Int(key, f); });
+    void Int(const char* key, Integer& field, const layout::Range& range = layout::kAnyValue) {
+        Into(field, [&](auto& f) { r_.Int(key, f, range); });
     }
-    void Byte(const char* key, ringmere::Byte& field) {
-        Into(field, [&](auto& f) { r_.Byte8(key, f); });
+    void Byte(const char* key, ringmere::Byte& field,
+              const layout::Range& range = layout::kAnyValue) {
+        Into(field, [&](auto& f) { r_.Byte8(key, f, range); });
     }
     // A negative value reads as 0; others keep their low byte.
-    void NonNegativeByte(const char* key, ringmere::Byte& field) {
+    void NonNegativeByte(const char* key, ringmere::Byte& field, const layout::Range& range) {
         Into(field, [&](auto& f) {
             Integer n = f;
-            r_.Int(key, n);
+            r_.Int(key, n, layout::Range{INT32_MIN, range.hi});
+            if (n < 0) r_.Checked(key, n, layout::Range{0, range.hi, 0});
             f = n < 0 ? 0 : static_cast<ringmere::Byte>(n);
         });
     }
@@ -297,7 +472,7 @@ public:
     void Date(const char*, DateTime& field) {
         Into(field, [&](auto& f) { r_.Date(f); });
     }
-    void Count(const char* key, Integer& field) { r_.Count(key, field, true); }
+    void Count(const char* key, Integer& field) { r_.Count(key, field, 1); }
 
     template <class T>
     void Numbered(const char* stem, std::vector<T>& list, Integer count) {
@@ -309,33 +484,37 @@ public:
                 r_.Date(entry);
             } else {
                 const std::string_view s(stem);
-                r_.Int(std::string(s.substr(0, s.size() - 1)).c_str(), entry);
+                r_.Int(std::string(s.substr(0, s.size() - 1)).c_str(), entry, layout::kAnyValue);
             }
         }
     }
 
-    void InlineList(layout::ListKind kind, const char* countKey, Integer& count, const char*,
+    void InlineList(layout::ListKind kind, const char* countKey, Integer& count, const char* key,
                     std::vector<Integer>& list) {
-        r_.Count(countKey, count, false);
+        r_.Count(countKey, count, 0);
         SizeList(list, count);
         std::string text;
         r_.Text(text);
+        const layout::Range range = layout::EntryRange(kind);
         switch (kind) {
             case layout::ListKind::kWeekdayDigits:
-                return DecodeDigitList(text, list, r_.reporter(), "Error reading weekday string");
+                return DecodeDigitList(text, list, r_, key, range, "Error reading weekday string");
             case layout::ListKind::kWeekDigits:
-                return DecodeDigitList(text, list, r_.reporter(),
+                return DecodeDigitList(text, list, r_, key, range,
                                        "Error reading week number string");
             case layout::ListKind::kMonthDayNumbers:
-                return DecodeMonthDays(text, list, r_.reporter());
+                return DecodeMonthDays(text, list, r_, key, range);
         }
     }
 
     template <class List, class Body>
     void Blocks(const char* countKey, const char*, const char* tagStem, List& list, Body body) {
-        r_.Count(countKey, list.Count, true);
+        Integer n = list.Count;
+        r_.Count(countKey, n, LinesPerEntry(list));
+        list.Count = 0;
         list.Items.clear();  // then made in place: copying an empty record costs more
-        list.Items.resize(static_cast<std::size_t>(list.Count));
+        list.Items.resize(static_cast<std::size_t>(n));
+        list.Count = n;
         for (Integer k = 1; k <= list.Count; ++k) {
             r_.FindTag(tagStem + std::to_string(k) + "]");
             body(list.Items[k - 1]);
@@ -344,16 +523,31 @@ public:
 
     template <class Body>
     void Alarms(const char* countKey, Integer& count, std::vector<AlRec>& table, Body body) {
+        if (!alarmLines_)
+            alarmLines_ =
+                LinesPerRecord<AlRec>([](auto& v, auto& a) { layout::AlarmFields(v, a); });
         Integer n = count;
-        r_.Count(countKey, n, true);
+        r_.Count(countKey, n, *alarmLines_);
+        // As Globals::ResetAlarmTable, with no copies; the count matches the
+        // table also when it cannot be made.
+        count = 0;
+        table.clear();
+        try {
+            table.resize(static_cast<std::size_t>(n) + 2);
+        } catch (const std::bad_alloc&) {
+            table.resize(2);
+            throw;
+        }
         count = n;
-        table.clear();  // as Globals::ResetAlarmTable, with no copies
-        table.resize(static_cast<std::size_t>(n) + 2);
+        Progress& progress = r_.progress();
         for (Integer a = 1; a <= n; ++a) {
+            progress.alarm = a;
             if (!r_.FindTag("[Alarm " + std::to_string(a) + "]"))
                 r_.reporter().Report("Error reading Alarm Header");
             body(table[a]);
+            if (r_.RanOut() && progress.firstRanOut == 0) progress.firstRanOut = a;
         }
+        progress.alarm = 0;
     }
 
     void Tag(const char* tag) { r_.FindTag(tag); }
@@ -397,9 +591,33 @@ private:
         read(scratch);
     }
 
+    // The fewest lines an entry of a list takes in this file, its tag
+    // included; worked out once a reading.
+    template <class Record, class Fields>
+    std::size_t LinesPerRecord(Fields fields) const {
+        MinimumLines m(r_.version());
+        m.Tag("");
+        Record record{};
+        fields(m, record);
+        return m.Lines();
+    }
+    std::size_t LinesPerEntry(const ExList&) {
+        if (!ruleLines_)
+            ruleLines_ =
+                LinesPerRecord<ExRec>([](auto& v, auto& rule) { layout::RuleFields(v, rule); });
+        return *ruleLines_;
+    }
+    std::size_t LinesPerEntry(const AlEventList&) {
+        if (!stepLines_)
+            stepLines_ =
+                LinesPerRecord<AlEvent>([](auto& v, auto& step) { layout::StepFields(v, step); });
+        return *stepLines_;
+    }
+
     LineReader& r_;
     bool skipLocal_ = false;
     bool inLocal_ = false;
+    std::optional<std::size_t> alarmLines_, ruleLines_, stepLines_;
 };
 
 bool IsClientMode(const std::string& mode) {
@@ -415,6 +633,7 @@ struct ReadState {
     bool reuseDownload;
     Reporter& reporter;
     AlarmFileDownloader* downloader;
+    Progress& progress;
     bool firstAttempt = true;
 };
 
@@ -449,7 +668,7 @@ int ReadOnce(ReadState& st) {
     SettingsRec& s = g.Settings;
     const auto localText = ReadWholeFile(g.LocalAlarmFilePath());
     if (!localText) return kFileCannotOpen;
-    LineReader r(*localText, st.reporter, g.FileVersion);
+    LineReader r(*localText, st.reporter, st.progress, g.FileVersion);
     std::optional<double> version;
     if (!ReadPreamble(r, version)) {
         st.reporter.Report("Error: Invalid alarm file");
@@ -482,6 +701,7 @@ int ReadOnce(ReadState& st) {
         return kFileDone;
     }
 
+    st.progress.shared = true;
     const std::string webCopy = g.ProgramDir + "webtmp.ini";
     if (web && !(st.reuseDownload && FileExists(webCopy))) {
         DateTime serverDate = 0;
@@ -496,7 +716,7 @@ int ReadOnce(ReadState& st) {
 
     const auto sharedText = ReadWholeFile(web ? webCopy : s.AlarmFile);
     if (!sharedText) return kFileCannotOpen;
-    LineReader shared(*sharedText, st.reporter, g.FileVersion);
+    LineReader shared(*sharedText, st.reporter, st.progress, g.FileVersion);
     if (!ReadPreamble(shared, version)) {
         if (web && st.firstAttempt) {
             st.firstAttempt = false;
@@ -520,16 +740,36 @@ int ReadOnce(ReadState& st) {
 
 int ReadAlarmFile(Globals& g, bool followClient, bool reuseDownload, Reporter& reporter,
                   AlarmFileDownloader* downloader) {
-    ReadState st{g, followClient, reuseDownload, reporter, downloader};
+    Progress progress;
+    MessageCounter counting(reporter, progress);
+    ReadState st{g, followClient, reuseDownload, counting, downloader, progress};
+    int result = kFileInvalid;
+    bool abandoned = false;
     try {
-        for (;;) {
-            const int result = ReadOnce(st);
-            if (result != kRetryDownload) return result;
-        }
-    } catch (const ReadAbandoned& abandoned) {
-        reporter.Report("Error Reading Input File: " + abandoned.key);
-        return kFileInvalid;
+        do {
+            progress.shared = false;
+            result = ReadOnce(st);
+        } while (result == kRetryDownload);
+    } catch (const ReadAbandoned& at) {
+        abandoned = true;
+        counting.Report("Error Reading Input File: " + at.key);
+    } catch (const std::bad_alloc&) {
+        // A count the file could hold but memory cannot.
+        abandoned = true;
+        counting.Report(progress.lastCount
+                            ? "Error Reading Input File: " + std::string(progress.lastCount)
+                            : std::string("Error reading alarm file: not enough memory"));
     }
+    if (abandoned) result = kFileInvalid;
+    g.FirstDamagedAlarm = progress.firstRanOut ? progress.firstRanOut
+                          : abandoned          ? progress.alarm
+                                               : 0;
+    // Only the program's own file is ever written; a client's shared file
+    // is not. A file that is there but cannot be read is not clean either.
+    g.AlarmFileDamaged =
+        counting.localMessages > 0 ||
+        (result == kFileCannotOpen && !progress.shared && FileExists(g.LocalAlarmFilePath()));
+    return result;
 }
 
 bool UpgradeOldAlarmFile(Globals& g, int readResult, bool readWasClean, Reporter& reporter) {

@@ -122,9 +122,16 @@ public:
     void Text(const char* key, const std::string& v, const char* = nullptr) { f_.Text(key, v); }
     void MultiLine(const char* key, const std::string& v) { f_.MultiLine(key, v); }
     void Bool(const char* key, bool v) { f_.Bool(key, v); }
-    void Int(const char* key, Integer v) { f_.Int(key, v); }
-    void Byte(const char* key, ringmere::Byte v) { f_.Int(key, v); }
-    void NonNegativeByte(const char* key, ringmere::Byte v) { f_.Int(key, v); }
+    void Int(const char* key, Integer v, const layout::Range& = layout::kAnyValue) {
+        f_.Int(key, v);
+    }
+    void Byte(const char* key, ringmere::Byte v, const layout::Range& = layout::kAnyValue) {
+        f_.Int(key, v);
+    }
+    void NonNegativeByte(const char* key, ringmere::Byte v,
+                         const layout::Range& = layout::kAnyValue) {
+        f_.Int(key, v);
+    }
     void Time(const char* key, DateTime v) { f_.Time(key, v); }
     void Date(const char* key, DateTime v) { f_.Date(key, v); }
     void Count(const char* key, Integer v) { f_.Int(key, v); }

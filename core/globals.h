@@ -81,8 +81,11 @@ struct Globals {
     // The last read of the program's own file was not clean (a message, or an
     // abandoned read): SaveAlarmFile keeps the original before writing over it.
     bool AlarmFileDamaged = false;
-    // The first alarm that could not be read whole (it and those after it
-    // hold only what was read); 0 when every alarm was.
+    // The first alarm that could not be read whole: the one being read when
+    // the reading was abandoned or ran past the end of the file (it and those
+    // after it hold only what was read). 0 when every alarm was, and when the
+    // reading stopped before the alarms (the table is then left as it was).
+    // Filled from the shared file in client modes.
     Integer FirstDamagedAlarm = 0;
 
     // Hand-over between the main window and the editors.

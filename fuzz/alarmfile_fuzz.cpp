@@ -29,7 +29,8 @@ void Put(const std::string& path, std::string_view data) {
     if (ringmere::WriteFileAtomically(path, data, error) != ringmere::kWriteDone) std::abort();
 }
 
-// The writer's own output must read back without a message and write out the
+// The writer's own output must read back without a message, but for values
+// out of their range, which are kept as they were read, and write out the
 // same again; a message longer than the reader's line cap is the one thing
 // the layout cannot carry.
 void CheckRewriteIsStable(const ringmere::Globals& read) {
@@ -49,7 +50,9 @@ void CheckRewriteIsStable(const ringmere::Globals& read) {
     Put(again.LocalAlarmFilePath(), first);
     ringmere::CollectingReporter messages;
     const int result = ringmere::ReadAlarmFile(again, false, false, messages);
-    if (result != ringmere::kFileDone || !messages.messages.empty()) std::abort();
+    if (result != ringmere::kFileDone) std::abort();
+    for (const std::string& m : messages.messages)
+        if (!m.starts_with("Damaged value in the alarm file: ")) std::abort();
     again.Settings.AlarmFile = read.Settings.AlarmFile;  // dropped outside client modes
     if (ringmere::FormatAlarmFile(again) != first) std::abort();
 }

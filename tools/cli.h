@@ -45,6 +45,12 @@ struct LoadedFile {
 // files use a "webtmp.ini" beside them, as ringmere-cli downloads nothing.
 LoadedFile LoadAsLocalFile(Globals& g, const std::string& path, StderrReporter& reporter);
 
+// Says what the reader does not say itself after a read that did not end
+// well: it reports nothing for a file it cannot open, nor for a failed
+// download. Returns kExitError when FILE itself cannot be read, else
+// kExitProblems.
+int ExplainSilentFailure(const Globals& g, const std::string& path, const LoadedFile& loaded);
+
 // A one-line error on stderr; returns kExitError.
 int Fail(const std::string& message);
 

@@ -1,4 +1,6 @@
 // dump: the settings, global rules and alarms of a file as JSON.
+#include <algorithm>
+#include <climits>
 #include <iostream>
 #include <string_view>
 #include <type_traits>
@@ -24,14 +26,23 @@ class Dumper {
 public:
     explicit Dumper(Json& root) : at_(&root) {}
 
+    // After an abandoned read the alarms after the one being read are blank
+    // records, not the file's.
+    void ShowAlarmsUpTo(Integer last) { lastAlarm_ = last; }
+
     void Text(const char* key, const std::string& v, const char* field = nullptr) {
         Put(field ? field : key, ToDisplayUtf8(v));
     }
     void MultiLine(const char* key, const std::string& v) { Put(key, ToDisplayUtf8(v)); }
     void Bool(const char* key, bool v) { Put(key, v); }
-    void Int(const char* key, Integer v) { Put(key, v); }
-    void Byte(const char* key, ringmere::Byte v) { Put(key, v); }
-    void NonNegativeByte(const char* key, ringmere::Byte v) { Put(key, v); }
+    void Int(const char* key, Integer v, const layout::Range& = layout::kAnyValue) { Put(key, v); }
+    void Byte(const char* key, ringmere::Byte v, const layout::Range& = layout::kAnyValue) {
+        Put(key, v);
+    }
+    void NonNegativeByte(const char* key, ringmere::Byte v,
+                         const layout::Range& = layout::kAnyValue) {
+        Put(key, v);
+    }
     void Time(const char* key, DateTime v) { Put(key, FormatLongTime(v)); }
     void Date(const char* key, DateTime v) { Put(key, FormatShortDate(v)); }
     void Count(const char* key, Integer v) { Put(key, v); }
@@ -71,7 +82,8 @@ public:
     void Alarms(const char*, Integer count, const std::vector<AlRec>& table, Body body) {
         Put("AlarmCount", count);
         Json alarms = Json::array();
-        for (Integer a = 1; a <= count && static_cast<std::size_t>(a) < table.size(); ++a)
+        const Integer last = std::min(count, lastAlarm_);
+        for (Integer a = 1; a <= last && static_cast<std::size_t>(a) < table.size(); ++a)
             alarms.push_back(Object([&] { body(table[a]); }));
         Put("Alarms", std::move(alarms));
     }
@@ -118,6 +130,7 @@ private:
     }
 
     Json* at_;
+    Integer lastAlarm_ = INT32_MAX;
 };
 
 int RunDump(const std::vector<std::string>& args) {
@@ -125,13 +138,14 @@ int RunDump(const std::vector<std::string>& args) {
     Globals g;
     StderrReporter reporter;
     const LoadedFile loaded = LoadAsLocalFile(g, args[0], reporter);
-    if (loaded.result == kFileCannotOpen && !FileExists(g.LocalAlarmFilePath()))
-        return Fail("cannot read " + args[0]);
+    if (loaded.result != kFileDone && ExplainSilentFailure(g, args[0], loaded) == kExitError)
+        return kExitError;
     Json out = {{"FileVersion", g.FileVersion}, {"Settings", Json::object()}};
     Dumper settings(out["Settings"]);
     layout::HeaderFields(settings, g.Settings);
     layout::LocalSettingsFields(settings, g.Settings);
     Dumper body(out);
+    if (loaded.result != kFileDone) body.ShowAlarmsUpTo(g.FirstDamagedAlarm);
     layout::RulesAndAlarmsFields(body, g);
     std::cout << out.dump(2) << '\n';
     return loaded.result == kFileDone && loaded.messages == 0 ? kExitOk : kExitProblems;
@@ -143,7 +157,8 @@ const Register dump{{
     "Print the settings, global rules and alarms read from FILE as JSON.",
     "FILE is read as by 'check'. Field names are those of the alarm file; dates are\n"
     "\"M/d/yyyy\" and times \"hh:mm:ssAM/PM\". Texts that are not UTF-8 are shown as\n"
-    "Windows-1252. Reader messages go to stderr.\n"
+    "Windows-1252. Reader messages go to stderr. When the reading was abandoned, the\n"
+    "alarms end with the one being read then, holding what was read of it.\n"
     "Exit status: 0 no messages, 1 messages, 2 FILE cannot be read.\n",
     RunDump,
 }};

@@ -9,26 +9,6 @@ namespace ringmere::cli {
 
 namespace {
 
-// Says what the reader does not say itself: it reports nothing for a file it
-// cannot open, nor for a failed download. kExitError when FILE itself cannot
-// be read.
-int ExplainSilentFailure(const Globals& g, const std::string& path, const LoadedFile& loaded) {
-    if (loaded.result == kFileCannotOpen) {
-        std::string why;
-        if (!ReadWholeFile(g.LocalAlarmFilePath(), why))
-            return Fail("cannot read " + path + ": " + why);
-        std::cerr << "Error: cannot open the shared alarm file " << g.Settings.AlarmFile;
-        if (!ReadWholeFile(g.Settings.AlarmFile, why)) std::cerr << ": " << why;
-        std::cerr << '\n';
-        return kExitProblems;
-    }
-    if (loaded.result == kFileInvalid && loaded.messages == 0) {
-        std::cerr << "Error: no downloaded copy (webtmp.ini) of " << g.Settings.AlarmFile
-                  << " beside the file\n";
-    }
-    return kExitProblems;
-}
-
 int RunCheck(const std::vector<std::string>& args) {
     if (args.size() != 1) return Fail("check takes one FILE (see ringmere-cli check --help)");
     Globals g;

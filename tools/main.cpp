@@ -55,6 +55,23 @@ LoadedFile LoadAsLocalFile(Globals& g, const std::string& path, StderrReporter& 
     return loaded;
 }
 
+int ExplainSilentFailure(const Globals& g, const std::string& path, const LoadedFile& loaded) {
+    if (loaded.result == kFileCannotOpen) {
+        std::string why;
+        if (!ReadWholeFile(g.LocalAlarmFilePath(), why))
+            return Fail("cannot read " + path + ": " + why);
+        std::cerr << "Error: cannot open the shared alarm file " << g.Settings.AlarmFile;
+        if (!ReadWholeFile(g.Settings.AlarmFile, why)) std::cerr << ": " << why;
+        std::cerr << '\n';
+        return kExitProblems;
+    }
+    if (loaded.result == kFileInvalid && loaded.messages == 0) {
+        std::cerr << "Error: no downloaded copy (webtmp.ini) of " << g.Settings.AlarmFile
+                  << " beside the file\n";
+    }
+    return kExitProblems;
+}
+
 }  // namespace ringmere::cli
 
 int main(int argc, char** argv) {

@@ -90,6 +90,40 @@ TEST(AlarmFileClient, ClientFollowsTheSharedFile) {
     EXPECT_EQ(s.trailingTextColor, defaults.trailingTextColor);
 }
 
+// The shared file may start with a byte-order mark too. Its damage marks
+// the alarms, but not the local file, which is the only one ever written.
+TEST(AlarmFileClient, SharedFileMarkAndDamage) {
+    ScratchDir dir;
+    const std::string shared = dir.file("shared.ini");
+    const std::string local =
+        ReplaceLine(ReadDataFile("golden/client.ini"), "AlarmFile=/mnt/server/alfile.ini",
+                    "AlarmFile=" + shared);
+    struct Case {
+        std::string text;
+        int result;
+        int firstDamaged;
+        bool quiet;
+    } cases[] = {
+        {"\xEF\xBB\xBF" + ServerFile(), kFileDone, 0, true},
+        {ReplaceLine(ServerFile(), "repnum=7", "repnum=x"), kFileInvalid, 2, false},
+        {ReplaceLine(ServerFile(), "AlType=7", "AlType=8"), kFileDone, 0, false},
+    };
+    for (const Case& c : cases) {
+        WriteText(shared, c.text);
+        Globals g;
+        testing::Prepare(g, dir);
+        g.AlarmFileDamaged = true;
+        CollectingReporter reporter;
+        EXPECT_EQ(testing::ReadLocalText(g, dir, local, reporter), c.result);
+        EXPECT_EQ(reporter.messages.empty(), c.quiet);
+        EXPECT_FALSE(g.AlarmFileDamaged);
+        EXPECT_EQ(g.FirstDamagedAlarm, c.firstDamaged);
+        if (c.result == kFileDone) {
+            EXPECT_EQ(g.AlarmTable[2], AlarmsOf(ServerFile())[2]);
+        }
+    }
+}
+
 TEST(AlarmFileClient, SharedFileIsReadByItsOwnGates) {
     struct Case {
         const char* file;

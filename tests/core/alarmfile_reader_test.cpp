@@ -2,6 +2,7 @@
 // broken files.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -346,6 +347,17 @@ TEST(AlarmFileReader, LineFeedsAloneReadTheSameAsCrlf) {
     }
 }
 
+TEST(AlarmFileReader, ByteOrderMarkIsSkipped) {
+    for (const VersionCase& v : kVersions) {
+        SCOPED_TRACE(v.file);
+        const std::string text = VersionFile(v.file);
+        const ReadOutcome marked = ReadText("\xEF\xBB\xBF" + text);
+        EXPECT_EQ(marked.result, kFileDone);
+        EXPECT_EQ(marked.messages, Messages{});
+        ExpectSameRecords(*marked.g, *ReadText(text).g);
+    }
+}
+
 // --- How lines are read ----------------------------------------------------
 
 TEST(AlarmFileReader, MarkerWithCountTakesTheLastOfItsLines) {
@@ -458,15 +470,13 @@ TEST(AlarmFileReader, NumbersAndVersionForms) {
         const char* to;
         std::function<void(const Globals&)> check;
     } cases[] = {
-        {"snoozeming=9", "snoozeming=-9",
-         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].snoozeming, -9); }},
         {"AlXMin=11", "AlXMin=2147483647",
          [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlXMin, 2147483647); }},
-        {"AlXHours=12", "AlXHours=-2147483648",
-         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlXHours, INT32_MIN); }},
-        {"AlMonthDays=10,20", "AlMonthDays=31,-4",
+        {"AlXWeeks=15", "AlXWeeks=0",  // older files: every week
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlXWeeks, 0); }},
+        {"AlMonthDays=10,20", "AlMonthDays=31,+1",
          [](const Globals& g) {
-             EXPECT_EQ(g.AlarmTable[1].Schedule.AlMonthDays, (std::vector<Integer>{31, -4}));
+             EXPECT_EQ(g.AlarmTable[1].Schedule.AlMonthDays, (std::vector<Integer>{31, 1}));
          }},
         {"Version=2.10", "Version=2.1",
          [](const Globals& g) { EXPECT_DOUBLE_EQ(g.FileVersion, 2.1); }},
@@ -474,8 +484,6 @@ TEST(AlarmFileReader, NumbersAndVersionForms) {
          [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlTime, 0); }},
         {"AlEndTime=06:00:00AM", "AlEndTime=12:00:01PM",
          [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlEndTime, Time(12, 0, 1)); }},
-        // A negative file operation is none, and nothing more is read.
-        {"fop=3", "fop=-1", [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].FileOp, FileOps{}); }},
         {"AlStartDate=3/7/2004", "AlStartDate=12/31/9999",
          [](const Globals& g) {
              EXPECT_EQ(g.AlarmTable[1].Schedule.AlStartDate, Date(9999, 12, 31));
@@ -512,7 +520,7 @@ TEST(AlarmFileReaderFailures, InvalidFirstLineChangesNothing) {
     const std::string body =
         VersionFile("v2.10.ini").substr(std::string("[Alarm Info]\r\n").size());
     for (const std::string first : {"[Alarm Info] ", " [Alarm Info]", "[alarm info]",
-                                    "\xEF\xBB\xBF[Alarm Info]", "", "Version=2.10"}) {
+                                    "\xEF\xBB[Alarm Info]", "", "Version=2.10"}) {
         SCOPED_TRACE(first);
         const auto before = [](Globals& g) {
             Preset(g);
@@ -856,6 +864,171 @@ TEST(AlarmFileReaderFailures, BadNumberAbandonsTheReading) {
     }
 }
 
+// One message a value, naming it; the value is kept where the program bounds
+// it at its use, and replaced where nothing does.
+TEST(AlarmFileReaderFailures, OutOfRangeValuesAreReported) {
+    const std::string base = VersionFile("v2.10.ini");
+    struct Case {
+        const char* from;
+        const char* to;
+        Messages messages;
+        std::function<void(const Globals&)> check;
+    } cases[] = {
+        {"snoozeming=9",
+         "snoozeming=-2147483648",
+         {"Damaged value in the alarm file: snoozeming=-2147483648"},
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].snoozeming, INT32_MIN); }},
+        {"AlType=7",
+         "AlType=9",
+         {"Damaged value in the alarm file: AlType=9"},
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlType, 9); }},
+        {"AlXDays=13",
+         "AlXDays=-1",
+         {"Damaged value in the alarm file: AlXDays=-1"},
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlXDays, -1); }},
+        {"AlWeekdays=3,5",
+         "AlWeekdays=0,8",
+         {"Damaged value in the alarm file: AlWeekdays=0",
+          "Damaged value in the alarm file: AlWeekdays=8"},
+         [](const Globals& g) {
+             EXPECT_EQ(g.AlarmTable[1].Schedule.AlWeekdays, (std::vector<Integer>{0, 8}));
+         }},
+        {"AlMonthDays=10,20",
+         "AlMonthDays=32,-4",
+         {"Damaged value in the alarm file: AlMonthDays=32",
+          "Damaged value in the alarm file: AlMonthDays=-4"},
+         [](const Globals& g) {
+             EXPECT_EQ(g.AlarmTable[1].Schedule.AlMonthDays, (std::vector<Integer>{32, -4}));
+         }},
+        {"AlMWeekDW=5",
+         "AlMWeekDW=6",
+         {"Damaged value in the alarm file: AlMWeekDW=6"},
+         [](const Globals& g) {
+             EXPECT_EQ(g.AlarmTable[1].Schedule.AlMWeekDW, std::vector<Integer>{6});
+         }},
+        {"ftpport=2100",
+         "ftpport=-1",
+         {"Damaged value in the alarm file: ftpport=-1 (read as 21)"},
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Ftp.ftpport, 21); }},
+        {"ftpport=990",
+         "ftpport=65536",
+         {"Damaged value in the alarm file: ftpport=65536 (read as 21)"},
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[2].Events.Items[3].Ftp.ftpport, 21); }},
+        {"dldInterval=15",
+         "dldInterval=0",
+         {"Damaged value in the alarm file: dldInterval=0 (read as 30)"},
+         [](const Globals& g) { EXPECT_EQ(g.Settings.dldInterval, 30); }},
+        // A negative file operation is none, and nothing more is read.
+        {"fop=3",
+         "fop=-1",
+         {"Damaged value in the alarm file: fop=-1 (read as 0)"},
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].FileOp, FileOps{}); }},
+        {"evtype=6",
+         "evtype=10",
+         {"Damaged value in the alarm file: evtype=10"},
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[2].Events.Items[2].evtype, 10); }},
+        {"stepnum=1",
+         "stepnum=-3",
+         {"Damaged value in the alarm file: stepnum=-3"},
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[2].Events.Items[4].Repeat.stepnum, -3); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.to);
+        const ReadOutcome r = ReadText(ReplaceLine(base, c.from, c.to));
+        EXPECT_EQ(r.result, kFileDone);
+        EXPECT_EQ(r.messages, c.messages);
+        c.check(*r.g);
+        EXPECT_EQ(r.g->AlarmTable[2].AlName, "Script");  // the rest is read
+    }
+}
+
+// A count the rest of the file cannot hold, although it has a line for each
+// entry, is damage: it would make millions of records.
+TEST(AlarmFileReaderFailures, CountsBeyondWhatTheFileCanHold) {
+    const std::string base = VersionFile("v2.10.ini");
+    const std::string blanks = [] {
+        std::string b;
+        for (int i = 0; i < 3000; ++i) b += "\r\n";
+        return b;
+    }();
+    struct Case {
+        const char* line;  // its first occurrence
+        const char* key;
+        int alarm;  // FirstDamagedAlarm
+    } cases[] = {
+        {"gExCnt=1", "gExCnt", 0},
+        {"Alarm Count=2", "Alarm Count", 0},
+        {"ExCnt=1", "ExCnt", 1},
+        {"Event Count=6", "Event Count", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        std::string text = base;
+        const std::size_t at = text.find(std::string("\n") + c.line + "\r\n");
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t end = at + 1 + std::strlen(c.line) + 2;
+        text = text.substr(0, at + 1) + c.key + "=2500\r\n" + blanks + text.substr(end);
+        const ReadOutcome r = ReadText(text);
+        EXPECT_EQ(r.result, kFileInvalid);
+        EXPECT_EQ(r.messages, Messages{InputError(c.key)});
+        EXPECT_TRUE(r.g->AlarmFileDamaged);
+        EXPECT_EQ(r.g->FirstDamagedAlarm, c.alarm);
+        EXPECT_LE(r.g->AlarmTable.size(), 4u);
+    }
+}
+
+// What could not be read is marked for the first save and the table; a
+// clean read clears the marks of the last one.
+TEST(AlarmFileReaderFailures, DamageIsMarked) {
+    const std::string base = VersionFile("v2.10.ini");
+    const std::string cut = base.substr(0, base.find("evtype=7"));
+    struct Case {
+        const char* what;
+        std::string text;
+        bool damaged;
+        int firstDamaged;
+    } cases[] = {
+        {"clean", base, false, 0},
+        {"a bad date, read on", ReplaceLine(base, "AlStartDate=12/31/1999", "AlStartDate=x"), true,
+         0},
+        {"a damaged value", ReplaceLine(base, "AlType=7", "AlType=9"), true, 0},
+        {"a bad header number", ReplaceLine(base, "dldInterval=15", "dldInterval=x"), true, 0},
+        {"abandoned in alarm 1", ReplaceLine(base, "AlXDays=13", "AlXDays=x"), true, 1},
+        {"abandoned in alarm 2", ReplaceLine(base, "stepnum=1", "stepnum=x"), true, 2},
+        {"alarm 2's tag missing", ReplaceLine(base, "[Alarm 2]", "[Alarm two]"), true, 2},
+        {"cut in alarm 2", cut, true, 2},
+        {"not an alarm file", "[Alarm]\r\n", true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ReadOutcome r = ReadText(c.text, [](Globals& g) {
+            Preset(g);
+            g.AlarmFileDamaged = true;  // from an earlier read
+            g.FirstDamagedAlarm = 7;
+        });
+        EXPECT_EQ(r.g->AlarmFileDamaged, c.damaged);
+        EXPECT_EQ(r.g->FirstDamagedAlarm, c.firstDamaged);
+        if (c.firstDamaged == 2) {
+            EXPECT_EQ(r.g->AlarmTable[1], ReadText(base).g->AlarmTable[1]);
+        }
+    }
+}
+
+// A file that is there but cannot be read must not be written over unseen; a
+// missing one may be made.
+TEST(AlarmFileReaderFailures, AFileThatCannotBeReadIsNotClean) {
+    ScratchDir dir;
+    Globals g;
+    testing::Prepare(g, dir);
+    CollectingReporter reporter;
+    EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
+    EXPECT_FALSE(g.AlarmFileDamaged);
+    testing::WriteText(dir.file("alfile.ini"), "");
+    std::filesystem::resize_file(dir.file("alfile.ini"), (64 << 20) + 1);  // sparse
+    EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
+    EXPECT_TRUE(g.AlarmFileDamaged);
+}
+
 TEST(AlarmFileReaderFailures, AbandonedAlarmKeepsWhatWasReadBeforeTheFault) {
     const ReadOutcome r =
         ReadText(ReplaceLine(VersionFile("v2.10.ini"), "AlXDays=13", "AlXDays=x"));
@@ -919,14 +1092,17 @@ TEST(AlarmFileReaderFailures, MessageOfMoreThanAThousandLines) {
 }
 
 TEST(AlarmFileReaderFailures, MessageRunningToTheEndOfTheFile) {
-    std::string text = VersionFile("v0.92.ini");
-    text = text.substr(0, text.find("AlMessage=Hello\r\n")) + "AlMessage=Hello\r\nWorld\r\n";
+    // In the last alarm: a file cut short in its first alarm cannot hold its
+    // count, and is abandoned there.
+    std::string text = VersionFile("v2.10.ini");
+    text = text.substr(0, text.find("AlMessage=\r\n")) + "AlMessage=Hello\r\nWorld\r\n";
     const ReadOutcome r = ReadText(text);
-    EXPECT_EQ(r.result, kFileInvalid);  // "mtype" is empty
+    EXPECT_EQ(r.result, kFileInvalid);  // "snoozeming" is empty
     ASSERT_FALSE(r.messages.empty());
     EXPECT_EQ(r.messages.front(), InputError("AlMessage"));
-    EXPECT_EQ(r.messages.back(), InputError("mtype"));
-    EXPECT_EQ(r.g->AlarmTable[1].AlMessage, "Hello\r\nWorld");
+    EXPECT_EQ(r.messages.back(), InputError("snoozeming"));
+    EXPECT_EQ(r.g->AlarmTable[2].AlMessage, "Hello\r\nWorld");
+    EXPECT_EQ(r.g->FirstDamagedAlarm, 2);
 }
 
 }  // namespace

@@ -201,6 +201,36 @@ TEST_F(Cli, DumpShowsTheRecordsAsJson) {
     EXPECT_EQ(script["Events"][3]["Repeat"]["stepnum"], 2);
 }
 
+// Only what was read, with the message that says why the rest is missing.
+TEST_F(Cli, DumpAfterAnAbandonedReadShowsWhatWasRead) {
+    const std::string sample = Slurp(SampleHere());
+    const auto replaced = [&](const std::string& after, const std::string& from,
+                              const std::string& to) {
+        std::string text = sample;
+        const auto at = text.find(from, text.find(after));
+        text.replace(at, from.size(), to);
+        return text;
+    };
+    struct Case {
+        std::string text;
+        std::string err;
+        std::size_t alarms;
+    } cases[] = {
+        {replaced("[Alarm 2]", "AlXDays=", "AlXDays=x"), "Error Reading Input File: AlXDays\n", 2},
+        {replaced("", "Alarm Count=4", "Alarm Count=6"), "Error reading Alarm Header\n", 5},
+        {replaced("", "UserMode=Single", "UserMode=WClient"), "Error: no downloaded copy", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        Spit(dir_ / "alfile.ini", c.text);
+        const Result r = Run({"dump", (dir_ / "alfile.ini").string()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+        const auto json = nlohmann::json::parse(r.out);
+        EXPECT_EQ(json["Alarms"].size(), c.alarms);
+    }
+}
+
 TEST_F(Cli, DumpShowsOldEightBitTextsAsWindows1252) {
     std::string text = Slurp(SampleHere());
     const auto at = text.find("AlName=Morning stand-up");

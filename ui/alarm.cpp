@@ -85,12 +85,17 @@ public:
         const int size = qMin(16, option.rect.height() - 2);
         int x = option.rect.left();
         for (const QString& name : icons) {
-            const QIcon icon(QStringLiteral(":/icons/%1.svg").arg(name));
-            icon.paint(painter, QRect(x + 2, option.rect.top() + (option.rect.height() - size) / 2,
-                                      size, size));
+            auto icon = icons_.find(name);
+            if (icon == icons_.end())
+                icon = icons_.insert(name, QIcon(QStringLiteral(":/icons/%1.svg").arg(name)));
+            icon->paint(painter, QRect(x + 2, option.rect.top() + (option.rect.height() - size) / 2,
+                                       size, size));
             x += kIconSpacing;
         }
     }
+
+private:
+    mutable QHash<QString, QIcon> icons_;
 };
 
 }  // namespace
@@ -381,7 +386,7 @@ void TfrmAlMain::LoadList() {
         check->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         check->setCheckState(a.enabled ? Qt::Checked : Qt::Unchecked);
         list->setItem(r - 1, 0, check);
-        auto* end = new QTableWidgetItem(QIcon(EndRuleIcon(a.Schedule.AlEndType)), QString());
+        auto* end = new QTableWidgetItem(CachedIcon(EndRuleIcon(a.Schedule.AlEndType)), QString());
         list->setItem(r - 1, 1, end);
         list->setItem(r - 1, 2, new QTableWidgetItem(FromFileText(a.AlName)));
         QStringList strip;
@@ -393,6 +398,12 @@ void TfrmAlMain::LoadList() {
     filling_ = false;
     UpdateRowCommands();
     if (page_ != 0) ShowPage(page_);
+}
+
+const QIcon& TfrmAlMain::CachedIcon(const QString& path) {
+    auto it = icons_.find(path);
+    if (it == icons_.end()) it = icons_.insert(path, QIcon(path));
+    return *it;
 }
 
 bool TfrmAlMain::Damaged(int row) const {

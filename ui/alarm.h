@@ -2,6 +2,8 @@
 // commands that reach every other window.
 #pragma once
 
+#include <QHash>
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -95,6 +97,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // One icon for each file: drawing an SVG anew for every row of a long
+    // list dominated the start-up.
+    const QIcon& CachedIcon(const QString& path);
+    QHash<QString, QIcon> icons_;
     // The parts of building the window, in the order the constructor takes them.
     void SetUpViews();
     void SetUpOverlays();

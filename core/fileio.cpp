@@ -1,5 +1,6 @@
 #include "core/fileio.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -155,23 +156,31 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& w
     if (flags >= 0) (void)fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     // The size is only a hint: files in /proc say 0, and a file may grow while
     // we read it.
-    std::string data;
-    data.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
+    // Read straight into the result: the file can be a large part of memory.
+    std::string data(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    std::size_t used = 0;
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (used == data.size()) {
+            if (used > static_cast<std::size_t>(kMaxReadSize)) {
+                why = tooLarge;
+                return std::nullopt;
+            }
+            data.resize(std::max<std::size_t>(2 * used, 65536));
+        }
+        const ssize_t n = ::read(fd.get(), data.data() + used, data.size() - used);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
             why = std::strerror(errno);
             return std::nullopt;
         }
-        data.append(buf, static_cast<std::size_t>(n));
-        if (data.size() > static_cast<std::size_t>(kMaxReadSize)) {
-            why = tooLarge;
-            return std::nullopt;
-        }
+        used += static_cast<std::size_t>(n);
     }
+    if (used > static_cast<std::size_t>(kMaxReadSize)) {
+        why = tooLarge;
+        return std::nullopt;
+    }
+    data.resize(used);
     return data;
 }
 

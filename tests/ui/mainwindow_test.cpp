@@ -432,9 +432,8 @@ TEST_F(MainWindowTest, AnEnableClickAfterADamagedReadKeepsTheOriginal) {
     CollectingReporter said;
     ReadAlarmFile(read, true, false, said);
     EXPECT_FALSE(said.messages.empty());
-    // Until the reader sets these itself.
-    read.AlarmFileDamaged = true;
-    read.FirstDamagedAlarm = 2;
+    EXPECT_TRUE(read.AlarmFileDamaged);
+    EXPECT_EQ(read.FirstDamagedAlarm, 2);
     run::testing::FakeServices fakes(read);
     TfrmAlMain w(read, fakes.Handed());
     Find<QTableWidget>(&w, "grAlarms")->item(0, 0)->setCheckState(Qt::Unchecked);

@@ -105,25 +105,31 @@ def stop(proc):
             pass
 
 
-def run_program_until_logged(program, work, alarms, want, limit=60):
-    """Writes `alarms` (with logging on) into a program folder under `work`,
-    starts the program hidden on a virtual display (or the offscreen platform)
-    with folders of its own, and returns the log once it holds `want`, or
-    what it holds after `limit` seconds (a guard against hangs)."""
+def start_program(program, work, alarms, hidden=True, virtual_display=True):
+    """Writes `alarms` (with logging on) into a program folder under `work` and
+    starts the program there with folders of its own, in a session of its own:
+    on a virtual display where xvfb-run is there and wanted, else on the
+    offscreen platform. Returns the process and the program folder."""
     data = os.path.join(work, "data")
     for sub in ("data", "config", "sys", "run"):
         os.makedirs(os.path.join(work, sub), mode=0o700, exist_ok=True)
     write(os.path.join(data, "alfile.ini"), alarms, logging=True)
     env = dict(os.environ, RINGMERE_DIR=data, XDG_CONFIG_HOME=os.path.join(work, "config"),
                XDG_CONFIG_DIRS=os.path.join(work, "sys"), XDG_RUNTIME_DIR=os.path.join(work, "run"))
-    command = [program, "startup"]
-    if shutil.which("xvfb-run"):
+    command = [program] + (["startup"] if hidden else [])
+    if virtual_display and shutil.which("xvfb-run"):
         command = ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24"] + command
         env.pop("QT_QPA_PLATFORM", None)
     else:
         env["QT_QPA_PLATFORM"] = "offscreen"
     proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, start_new_session=True)
+    return proc, data
+
+
+def wait_for_log(data, want, limit=60):
+    """The program's log once it holds `want`, or what it holds after `limit`
+    seconds (a guard against hangs, never a measure)."""
     log_path = os.path.join(data, "allog.txt")
     log = ""
     deadline = time.time() + limit
@@ -134,5 +140,13 @@ def run_program_until_logged(program, work, alarms, want, limit=60):
             if want in log:
                 break
         time.sleep(0.2)
+    return log
+
+
+def run_program_until_logged(program, work, alarms, want, limit=60):
+    """Starts the program hidden over `alarms` and returns its log once it
+    holds `want` (see wait_for_log); the program is stopped."""
+    proc, data = start_program(program, work, alarms)
+    log = wait_for_log(data, want, limit)
     stop(proc)
     return log

@@ -9,7 +9,6 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(__file__))
 import alarmfiles  # noqa: E402
@@ -20,32 +19,16 @@ HANG_GUARD = 60  # seconds; only a guard, never a measure
 
 
 def one_try(work):
-    data = os.path.join(work, "data")
-    for sub in ("data", "config", "sys", "run"):
-        os.makedirs(os.path.join(work, sub), mode=0o700, exist_ok=True)
     # Lead time for the program to start on a busy machine.
     due = alarmfiles.next_whole_second(8)
-    alarmfiles.write(os.path.join(data, "alfile.ini"),
-                     [alarmfiles.once(1, "Long nap", due,
-                                      [alarmfiles.sleep_step(600),
-                                       alarmfiles.repeat_step(1, 1000000)],
-                                      hide=False)],
-                     logging=True)
-    env = dict(os.environ, RINGMERE_DIR=data, XDG_CONFIG_HOME=os.path.join(work, "config"),
-               XDG_CONFIG_DIRS=os.path.join(work, "sys"), XDG_RUNTIME_DIR=os.path.join(work, "run"),
-               QT_QPA_PLATFORM="offscreen")
+    alarms = [alarmfiles.once(1, "Long nap", due,
+                              [alarmfiles.sleep_step(600), alarmfiles.repeat_step(1, 1000000)],
+                              hide=False)]
     # Shown: a window that refuses to close stops Qt's quit.
-    proc = subprocess.Popen([PROGRAM], env=env, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL, start_new_session=True)
+    proc, data = alarmfiles.start_program(PROGRAM, work, alarms, hidden=False,
+                                          virtual_display=False)
     try:
-        log_path = os.path.join(data, "allog.txt")
-        deadline = time.time() + HANG_GUARD
-        log = ""
-        while time.time() < deadline and "Sleeping 600 seconds." not in log:
-            if os.path.exists(log_path):
-                with open(log_path, "rb") as f:
-                    log = f.read().decode("utf-8", "replace")
-            time.sleep(0.2)
+        log = alarmfiles.wait_for_log(data, "Sleeping 600 seconds.", HANG_GUARD)
         if "Sleeping 600 seconds." not in log:
             return f"the run never started: {log!r}"
         proc.send_signal(signal.SIGTERM)

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Prints an alarm file of N alarms (half simple, half scripted with ten steps;
-all simple with --simple)."""
+all simple with --simple). They start in 2026, or in the year given with
+--start-year YEAR: a later year keeps every alarm from ringing while a
+benchmark measures the idle program."""
 import os
 import sys
 
@@ -8,12 +10,12 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "scrip
 import alarmfiles  # noqa: E402
 
 
-def alarm(n, lines, simple):
+def alarm(n, lines, simple, year):
     scripted = n % 2 == 0 and not simple
     lines += [f"[Alarm {n}]", f"AlName=Alarm {n}", "AlMessage=Line one", "Line two", "eom1",
               "AlHideWindow=1", "[sw140-3]", "AlFlashWindow=1", "AlSnooze=0", "snoozeming=5",
               "enabled=0", f"mtype={1 if scripted else 0}", f"AlType={n % 8 if n % 8 != 3 else 0}",
-              f"AlTime={(n % 12) + 1:02d}:{n % 60:02d}:00AM", f"AlStartDate=1/{1 + n % 28}/2026",
+              f"AlTime={(n % 12) + 1:02d}:{n % 60:02d}:00AM", f"AlStartDate=1/{1 + n % 28}/{year}",
               "AlEndType=1", "AlXTimes=0", "AlEndDate=12/30/1899", "AlEndTime=12:00:00AM",
               "AlWeekdaynum=3", "AlWeekdays=2,4,6", "AlMDay=0", "AlDayCount=0",
               "AlXMin=15", "AlXHours=2", "AlXDays=1", "AlXYears=1", "AlXWeeks=1", "AlXMonths=1",
@@ -31,12 +33,18 @@ def alarm(n, lines, simple):
 
 
 def main():
-    args = [a for a in sys.argv[1:] if a != "--simple"]
-    simple = "--simple" in sys.argv[1:]
+    args = sys.argv[1:]
+    simple = "--simple" in args
+    year = 2026
+    if "--start-year" in args:
+        at = args.index("--start-year")
+        year = int(args[at + 1])
+        del args[at:at + 2]
+    args = [a for a in args if a != "--simple"]
     count = int(args[0]) if args else 1000
     lines = alarmfiles.header(logging=False, wake=False) + [f"Alarm Count={count}"]
     for n in range(1, count + 1):
-        alarm(n, lines, simple)
+        alarm(n, lines, simple, year)
     sys.stdout.write("".join(line + "\r\n" for line in lines))
 
 

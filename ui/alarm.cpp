@@ -550,18 +550,7 @@ void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
 }
 
 bool TfrmAlMain::SaveAlarms() {
-    CollectingReporter said;
-    const bool saved = SaveAlarmFile(g_, g_.Settings.AlarmFile, said) == kFileDone;
-    std::string text;
-    for (const std::string& m : said.messages) text += (text.empty() ? "" : "\n") + m;
-    if (!saved) {
-        if (said.messages.empty())
-            text = "The alarm file " + g_.Settings.AlarmFile + " could not be created.";
-        text += "\nThe change was not saved.";
-    }
-    if (!text.empty())
-        services_.dialogs.Message(this, BoxKind::Warning, FromFileText(text), BoxCorner());
-    return saved;
+    return widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, BoxCorner());
 }
 
 void TfrmAlMain::ShowPage(int item) {

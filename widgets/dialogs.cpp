@@ -5,22 +5,37 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include "core/alarmfile.h"
 #include "core/placement.h"
 #include "core/text.h"
 
 namespace ringmere::widgets {
 
-namespace {
-
-// Over the window that opened it, as every dialog of the program opens.
-QPoint PlaceOver(const QWidget* owner, const QSize& size) {
+QPoint PlaceOver(const QWidget* owner, const QSize& size, bool strict) {
     const QRect o = owner->frameGeometry();
     const QScreen* screen = owner->screen();
     const QSize area = screen ? screen->size() : QSize(1024, 768);
     const Point p = PlaceDialog({o.left(), o.top(), o.width(), o.height()}, size.width(),
-                                size.height(), area.width(), area.height());
+                                size.height(), area.width(), area.height(), strict);
     return {p.x, p.y};
 }
+
+bool SaveAlarmFileTelling(Globals& g, DialogService& dialogs, QWidget* owner,
+                          std::optional<QPoint> topLeft) {
+    CollectingReporter said;
+    const bool saved = SaveAlarmFile(g, g.Settings.AlarmFile, said) == kFileDone;
+    std::string text;
+    for (const std::string& m : said.messages) text += (text.empty() ? "" : "\n") + m;
+    if (!saved) {
+        if (said.messages.empty())
+            text = "The alarm file " + g.Settings.AlarmFile + " could not be created.";
+        text += "\nThe change was not saved.";
+    }
+    if (!text.empty()) dialogs.Message(owner, BoxKind::Warning, FromFileText(text), topLeft);
+    return saved;
+}
+
+namespace {
 
 class RealDialogs final : public DialogService {
 public:

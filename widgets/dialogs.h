@@ -4,11 +4,13 @@
 
 #include <QList>
 #include <QPoint>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <memory>
 #include <optional>
 
+#include "core/globals.h"
 #include "core/report.h"
 
 class QWidget;
@@ -35,6 +37,15 @@ public:
     virtual QString ExistingDirectory(QWidget* owner, const QString& caption,
                                       const QString& dir) = 0;
 };
+
+// Where a dialog of `size` opens over `owner` (screen coordinates). `strict`
+// is the rule of the alarm editor and the exception windows.
+QPoint PlaceOver(const QWidget* owner, const QSize& size, bool strict = false);
+
+// Writes the alarm table to g.Settings.AlarmFile; what the writer said, and a
+// failure, go to a warning box. False when the file did not take the table.
+bool SaveAlarmFileTelling(Globals& g, DialogService& dialogs, QWidget* owner,
+                          std::optional<QPoint> topLeft);
 
 // The real boxes, for start-up to put in the program's services.
 std::unique_ptr<DialogService> NewSystemDialogs();

@@ -43,7 +43,7 @@ inline bool SpinUntil(Done done, int ms = 5000) {
 // Debian's python3-dbusmock lives with the system's Python, which need not be
 // the first python3 on the PATH.
 inline QString DbusmockPython() {
-    for (const QString python : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
+    for (const QString& python : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
         if (QProcess::execute(python, {"-c", "import dbusmock"}) == 0) return python;
     }
     return {};

@@ -2,11 +2,230 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <limits>
 
+#include "core/exception_rules.h"
+#include "core/schedule.h"
 #include "core/text.h"
 
 namespace ringmere {
+
+namespace {
+
+std::string Decimal(Integer value) {
+    return std::to_string(value);
+}
+
+// Whole seconds, so that a time read from the file and stored again is the
+// same number.
+DateTime TimeOfDayRounded(DateTime value) {
+    return FromDaySecond(0, SplitToSecond(value).second);
+}
+
+DateTime WholeDay(DateTime value) {
+    return static_cast<DateTime>(SplitToSecond(value).day);
+}
+
+// The entries of a list up to its count, never past what it holds.
+template <class T>
+std::vector<T> UsedEntries(const std::vector<T>& list, Integer count) {
+    const std::size_t n =
+        count <= 0 ? 0 : std::min(list.size(), static_cast<std::size_t>(count));
+    return {list.begin(), list.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+template <std::size_t N>
+void TickNumbers(std::array<bool, N>& boxes, const std::vector<Integer>& list, Integer count) {
+    for (const Integer n : UsedEntries(list, count))
+        if (n >= 1 && n <= static_cast<Integer>(N)) boxes[static_cast<std::size_t>(n - 1)] = true;
+}
+
+template <std::size_t N>
+void StoreTicked(const std::array<bool, N>& boxes, std::vector<Integer>& list, Integer& count) {
+    list.clear();
+    for (std::size_t i = 0; i < N; ++i)
+        if (boxes[i]) list.push_back(static_cast<Integer>(i + 1));
+    count = static_cast<Integer>(list.size());
+}
+
+template <std::size_t N>
+bool AnyTicked(const std::array<bool, N>& boxes) {
+    return std::find(boxes.begin(), boxes.end(), true) != boxes.end();
+}
+
+Integer NumberOr(const std::string& text, Integer fallback) {
+    return ParseWholeNumber(text).value_or(fallback);
+}
+
+}  // namespace
+
+ScheduleForm NewScheduleForm(DateTime today) {
+    ScheduleForm form;
+    form.startDate = WholeDay(today);
+    form.endDate = WholeDay(today);
+    return form;
+}
+
+ScheduleForm LoadScheduleForm(const TimeRec& s, DateTime today) {
+    ScheduleForm form = NewScheduleForm(today);
+    form.startDate = s.AlStartDate;
+    form.startTime = s.AlTime;
+    if (s.AlEndType == kEndOnce) {
+        form.end = EndChoice::Individual;
+    } else if (s.AlEndType == kEndAtDate) {
+        form.end = EndChoice::EndDate;
+        form.endDate = s.AlEndDate;
+        form.endTime = s.AlEndTime;
+    } else {
+        form.end = EndChoice::NoEnd;
+    }
+
+    switch (s.AlType) {
+    case kEveryXDays:
+        form.interval = IntervalChoice::Days;
+        form.days = Decimal(s.AlXDays);
+        break;
+    case kEveryXMinutes:
+        form.interval = IntervalChoice::Minutes;
+        form.minutes = Decimal(s.AlXMin);
+        break;
+    case kEveryXHours:
+        form.interval = IntervalChoice::Hours;
+        form.hours = Decimal(s.AlXHours);
+        break;
+    case kEveryXYears:
+        form.interval = IntervalChoice::Years;
+        form.years = Decimal(s.AlXYears);
+        break;
+    case kEveryXMonths:
+        form.interval = IntervalChoice::Months;
+        form.months = Decimal(s.AlXMonths);
+        break;
+    case kWeekly:
+        form.frequency = FrequencyChoice::Weekly;
+        TickNumbers(form.weekdays, s.AlWeekdays, s.AlWeekdaynum);
+        if (s.AlXWeeks == 1) {
+            form.weeks = WeeksChoice::EveryWeek;
+        } else if (s.AlXWeeks == 2) {
+            form.weeks = WeeksChoice::BiWeekly;
+        } else {
+            form.weeks = WeeksChoice::EveryX;
+            form.xWeeks = Decimal(s.AlXWeeks);
+        }
+        break;
+    case kMonthly:
+        form.frequency = FrequencyChoice::Monthly;
+        if (s.AlMType == kLastDay) {
+            form.monthly = MonthlyChoice::LastDay;
+        } else if (s.AlMType == kListedMonthDays) {
+            form.monthly = MonthlyChoice::MonthDays;
+            TickNumbers(form.monthDays, s.AlMonthDays, s.AlMonthdaynum);
+        } else if (s.AlMType == kWeekdaysOfWeeks) {
+            form.monthly = MonthlyChoice::WeekdaysOfWeeks;
+            TickNumbers(form.mWeekdays, s.AlMWeekdays, s.AlMWeekdaynum);
+            TickNumbers(form.mWeeks, s.AlMWeekDW, s.AlMWeekDWNum);
+        } else {
+            form.monthly = MonthlyChoice::FirstDay;
+        }
+        break;
+    case kSelectedDates:
+        form.frequency = FrequencyChoice::SelectedDates;
+        for (const DateTime day : UsedEntries(s.AlDays, s.AlDayCount))
+            form.dates.push_back(FormatShortDate(day));
+        break;
+    default:
+        break;  // an unknown kind shows as the form starts: every X days
+    }
+    return form;
+}
+
+void StoreSchedule(const ScheduleForm& form, TimeRec& s) {
+    s.AlTime = TimeOfDayRounded(form.startTime);
+    s.AlStartDate = WholeDay(form.startDate);
+    switch (form.end) {
+    case EndChoice::Individual:
+        s.AlEndType = kEndOnce;
+        break;
+    case EndChoice::NoEnd:
+        s.AlEndType = kEndNever;
+        break;
+    case EndChoice::EndDate:
+        s.AlEndType = kEndAtDate;
+        s.AlEndDate = WholeDay(form.endDate);
+        s.AlEndTime = TimeOfDayRounded(form.endTime);
+        break;
+    }
+
+    switch (form.frequency) {
+    case FrequencyChoice::Other:
+        switch (form.interval) {
+        case IntervalChoice::Minutes:
+            s.AlType = kEveryXMinutes;
+            s.AlXMin = NumberOr(form.minutes, 0);
+            break;
+        case IntervalChoice::Hours:
+            s.AlType = kEveryXHours;
+            s.AlXHours = NumberOr(form.hours, 0);
+            break;
+        case IntervalChoice::Days:
+            s.AlType = kEveryXDays;
+            s.AlXDays = NumberOr(form.days, 0);
+            break;
+        case IntervalChoice::Years:
+            s.AlType = kEveryXYears;
+            s.AlXYears = NumberOr(form.years, 0);
+            break;
+        case IntervalChoice::Months:
+            s.AlType = kEveryXMonths;
+            s.AlXMonths = NumberOr(form.months, 0);
+            break;
+        }
+        break;
+    case FrequencyChoice::Weekly:
+        s.AlType = kWeekly;
+        StoreTicked(form.weekdays, s.AlWeekdays, s.AlWeekdaynum);
+        s.AlXWeeks = form.weeks == WeeksChoice::EveryWeek  ? 1
+                     : form.weeks == WeeksChoice::BiWeekly ? 2
+                                                           : NumberOr(form.xWeeks, 0);
+        break;
+    case FrequencyChoice::Monthly:
+        s.AlType = kMonthly;
+        switch (form.monthly) {
+        case MonthlyChoice::FirstDay:
+            s.AlMType = kFirstDay;
+            break;
+        case MonthlyChoice::LastDay:
+            s.AlMType = kLastDay;
+            break;
+        case MonthlyChoice::MonthDays:
+            s.AlMType = kListedMonthDays;
+            StoreTicked(form.monthDays, s.AlMonthDays, s.AlMonthdaynum);
+            break;
+        case MonthlyChoice::WeekdaysOfWeeks:
+            s.AlMType = kWeekdaysOfWeeks;
+            StoreTicked(form.mWeekdays, s.AlMWeekdays, s.AlMWeekdaynum);
+            StoreTicked(form.mWeeks, s.AlMWeekDW, s.AlMWeekDWNum);
+            break;
+        }
+        break;
+    case FrequencyChoice::SelectedDates:
+        s.AlType = kSelectedDates;
+        s.AlDays.clear();
+        for (const std::string& row : form.dates)
+            if (const std::optional<DateTime> day = ParseShortDate(row)) s.AlDays.push_back(*day);
+        s.AlDayCount = static_cast<Integer>(s.AlDays.size());
+        break;
+    }
+}
+
+int CheckFullExceptions(const ScheduleForm& form, const ExList& rules) {
+    // The same test the schedule table's builder uses, on what OK would store.
+    TimeRec schedule;
+    StoreSchedule(form, schedule);
+    return AlwaysExcluded(schedule, rules);
+}
+
 
 bool InsertDateText(std::vector<std::string>& dates, DateTime date) {
     const std::string text = FormatShortDate(DateOf(date));
@@ -32,6 +251,389 @@ std::optional<Integer> ParseWholeNumber(const std::string& text) {
     const auto [end, error] = std::from_chars(t.data() + start, t.data() + t.size(), value);
     if (error != std::errc() || end != t.data() + t.size()) return std::nullopt;
     return value;
+}
+
+InfoForm LoadInfoForm(const AlRec& a) {
+    InfoForm form;
+    form.name = a.AlName;
+    form.message = a.AlMessage;
+    form.hideWindow = a.AlHideWindow;
+    form.minimized = a.AlMinWindow;
+    form.flash = a.AlFlashWindow;
+    form.snooze = a.AlSnooze;
+    form.snoozeMinutes = Decimal(a.snoozeming);
+    return form;
+}
+
+ActionsForm NewActionsForm(const SettingsRec& settings) {
+    ActionsForm form;
+    form.from = settings.ReplyTo;
+    return form;
+}
+
+ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
+    ActionsForm form = NewActionsForm(settings);
+    const MusicType& m = a.Music;
+    form.muType = m.MuType <= kMusicSilent ? m.MuType : Byte{kMusicSilent};
+    form.mp3file = m.Mp3.mp3file;
+    form.mp3ptype = m.Mp3.mp3ptype;
+    form.wavfile = m.Wav.wavfile;
+    form.wavtype = m.Wav.wavtype <= kWavUntilStopped ? m.Wav.wavtype : Byte{kWavForSeconds};
+    form.repeatSeconds = Decimal(m.Wav.reptimes);
+    form.cddrive = m.Cd.cddrive;
+    form.tracktype = m.Cd.tracktype == kCdListedTrack ? kCdListedTrack : kCdRandomTrack;
+    form.track = Decimal(m.Cd.cdtrack);
+
+    if (a.Dial.usedialup) {
+        form.dial = a.Dial.connectm ? DialChoice::Connect : DialChoice::Disconnect;
+        form.dialname = a.Dial.dialname;
+    }
+    form.redial = Decimal(a.Dial.redialattempts);
+
+    form.app1 = a.Launch.app1;
+    form.param1 = a.Launch.param1;
+    form.app2 = a.Launch.app2;
+    form.param2 = a.Launch.param2;
+    form.app3 = a.Launch.app3;
+    form.param3 = a.Launch.param3;
+    form.url1 = a.Web.url1;
+    form.opennew = a.Web.opennew;
+
+    const FTPRecT& f = a.Ftp;
+    form.ftpenabled = f.ftpenabled;
+    form.ftpserver = f.ftpserver;
+    form.ftpport = Decimal(f.ftpport);
+    form.ftppath = f.ftppath;
+    form.ftplocalfile = f.ftplocalfile;
+    form.ftpuser = f.ftpuser;
+    form.ftppass = f.ftppass;
+    form.ftptransfertype = f.ftptransfertype == kFtpAllFiles ? kFtpAllFiles : kFtpSingleFile;
+    form.ftpupload = f.ftpupload;
+    form.ftpascmode = f.ftpascmode;
+    form.ftppassive = f.ftppassive;
+    form.ftpretry = f.ftpretry;
+    form.ftpmaxretry = Decimal(f.ftpmaxretry);
+    form.ftpdelay = Decimal(f.ftpdelay);
+    form.ftpreconnect = f.ftpreconnect;
+    if (f.ftpreconnect) {
+        form.ftpdialname = f.ftpdialname;
+        form.ftpmaxrecon = Decimal(f.ftpmaxrecon);
+        form.ftprecondelay = Decimal(f.ftprecondelay);
+    }
+
+    switch (a.FileOp.fop) {
+    case kFopCopy:
+        form.fop = kFopCopy;
+        form.copyFrom = a.FileOp.ffrom;
+        form.copyTo = a.FileOp.fto;
+        break;
+    case kFopMove:
+        form.fop = kFopMove;
+        form.moveFrom = a.FileOp.ffrom;
+        form.moveTo = a.FileOp.fto;
+        break;
+    case kFopDelete:
+        form.fop = kFopDelete;
+        form.deleteFile = a.FileOp.fdel;
+        break;
+    default:
+        form.fop = kFopNone;
+        break;
+    }
+
+    form.sendmessage = a.Mail.sendmessage;
+    if (!a.Mail.from.empty()) form.from = a.Mail.from;
+    form.mto = a.Mail.mto;
+    form.subject = a.Mail.subject;
+    form.msg = a.Mail.msg;
+    form.attachments = UsedEntries(a.Mail.Attachment, a.Mail.nAttach);
+
+    form.dosynch = a.Synch.dosynch;
+    form.synchserver = a.Synch.synchserver;
+    return form;
+}
+
+namespace {
+
+// Collects the reports in order and remembers whether one stopped the save.
+class Checks {
+public:
+    bool stopped() const { return stopped_; }
+    std::vector<FormProblem> take() { return std::move(problems_); }
+
+    void Fail(bool condition, const char* message, FormTab tab, bool stops = true) {
+        if (stopped_ || !condition) return;
+        problems_.push_back({message, tab, stops});
+        stopped_ = stops;
+    }
+
+    // A whole number inside [range]; `lenient` only reports a value outside.
+    void Number(const std::string& text, FieldRange range, const char* invalid,
+                const std::string& outside, FormTab tab, bool lenient = false) {
+        if (stopped_) return;
+        const std::optional<Integer> value = ParseWholeNumber(text);
+        if (!value) {
+            Fail(true, invalid, tab);
+            return;
+        }
+        if (*value < range.min || *value > range.max) {
+            problems_.push_back({outside, tab, !lenient});
+            stopped_ = !lenient;
+        }
+    }
+
+private:
+    std::vector<FormProblem> problems_;
+    bool stopped_ = false;
+};
+
+std::string Between(const char* what, FieldRange range) {
+    return std::string(what) + " should be between " + std::to_string(range.min) + " and " +
+           std::to_string(range.max) + ".";
+}
+
+constexpr FieldRange kRetriesRange{0, 1000};
+constexpr FieldRange kRetryDelayRange{0, 300};
+constexpr FieldRange kRepeatSecondsRange{1, 60};
+constexpr FieldRange kTrackRange{1, 30};
+constexpr FieldRange kRedialRange{0, 10};
+constexpr FieldRange kPortRange{1, 65535};
+
+}  // namespace
+
+std::vector<FormProblem> CheckAlarmForm(const AlarmForm& form) {
+    const ScheduleForm& s = form.schedule;
+    const ActionsForm& a = form.actions;
+    const bool simple = !form.scripted;
+    const bool byWeek =
+        s.frequency == FrequencyChoice::Monthly && s.monthly == MonthlyChoice::WeekdaysOfWeeks;
+    const bool ftpRetry = simple && a.ftpenabled && a.ftpretry;
+    Checks c;
+
+    const char* noDays = "Warning: No days selected. Please select at least one day.";
+    const char* noWeekdays =
+        "Warning: No days of week selected. Please select at least one day of the week.";
+    c.Fail(s.frequency == FrequencyChoice::SelectedDates && s.dates.empty(), noDays,
+           FormTab::Repeat);
+    c.Fail(s.frequency == FrequencyChoice::Weekly && !AnyTicked(s.weekdays), noWeekdays,
+           FormTab::Repeat);
+    c.Fail(byWeek && !AnyTicked(s.mWeekdays), noWeekdays, FormTab::Repeat);
+    c.Fail(s.frequency == FrequencyChoice::Monthly && s.monthly == MonthlyChoice::MonthDays &&
+               !AnyTicked(s.monthDays),
+           noDays, FormTab::Repeat);
+    c.Fail(simple && a.muType == kMusicMp3 && a.mp3file.empty(), "Warning: No MP3 File Selected.",
+           FormTab::MusicalAlarm);
+    c.Fail(simple && a.muType == kMusicWave && a.wavfile.empty(), "Warning: No Wav File Selected.",
+           FormTab::MusicalAlarm);
+    c.Fail(simple && a.ftpenabled &&
+               (a.ftpserver.empty() || a.ftpport.empty() || a.ftplocalfile.empty() ||
+                a.ftpuser.empty() || a.ftppass.empty()),
+           "Warning: All fields must be entered for FTP session.", FormTab::Ftp);
+    c.Fail(!ParseWholeNumber(form.info.snoozeMinutes), "Invalid number of minutes to snooze.",
+           FormTab::Info);
+    c.Number(s.months, kMonthsRange, "Invalid number of months.",
+             Between("Number of months", kMonthsRange), FormTab::Repeat);
+
+    // The interval in use; the months field was checked above whatever is chosen.
+    if (s.frequency == FrequencyChoice::Other) {
+        switch (s.interval) {
+        case IntervalChoice::Minutes:
+            c.Number(s.minutes, kMinutesRange, "Invalid number of minutes.",
+                     Between("Number of minutes", kMinutesRange), FormTab::Repeat);
+            break;
+        case IntervalChoice::Hours:
+            c.Number(s.hours, kHoursRange, "Invalid number of hours.",
+                     Between("Number of hours", kHoursRange), FormTab::Repeat);
+            break;
+        case IntervalChoice::Days:
+            c.Number(s.days, kDaysRange, "Invalid number of days.",
+                     Between("Number of days", kDaysRange), FormTab::Repeat);
+            break;
+        case IntervalChoice::Years:
+            c.Number(s.years, kYearsRange, "Invalid number of years.",
+                     Between("Number of years", kYearsRange), FormTab::Repeat);
+            break;
+        case IntervalChoice::Months:
+            break;
+        }
+    } else if (s.frequency == FrequencyChoice::Weekly && s.weeks == WeeksChoice::EveryX) {
+        const FieldRange range = simple ? kSimpleXWeeksRange : kScriptedXWeeksRange;
+        c.Number(s.xWeeks, range, "Invalid number of weeks.", Between("Number of weeks", range),
+                 FormTab::Repeat);
+    }
+
+    if (ftpRetry) {
+        c.Number(a.ftpmaxretry, kRetriesRange, "Invalid value for number of retries.",
+                 Between("Number of retries", kRetriesRange), FormTab::FtpRetry, true);
+        c.Number(a.ftpdelay, kRetryDelayRange, "Invalid delay value.",
+                 Between("Delay value", kRetryDelayRange), FormTab::FtpRetry, true);
+    }
+
+    // Fields without a check of their own must still never store half a form.
+    if (simple) {
+        if (a.muType == kMusicWave && a.wavtype == kWavForSeconds)
+            c.Number(a.repeatSeconds, kRepeatSecondsRange, "Invalid number of seconds.",
+                     Between("Number of seconds", kRepeatSecondsRange), FormTab::MusicalAlarm);
+        if (a.muType == kMusicCd && a.tracktype == kCdListedTrack)
+            c.Number(a.track, kTrackRange, "Invalid track number.",
+                     Between("Track number", kTrackRange), FormTab::MusicalAlarm);
+        if (a.dial != DialChoice::None)
+            c.Number(a.redial, kRedialRange, "Invalid number of redial attempts.",
+                     Between("Number of redial attempts", kRedialRange), FormTab::DialUp);
+        if (a.ftpenabled)
+            c.Number(a.ftpport, kPortRange, "Invalid FTP port.", Between("FTP port", kPortRange),
+                     FormTab::Ftp);
+        if (a.ftpenabled && a.ftpreconnect) {
+            c.Number(a.ftpmaxrecon, kRetriesRange, "Invalid number of reconnection attempts.",
+                     Between("Number of reconnection attempts", kRetriesRange), FormTab::FtpRetry,
+                     true);
+            c.Number(a.ftprecondelay, kRetryDelayRange, "Invalid reconnection delay.",
+                     Between("Reconnection delay", kRetryDelayRange), FormTab::FtpRetry, true);
+        }
+    }
+
+    if (const std::optional<Integer> snooze = ParseWholeNumber(form.info.snoozeMinutes))
+        c.Fail(*snooze < kSnoozeRange.min || *snooze > kSnoozeRange.max,
+               "Snooze length should be between 1 and 90 minutes.", FormTab::Info);
+    c.Fail(a.fop == kFopCopy && (a.copyFrom.empty() || a.copyTo.empty()),
+           "Please enter file copy locations.", FormTab::FileWeb);
+    c.Fail(a.fop == kFopMove && (a.moveFrom.empty() || a.moveTo.empty()),
+           "Please enter file move locations.", FormTab::FileWeb);
+    c.Fail(a.fop == kFopDelete && a.deleteFile.empty(), "Please enter file to delete.",
+           FormTab::FileWeb);
+    c.Fail(byWeek && !AnyTicked(s.mWeeks),
+           "Warning: No week selected. Please select at least one week.", FormTab::Repeat);
+    c.Fail(simple && a.dosynch && a.synchserver.empty(), "Warning: No Time Server Selected.",
+           FormTab::None);
+    return c.take();
+}
+
+AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules,
+                   const AlEventList& script, bool adding) {
+    AlRec x = base;
+    x.Exceptions = rules;
+
+    const InfoForm& info = form.info;
+    x.AlName = info.name;
+    x.AlHideWindow = info.hideWindow;
+    x.AlMinWindow = info.minimized;
+    x.AlMessage = info.message;
+    x.AlFlashWindow = info.flash;
+    x.AlSnooze = info.snooze;
+    x.snoozeming = NumberOr(info.snoozeMinutes, x.snoozeming);
+    if (adding) x.enabled = true;
+
+    const ActionsForm& a = form.actions;
+    if (form.scripted) {
+        x.Events = script;
+        x.mtype = kScriptedAlarm;
+        StoreSchedule(form.schedule, x.Schedule);
+    } else {
+        x.mtype = kSimpleAlarm;
+        StoreSchedule(form.schedule, x.Schedule);
+
+        MusicType& m = x.Music;
+        m.MuType = a.muType;
+        m.Mp3.mp3ptype = a.mp3ptype;
+        m.Mp3.mp3file = a.mp3file;
+        m.Wav.wavfile = a.wavfile;
+        m.Wav.wavtype = a.wavtype;
+        if (a.muType == kMusicWave && a.wavtype == kWavForSeconds)
+            m.Wav.reptimes = NumberOr(a.repeatSeconds, m.Wav.reptimes);
+        if (!a.cddrive.empty()) m.Cd.cddrive = a.cddrive.substr(0, 1);
+        m.Cd.cdtrack = NumberOr(a.track, m.Cd.cdtrack);
+        m.Cd.tracktype = a.tracktype;
+
+        DialRec& d = x.Dial;
+        d.usedialup = a.dial != DialChoice::None;
+        if (a.dial != DialChoice::None) {
+            d.connectm = a.dial == DialChoice::Connect;
+            d.dialname = a.dialname;
+        }
+        d.redialattempts = NumberOr(a.redial, d.redialattempts);
+
+        x.Synch.dosynch = a.dosynch;
+        if (a.dosynch) x.Synch.synchserver = a.synchserver;
+
+        FTPRecT& f = x.Ftp;
+        f.ftpenabled = a.ftpenabled;
+        f.ftpserver = a.ftpserver;
+        f.ftpport = NumberOr(a.ftpport, f.ftpport);
+        f.ftppath = a.ftppath;
+        f.ftplocalfile = a.ftplocalfile;
+        f.ftpuser = a.ftpuser;
+        f.ftppass = a.ftppass;
+        f.ftptransfertype = a.ftptransfertype;
+        f.ftpupload = a.ftpupload;
+        f.ftpascmode = a.ftpascmode;
+        f.ftppassive = a.ftppassive;
+        f.ftpretry = a.ftpretry;
+        f.ftpmaxretry = NumberOr(a.ftpmaxretry, f.ftpmaxretry);
+        f.ftpdelay = NumberOr(a.ftpdelay, f.ftpdelay);
+        f.ftpreconnect = a.ftpreconnect;
+        if (a.ftpreconnect) {
+            f.ftpdialname = a.ftpdialname;
+            f.ftpmaxrecon = NumberOr(a.ftpmaxrecon, f.ftpmaxrecon);
+            f.ftprecondelay = NumberOr(a.ftprecondelay, f.ftprecondelay);
+        }
+
+        FileOps& o = x.FileOp;
+        o.fop = a.fop;
+        switch (a.fop) {
+        case kFopCopy:
+            o.ffrom = a.copyFrom;
+            o.fto = a.copyTo;
+            break;
+        case kFopMove:
+            o.ffrom = a.moveFrom;
+            o.fto = a.moveTo;
+            break;
+        case kFopDelete:
+            o.fdel = a.deleteFile;
+            break;
+        default:
+            o.fop = kFopNone;
+            break;
+        }
+    }
+
+    x.Launch = {a.app1, a.param1, a.app2, a.param2, a.app3, a.param3};
+    x.Web.url1 = a.url1;
+    x.Web.opennew = a.opennew;
+    x.Mail.sendmessage = a.sendmessage;
+    x.Mail.from = a.from;
+    x.Mail.mto = a.mto;
+    x.Mail.subject = a.subject;
+    x.Mail.msg = a.msg;
+    x.Mail.Attachment = a.attachments;
+    x.Mail.nAttach = static_cast<Integer>(a.attachments.size());
+    return x;
+}
+
+std::string ProposedName(Integer editIndex) {
+    return "Alarm " + std::to_string(editIndex);
+}
+
+bool NameTaken(const Globals& g, const std::string& name, Integer editIndex) {
+    if (name.empty()) return true;  // slot 0's name, whatever the table holds
+    const Integer last =
+        std::min<Integer>(g.AlarmCount, static_cast<Integer>(g.AlarmTable.size()) - 1);
+    for (Integer i = 1; i <= last; ++i)
+        if (i != editIndex && g.AlarmTable[static_cast<std::size_t>(i)].AlName == name) return true;
+    return false;
+}
+
+std::vector<DateTime> NextOccurrences(const AlRec& alarm, const ExList& globalRules, DateTime now,
+                                      int count) {
+    Globals g;
+    g.ResetAlarmTable(1);
+    g.AlarmCount = 1;
+    g.AlarmTable[1] = alarm;
+    g.AlarmTable[1].enabled = true;
+    g.GlobalExceptions = globalRules;
+    std::vector<DateTime> moments;
+    for (const ScheduleEntry& e : ComputeSchedule(g, now, count)) moments.push_back(e.When);
+    return moments;
 }
 
 }  // namespace ringmere

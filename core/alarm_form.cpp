@@ -30,8 +30,7 @@ DateTime WholeDay(DateTime value) {
 // The entries of a list up to its count, never past what it holds.
 template <class T>
 std::vector<T> UsedEntries(const std::vector<T>& list, Integer count) {
-    const std::size_t n =
-        count <= 0 ? 0 : std::min(list.size(), static_cast<std::size_t>(count));
+    const std::size_t n = count <= 0 ? 0 : std::min(list.size(), static_cast<std::size_t>(count));
     return {list.begin(), list.begin() + static_cast<std::ptrdiff_t>(n)};
 }
 
@@ -82,60 +81,60 @@ ScheduleForm LoadScheduleForm(const TimeRec& s, DateTime today) {
     }
 
     switch (s.AlType) {
-    case kEveryXDays:
-        form.interval = IntervalChoice::Days;
-        form.days = Decimal(s.AlXDays);
-        break;
-    case kEveryXMinutes:
-        form.interval = IntervalChoice::Minutes;
-        form.minutes = Decimal(s.AlXMin);
-        break;
-    case kEveryXHours:
-        form.interval = IntervalChoice::Hours;
-        form.hours = Decimal(s.AlXHours);
-        break;
-    case kEveryXYears:
-        form.interval = IntervalChoice::Years;
-        form.years = Decimal(s.AlXYears);
-        break;
-    case kEveryXMonths:
-        form.interval = IntervalChoice::Months;
-        form.months = Decimal(s.AlXMonths);
-        break;
-    case kWeekly:
-        form.frequency = FrequencyChoice::Weekly;
-        TickNumbers(form.weekdays, s.AlWeekdays, s.AlWeekdaynum);
-        if (s.AlXWeeks == 1) {
-            form.weeks = WeeksChoice::EveryWeek;
-        } else if (s.AlXWeeks == 2) {
-            form.weeks = WeeksChoice::BiWeekly;
-        } else {
-            form.weeks = WeeksChoice::EveryX;
-            form.xWeeks = Decimal(s.AlXWeeks);
-        }
-        break;
-    case kMonthly:
-        form.frequency = FrequencyChoice::Monthly;
-        if (s.AlMType == kLastDay) {
-            form.monthly = MonthlyChoice::LastDay;
-        } else if (s.AlMType == kListedMonthDays) {
-            form.monthly = MonthlyChoice::MonthDays;
-            TickNumbers(form.monthDays, s.AlMonthDays, s.AlMonthdaynum);
-        } else if (s.AlMType == kWeekdaysOfWeeks) {
-            form.monthly = MonthlyChoice::WeekdaysOfWeeks;
-            TickNumbers(form.mWeekdays, s.AlMWeekdays, s.AlMWeekdaynum);
-            TickNumbers(form.mWeeks, s.AlMWeekDW, s.AlMWeekDWNum);
-        } else {
-            form.monthly = MonthlyChoice::FirstDay;
-        }
-        break;
-    case kSelectedDates:
-        form.frequency = FrequencyChoice::SelectedDates;
-        for (const DateTime day : UsedEntries(s.AlDays, s.AlDayCount))
-            form.dates.push_back(FormatShortDate(day));
-        break;
-    default:
-        break;  // an unknown kind shows as the form starts: every X days
+        case kEveryXDays:
+            form.interval = IntervalChoice::Days;
+            form.days = Decimal(s.AlXDays);
+            break;
+        case kEveryXMinutes:
+            form.interval = IntervalChoice::Minutes;
+            form.minutes = Decimal(s.AlXMin);
+            break;
+        case kEveryXHours:
+            form.interval = IntervalChoice::Hours;
+            form.hours = Decimal(s.AlXHours);
+            break;
+        case kEveryXYears:
+            form.interval = IntervalChoice::Years;
+            form.years = Decimal(s.AlXYears);
+            break;
+        case kEveryXMonths:
+            form.interval = IntervalChoice::Months;
+            form.months = Decimal(s.AlXMonths);
+            break;
+        case kWeekly:
+            form.frequency = FrequencyChoice::Weekly;
+            TickNumbers(form.weekdays, s.AlWeekdays, s.AlWeekdaynum);
+            if (s.AlXWeeks == 1) {
+                form.weeks = WeeksChoice::EveryWeek;
+            } else if (s.AlXWeeks == 2) {
+                form.weeks = WeeksChoice::BiWeekly;
+            } else {
+                form.weeks = WeeksChoice::EveryX;
+                form.xWeeks = Decimal(s.AlXWeeks);
+            }
+            break;
+        case kMonthly:
+            form.frequency = FrequencyChoice::Monthly;
+            if (s.AlMType == kLastDay) {
+                form.monthly = MonthlyChoice::LastDay;
+            } else if (s.AlMType == kListedMonthDays) {
+                form.monthly = MonthlyChoice::MonthDays;
+                TickNumbers(form.monthDays, s.AlMonthDays, s.AlMonthdaynum);
+            } else if (s.AlMType == kWeekdaysOfWeeks) {
+                form.monthly = MonthlyChoice::WeekdaysOfWeeks;
+                TickNumbers(form.mWeekdays, s.AlMWeekdays, s.AlMWeekdaynum);
+                TickNumbers(form.mWeeks, s.AlMWeekDW, s.AlMWeekDWNum);
+            } else {
+                form.monthly = MonthlyChoice::FirstDay;
+            }
+            break;
+        case kSelectedDates:
+            form.frequency = FrequencyChoice::SelectedDates;
+            for (const DateTime day : UsedEntries(s.AlDays, s.AlDayCount))
+                form.dates.push_back(FormatShortDate(day));
+            break;
+        default:
+            break;  // an unknown kind shows as the form starts: every X days
     }
     return form;
 }
@@ -144,78 +143,79 @@ void StoreSchedule(const ScheduleForm& form, TimeRec& s) {
     s.AlTime = TimeOfDayRounded(form.startTime);
     s.AlStartDate = WholeDay(form.startDate);
     switch (form.end) {
-    case EndChoice::Individual:
-        s.AlEndType = kEndOnce;
-        break;
-    case EndChoice::NoEnd:
-        s.AlEndType = kEndNever;
-        break;
-    case EndChoice::EndDate:
-        s.AlEndType = kEndAtDate;
-        s.AlEndDate = WholeDay(form.endDate);
-        s.AlEndTime = TimeOfDayRounded(form.endTime);
-        break;
+        case EndChoice::Individual:
+            s.AlEndType = kEndOnce;
+            break;
+        case EndChoice::NoEnd:
+            s.AlEndType = kEndNever;
+            break;
+        case EndChoice::EndDate:
+            s.AlEndType = kEndAtDate;
+            s.AlEndDate = WholeDay(form.endDate);
+            s.AlEndTime = TimeOfDayRounded(form.endTime);
+            break;
     }
 
     switch (form.frequency) {
-    case FrequencyChoice::Other:
-        switch (form.interval) {
-        case IntervalChoice::Minutes:
-            s.AlType = kEveryXMinutes;
-            s.AlXMin = NumberOr(form.minutes, 0);
+        case FrequencyChoice::Other:
+            switch (form.interval) {
+                case IntervalChoice::Minutes:
+                    s.AlType = kEveryXMinutes;
+                    s.AlXMin = NumberOr(form.minutes, 0);
+                    break;
+                case IntervalChoice::Hours:
+                    s.AlType = kEveryXHours;
+                    s.AlXHours = NumberOr(form.hours, 0);
+                    break;
+                case IntervalChoice::Days:
+                    s.AlType = kEveryXDays;
+                    s.AlXDays = NumberOr(form.days, 0);
+                    break;
+                case IntervalChoice::Years:
+                    s.AlType = kEveryXYears;
+                    s.AlXYears = NumberOr(form.years, 0);
+                    break;
+                case IntervalChoice::Months:
+                    s.AlType = kEveryXMonths;
+                    s.AlXMonths = NumberOr(form.months, 0);
+                    break;
+            }
             break;
-        case IntervalChoice::Hours:
-            s.AlType = kEveryXHours;
-            s.AlXHours = NumberOr(form.hours, 0);
+        case FrequencyChoice::Weekly:
+            s.AlType = kWeekly;
+            StoreTicked(form.weekdays, s.AlWeekdays, s.AlWeekdaynum);
+            s.AlXWeeks = form.weeks == WeeksChoice::EveryWeek  ? 1
+                         : form.weeks == WeeksChoice::BiWeekly ? 2
+                                                               : NumberOr(form.xWeeks, 0);
             break;
-        case IntervalChoice::Days:
-            s.AlType = kEveryXDays;
-            s.AlXDays = NumberOr(form.days, 0);
+        case FrequencyChoice::Monthly:
+            s.AlType = kMonthly;
+            switch (form.monthly) {
+                case MonthlyChoice::FirstDay:
+                    s.AlMType = kFirstDay;
+                    break;
+                case MonthlyChoice::LastDay:
+                    s.AlMType = kLastDay;
+                    break;
+                case MonthlyChoice::MonthDays:
+                    s.AlMType = kListedMonthDays;
+                    StoreTicked(form.monthDays, s.AlMonthDays, s.AlMonthdaynum);
+                    break;
+                case MonthlyChoice::WeekdaysOfWeeks:
+                    s.AlMType = kWeekdaysOfWeeks;
+                    StoreTicked(form.mWeekdays, s.AlMWeekdays, s.AlMWeekdaynum);
+                    StoreTicked(form.mWeeks, s.AlMWeekDW, s.AlMWeekDWNum);
+                    break;
+            }
             break;
-        case IntervalChoice::Years:
-            s.AlType = kEveryXYears;
-            s.AlXYears = NumberOr(form.years, 0);
+        case FrequencyChoice::SelectedDates:
+            s.AlType = kSelectedDates;
+            s.AlDays.clear();
+            for (const std::string& row : form.dates)
+                if (const std::optional<DateTime> day = ParseShortDate(row))
+                    s.AlDays.push_back(*day);
+            s.AlDayCount = static_cast<Integer>(s.AlDays.size());
             break;
-        case IntervalChoice::Months:
-            s.AlType = kEveryXMonths;
-            s.AlXMonths = NumberOr(form.months, 0);
-            break;
-        }
-        break;
-    case FrequencyChoice::Weekly:
-        s.AlType = kWeekly;
-        StoreTicked(form.weekdays, s.AlWeekdays, s.AlWeekdaynum);
-        s.AlXWeeks = form.weeks == WeeksChoice::EveryWeek  ? 1
-                     : form.weeks == WeeksChoice::BiWeekly ? 2
-                                                           : NumberOr(form.xWeeks, 0);
-        break;
-    case FrequencyChoice::Monthly:
-        s.AlType = kMonthly;
-        switch (form.monthly) {
-        case MonthlyChoice::FirstDay:
-            s.AlMType = kFirstDay;
-            break;
-        case MonthlyChoice::LastDay:
-            s.AlMType = kLastDay;
-            break;
-        case MonthlyChoice::MonthDays:
-            s.AlMType = kListedMonthDays;
-            StoreTicked(form.monthDays, s.AlMonthDays, s.AlMonthdaynum);
-            break;
-        case MonthlyChoice::WeekdaysOfWeeks:
-            s.AlMType = kWeekdaysOfWeeks;
-            StoreTicked(form.mWeekdays, s.AlMWeekdays, s.AlMWeekdaynum);
-            StoreTicked(form.mWeeks, s.AlMWeekDW, s.AlMWeekDWNum);
-            break;
-        }
-        break;
-    case FrequencyChoice::SelectedDates:
-        s.AlType = kSelectedDates;
-        s.AlDays.clear();
-        for (const std::string& row : form.dates)
-            if (const std::optional<DateTime> day = ParseShortDate(row)) s.AlDays.push_back(*day);
-        s.AlDayCount = static_cast<Integer>(s.AlDays.size());
-        break;
     }
 }
 
@@ -225,7 +225,6 @@ int CheckFullExceptions(const ScheduleForm& form, const ExList& rules) {
     StoreSchedule(form, schedule);
     return AlwaysExcluded(schedule, rules);
 }
-
 
 bool InsertDateText(std::vector<std::string>& dates, DateTime date) {
     const std::string text = FormatShortDate(DateOf(date));
@@ -322,23 +321,23 @@ ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
     }
 
     switch (a.FileOp.fop) {
-    case kFopCopy:
-        form.fop = kFopCopy;
-        form.copyFrom = a.FileOp.ffrom;
-        form.copyTo = a.FileOp.fto;
-        break;
-    case kFopMove:
-        form.fop = kFopMove;
-        form.moveFrom = a.FileOp.ffrom;
-        form.moveTo = a.FileOp.fto;
-        break;
-    case kFopDelete:
-        form.fop = kFopDelete;
-        form.deleteFile = a.FileOp.fdel;
-        break;
-    default:
-        form.fop = kFopNone;
-        break;
+        case kFopCopy:
+            form.fop = kFopCopy;
+            form.copyFrom = a.FileOp.ffrom;
+            form.copyTo = a.FileOp.fto;
+            break;
+        case kFopMove:
+            form.fop = kFopMove;
+            form.moveFrom = a.FileOp.ffrom;
+            form.moveTo = a.FileOp.fto;
+            break;
+        case kFopDelete:
+            form.fop = kFopDelete;
+            form.deleteFile = a.FileOp.fdel;
+            break;
+        default:
+            form.fop = kFopNone;
+            break;
     }
 
     form.sendmessage = a.Mail.sendmessage;
@@ -437,24 +436,24 @@ std::vector<FormProblem> CheckAlarmForm(const AlarmForm& form) {
     // The interval in use; the months field was checked above whatever is chosen.
     if (s.frequency == FrequencyChoice::Other) {
         switch (s.interval) {
-        case IntervalChoice::Minutes:
-            c.Number(s.minutes, kMinutesRange, "Invalid number of minutes.",
-                     Between("Number of minutes", kMinutesRange), FormTab::Repeat);
-            break;
-        case IntervalChoice::Hours:
-            c.Number(s.hours, kHoursRange, "Invalid number of hours.",
-                     Between("Number of hours", kHoursRange), FormTab::Repeat);
-            break;
-        case IntervalChoice::Days:
-            c.Number(s.days, kDaysRange, "Invalid number of days.",
-                     Between("Number of days", kDaysRange), FormTab::Repeat);
-            break;
-        case IntervalChoice::Years:
-            c.Number(s.years, kYearsRange, "Invalid number of years.",
-                     Between("Number of years", kYearsRange), FormTab::Repeat);
-            break;
-        case IntervalChoice::Months:
-            break;
+            case IntervalChoice::Minutes:
+                c.Number(s.minutes, kMinutesRange, "Invalid number of minutes.",
+                         Between("Number of minutes", kMinutesRange), FormTab::Repeat);
+                break;
+            case IntervalChoice::Hours:
+                c.Number(s.hours, kHoursRange, "Invalid number of hours.",
+                         Between("Number of hours", kHoursRange), FormTab::Repeat);
+                break;
+            case IntervalChoice::Days:
+                c.Number(s.days, kDaysRange, "Invalid number of days.",
+                         Between("Number of days", kDaysRange), FormTab::Repeat);
+                break;
+            case IntervalChoice::Years:
+                c.Number(s.years, kYearsRange, "Invalid number of years.",
+                         Between("Number of years", kYearsRange), FormTab::Repeat);
+                break;
+            case IntervalChoice::Months:
+                break;
         }
     } else if (s.frequency == FrequencyChoice::Weekly && s.weeks == WeeksChoice::EveryX) {
         const FieldRange range = simple ? kSimpleXWeeksRange : kScriptedXWeeksRange;
@@ -580,20 +579,20 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
         FileOps& o = x.FileOp;
         o.fop = a.fop;
         switch (a.fop) {
-        case kFopCopy:
-            o.ffrom = a.copyFrom;
-            o.fto = a.copyTo;
-            break;
-        case kFopMove:
-            o.ffrom = a.moveFrom;
-            o.fto = a.moveTo;
-            break;
-        case kFopDelete:
-            o.fdel = a.deleteFile;
-            break;
-        default:
-            o.fop = kFopNone;
-            break;
+            case kFopCopy:
+                o.ffrom = a.copyFrom;
+                o.fto = a.copyTo;
+                break;
+            case kFopMove:
+                o.ffrom = a.moveFrom;
+                o.fto = a.moveTo;
+                break;
+            case kFopDelete:
+                o.fdel = a.deleteFile;
+                break;
+            default:
+                o.fop = kFopNone;
+                break;
         }
     }
 

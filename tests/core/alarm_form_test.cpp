@@ -90,7 +90,8 @@ TEST(AlarmFormSchedule, EachKindStoresWhatTheSchedulerExpects) {
              s.endDate = Date(2026, 1, 6);
          },
          {kToday + Time(8, 0), Date(2026, 1, 6) + Time(8, 0)}},
-        {"individual", [](ScheduleForm& s) { s.end = EndChoice::Individual; },
+        {"individual",
+         [](ScheduleForm& s) { s.end = EndChoice::Individual; },
          {kToday + Time(8, 0)}},
     };
     for (const Case& c : cases) {
@@ -181,7 +182,9 @@ TEST(AlarmFormSchedule, DatesStayAscendingWithoutRepeats) {
     EXPECT_EQ(dates, (std::vector<std::string>{"12/31/2025", "3/1/2026", "3/2/2026", "3/3/2026"}));
 }
 
-// Every alarm of a file, opened and saved untouched, is the same record.
+// Every alarm of a file, opened and saved untouched, is the same record;
+// so is each with the ticks that show or hide further fields turned over
+// and the repetition of the kind before its own.
 TEST(AlarmFormSaving, OpeningAndSavingChangesNothing) {
     for (const char* file : {"golden/full.ini", "sample/alfile.ini"}) {
         testing::ScratchDir dir;
@@ -192,14 +195,23 @@ TEST(AlarmFormSaving, OpeningAndSavingChangesNothing) {
             << file;
         ASSERT_GT(g.AlarmCount, 0) << file;
         for (Integer i = 1; i <= g.AlarmCount; ++i) {
-            const AlRec& a = g.AlarmTable[i];
-            const AlarmForm form{a.mtype != kSimpleAlarm, LoadScheduleForm(a.Schedule, kToday),
-                                 LoadInfoForm(a), LoadActionsForm(a, g.Settings)};
-            // The one change: an empty "From:" shows, and is saved as, the reply-to address.
-            AlRec expected = a;
-            if (a.Mail.from.empty()) expected.Mail.from = g.Settings.ReplyTo;
-            EXPECT_EQ(ComposeAlarm(a, form, a.Exceptions, a.Events, false), expected)
-                << file << " alarm " << i;
+            AlRec turned = g.AlarmTable[i];
+            turned.Ftp.ftpreconnect = !turned.Ftp.ftpreconnect;
+            turned.Dial.usedialup = !turned.Dial.usedialup;
+            turned.Synch.dosynch = !turned.Synch.dosynch;
+            turned.Music.MuType = kMusicWave;
+            turned.Music.Wav.wavtype = kWavForSeconds;
+            turned.Schedule.AlType = static_cast<Byte>((turned.Schedule.AlType + 7) % 8);
+            for (const bool isTurned : {false, true}) {
+                const AlRec& a = isTurned ? turned : g.AlarmTable[i];
+                const AlarmForm form{a.mtype != kSimpleAlarm, LoadScheduleForm(a.Schedule, kToday),
+                                     LoadInfoForm(a), LoadActionsForm(a, g.Settings)};
+                // The one change: an empty "From:" shows, and is saved as, the reply-to address.
+                AlRec expected = a;
+                if (a.Mail.from.empty()) expected.Mail.from = g.Settings.ReplyTo;
+                EXPECT_EQ(ComposeAlarm(a, form, a.Exceptions, a.Events, false), expected)
+                    << file << " alarm " << i << (isTurned ? " turned" : "");
+            }
         }
     }
 }
@@ -278,30 +290,35 @@ TEST(AlarmFormChecks, ReportInOrderAndStopAtTheFirstThatStops) {
         a.ftpserver = a.ftplocalfile = a.ftpuser = a.ftppass = "x";
     };
     const Case cases[] = {
-        {"weekly without days, no MP3", false,
+        {"weekly without days, no MP3",
+         false,
          [](AlarmForm& f) {
              f.schedule.frequency = FrequencyChoice::Weekly;
              f.actions.muType = kMusicMp3;
          },
          {{"Warning: No days of week selected. Please select at least one day of the week.",
            FormTab::Repeat}}},
-        {"snooze before months", false,
+        {"snooze before months",
+         false,
          [](AlarmForm& f) {
              f.info.snoozeMinutes = "x";
              f.schedule.months = "0";
          },
          {{"Invalid number of minutes to snooze.", FormTab::Info}}},
-        {"months checked whatever is chosen", true,
+        {"months checked whatever is chosen",
+         true,
          [](AlarmForm& f) { f.schedule.months = "101"; },
          {{"Number of months should be between 1 and 100.", FormTab::Repeat}}},
-        {"interval in use", false,
+        {"interval in use",
+         false,
          [](AlarmForm& f) {
              f.schedule.interval = IntervalChoice::Minutes;
              f.schedule.minutes = "9x";
          },
          {{"Invalid number of minutes.", FormTab::Repeat}}},
         {"interval not in use", false, [](AlarmForm& f) { f.schedule.minutes = "9x"; }, {}},
-        {"simple weeks", false,
+        {"simple weeks",
+         false,
          [](AlarmForm& f) {
              f.schedule.frequency = FrequencyChoice::Weekly;
              f.schedule.weekdays[3] = true;
@@ -309,29 +326,34 @@ TEST(AlarmFormChecks, ReportInOrderAndStopAtTheFirstThatStops) {
              f.schedule.xWeeks = "2";
          },
          {{"Number of weeks should be between 3 and 52.", FormTab::Repeat}}},
-        {"retry ranges report and go on", false,
+        {"retry ranges report and go on",
+         false,
          [&](AlarmForm& f) {
              ftp(f);
              f.actions.ftpmaxretry = "2000";
              f.actions.ftpdelay = "301";
              f.info.snoozeMinutes = "91";
          },
-         {ftpRetries, ftpDelay,
+         {ftpRetries,
+          ftpDelay,
           {"Snooze length should be between 1 and 90 minutes.", FormTab::Info}}},
-        {"retries not a number", false,
+        {"retries not a number",
+         false,
          [&](AlarmForm& f) {
              ftp(f);
              f.actions.ftpmaxretry = "many";
          },
          {{"Invalid value for number of retries.", FormTab::FtpRetry}}},
-        {"port after the retries", false,
+        {"port after the retries",
+         false,
          [&](AlarmForm& f) {
              ftp(f);
              f.actions.ftpdelay = "-1";
              f.actions.ftpport = "ftp";
          },
          {ftpDelay, {"Invalid FTP port.", FormTab::Ftp}}},
-        {"reconnection", false,
+        {"reconnection",
+         false,
          [&](AlarmForm& f) {
              ftp(f);
              f.actions.ftpreconnect = true;
@@ -341,7 +363,8 @@ TEST(AlarmFormChecks, ReportInOrderAndStopAtTheFirstThatStops) {
          {{"Number of reconnection attempts should be between 0 and 1000.", FormTab::FtpRetry,
            false},
           {"Invalid reconnection delay.", FormTab::FtpRetry}}},
-        {"track and redial", false,
+        {"track and redial",
+         false,
          [](AlarmForm& f) {
              f.actions.muType = kMusicCd;
              f.actions.track = "31";
@@ -349,7 +372,8 @@ TEST(AlarmFormChecks, ReportInOrderAndStopAtTheFirstThatStops) {
              f.actions.redial = "x";
          },
          {{"Track number should be between 1 and 30.", FormTab::MusicalAlarm}}},
-        {"simple-only checks skipped when scripted, file operation not", true,
+        {"simple-only checks skipped when scripted, file operation not",
+         true,
          [&](AlarmForm& f) {
              ftp(f);
              f.actions.ftpmaxretry = "x";
@@ -359,7 +383,8 @@ TEST(AlarmFormChecks, ReportInOrderAndStopAtTheFirstThatStops) {
              f.actions.copyFrom = "a";
          },
          {{"Please enter file copy locations.", FormTab::FileWeb}}},
-        {"no week, then no server", false,
+        {"no week, then no server",
+         false,
          [](AlarmForm& f) {
              f.schedule.frequency = FrequencyChoice::Monthly;
              f.schedule.monthly = MonthlyChoice::WeekdaysOfWeeks;
@@ -367,7 +392,9 @@ TEST(AlarmFormChecks, ReportInOrderAndStopAtTheFirstThatStops) {
              f.actions.dosynch = true;
          },
          {{"Warning: No week selected. Please select at least one week.", FormTab::Repeat}}},
-        {"no server", false, [](AlarmForm& f) { f.actions.dosynch = true; },
+        {"no server",
+         false,
+         [](AlarmForm& f) { f.actions.dosynch = true; },
          {{"Warning: No Time Server Selected.", FormTab::None}}},
     };
     for (const Case& c : cases) {

@@ -341,7 +341,11 @@ ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
     }
 
     form.sendmessage = a.Mail.sendmessage;
-    if (!a.Mail.from.empty()) form.from = a.Mail.from;
+    // The reply-to address stands in for a missing sender only where mail is
+    // sent: an alarm opened and saved unchanged stays as it was. Ticking
+    // "Send" later fills it in the window.
+    form.from = a.Mail.from;
+    if (form.from.empty() && a.Mail.sendmessage) form.from = settings.ReplyTo;
     form.mto = a.Mail.mto;
     form.subject = a.Mail.subject;
     form.msg = a.Mail.msg;

@@ -206,9 +206,10 @@ TEST(AlarmFormSaving, OpeningAndSavingChangesNothing) {
                 const AlRec& a = isTurned ? turned : g.AlarmTable[i];
                 const AlarmForm form{a.mtype != kSimpleAlarm, LoadScheduleForm(a.Schedule, kToday),
                                      LoadInfoForm(a), LoadActionsForm(a, g.Settings)};
-                // The one change: an empty "From:" shows, and is saved as, the reply-to address.
+                // The one change: where mail is sent, an empty "From:" shows, and is
+                // saved as, the reply-to address.
                 AlRec expected = a;
-                if (a.Mail.from.empty()) expected.Mail.from = g.Settings.ReplyTo;
+                if (a.Mail.from.empty() && a.Mail.sendmessage) expected.Mail.from = g.Settings.ReplyTo;
                 EXPECT_EQ(ComposeAlarm(a, form, a.Exceptions, a.Events, false), expected)
                     << file << " alarm " << i << (isTurned ? " turned" : "");
             }
@@ -269,7 +270,9 @@ TEST(AlarmFormSaving, LoadingActionsFillsWhatTheTabsShow) {
     EXPECT_EQ(f.tracktype, kCdRandomTrack);
     EXPECT_EQ(f.moveFrom + f.moveTo + f.copyFrom + f.deleteFile, "fromto");
     EXPECT_EQ(f.ftpmaxrecon, "5");
-    EXPECT_EQ(f.from, "me@example.org");
+    EXPECT_EQ(f.from, "");
+    a.Mail.sendmessage = true;
+    EXPECT_EQ(LoadActionsForm(a, settings).from, "me@example.org");
     EXPECT_EQ(NewActionsForm(settings).from, "me@example.org");
 }
 

@@ -124,7 +124,8 @@ std::string RuleDescription(const ExList& rules, Integer number) {
 void DeleteRule(ExList& rules, Integer number) {
     if (number < 1 || number > rules.Count) return;
     const auto index = static_cast<std::size_t>(number - 1);
-    if (index < rules.Items.size()) rules.Items.erase(rules.Items.begin() + static_cast<long>(index));
+    if (index < rules.Items.size())
+        rules.Items.erase(rules.Items.begin() + static_cast<long>(index));
     --rules.Count;
 }
 

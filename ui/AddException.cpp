@@ -32,7 +32,7 @@ QDate ToQDate(DateTime day) {
 
 // Sunday first, as the weekday numbers run.
 std::array<QCheckBox*, 7> DayBoxes(const Ui::TfrmExceptions& ui) {
-    return {ui.cbSunday,   ui.cbMonday, ui.cbTuesday,  ui.cbWednesday,
+    return {ui.cbSunday,   ui.cbMonday, ui.cbTuesday, ui.cbWednesday,
             ui.cbThursday, ui.cbFriday, ui.cbSaturday};
 }
 
@@ -49,12 +49,15 @@ TfrmExceptions::TfrmExceptions(Globals& g, const Services& services, QWidget* ow
     ui_->MonthCalendar1->setSelectedDate(ToQDate(DateOf(services.clock.Now())));
     widgets::ApplyCalendarColours(ui_->MonthCalendar1, g.Settings);
 
-    connect(ui_->rbDaily, &QRadioButton::toggled, this,
-            [this](bool on) { if (on) ShowType(ExceptionChoice::Daily); });
-    connect(ui_->rbSelectedDates, &QRadioButton::toggled, this,
-            [this](bool on) { if (on) ShowType(ExceptionChoice::SelectedDates); });
-    connect(ui_->rbWeekly, &QRadioButton::toggled, this,
-            [this](bool on) { if (on) ShowType(ExceptionChoice::Weekly); });
+    connect(ui_->rbDaily, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) ShowType(ExceptionChoice::Daily);
+    });
+    connect(ui_->rbSelectedDates, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) ShowType(ExceptionChoice::SelectedDates);
+    });
+    connect(ui_->rbWeekly, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) ShowType(ExceptionChoice::Weekly);
+    });
     connect(ui_->rbBetweenTimes, &QRadioButton::toggled, this, &TfrmExceptions::UpdateTimeFrame);
     connect(ui_->btnAddDate, &QPushButton::clicked, this, &TfrmExceptions::AddDate);
     connect(ui_->MonthCalendar1, &QCalendarWidget::activated, this, &TfrmExceptions::AddDate);
@@ -62,12 +65,13 @@ TfrmExceptions::TfrmExceptions(Globals& g, const Services& services, QWidget* ow
     connect(ui_->btnOK, &QPushButton::clicked, this, &TfrmExceptions::Ok);
     connect(ui_->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    // Whoever opened it, nothing is changed in client mode.
+    viewOnly_ = IsClientMode(g);
     if (adding_) {
         setWindowTitle(QStringLiteral("Add Exception"));
         ui_->rbSelectedDates->setChecked(true);
         ShowType(ExceptionChoice::SelectedDates);
     } else {
-        viewOnly_ = IsClientMode(g);
         setWindowTitle(viewOnly_ ? QStringLiteral("View Exception")
                                  : QStringLiteral("Edit Exception"));
         if (viewOnly_) {
@@ -172,8 +176,8 @@ void TfrmExceptions::Ok() {
     }
     const ExceptionForm form = Form();
     if (const std::optional<std::string> warning = CheckExceptionForm(form)) {
-        services_.dialogs.Message(this, widgets::BoxKind::Warning,
-                                  QString::fromStdString(*warning), frameGeometry().topLeft());
+        services_.dialogs.Message(this, widgets::BoxKind::Warning, QString::fromStdString(*warning),
+                                  frameGeometry().topLeft());
         return;
     }
     ExList& rules = g_.WorkExceptions;

@@ -203,7 +203,8 @@ void TfrmAlMain::ConnectCommands() {
     connect(ui_->OnlineForums1, &QAction::triggered, this, [=] { openPage("forums.html"); });
     connect(ui_->HomePage1, &QAction::triggered, this, [=] { openPage("home.html"); });
     // Dialogs that later versions bring: there, but not yet usable.
-    for (QAction* later : {ui_->emailSettings1, ui_->NetworkConfiguration1, ui_->AdditionalOptions1})
+    for (QAction* later :
+         {ui_->emailSettings1, ui_->NetworkConfiguration1, ui_->AdditionalOptions1})
         later->setEnabled(false);
     connect(ui_->GlobalExceptions1, &QAction::triggered, this, &TfrmAlMain::OpenGlobalExceptions);
 

@@ -54,8 +54,7 @@ void Tfrmgexcept::Refill() {
     QListWidget* list = ui_->clExcepts;
     list->clear();
     const ExList& rules = g_.WorkExceptions;
-    const Integer count =
-        std::min(rules.Count, static_cast<Integer>(rules.Items.size()));
+    const Integer count = std::min(rules.Count, static_cast<Integer>(rules.Items.size()));
     for (Integer k = 1; k <= count; ++k)
         list->addItem(QString::fromStdString(RuleDescription(rules, k)));
     const bool any = list->count() > 0;

@@ -63,8 +63,7 @@ TEST(ExceptionForm, ChecksTakeTheChosenPageOnly) {
          }(),
          std::nullopt},
         {"daily, no dates listed", daily, std::nullopt},
-        {"weekly, no day",
-         weekly,
+        {"weekly, no day", weekly,
          "Warning: No days of week selected. Please select at least one day of the week."},
         {"weekly, Saturday",
          [&] {
@@ -84,8 +83,9 @@ TEST(ExceptionForm, LoadShowsEachKind) {
     EXPECT_EQ(daily.dailyEnd, T(17, 0));
 
     // Dates in the record's order; only as many as the count names.
-    ExRec dates = DatesRule({EncodeDate(2026, 3, 1), EncodeDate(2026, 1, 15), EncodeDate(2026, 2, 1)},
-                            1, T(9, 0), T(10, 0));
+    ExRec dates =
+        DatesRule({EncodeDate(2026, 3, 1), EncodeDate(2026, 1, 15), EncodeDate(2026, 2, 1)}, 1,
+                  T(9, 0), T(10, 0));
     dates.ExDayCnt = 2;
     const ExceptionForm d = LoadExceptionForm(dates);
     EXPECT_EQ(d.type, ExceptionChoice::SelectedDates);
@@ -148,8 +148,8 @@ TEST(ExceptionForm, StoreWritesOnlyTheChosenKindsFields) {
 
 ExList FiveRules() {
     ExList l;
-    l.Items = {WindowRule(T(1, 0), T(2, 0)), DatesRule({EncodeDate(2026, 1, 1)}),
-               WeekdaysRule({2}), WindowRule(T(4, 0), T(5, 0)), WeekdaysRule({6})};
+    l.Items = {WindowRule(T(1, 0), T(2, 0)), DatesRule({EncodeDate(2026, 1, 1)}), WeekdaysRule({2}),
+               WindowRule(T(4, 0), T(5, 0)), WeekdaysRule({6})};
     l.Count = 5;
     return l;
 }

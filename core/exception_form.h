@@ -18,7 +18,7 @@ struct ExceptionForm {
     ExceptionChoice type = ExceptionChoice::SelectedDates;
     DateTime dailyStart = 11.0 / 24;  // 11:00 AM
     DateTime dailyEnd = 13.0 / 24;    // 1:00 PM
-    std::vector<std::string> dates;   // short date texts, ascending, distinct
+    std::vector<std::string> dates;   // short date texts; a loaded rule's in its order
     bool betweenTimes = false;        // "All Day" when false
     DateTime datesStart = 11.0 / 24;
     DateTime datesEnd = 13.0 / 24;

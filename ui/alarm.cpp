@@ -25,6 +25,7 @@
 #include "core/settings.h"
 #include "platform/system.h"
 #include "run/activealarm.h"
+#include "ui/gexcept.h"
 #include "ui_alarm.h"
 #include "widgets/dialogs.h"
 #include "widgets/window_count.h"
@@ -202,9 +203,10 @@ void TfrmAlMain::ConnectCommands() {
     connect(ui_->OnlineForums1, &QAction::triggered, this, [=] { openPage("forums.html"); });
     connect(ui_->HomePage1, &QAction::triggered, this, [=] { openPage("home.html"); });
     // Dialogs that later versions bring: there, but not yet usable.
-    for (QAction* later : {ui_->emailSettings1, ui_->NetworkConfiguration1, ui_->AdditionalOptions1,
-                           ui_->GlobalExceptions1})
+    for (QAction* later :
+         {ui_->emailSettings1, ui_->NetworkConfiguration1, ui_->AdditionalOptions1})
         later->setEnabled(false);
+    connect(ui_->GlobalExceptions1, &QAction::triggered, this, &TfrmAlMain::OpenGlobalExceptions);
 
     auto* alarms = ui_->grAlarms;
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,
@@ -591,6 +593,24 @@ void TfrmAlMain::OpenEditor(bool adding, bool duplicating) {
     g_.Adding = adding;
     g_.Duplicating = duplicating;
     hooks_.openEditor(this);
+}
+
+// Modal without waiting in a nested loop; in client mode a viewer.
+void TfrmAlMain::OpenGlobalExceptions() {
+    if (globalExceptions_) {
+        globalExceptions_->raise();
+        return;
+    }
+    globalExceptions_ = new Tfrmgexcept(g_, services_, this);
+    globalExceptions_->setAttribute(Qt::WA_DeleteOnClose);
+    globalExceptions_->setModal(true);
+    connect(globalExceptions_, &QDialog::finished, this, [this](int result) {
+        if (result != QDialog::Accepted) return;
+        BuildSchedule(g_, clock_);
+        LoadEvents();
+        LoadList();
+    });
+    globalExceptions_->show();
 }
 
 void TfrmAlMain::ViewLogFile() {

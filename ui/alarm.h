@@ -26,6 +26,8 @@ class TfrmAlMain;
 
 namespace ringmere::ui {
 
+class Tfrmgexcept;
+
 // What the main window calls on the rest of the program besides its
 // services. Start-up fills these in; tests put their own.
 struct MainWindowHooks {
@@ -83,6 +85,8 @@ public:
     void ShowPage(int item);
     void ViewLogFile();
     void HelpContents();
+    // Options > "Global Exceptions...": the list opens and this returns.
+    void OpenGlobalExceptions();
 
     QTimer& AlarmCheck() { return alarmCheck_; }
     // The selected alarm's position, 0 when no alarm row is selected.
@@ -140,6 +144,7 @@ private:
     QMenu* popupMenu2_ = nullptr;  // the alarm list's context menu
     QMenu* popupMenu1_ = nullptr;  // the tray icon's menu
     QSystemTrayIcon* tray_ = nullptr;
+    QPointer<Tfrmgexcept> globalExceptions_;
     bool filling_ = false;
     bool sessionEnding_ = false;
     bool exiting_ = false;

@@ -32,6 +32,7 @@ AlarmInfoPage::AlarmInfoPage(FormSet set, QWidget* parent)
     ui_->setupUi(this);
     ui_->UpDown5->SetBuddy(ui_->teSnoozeMin2);
     ui_->UpDown5->SetRange(kSnoozeRange.min, kSnoozeRange.max);
+    ui_->UpDown5->setFixedHeight(ui_->teSnoozeMin2->sizeHint().height());
 
     if (set_ == FormSet::Scripted) {
         // Look every control up before renaming any: chkHideWindow2 becomes

@@ -132,11 +132,13 @@ AlarmTimePage::AlarmTimePage(FormSet set, const SettingsRec& settings, QWidget* 
     for (std::size_t i = 0; i < rows.size(); ++i) {
         rows[i].arrows->SetBuddy(rows[i].field);
         rows[i].arrows->SetRange(ranges[i].min, ranges[i].max);
+        rows[i].arrows->setFixedHeight(rows[i].field->sizeHint().height());
     }
     u.udDays->SetWrap(true);
     const FieldRange xWeeks = set == FormSet::Simple ? kSimpleXWeeksRange : kScriptedXWeeksRange;
     u.UpDown9->SetBuddy(u.teWeeks);
     u.UpDown9->SetRange(xWeeks.min, xWeeks.max);
+    u.UpDown9->setFixedHeight(u.teWeeks->sizeHint().height());
 
     widgets::ApplyCalendarColours(u.MonthCalendar4, settings);
     widgets::ApplyCalendarColours(u.MonthCalendar1, settings);

@@ -6,12 +6,14 @@
 
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 
 #include "core/alarm_form.h"
 #include "ui/formset.h"
 
+class QCheckBox;
 class QListWidget;
 class QPushButton;
 class QTabWidget;
@@ -58,8 +60,21 @@ signals:
     void changed();
 
 private:
+    void ApplyRules();
+    void AddDate();
+    void RemoveDate();
+    void InnerTabChanged(int index);
+    void Notify();
+
     std::unique_ptr<Ui::AlarmTimePage> ui_;
     FormSet set_;
+    std::array<QCheckBox*, 7> weekdays_{};
+    std::array<QCheckBox*, 31> monthDays_{};
+    std::array<QCheckBox*, 7> mWeekdays_{};
+    std::array<QCheckBox*, 5> mWeeks_{};
+    int shownTab_ = 0;
+    bool switchingTab_ = false;
+    bool loading_ = false;
 };
 
 }  // namespace ringmere::ui

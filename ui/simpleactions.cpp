@@ -218,6 +218,8 @@ SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget
     for (const Arrows& a : kArrows) {
         (u->*a.arrows)->SetBuddy(u->*a.field);
         (u->*a.arrows)->SetRange(a.min, a.max);
+        // Two stacked arrows stand taller than the field they belong to.
+        (u->*a.arrows)->setFixedHeight((u->*a.field)->sizeHint().height());
     }
 
     // The editor shows the pages in its own tab control; until it takes them

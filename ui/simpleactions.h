@@ -15,7 +15,6 @@
 #include "run/sound.h"
 #include "run/waiting.h"
 
-class QAbstractButton;
 class QComboBox;
 class QLineEdit;
 class QWidget;

@@ -1,10 +1,689 @@
-// Placeholder until the page lands: it links, and nothing opens it yet.
 #include "ui/simpleactions.h"
 
-namespace Ui {
-class SimpleActionTabs {};
-}  // namespace Ui
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <algorithm>
+#include <tuple>
+
+#include "core/clock.h"
+#include "core/datetime.h"
+#include "run/actions.h"
+#include "run/desktop.h"
+#include "ui_simpleactions.h"
+#include "widgets/dialogs.h"
+#include "widgets/form_text.h"
+#include "widgets/updown.h"
 
 namespace ringmere::ui {
-SimpleActionTabs::~SimpleActionTabs() = default;
+
+using widgets::BoxKind;
+using widgets::ShownText;
+using widgets::StoredText;
+using UiForm = Ui::SimpleActionTabs;
+
+namespace {
+
+const char* const kWavDir = "/usr/share/sounds";
+const char* const kAllFiles = "All Files (*)";
+
+// Fields holding a text of the record as typed.
+struct TextField {
+    QLineEdit* UiForm::*edit;
+    std::string ActionsForm::*value;
+};
+const TextField kTextFields[] = {
+    {&UiForm::teMP3, &ActionsForm::mp3file},
+    {&UiForm::teWav, &ActionsForm::wavfile},
+    {&UiForm::teRepeat, &ActionsForm::repeatSeconds},
+    {&UiForm::teTrack, &ActionsForm::track},
+    {&UiForm::teRedial, &ActionsForm::redial},
+    {&UiForm::teApp1, &ActionsForm::app1},
+    {&UiForm::teParam1, &ActionsForm::param1},
+    {&UiForm::teApp2, &ActionsForm::app2},
+    {&UiForm::teParam2, &ActionsForm::param2},
+    {&UiForm::teApp3, &ActionsForm::app3},
+    {&UiForm::teParam3, &ActionsForm::param3},
+    {&UiForm::teWeb1, &ActionsForm::url1},
+    {&UiForm::teFTPServer, &ActionsForm::ftpserver},
+    {&UiForm::teFTPPort, &ActionsForm::ftpport},
+    {&UiForm::teFTPPath, &ActionsForm::ftppath},
+    {&UiForm::teLocalFile, &ActionsForm::ftplocalfile},
+    {&UiForm::teFTPUser, &ActionsForm::ftpuser},
+    {&UiForm::teFTPPass, &ActionsForm::ftppass},
+    {&UiForm::teRetries, &ActionsForm::ftpmaxretry},
+    {&UiForm::teRDelay, &ActionsForm::ftpdelay},
+    {&UiForm::teReconnect, &ActionsForm::ftpmaxrecon},
+    {&UiForm::teReconDelay, &ActionsForm::ftprecondelay},
+    {&UiForm::teCopyFrom, &ActionsForm::copyFrom},
+    {&UiForm::teCopyTo, &ActionsForm::copyTo},
+    {&UiForm::teMoveFrom, &ActionsForm::moveFrom},
+    {&UiForm::teMoveTo, &ActionsForm::moveTo},
+    {&UiForm::teDeleteFile, &ActionsForm::deleteFile},
+    {&UiForm::teFrom, &ActionsForm::from},
+    {&UiForm::teSubject, &ActionsForm::subject},
+};
+
+struct Tick {
+    QCheckBox* UiForm::*box;
+    bool ActionsForm::*value;
+};
+const Tick kTicks[] = {
+    {&UiForm::chkOpenNew, &ActionsForm::opennew},
+    {&UiForm::chkEnableFTP, &ActionsForm::ftpenabled},
+    {&UiForm::chkPassive, &ActionsForm::ftppassive},
+    {&UiForm::chkFTPRetry, &ActionsForm::ftpretry},
+    {&UiForm::chkFTPReconnect, &ActionsForm::ftpreconnect},
+    {&UiForm::chkSendMessage, &ActionsForm::sendmessage},
+    {&UiForm::cbSynchTime1, &ActionsForm::dosynch},
+};
+
+// A set of choices and the number each stores; a stored number that is
+// none of them chooses `fallback`.
+struct Choice {
+    QRadioButton* UiForm::*button;
+    Byte value;
+};
+struct ChoiceSet {
+    Byte ActionsForm::*value;
+    std::vector<Choice> choices;
+    Byte fallback;
+};
+const ChoiceSet kChoiceSets[] = {
+    {&ActionsForm::muType,
+     {{&UiForm::rbMp3, kMusicMp3},
+      {&UiForm::rbWav, kMusicWave},
+      {&UiForm::rbCD, kMusicCd},
+      {&UiForm::rbSilent, kMusicSilent}},
+     kMusicSilent},
+    {&ActionsForm::wavtype,
+     {{&UiForm::rbOnce, kWavOnce},
+      {&UiForm::rbRepeat1, kWavUntilStopped},
+      {&UiForm::rbRepeatM, kWavForSeconds}},
+     kWavForSeconds},
+    {&ActionsForm::tracktype,
+     {{&UiForm::rbSelectedTrack, kCdListedTrack}, {&UiForm::rbRandomTrack, kCdRandomTrack}},
+     kCdRandomTrack},
+    {&ActionsForm::ftptransfertype,
+     {{&UiForm::rbSingleFile, kFtpSingleFile}, {&UiForm::rbAllFiles, kFtpAllFiles}},
+     kFtpSingleFile},
+    {&ActionsForm::fop,
+     {{&UiForm::rbNoOp, kFopNone},
+      {&UiForm::rbFileCopy, kFopCopy},
+      {&UiForm::rbFileMove, kFopMove},
+      {&UiForm::rbFileDelete, kFopDelete}},
+     kFopNone},
+};
+
+struct Arrows {
+    widgets::UpDown* UiForm::*arrows;
+    QLineEdit* UiForm::*field;
+    int min, max;
+};
+const Arrows kArrows[] = {
+    {&UiForm::UpDown1, &UiForm::teRepeat, 1, 60},
+    {&UiForm::UpDown2, &UiForm::teTrack, 1, 30},
+    {&UiForm::UpDown3, &UiForm::teRedial, 0, 10},
+    {&UiForm::UpDown6, &UiForm::teRetries, 0, 1000},
+    {&UiForm::UpDown7, &UiForm::teRDelay, 0, 300},
+    {&UiForm::UpDown8, &UiForm::teReconnect, 0, 1000},
+    {&UiForm::UpDown11, &UiForm::teReconDelay, 0, 300},
+};
+
+// Which controls a tick or choice enables; `whenChecked` false: enabled
+// while the trigger is not checked. The controls are named one by one, not
+// through a panel: number fields and their arrows keep each other's state.
+struct RuleText {
+    const char* trigger;
+    bool whenChecked;
+    std::vector<const char*> targets;
+};
+const RuleText kRules[] = {
+    {"rbRepeatM", true, {"teRepeat"}},
+    {"rbSelectedTrack", true, {"teTrack"}},
+    {"rbNone", false, {"lblConnection", "cbConnections", "lblRedial", "teRedial"}},
+    {"chkEnableFTP",
+     true,
+     {"teFTPServer", "teFTPPort", "teLocalFile", "teFTPPath", "teFTPUser", "teFTPPass", "rbUpload",
+      "rbDownload", "rbASCII", "rbBinary", "btnFTPLocal", "chkPassive", "rbSingleFile",
+      "rbAllFiles"}},
+    {"chkFTPRetry", true, {"teRetries", "teRDelay"}},
+    {"chkFTPReconnect", true, {"cbFConnections", "teReconnect", "teReconDelay"}},
+    {"chkSendMessage", true, {"teFrom", "teToo", "teSubject", "MessageText", "btSendMessage"}},
+    {"cbSynchTime1", true, {"cboTimeServer", "btnSynchTime1"}},
+};
+
+QString DriveEntry(const QString& letter) {
+    return letter + QStringLiteral(": ") + run::CdDevicePath(letter);
+}
+
+bool SameDrive(const QString& a, const QString& b) {
+    return !a.isEmpty() && !b.isEmpty() && a.at(0).toUpper() == b.at(0).toUpper();
+}
+
+void EnablePlayer(QPushButton* play, QPushButton* stop, bool playing) {
+    play->setEnabled(!playing);
+    stop->setEnabled(playing);
+}
+
+}  // namespace
+
+struct SimpleActionTabs::Rule {
+    QAbstractButton* trigger;
+    bool whenChecked;
+    std::vector<QWidget*> targets;
+};
+
+SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget* editor)
+    : QObject(editor),
+      g_(g),
+      services_(services),
+      editor_(editor),
+      holder_(std::make_unique<QWidget>()),
+      ui_(std::make_unique<UiForm>()),
+      filePlayer_(services.sound.NewFilePlayer()),
+      loopPlayer_(services.sound.NewLoopPlayer()),
+      cdPlayer_(services.sound.NewCdPlayer()),
+      wavTimer_(services.waiting,
+                [this] {
+                    wavTimer_.Stop();
+                    loopPlayer_->Stop();
+                    if (!pagesGone_) EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
+                }),
+      clockTimer_(services.waiting, [this] { ShowTime(); }) {
+    ui_->setupUi(holder_.get());
+    auto* u = ui_.get();
+
+    for (const RuleText& r : kRules) {
+        Rule rule{holder_->findChild<QAbstractButton*>(QLatin1String(r.trigger)), r.whenChecked, {}};
+        Q_ASSERT(rule.trigger);
+        for (const char* t : r.targets) {
+            QWidget* w = holder_->findChild<QWidget*>(QLatin1String(t));
+            Q_ASSERT(w);
+            rule.targets.push_back(w);
+        }
+        rules_.push_back(std::move(rule));
+    }
+    for (const Arrows& a : kArrows) {
+        (u->*a.arrows)->SetBuddy(u->*a.field);
+        (u->*a.arrows)->SetRange(a.min, a.max);
+        // Two stacked arrows stand taller than the field they belong to.
+        (u->*a.arrows)->setFixedHeight((u->*a.field)->sizeHint().height());
+    }
+
+    // The editor shows the pages in its own tab control; until it takes them
+    // they stay with the hidden holder.
+    while (u->tabPages->count() > 0) {
+        QWidget* page = u->tabPages->widget(0);
+        pages_.append({page, u->tabPages->tabText(0)});
+        u->tabPages->removeTab(0);
+        page->setParent(holder_.get());
+        page->installEventFilter(this);
+        connect(page, &QObject::destroyed, this, [this] {
+            pagesGone_ = true;
+            wavTimer_.Stop();
+            clockTimer_.Stop();
+        });
+    }
+
+    const QList<QAbstractButton*> triggers = holder_->findChildren<QAbstractButton*>();
+    for (QAbstractButton* b : triggers)
+        if (qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b))
+            connect(b, &QAbstractButton::toggled, this, [this] { ApplyRules(); });
+    connect(u->rbCD, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) SelectStoredDrive();
+    });
+    connect(u->chkFTPReconnect, &QCheckBox::toggled, this, [this](bool on) {
+        if (on && !reconnectListLoaded_) {
+            FillConnectionList(ui_->cbFConnections, loaded_.ftpdialname);
+            reconnectListLoaded_ = true;
+        }
+    });
+
+    const QString home = QDir::homePath();
+    connect(u->btnMP3Browse, &QPushButton::clicked, this, [this, home] {
+        BrowseInto(ui_->teMP3, home, QStringLiteral("MP3 Audio (*.mp3);;MP3 PlayLists (*.m3u)"));
+    });
+    connect(u->btnWavBrowse, &QPushButton::clicked, this, [this] {
+        BrowseInto(ui_->teWav, QString::fromLatin1(kWavDir), QStringLiteral("Wav Files (*.wav)"));
+    });
+    const std::pair<QPushButton*, QLineEdit*> fileBrowse[] = {
+        {u->btnApp1Browse, u->teApp1},         {u->btnApp2Browse, u->teApp2},
+        {u->btnApp3Browse, u->teApp3},         {u->btnCopyFromBrowse, u->teCopyFrom},
+        {u->btnMoveFromBrowse, u->teMoveFrom}, {u->btnDeleteFileBrowse, u->teDeleteFile},
+    };
+    for (const auto& [button, field] : fileBrowse)
+        connect(button, &QPushButton::clicked, this, [this, field, home] {
+            BrowseInto(field, home, QString::fromLatin1(kAllFiles));
+        });
+    // A destination for a wildcard source can only be a folder.
+    const std::tuple<QPushButton*, QLineEdit*, QLineEdit*> toBrowse[] = {
+        {u->btnCopyToBrowse, u->teCopyFrom, u->teCopyTo},
+        {u->btnMoveToBrowse, u->teMoveFrom, u->teMoveTo},
+    };
+    for (const auto& [button, from, to] : toBrowse)
+        connect(button, &QPushButton::clicked, this, [this, from, to, home] {
+            const QString source = from->text();
+            if (source.contains(QLatin1Char('*')) || source.contains(QLatin1Char('?')))
+                BrowseFolderInto(to);
+            else
+                BrowseInto(to, home, QString::fromLatin1(kAllFiles));
+        });
+    connect(u->btnFTPLocal, &QPushButton::clicked, this, [this, home] {
+        if (ui_->rbAllFiles->isChecked())
+            BrowseFolderInto(ui_->teLocalFile);
+        else
+            BrowseInto(ui_->teLocalFile, home, QString::fromLatin1(kAllFiles));
+    });
+
+    connect(u->btnMP3Test, &QPushButton::clicked, this, [this] {
+        run::ShellOpenFile(services_.desktop, services_.dialogs, ui_->teMP3->text(), editor_);
+    });
+    connect(u->btnPlay1, &QPushButton::clicked, this, [this] { PlayWav(); });
+    connect(u->btnStop1, &QPushButton::clicked, this, [this] { StopWav(); });
+    connect(u->btnPlay2, &QPushButton::clicked, this, [this] { PlayCd(); });
+    connect(u->btnStop2, &QPushButton::clicked, this, [this] { StopCd(); });
+    EnablePlayer(u->btnPlay1, u->btnStop1, false);
+    EnablePlayer(u->btnPlay2, u->btnStop2, false);
+    connect(u->Button12, &QPushButton::clicked, this, [this] { TestApplications(); });
+    connect(u->Button13, &QPushButton::clicked, this, [this] { TestWebSite(); });
+    connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
+    connect(u->btnRemove, &QPushButton::clicked, this, [this] { RemoveAttachment(); });
+
+    const QString dialUp = QStringLiteral("Dial-up connections are not available in this build yet.");
+    connect(u->Button7, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
+    connect(u->Button8, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
+    connect(u->btSendMessage, &QPushButton::clicked, this, [this] {
+        Warn(QStringLiteral("Sending mail is not available in this build yet."));
+    });
+    connect(u->btnSynchTime1, &QPushButton::clicked, this, [this] {
+        Warn(QStringLiteral(
+            "Setting the clock from a time server is not available in this build yet."));
+    });
+
+    clockTimer_.SetInterval(1000);
+    ApplyRules();
+}
+
+SimpleActionTabs::~SimpleActionTabs() {
+    // The pages may be gone already: only the players are stopped here.
+    wavTimer_.Stop();
+    clockTimer_.Stop();
+    loopPlayer_->Stop();
+    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
+    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
+}
+
+QList<QPair<QWidget*, QString>> SimpleActionTabs::Pages() const {
+    return pages_;
+}
+
+void SimpleActionTabs::ApplyRules() {
+    auto* u = ui_.get();
+    for (const Rule& r : rules_) {
+        const bool on = r.trigger->isChecked() == r.whenChecked;
+        for (QWidget* w : r.targets) w->setEnabled(on);
+    }
+    QWidget* sound = u->rbMp3->isChecked()   ? u->MP3
+                     : u->rbWav->isChecked() ? u->Wav
+                     : u->rbCD->isChecked()  ? u->CD
+                                             : u->Silent;
+    u->Notebook1->setCurrentWidget(sound);
+    QWidget* op = u->rbFileCopy->isChecked()     ? u->tsCopy
+                  : u->rbFileMove->isChecked()   ? u->tsMove
+                  : u->rbFileDelete->isChecked() ? u->tsDelete
+                                                 : u->tsNoOp;
+    u->pcFileOps->setCurrentWidget(op);
+    const bool all = u->rbAllFiles->isChecked();
+    u->lblLocalFile->setText(all ? QStringLiteral("Local Directory:") : QStringLiteral("Local File:"));
+    u->lblFTPPath->setText(all ? QStringLiteral("Remote Directory:")
+                               : QStringLiteral("Remote File:"));
+}
+
+void SimpleActionTabs::Load(const ActionsForm& form) {
+    auto* u = ui_.get();
+    loaded_ = form;
+    for (const TextField& f : kTextFields) (u->*f.edit)->setText(ShownText(form.*f.value));
+    for (const Tick& t : kTicks) (u->*t.box)->setChecked(form.*t.value);
+    for (const ChoiceSet& set : kChoiceSets) {
+        const auto it = std::find_if(set.choices.begin(), set.choices.end(),
+                                     [&](const Choice& c) { return c.value == form.*set.value; });
+        const Byte chosen = it != set.choices.end() ? it->value : set.fallback;
+        for (const Choice& c : set.choices)
+            if (c.value == chosen) (u->*c.button)->setChecked(true);
+    }
+    (form.ftpupload ? u->rbUpload : u->rbDownload)->setChecked(true);
+    (form.ftpascmode ? u->rbASCII : u->rbBinary)->setChecked(true);
+    (form.dial == DialChoice::Connect      ? u->rbConnect
+     : form.dial == DialChoice::Disconnect ? u->rbDisconnect
+                                           : u->rbNone)
+        ->setChecked(true);
+
+    FillDrives();
+    FillConnectionList(u->cbConnections, form.dialname);
+    FillConnectionList(u->cbFConnections, form.ftpdialname);
+    LookUpServer(form.synchserver);
+
+    u->MessageText->setPlainText(ShownText(form.msg));
+    u->ListBox1->clear();
+    for (const std::string& a : form.attachments) {
+        auto* row = new QListWidgetItem(ShownText(a), u->ListBox1);
+        row->setData(Qt::UserRole, QByteArray::fromStdString(a));
+    }
+    u->btnRemove->setEnabled(u->ListBox1->count() > 0);
+    if (u->ListBox1->count() > 0) u->ListBox1->setCurrentRow(0);
+
+    u->teToo->setEditText(ShownText(form.mto));
+    PopulateEmailList();
+    ApplyRules();
+}
+
+ActionsForm SimpleActionTabs::Form() const {
+    const auto* u = ui_.get();
+    ActionsForm form = loaded_;
+    for (const TextField& f : kTextFields)
+        form.*f.value = StoredText((u->*f.edit)->text(), loaded_.*f.value);
+    for (const Tick& t : kTicks) form.*t.value = (u->*t.box)->isChecked();
+    for (const ChoiceSet& set : kChoiceSets)
+        for (const Choice& c : set.choices)
+            if ((u->*c.button)->isChecked()) form.*set.value = c.value;
+    form.ftpupload = u->rbUpload->isChecked();
+    form.ftpascmode = u->rbASCII->isChecked();
+    form.dial = u->rbConnect->isChecked()      ? DialChoice::Connect
+                : u->rbDisconnect->isChecked() ? DialChoice::Disconnect
+                                               : DialChoice::None;
+
+    // The letter is what is stored: a drive shown under another name is the
+    // loaded one.
+    const QString drive = u->RzDriveComboBox1->currentText();
+    const QString loadedDrive = QString::fromStdString(loaded_.cddrive);
+    form.cddrive = drive.isEmpty() || SameDrive(drive, loadedDrive) ? loaded_.cddrive
+                                                                    : drive.left(1).toStdString();
+    form.dialname = StoredText(u->cbConnections->currentText(), loaded_.dialname);
+    form.ftpdialname = StoredText(u->cbFConnections->currentText(), loaded_.ftpdialname);
+    form.synchserver = StoredText(u->cboTimeServer->currentText(), loaded_.synchserver);
+    form.mto = StoredText(u->teToo->currentText(), loaded_.mto);
+    form.msg = StoredText(u->MessageText->toPlainText(), loaded_.msg);
+    form.attachments.clear();
+    for (int i = 0; i < u->ListBox1->count(); ++i) {
+        const QListWidgetItem* row = u->ListBox1->item(i);
+        form.attachments.push_back(
+            StoredText(row->text(), row->data(Qt::UserRole).toByteArray().toStdString()));
+    }
+    return form;
+}
+
+void SimpleActionTabs::SetClientMode(bool client) {
+    auto* u = ui_.get();
+    for (QWidget* w : {u->tsMusical, u->tsDialUp, u->tsFileLaunching, u->tsInternet,
+                       u->tsConfiguration, u->tsMessage})
+        w->setEnabled(!client);
+}
+
+void SimpleActionTabs::ShowInnerTab(FormTab tab) {
+    auto* u = ui_.get();
+    switch (tab) {
+        case FormTab::FtpRetry:
+            u->pcFTP->setCurrentWidget(u->tsRetry);
+            [[fallthrough]];
+        case FormTab::Ftp:
+            u->pcFileWeb->setCurrentWidget(u->tsFTP);
+            break;
+        case FormTab::FileWeb:
+            u->pcFileWeb->setCurrentWidget(u->tsFileOps);
+            break;
+        default:
+            break;
+    }
+}
+
+void SimpleActionTabs::StopTests() {
+    StopWav();
+    StopCd();
+}
+
+bool SimpleActionTabs::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        if (watched == ui_->tsDialUp) DialUpShown();
+        if (watched == ui_->tsTimeSynch) {
+            ShowTime();
+            clockTimer_.Start();
+        }
+    } else if (event->type() == QEvent::Hide && watched == ui_->tsTimeSynch) {
+        clockTimer_.Stop();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// ------------------------------------------------------------------ lists
+
+void SimpleActionTabs::FillDrives() {
+    QComboBox* list = ui_->RzDriveComboBox1;
+    list->clear();
+    for (const QString& letter : run::CdDriveLetters()) list->addItem(DriveEntry(letter));
+    SelectStoredDrive();
+}
+
+void SimpleActionTabs::SelectStoredDrive() {
+    QComboBox* list = ui_->RzDriveComboBox1;
+    const QString stored = widgets::FromFileText(loaded_.cddrive);
+    if (stored.isEmpty()) {
+        list->setCurrentIndex(list->count() > 0 ? 0 : -1);
+        return;
+    }
+    for (int i = 0; i < list->count(); ++i)
+        if (SameDrive(list->itemText(i), stored)) {
+            list->setCurrentIndex(i);
+            return;
+        }
+    // A drive this machine does not have keeps its letter.
+    list->addItem(stored);
+    list->setCurrentIndex(list->count() - 1);
+}
+
+void SimpleActionTabs::FillConnectionList(QComboBox* list, const std::string& stored) {
+    // No dial-up client yet: the list holds the stored name, so saving keeps it.
+    list->clear();
+    if (!stored.empty()) list->addItem(ShownText(stored));
+}
+
+void SimpleActionTabs::DialUpShown() {
+    if (dialListLoaded_) return;
+    dialListLoaded_ = true;
+    if (!services_.connections) ui_->Status->setText(QString::fromLatin1(run::kDialUnavailable));
+}
+
+void SimpleActionTabs::LookUpServer(const std::string& server) {
+    QComboBox* list = ui_->cboTimeServer;
+    const QString shown = ShownText(server);
+    const int found = list->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (found >= 0) {
+        list->setCurrentIndex(found);
+    } else {
+        // None chosen yet, or a server typed in by hand: shown as it was, not
+        // replaced by an entry of the list.
+        list->setCurrentIndex(-1);
+        list->setEditText(shown);
+    }
+}
+
+void SimpleActionTabs::PopulateEmailList() {
+    QComboBox* to = ui_->teToo;
+    const QString shown = to->currentText();
+    to->clear();
+    auto insert = [to](const std::string& mto) {
+        const QString text = ShownText(mto);
+        if (text.isEmpty()) return;
+        int i = 0;
+        for (; i < to->count(); ++i) {
+            const QString entry = to->itemText(i);
+            if (QString::localeAwareCompare(entry, text) >= 0) {
+                if (entry == text) return;
+                break;
+            }
+        }
+        to->insertItem(i, text);
+    };
+    const Integer last = std::min<Integer>(g_.AlarmCount, Integer(g_.AlarmTable.size()) - 1);
+    for (Integer a = 1; a <= last; ++a) {
+        const AlRec& alarm = g_.AlarmTable[std::size_t(a)];
+        if (alarm.mtype != 0) {
+            for (const AlEvent& step : alarm.Events.Items)
+                if (step.evtype == kStepMail) insert(step.Mail.mto);
+        } else if (alarm.Mail.sendmessage) {
+            insert(alarm.Mail.mto);
+        }
+    }
+    to->setCurrentIndex(-1);
+    to->setEditText(shown);
+}
+
+void SimpleActionTabs::ShowTime() {
+    if (pagesGone_) return;
+    ui_->lblTime->setText(QString::fromStdString(FormatLongTime(services_.clock.Now())));
+}
+
+// ------------------------------------------------------------------ tests
+
+void SimpleActionTabs::PlayWav() {
+    auto* u = ui_.get();
+    const QString file = u->teWav->text();
+    if (file.trimmed().isEmpty()) {
+        Warn(QStringLiteral("Please select a .wav file"));
+        return;
+    }
+    StopWav();
+    EnablePlayer(u->btnPlay1, u->btnStop1, true);
+    bool started;
+    QString why;
+    if (u->rbOnce->isChecked()) {
+        started = filePlayer_->Play(file, [this] {
+            if (!pagesGone_) EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
+        });
+        why = filePlayer_->ErrorText();
+    } else {
+        started = loopPlayer_->Loop(file);
+        why = loopPlayer_->ErrorText();
+        if (started && u->rbRepeatM->isChecked()) {
+            const auto seconds = ParseWholeNumber(u->teRepeat->text().toStdString());
+            wavTimer_.SetInterval(int(std::clamp<Integer>(seconds.value_or(1), 1, 60)) * 1000);
+            wavTimer_.Start();
+        }
+    }
+    if (!started) {
+        EnablePlayer(u->btnPlay1, u->btnStop1, false);
+        Warn(QStringLiteral("Unable to play %1: %2").arg(file, why));
+    }
+}
+
+void SimpleActionTabs::StopWav() {
+    wavTimer_.Stop();
+    loopPlayer_->Stop();
+    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
+    if (!pagesGone_) EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
+}
+
+void SimpleActionTabs::PlayCd() {
+    auto* u = ui_.get();
+    const QString letter = u->RzDriveComboBox1->currentText().left(1);
+    run::CdDrives& drives = services_.sound.Drives();
+    if (!run::AudioCDPresent(drives, letter)) {
+        Warn(QStringLiteral("Audio CD not found in selected drive."));
+        EnablePlayer(u->btnPlay2, u->btnStop2, false);
+        return;
+    }
+    const QString device = run::CdDevicePath(letter);
+    const int tracks = drives.AudioTracks(device).value_or(0);
+    Integer track = 0;
+    if (u->rbRandomTrack->isChecked())
+        track = tracks > 0 ? QRandomGenerator::global()->bounded(1, tracks + 1) : 0;
+    else
+        track = ParseWholeNumber(u->teTrack->text().toStdString()).value_or(0);
+    if (track < 1 || track > tracks || !cdPlayer_->Play(device, int(track))) {
+        Warn(QStringLiteral("Unable to play CD."));
+        return;
+    }
+    EnablePlayer(u->btnPlay2, u->btnStop2, true);
+}
+
+void SimpleActionTabs::StopCd() {
+    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
+    if (!pagesGone_) EnablePlayer(ui_->btnPlay2, ui_->btnStop2, false);
+}
+
+void SimpleActionTabs::TestApplications() {
+    auto* u = ui_.get();
+    const std::pair<QLineEdit*, QLineEdit*> programs[] = {
+        {u->teApp1, u->teParam1}, {u->teApp2, u->teParam2}, {u->teApp3, u->teParam3}};
+    for (const auto& [app, params] : programs) {
+        if (app->text().isEmpty()) continue;
+        run::Desktop& desktop = services_.desktop;
+        if (!run::Execute(desktop, run::PlanLaunch(desktop, app->text(), params->text())))
+            Warn(QStringLiteral("Unable to start %1.").arg(app->text()));
+    }
+}
+
+void SimpleActionTabs::TestWebSite() {
+    const QString url = ui_->teWeb1->text();
+    if (url.isEmpty()) return;
+    run::Desktop& desktop = services_.desktop;
+    if (!run::Execute(desktop, run::PlanWebPage(desktop, url, ui_->chkOpenNew->isChecked())))
+        Warn(QStringLiteral("Unable to open %1.").arg(url));
+}
+
+// ------------------------------------------------------------ attachments
+
+void SimpleActionTabs::AddAttachment() {
+    const QString path = services_.dialogs.OpenFileName(
+        editor_, QStringLiteral("Add File"), QDir::homePath(), QString::fromLatin1(kAllFiles));
+    if (path.isEmpty()) return;
+    ui_->ListBox1->addItem(path);
+    ui_->btnRemove->setEnabled(true);
+}
+
+void SimpleActionTabs::RemoveAttachment() {
+    QListWidget* list = ui_->ListBox1;
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    if (selected.isEmpty()) return;
+    delete selected.first();
+    if (list->count() == 0) ui_->btnRemove->setEnabled(false);
+}
+
+// ------------------------------------------------------------------ boxes
+
+void SimpleActionTabs::BrowseInto(QLineEdit* field, const QString& dir, const QString& filter) {
+    // Start where the field points when that folder is there.
+    const QFileInfo current(field->text());
+    const QString start =
+        !field->text().isEmpty() && current.dir().exists() ? current.dir().path() : dir;
+    const QString chosen =
+        services_.dialogs.OpenFileName(editor_, QStringLiteral("Open"), start, filter);
+    if (!chosen.isEmpty()) field->setText(chosen);
+}
+
+void SimpleActionTabs::BrowseFolderInto(QLineEdit* field) {
+    const QString chosen = services_.dialogs.ExistingDirectory(
+        editor_, QStringLiteral("Select Folder"), QDir::homePath());
+    if (!chosen.isEmpty()) field->setText(chosen);
+}
+
+void SimpleActionTabs::Warn(const QString& text) {
+    if (editor_)
+        services_.dialogs.Message(editor_, BoxKind::Warning, text,
+                                  editor_->window()->frameGeometry().topLeft());
+    else
+        services_.dialogs.Message(nullptr, BoxKind::Warning, text);
+}
+
 }  // namespace ringmere::ui

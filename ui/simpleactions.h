@@ -8,10 +8,15 @@
 #include <QPair>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "core/alarm_form.h"
 #include "run/services.h"
+#include "run/sound.h"
+#include "run/waiting.h"
 
+class QComboBox;
+class QLineEdit;
 class QWidget;
 
 namespace Ui {
@@ -44,8 +49,51 @@ public:
     // The window is closing: test sounds stop.
     void StopTests();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Enabled states, shown pages and labels that follow the ticks and choices.
+    void ApplyRules();
+    void SelectStoredDrive();
+    void FillDrives();
+    void FillConnectionList(QComboBox* list, const std::string& stored);
+    void PopulateEmailList();
+    void LookUpServer(const std::string& server);
+    void DialUpShown();
+    void ShowTime();
+
+    void PlayWav();
+    void StopWav();
+    void PlayCd();
+    void StopCd();
+    void TestApplications();
+    void TestWebSite();
+    void AddAttachment();
+    void RemoveAttachment();
+
+    void BrowseInto(QLineEdit* field, const QString& dir, const QString& filter);
+    void BrowseFolderInto(QLineEdit* field);
+    void Warn(const QString& text);
+
+    Globals& g_;
+    Services services_;
+    QWidget* editor_;
+    // Holds the pages until the editor takes them.
+    std::unique_ptr<QWidget> holder_;
     std::unique_ptr<Ui::SimpleActionTabs> ui_;
+    QList<QPair<QWidget*, QString>> pages_;
+    struct Rule;
+    std::vector<Rule> rules_;
+    ActionsForm loaded_;
+    bool dialListLoaded_ = false;
+    bool reconnectListLoaded_ = false;
+    bool pagesGone_ = false;
+    std::unique_ptr<run::FilePlayer> filePlayer_;
+    std::unique_ptr<run::LoopPlayer> loopPlayer_;
+    std::unique_ptr<run::CdPlayer> cdPlayer_;
+    run::WaitTimer wavTimer_;
+    run::WaitTimer clockTimer_;
 };
 
 }  // namespace ringmere::ui

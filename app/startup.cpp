@@ -28,6 +28,7 @@
 #include "run/sound.h"
 #include "run/waiting.h"
 #include "ui/alarm.h"
+#include "ui/alarmset.h"
 #include "widgets/dialogs.h"
 #include "widgets/window_count.h"
 
@@ -160,7 +161,7 @@ private:
     std::unique_ptr<WakeThread> thread_;
 };
 
-ui::MainWindowHooks MainHooks(const Globals& g, const Services& services, WakeControl& wake,
+ui::MainWindowHooks MainHooks(Globals& g, const Services& services, WakeControl& wake,
                               ui::TfrmAlMain*& window) {
     ui::MainWindowHooks hooks;
     hooks.openRunWindow = RunWindowOpener(g, services);
@@ -169,6 +170,9 @@ ui::MainWindowHooks MainHooks(const Globals& g, const Services& services, WakeCo
         return wake.Start(*window, target);
     };
     hooks.stopWakeThread = [&wake] { wake.Stop(); };
+    hooks.openEditor = [&g, services](QWidget* owner) {
+        return ui::OpenAlarmEditor(g, services, owner);
+    };
     return hooks;
 }
 

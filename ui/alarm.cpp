@@ -213,9 +213,10 @@ void TfrmAlMain::ConnectCommands() {
             [this](QListWidgetItem* item) { ShowPage(ui_->dxSideBar1->row(item)); });
     connect(alarms, &QTableWidget::itemChanged, this, &TfrmAlMain::OnAlarmItemChanged);
     connect(alarms, &QTableWidget::itemSelectionChanged, this, &TfrmAlMain::UpdateRowCommands);
+    // Only a row under the pointer: never an empty list or a stale selection.
     connect(alarms, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (row + 1 >= 1 && row + 1 <= g_.AlarmCount && ui_->dxEditAlarm->isEnabled())
-            OpenEditor(false, false);
+            OpenEditor(false, false, row + 1);
     });
     connect(alarms, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const int row = ui_->grAlarms->rowAt(pos.y());
@@ -581,18 +582,26 @@ void TfrmAlMain::ShowPage(int item) {
     }
 }
 
-void TfrmAlMain::OpenEditor(bool adding, bool duplicating) {
+void TfrmAlMain::OpenEditor(bool adding, bool duplicating, int row) {
     if (!hooks_.openEditor) return;
+    if (adding && ClientMode()) return;
     if (adding) {
         g_.EditIndex = g_.AlarmCount + 1;
     } else {
-        const int row = SelectedRow();
+        if (row == 0) row = SelectedRow();
         if (row < 1 || row > g_.AlarmCount || Damaged(row)) return;
+        if (duplicating && ClientMode()) return;
         g_.EditIndex = row;
     }
     g_.Adding = adding;
     g_.Duplicating = duplicating;
-    hooks_.openEditor(this);
+    if (!hooks_.openEditor(this)) return;
+    // The editor left EditIndex at the saved alarm's position.
+    const int saved = g_.EditIndex;
+    BuildSchedule(g_, clock_);
+    LoadEvents();
+    LoadList();
+    if (saved >= 1 && saved <= g_.AlarmCount) ui_->grAlarms->selectRow(saved - 1);
 }
 
 // Modal without waiting in a nested loop; in client mode a viewer.

@@ -128,7 +128,8 @@ private:
     bool Damaged(int row) const;
     // Writes the table; false (and the user told) when the file did not take it.
     bool SaveAlarms();
-    void OpenEditor(bool adding, bool duplicating);
+    // Edit and duplicate act on `row`, or on the selected row when 0.
+    void OpenEditor(bool adding, bool duplicating, int row = 0);
     void OpenWithDesktop(const QString& path);
     QPoint BoxCorner() const;
     bool ClientMode() const;

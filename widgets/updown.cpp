@@ -35,7 +35,7 @@ void UpDown::SetBuddy(QLineEdit* field) {
     if (!buddy_) return;
     // The arrow keys in the field step it, as they would in a spin box.
     buddy_->installEventFilter(this);
-    setEnabled(buddy_->isEnabled());
+    setEnabled(!buddy_->testAttribute(Qt::WA_ForceDisabled));
 }
 
 void UpDown::SetRange(int minimum, int maximum) {
@@ -60,16 +60,23 @@ void UpDown::StepBy(int steps) {
     buddy_->setText(QString::number(value));
 }
 
+// Enabling or disabling the arrows themselves does the same to the field, and
+// the other way round. Only a change made to the widget itself is passed on: a
+// disabled parent must not leave the other one disabled on its own account.
 void UpDown::changeEvent(QEvent* event) {
-    // Enabling or disabling the field's arrows does the same to the field.
-    if (event->type() == QEvent::EnabledChange && buddy_) buddy_->setEnabled(isEnabled());
+    if (event->type() == QEvent::EnabledChange && buddy_) {
+        const bool off = testAttribute(Qt::WA_ForceDisabled);
+        if (buddy_->testAttribute(Qt::WA_ForceDisabled) != off) buddy_->setEnabled(!off);
+    }
     QWidget::changeEvent(event);
 }
 
 bool UpDown::eventFilter(QObject* watched, QEvent* event) {
     if (watched == buddy_) {
-        if (event->type() == QEvent::EnabledChange && isEnabled() != buddy_->isEnabled())
-            setEnabled(buddy_->isEnabled());
+        if (event->type() == QEvent::EnabledChange) {
+            const bool off = buddy_->testAttribute(Qt::WA_ForceDisabled);
+            if (testAttribute(Qt::WA_ForceDisabled) != off) setEnabled(!off);
+        }
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Up || key == Qt::Key_Down) {

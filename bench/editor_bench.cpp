@@ -1,0 +1,103 @@
+// The alarm editor on a large alarm file: opening it on an alarm, and from
+// OK to the main window refilled. Run on the offscreen platform:
+//   QT_QPA_PLATFORM=offscreen build/bench/editor_bench
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "core/alarmfile.h"
+#include "core/schedule.h"
+#include "tests/run/fake_services.h"
+#include "ui/alarm.h"
+#include "ui/alarmset.h"
+
+namespace ringmere {
+namespace {
+
+AlRec Sample(int n) {
+    AlRec a;
+    a.AlName = "Alarm " + std::to_string(n);
+    a.enabled = true;
+    a.snoozeming = 10;
+    a.Music.MuType = kMusicSilent;
+    a.Schedule.AlType = kWeekly;
+    a.Schedule.AlXWeeks = 1;
+    a.Schedule.AlWeekdays = {2, 4, 6};
+    a.Schedule.AlWeekdaynum = 3;
+    a.Schedule.AlEndType = kEndNever;
+    a.Schedule.AlStartDate = EncodeDate(2026, 1, 1 + n % 28);
+    a.Schedule.AlTime = EncodeTime(n % 24, n % 60, 0);
+    a.Mail.sendmessage = n % 3 == 0;
+    a.Mail.mto = "user" + std::to_string(n % 50) + "@example.org";
+    a.Exceptions.Count = 1;
+    a.Exceptions.Items.resize(1);
+    a.Exceptions.Items[0].ExType = kExDailyWindow;
+    a.Exceptions.Items[0].ExTStart = EncodeTime(12, 0, 0);
+    a.Exceptions.Items[0].ExTEnd = EncodeTime(13, 0, 0);
+    return a;
+}
+
+struct Fixture {
+    explicit Fixture(int count) : fakes(g) {
+        g.ProgramDir = QDir(dir.path()).absolutePath().toStdString() + "/";
+        SetDefaultSettings(g);
+        g.AlarmCount = count;
+        g.ResetAlarmTable(count);
+        for (int i = 1; i <= count; ++i) g.AlarmTable[i] = Sample(i);
+    }
+    QTemporaryDir dir;
+    Globals g;
+    run::testing::FakeServices fakes;
+};
+
+void BM_OpenEditor(benchmark::State& state) {
+    Fixture f(static_cast<int>(state.range(0)));
+    Services services = f.fakes.Handed();
+    for (auto _ : state) {
+        f.g.EditIndex = f.g.AlarmCount / 2;
+        f.g.Adding = false;
+        f.g.Duplicating = false;
+        ui::TfrmAddAlarm editor(f.g, services, nullptr);
+        benchmark::DoNotOptimize(&editor);
+    }
+}
+BENCHMARK(BM_OpenEditor)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// OK on an unchanged alarm: checks, the file written, the schedule rebuilt
+// and the main window's lists refilled.
+void BM_SaveAndRefill(benchmark::State& state) {
+    Fixture f(static_cast<int>(state.range(0)));
+    f.g.Settings.AlarmFile = f.g.ProgramDir + "alfile.ini";
+    Services services = f.fakes.Handed();
+    ui::TfrmAlMain main(f.g, services);
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.g.EditIndex = f.g.AlarmCount / 2;
+        f.g.Adding = false;
+        f.g.Duplicating = false;
+        ui::TfrmAddAlarm editor(f.g, services, &main);
+        state.ResumeTiming();
+        editor.BitBtn1Click();
+        BuildSchedule(f.g, f.fakes.clock);
+        main.LoadEvents();
+        main.LoadList();
+        state.PauseTiming();
+        if (editor.result() != QDialog::Accepted) state.SkipWithError("the editor did not save");
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SaveAndRefill)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace ringmere
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 
 #include "tests/run/fake_services.h"
+#include "ui/AddException.h"
 #include "ui/alarmset.h"
+#include "ui/gexcept.h"
 #include "ui/alarmtime.h"
 
 using namespace ringmere;
@@ -87,5 +89,21 @@ int main(int argc, char** argv) {
             }
         }
     }
+    // The exception windows: the global list and a rule of the alarm.
+    g.GlobalExceptions = g.AlarmTable[1].Exceptions;
+    {
+        ui::Tfrmgexcept list(g, fakes.Handed(), nullptr);
+        list.show();
+        QApplication::processEvents();
+        if (list.grab().save(out + QStringLiteral("/global-exceptions.png"))) ++written;
+    }
+    g.WorkExceptions = g.AlarmTable[1].Exceptions;
+    g.ExceptionIndex = 1;
+    g.AddingException = false;
+    g.EditingGlobal = false;
+    ui::TfrmExceptions rule(g, fakes.Handed(), nullptr);
+    rule.show();
+    QApplication::processEvents();
+    if (rule.grab().save(out + QStringLiteral("/exception-rule.png"))) ++written;
     return written > 0 ? 0 : 1;
 }

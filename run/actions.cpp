@@ -10,11 +10,6 @@ void StandardActions::StartSound(RunSession& s, const MusicType& music, bool ste
     s.Sound().Start(music, step);
 }
 
-Outcome StandardActions::Dial(RunSession& s, const DialRec&) {
-    s.Report(kDialUnavailable);
-    return Outcome::Continue;
-}
-
 void StandardActions::LaunchPrograms(RunSession&, const FileLaunch& launch) {
     const std::pair<const std::string*, const std::string*> programs[] = {
         {&launch.app1, &launch.param1},
@@ -44,23 +39,8 @@ void StandardActions::OpenWebPage(RunSession& s, const WebLaunch& web, bool step
     s.Waiter().ProcessEvents();
 }
 
-Outcome StandardActions::Synchronize(RunSession& s, const SynchronizeRec&, bool) {
-    s.Report(kSynchUnavailable);
-    return Outcome::Continue;
-}
-
-Outcome StandardActions::TransferFtp(RunSession& s, const FTPRecT&) {
-    s.Report(kFtpUnavailable);
-    return Outcome::Continue;
-}
-
 void StandardActions::FileOperation(RunSession& s, const FileOps& op) {
     RunFileOperation(op, s.Time().Now(), [&](const std::string& line) { s.Report(line); });
-}
-
-Outcome StandardActions::SendMessage(RunSession& s, const smtpmessage&, bool) {
-    s.Report(kMailUnavailable);
-    return Outcome::Continue;
 }
 
 void StandardActions::StopAll(RunSession&) {}

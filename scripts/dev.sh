@@ -15,6 +15,7 @@ PACKAGES=(
   dbus-daemon python3-dbusmock tzdata
   xvfb xauth
   xdg-utils gstreamer1.0-plugins-base
+  libcurl4-openssl-dev python3-aiosmtpd python3-pyftpdlib openssl
 )
 
 install_missing() {

@@ -46,25 +46,12 @@ QColor SystemColour(int index, const QPalette& p) {
 }
 
 struct Colours {
-    QColor back, text, titleBack, titleText, trailing;
+    QColor back, text, titleBack, titleText;
 };
 
 Colours ColoursOf(const SettingsRec& s, const QPalette& p) {
     return {SettingColour(s.monthBackColor, p), SettingColour(s.textColor, p),
-            SettingColour(s.titleBackColor, p), SettingColour(s.titleTextColor, p),
-            SettingColour(s.trailingTextColor, p)};
-}
-
-// The dates of the page's neighbouring months that the grid shows.
-void ColourTrailingDates(QCalendarWidget* c, const Colours& colours) {
-    c->setDateTextFormat(QDate(), QTextCharFormat());  // clears every date's format
-    const QDate first(c->yearShown(), c->monthShown(), 1);
-    QTextCharFormat trailing;
-    trailing.setForeground(colours.trailing);
-    for (int d = 1; d <= 14; ++d) {
-        c->setDateTextFormat(first.addDays(-d), trailing);
-        c->setDateTextFormat(first.addMonths(1).addDays(d - 1), trailing);
-    }
+            SettingColour(s.titleBackColor, p), SettingColour(s.titleTextColor, p)};
 }
 
 }  // namespace
@@ -103,10 +90,6 @@ void ApplyCalendarColours(QCalendarWidget* calendar, const SettingsRec& settings
         bar->setPalette(p);
         for (auto* b : bar->findChildren<QToolButton*>()) b->setPalette(p);
     }
-    ColourTrailingDates(calendar, colours);
-    QObject::disconnect(calendar, &QCalendarWidget::currentPageChanged, nullptr, nullptr);
-    QObject::connect(calendar, &QCalendarWidget::currentPageChanged, calendar,
-                     [calendar, colours](int, int) { ColourTrailingDates(calendar, colours); });
 }
 
 }  // namespace ringmere::widgets

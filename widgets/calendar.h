@@ -15,9 +15,9 @@ namespace ringmere::widgets {
 // 0x00BBGGRR.
 QColor SettingColour(Integer value, const QPalette& palette);
 
-// Month background, text, title background, title text and the dates of the
-// neighbouring months, from the calendar colour settings. Kept up as the
-// calendar turns its pages.
+// Month background, text, title background and title text from the calendar
+// colour settings. The days of the neighbouring months keep the toolkit's
+// grey: it draws them so whatever format a date is given.
 void ApplyCalendarColours(QCalendarWidget* calendar, const SettingsRec& settings);
 
 }  // namespace ringmere::widgets

@@ -160,6 +160,32 @@ TEST_F(AlarmEditorTest, AddingStoresANewEnabledAlarmAndWritesTheFileOnce) {
     EXPECT_EQ(next[0], EncodeDate(2026, 12, 15) + EncodeTime(12, 0, 0));
 }
 
+// The file could not take the alarm: the user is told, the table keeps it.
+TEST_F(AlarmEditorTest, AFailedWriteIsToldAndTheAlarmKept) {
+    SetAlarms({Weekly("Tea")});
+    g_.Settings.AlarmFile = g_.ProgramDir + "missing/alfile.ini";
+    auto editor = Open(0, true);
+    Find<QLineEdit>(editor.get(), "teAlName")->setText(QStringLiteral("Walk"));
+    editor->BitBtn1Click();
+    EXPECT_EQ(editor->result(), QDialog::Accepted);
+    ASSERT_EQ(g_.AlarmCount, 2);
+    EXPECT_EQ(g_.AlarmTable[2].AlName, "Walk");
+    ASSERT_EQ(fakes_.dialogs.shown.size(), 1);
+    EXPECT_EQ(fakes_.dialogs.shown[0].kind, BoxKind::Warning);
+    EXPECT_TRUE(fakes_.dialogs.shown[0].text.contains("The change was not saved."));
+}
+
+// Both sets start a new alarm today: an end date chosen without touching it
+// never lies in the past.
+TEST_F(AlarmEditorTest, ANewAlarmStartsAndEndsToday) {
+    auto editor = Open(0, true);
+    for (FormSet set : {FormSet::Simple, FormSet::Scripted}) {
+        const ScheduleForm form = editor->TimePage(set)->Form();
+        EXPECT_EQ(form.startDate, EncodeDate(2026, 12, 9));
+        EXPECT_EQ(form.endDate, EncodeDate(2026, 12, 9));
+    }
+}
+
 // A form failing two checks shows the first, brings its tab forward and
 // stores and writes nothing.
 TEST_F(AlarmEditorTest, TheFirstFailingCheckStopsTheSave) {

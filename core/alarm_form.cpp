@@ -57,6 +57,36 @@ Integer NumberOr(const std::string& text, Integer fallback) {
     return ParseWholeNumber(text).value_or(fallback);
 }
 
+// The five choices of the "Other" page: the kind each stores, its field and
+// the record's number for it.
+struct IntervalField {
+    IntervalChoice choice;
+    Byte type;
+    std::string ScheduleForm::*text;
+    Integer TimeRec::*value;
+    FieldRange range;
+    const char* unit;
+};
+
+constexpr IntervalField kIntervals[] = {
+    {IntervalChoice::Minutes, kEveryXMinutes, &ScheduleForm::minutes, &TimeRec::AlXMin,
+     kMinutesRange, "minutes"},
+    {IntervalChoice::Hours, kEveryXHours, &ScheduleForm::hours, &TimeRec::AlXHours, kHoursRange,
+     "hours"},
+    {IntervalChoice::Days, kEveryXDays, &ScheduleForm::days, &TimeRec::AlXDays, kDaysRange,
+     "days"},
+    {IntervalChoice::Years, kEveryXYears, &ScheduleForm::years, &TimeRec::AlXYears, kYearsRange,
+     "years"},
+    {IntervalChoice::Months, kEveryXMonths, &ScheduleForm::months, &TimeRec::AlXMonths,
+     kMonthsRange, "months"},
+};
+
+const IntervalField& IntervalOf(IntervalChoice choice) {
+    for (const IntervalField& f : kIntervals)
+        if (f.choice == choice) return f;
+    return kIntervals[2];
+}
+
 }  // namespace
 
 ScheduleForm NewScheduleForm(DateTime today) {
@@ -80,27 +110,12 @@ ScheduleForm LoadScheduleForm(const TimeRec& s, DateTime today) {
         form.end = EndChoice::NoEnd;
     }
 
+    for (const IntervalField& f : kIntervals) {
+        if (s.AlType != f.type) continue;
+        form.interval = f.choice;
+        form.*f.text = Decimal(s.*f.value);
+    }
     switch (s.AlType) {
-        case kEveryXDays:
-            form.interval = IntervalChoice::Days;
-            form.days = Decimal(s.AlXDays);
-            break;
-        case kEveryXMinutes:
-            form.interval = IntervalChoice::Minutes;
-            form.minutes = Decimal(s.AlXMin);
-            break;
-        case kEveryXHours:
-            form.interval = IntervalChoice::Hours;
-            form.hours = Decimal(s.AlXHours);
-            break;
-        case kEveryXYears:
-            form.interval = IntervalChoice::Years;
-            form.years = Decimal(s.AlXYears);
-            break;
-        case kEveryXMonths:
-            form.interval = IntervalChoice::Months;
-            form.months = Decimal(s.AlXMonths);
-            break;
         case kWeekly:
             form.frequency = FrequencyChoice::Weekly;
             TickNumbers(form.weekdays, s.AlWeekdays, s.AlWeekdaynum);
@@ -157,30 +172,12 @@ void StoreSchedule(const ScheduleForm& form, TimeRec& s) {
     }
 
     switch (form.frequency) {
-        case FrequencyChoice::Other:
-            switch (form.interval) {
-                case IntervalChoice::Minutes:
-                    s.AlType = kEveryXMinutes;
-                    s.AlXMin = NumberOr(form.minutes, 0);
-                    break;
-                case IntervalChoice::Hours:
-                    s.AlType = kEveryXHours;
-                    s.AlXHours = NumberOr(form.hours, 0);
-                    break;
-                case IntervalChoice::Days:
-                    s.AlType = kEveryXDays;
-                    s.AlXDays = NumberOr(form.days, 0);
-                    break;
-                case IntervalChoice::Years:
-                    s.AlType = kEveryXYears;
-                    s.AlXYears = NumberOr(form.years, 0);
-                    break;
-                case IntervalChoice::Months:
-                    s.AlType = kEveryXMonths;
-                    s.AlXMonths = NumberOr(form.months, 0);
-                    break;
-            }
+        case FrequencyChoice::Other: {
+            const IntervalField& f = IntervalOf(form.interval);
+            s.AlType = f.type;
+            s.*f.value = NumberOr(form.*f.text, 0);
             break;
+        }
         case FrequencyChoice::Weekly:
             s.AlType = kWeekly;
             StoreTicked(form.weekdays, s.AlWeekdays, s.AlWeekdaynum);
@@ -438,27 +435,11 @@ std::vector<FormProblem> CheckAlarmForm(const AlarmForm& form) {
              Between("Number of months", kMonthsRange), FormTab::Repeat);
 
     // The interval in use; the months field was checked above whatever is chosen.
-    if (s.frequency == FrequencyChoice::Other) {
-        switch (s.interval) {
-            case IntervalChoice::Minutes:
-                c.Number(s.minutes, kMinutesRange, "Invalid number of minutes.",
-                         Between("Number of minutes", kMinutesRange), FormTab::Repeat);
-                break;
-            case IntervalChoice::Hours:
-                c.Number(s.hours, kHoursRange, "Invalid number of hours.",
-                         Between("Number of hours", kHoursRange), FormTab::Repeat);
-                break;
-            case IntervalChoice::Days:
-                c.Number(s.days, kDaysRange, "Invalid number of days.",
-                         Between("Number of days", kDaysRange), FormTab::Repeat);
-                break;
-            case IntervalChoice::Years:
-                c.Number(s.years, kYearsRange, "Invalid number of years.",
-                         Between("Number of years", kYearsRange), FormTab::Repeat);
-                break;
-            case IntervalChoice::Months:
-                break;
-        }
+    if (s.frequency == FrequencyChoice::Other && s.interval != IntervalChoice::Months) {
+        const IntervalField& f = IntervalOf(s.interval);
+        const std::string invalid = std::string("Invalid number of ") + f.unit + ".";
+        c.Number(s.*f.text, f.range, invalid.c_str(),
+                 Between((std::string("Number of ") + f.unit).c_str(), f.range), FormTab::Repeat);
     } else if (s.frequency == FrequencyChoice::Weekly && s.weeks == WeeksChoice::EveryX) {
         const FieldRange range = simple ? kSimpleXWeeksRange : kScriptedXWeeksRange;
         c.Number(s.xWeeks, range, "Invalid number of weeks.", Between("Number of weeks", range),

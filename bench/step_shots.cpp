@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
         {"step-synchronize-time", [&] { click("rbSynch"); }},
         {"step-ftp-transfer-options", [&] { click("rbFTP"), tab("pcFTP", 0); }},
         {"step-ftp-retry-options", [&] { tab("pcFTP", 1); }},
-        {"step-repeat", [&] {
+        {"step-repeat",
+         [&] {
              click("rbRepeat");
              editor.findChild<QListWidget*>(QStringLiteral("lstSteps"))->setCurrentRow(1);
          }},

@@ -145,7 +145,8 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             f.mto = m.mto;
             f.subject = m.subject;
             f.msg = m.msg;
-            const std::size_t n = std::min(m.Attachment.size(), std::size_t(std::max(m.nAttach, 0)));
+            const std::size_t n =
+                std::min(m.Attachment.size(), std::size_t(std::max(m.nAttach, 0)));
             f.attachments.assign(m.Attachment.begin(), m.Attachment.begin() + std::ptrdiff_t(n));
             break;
         }
@@ -181,8 +182,8 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
         case kStepRepeat:
             if (e.Repeat.stepnum >= 1) f.target = Decimal(e.Repeat.stepnum);
             // Only 1 repeats until stopped when the script runs.
-            f.reptype = e.Repeat.reptype == kRepeatUntilStopped ? kRepeatUntilStopped
-                                                                : kRepeatTimes;
+            f.reptype =
+                e.Repeat.reptype == kRepeatUntilStopped ? kRepeatUntilStopped : kRepeatTimes;
             f.repnum = Decimal(e.Repeat.repnum);
             break;
         case kStepFileOp:

@@ -246,9 +246,8 @@ void TfrmAddEvent::Connect() {
         {u->btnDeleteFileBrowse, u->teDeleteFile},
     };
     for (const auto& [button, field] : fileBrowse)
-        connect(button, &QPushButton::clicked, this, [this, field, home] {
-            BrowseInto(field, home, QString::fromLatin1(kAllFiles));
-        });
+        connect(button, &QPushButton::clicked, this,
+                [this, field, home] { BrowseInto(field, home, QString::fromLatin1(kAllFiles)); });
     // A destination for a wildcard source can only be a folder.
     const std::tuple<QPushButton*, QLineEdit*, QLineEdit*> toBrowse[] = {
         {u->btnCopyToBrowse, u->teCopyFrom, u->teCopyTo},
@@ -280,12 +279,12 @@ void TfrmAddEvent::Connect() {
     connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
     connect(u->btnRemove, &QPushButton::clicked, this, [this] { RemoveAttachment(); });
 
-    const QString dialUp = QStringLiteral("Dial-up connections are not available in this build yet.");
+    const QString dialUp =
+        QStringLiteral("Dial-up connections are not available in this build yet.");
     connect(u->Button7, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
     connect(u->Button8, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
-    connect(u->btSendMessage, &QPushButton::clicked, this, [this] {
-        Warn(QStringLiteral("Sending mail is not available in this build yet."));
-    });
+    connect(u->btSendMessage, &QPushButton::clicked, this,
+            [this] { Warn(QStringLiteral("Sending mail is not available in this build yet.")); });
     connect(u->btnSynchTime1, &QPushButton::clicked, this, [this] {
         Warn(QStringLiteral(
             "Setting the clock from a time server is not available in this build yet."));
@@ -322,13 +321,14 @@ void TfrmAddEvent::ApplyRules() {
                                                         : u->MP3);
     u->teRepeat->setEnabled(u->rbRepeatM->isChecked());
     u->teTrack->setEnabled(u->rbSelectedTrack->isChecked());
-    for (QWidget* w : {u->teRetries, u->teRDelay})
-        w->setEnabled(u->chkFTPRetry->isChecked());
-    for (QWidget* w : {static_cast<QWidget*>(u->cbFConnections), static_cast<QWidget*>(u->teReconnect),
-                       static_cast<QWidget*>(u->teReconDelay)})
+    for (QWidget* w : {u->teRetries, u->teRDelay}) w->setEnabled(u->chkFTPRetry->isChecked());
+    for (QWidget* w :
+         {static_cast<QWidget*>(u->cbFConnections), static_cast<QWidget*>(u->teReconnect),
+          static_cast<QWidget*>(u->teReconDelay)})
         w->setEnabled(u->chkFTPReconnect->isChecked());
     const bool all = u->rbAllFiles->isChecked();
-    u->lblLocalFile->setText(all ? QStringLiteral("Local Directory:") : QStringLiteral("Local File:"));
+    u->lblLocalFile->setText(all ? QStringLiteral("Local Directory:")
+                                 : QStringLiteral("Local File:"));
     u->lblFTPPath->setText(all ? QStringLiteral("Remote Directory:")
                                : QStringLiteral("Remote File:"));
     u->teRepNum->setEnabled(u->rbRepeatTimes->isChecked());
@@ -560,7 +560,8 @@ void TfrmAddEvent::PlayWav() {
     bool started;
     QString why;
     if (u->rbOnce->isChecked()) {
-        started = filePlayer_->Play(file, [this] { EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false); });
+        started =
+            filePlayer_->Play(file, [this] { EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false); });
         why = filePlayer_->ErrorText();
     } else {
         started = loopPlayer_->Loop(file);
@@ -633,9 +634,8 @@ void TfrmAddEvent::TestWebSite() {
 // ------------------------------------------------------------ attachments
 
 void TfrmAddEvent::AddAttachment() {
-    const QString path = services_.dialogs.OpenFileName(this, QStringLiteral("Add File"),
-                                                        QDir::homePath(),
-                                                        QString::fromLatin1(kAllFiles));
+    const QString path = services_.dialogs.OpenFileName(
+        this, QStringLiteral("Add File"), QDir::homePath(), QString::fromLatin1(kAllFiles));
     if (path.isEmpty()) return;
     ui_->ListBox1->addItem(path);
     ui_->btnRemove->setEnabled(true);
@@ -656,13 +656,14 @@ void TfrmAddEvent::BrowseInto(QLineEdit* field, const QString& dir, const QStrin
     const QFileInfo current(field->text());
     const QString start =
         !field->text().isEmpty() && current.dir().exists() ? current.dir().path() : dir;
-    const QString chosen = services_.dialogs.OpenFileName(this, QStringLiteral("Open"), start, filter);
+    const QString chosen =
+        services_.dialogs.OpenFileName(this, QStringLiteral("Open"), start, filter);
     if (!chosen.isEmpty()) field->setText(chosen);
 }
 
 void TfrmAddEvent::BrowseFolderInto(QLineEdit* field) {
-    const QString chosen = services_.dialogs.ExistingDirectory(this, QStringLiteral("Select Folder"),
-                                                               QDir::homePath());
+    const QString chosen = services_.dialogs.ExistingDirectory(
+        this, QStringLiteral("Select Folder"), QDir::homePath());
     if (!chosen.isEmpty()) field->setText(chosen);
 }
 

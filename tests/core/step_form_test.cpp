@@ -15,7 +15,9 @@ namespace {
 AlEvent Full(Byte kind) {
     AlEvent e;
     e.evtype = kind;
-    e.Music = {kMusicWave, {"/m/wake.mp3", kInternalPlayer}, {"/s/bell.wav", kWavForSeconds, 12},
+    e.Music = {kMusicWave,
+               {"/m/wake.mp3", kInternalPlayer},
+               {"/s/bell.wav", kWavForSeconds, 12},
                {"E", kCdRandomTrack, 7}};
     e.Dial = {true, false, "Office line", 3};
     e.Launch = {"/usr/bin/backup", "--all \"my files\""};
@@ -29,8 +31,24 @@ AlEvent Full(Byte kind) {
     e.Mail.Attachment = {"/tmp/one.txt", "/tmp/two.pdf"};
     e.sseconds = 45;
     e.Synch.synchserver = "time-c-g.nist.gov";
-    e.Ftp = {false, "ftp.example.org", "/pub/in", "/home/me/out", 2121, "me", "secret", false,
-             false, true, true, 5000, 45, true, "Backup line", 2, 60, kFtpAllFiles};
+    e.Ftp = {false,
+             "ftp.example.org",
+             "/pub/in",
+             "/home/me/out",
+             2121,
+             "me",
+             "secret",
+             false,
+             false,
+             true,
+             true,
+             5000,
+             45,
+             true,
+             "Backup line",
+             2,
+             60,
+             kFtpAllFiles};
     e.Repeat = {3, kRepeatUntilStopped, 9};
     e.FileOp = {kFopMove, "/a/*.txt", "/b/", "/tmp/old"};
     e.evname = StepDescription(e);
@@ -120,7 +138,8 @@ TEST(StepForm, ChecksComeInOrderAndOnlyRangesLetTheStepThrough) {
         return std::vector<std::string>(m.begin(), m.end());
     };
     const Case cases[] = {
-        {"mp3 without a file", [](StepForm&) {}, messages({"Warning: No MP3 File Selected."}), true},
+        {"mp3 without a file", [](StepForm&) {}, messages({"Warning: No MP3 File Selected."}),
+         true},
         {"wave without a file", [](StepForm& f) { f.muType = kMusicWave; },
          messages({"Warning: No Wav File Selected."}), true},
         {"wave seconds not a number",

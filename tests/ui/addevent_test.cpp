@@ -29,17 +29,42 @@ namespace {
 AlEvent Full(Byte kind) {
     AlEvent e;
     e.evtype = kind;
-    e.Music = {kMusicWave, {"/m/wake.mp3", kInternalPlayer}, {"/s/bell.wav", kWavForSeconds, 12},
+    e.Music = {kMusicWave,
+               {"/m/wake.mp3", kInternalPlayer},
+               {"/s/bell.wav", kWavForSeconds, 12},
                {"E", kCdRandomTrack, 7}};
     e.Dial = {true, false, "Office line", 3};
     e.Launch = {"/usr/bin/backup", "--all \"my files\""};
     e.Web = {"https://example.org/status", true};
-    e.Mail = {true, "", "", "me@example.org", "a@example.org;b@example.org", "Caf\xE9 opens",
-              "first\r\nsecond", 2, {"/tmp/one.txt", "/tmp/r\xE9sum\xE9.pdf"}};
+    e.Mail = {true,
+              "",
+              "",
+              "me@example.org",
+              "a@example.org;b@example.org",
+              "Caf\xE9 opens",
+              "first\r\nsecond",
+              2,
+              {"/tmp/one.txt", "/tmp/r\xE9sum\xE9.pdf"}};
     e.sseconds = 45;
     e.Synch.synchserver = "ntp.example.net";  // not in the list
-    e.Ftp = {false, "ftp.example.org", "/pub/in", "/home/me/out", 2121, "me", "secret", false,
-             false, true, true, 9, 45, true, "Backup line", 2, 60, kFtpAllFiles};
+    e.Ftp = {false,
+             "ftp.example.org",
+             "/pub/in",
+             "/home/me/out",
+             2121,
+             "me",
+             "secret",
+             false,
+             false,
+             true,
+             true,
+             9,
+             45,
+             true,
+             "Backup line",
+             2,
+             60,
+             kFtpAllFiles};
     e.Repeat = {3, kRepeatUntilStopped, 9};
     e.FileOp = {kFopMove, "/a/*.txt", "/b/", "/tmp/old"};
     e.evname = StepDescription(e);
@@ -87,8 +112,8 @@ protected:
 };
 
 // Every kind, opened on its own step and saved: the same step, byte for byte.
-const char* const kPages[] = {"Music", "Dialup", "File",   "Web",    "Page",
-                              "Sleep", "SynchP", "FTP",    "Repeat", "FileOp"};
+const char* const kPages[] = {"Music", "Dialup", "File", "Web",    "Page",
+                              "Sleep", "SynchP", "FTP",  "Repeat", "FileOp"};
 TEST_F(StepEditorTest, EveryKindOpensAndSavesUnchanged) {
     std::vector<AlEvent> steps;
     for (Byte kind = kStepSound; kind <= kStepFileOp; ++kind) steps.push_back(Full(kind));
@@ -156,8 +181,8 @@ TEST_F(StepEditorTest, ConversionFailuresStoreNothingRangesStoreAsTyped) {
 }
 
 TEST_F(StepEditorTest, RepeatTargetsAreTheStepsBefore) {
-    g_.WorkScript = Script({Full(kStepLaunch), Full(kStepWeb), Full(kStepSleep), Full(kStepSynch),
-                            Full(kStepMail)});
+    g_.WorkScript = Script(
+        {Full(kStepLaunch), Full(kStepWeb), Full(kStepSleep), Full(kStepSynch), Full(kStepMail)});
     auto editor = Open(false, 4);
     QWidget* w = editor.get();
     auto* targets = Find<QListWidget>(w, "lstSteps");
@@ -168,7 +193,8 @@ TEST_F(StepEditorTest, RepeatTargetsAreTheStepsBefore) {
     editor->BitBtn1Click();
     EXPECT_EQ(Shown(), QStringList{"Warning: Please select a step to repeat to."});
     targets->setCurrentRow(1);
-    EXPECT_EQ(Find<QLabel>(w, "lblTargetName")->text(), "Open Web Page: https://example.org/status");
+    EXPECT_EQ(Find<QLabel>(w, "lblTargetName")->text(),
+              "Open Web Page: https://example.org/status");
     editor->BitBtn1Click();
     ASSERT_EQ(editor->result(), QDialog::Accepted);
     EXPECT_EQ(g_.WorkScript.Items[3].evname, "Repeat to step 2");

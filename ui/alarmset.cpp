@@ -5,12 +5,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTabWidget>
 
 #include "core/alarmtable.h"
 #include "core/clock.h"
 #include "core/exception_form.h"
+#include "core/script_list.h"
+#include "ui/AddEvent.h"
 #include "ui/AddException.h"
 #include "ui/alarminfo.h"
 #include "ui/alarmtime.h"
@@ -113,7 +116,7 @@ void TfrmAddAlarm::Load() {
     FillExceptionLists();
     if (g_.WorkExceptions.Count == 0)
         for (auto* page : time_) page->EditExceptionButton()->setEnabled(false);
-    FillScript();
+    FillScript(1);
 
     if (duplicating) {
         g_.Adding = true;
@@ -176,12 +179,20 @@ void TfrmAddAlarm::Connect() {
         connect(page->DeleteExceptionButton(), &QPushButton::clicked, this,
                 [this, set] { DeleteException(set); });
     }
-    for (QPushButton* b : {ui_->Button16, ui_->btnEdit, ui_->btnDelete, ui_->btnUp, ui_->btnDown})
-        connect(b, &QPushButton::clicked, this, &TfrmAddAlarm::StepsNotAvailable);
+    connect(ui_->Button16, &QPushButton::clicked, this, [this] { OpenStepEditor(true); });
+    connect(ui_->btnEdit, &QPushButton::clicked, this, [this] { OpenStepEditor(false); });
     connect(ui_->clEvents, &QListWidget::itemDoubleClicked, this,
-            &TfrmAddAlarm::StepsNotAvailable);
-    connect(ui_->clEvents, &QListWidget::currentRowChanged, this,
-            [this](int row) { g_.StepIndex = row + 1; });
+            [this] { OpenStepEditor(false); });
+    connect(ui_->btnDelete, &QPushButton::clicked, this,
+            [this] { FillScript(DeleteStep(g_.WorkScript, SelectedStep())); });
+    connect(ui_->btnUp, &QPushButton::clicked, this,
+            [this] { FillScript(MoveStepUp(g_.WorkScript, SelectedStep())); });
+    connect(ui_->btnDown, &QPushButton::clicked, this,
+            [this] { FillScript(MoveStepDown(g_.WorkScript, SelectedStep())); });
+    connect(ui_->clEvents, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) g_.StepIndex = row + 1;
+        UpdateScriptButtons();
+    });
 }
 
 void TfrmAddAlarm::ChooseKind(bool scripted) {
@@ -240,27 +251,45 @@ void TfrmAddAlarm::DeleteException(FormSet set) {
     UpdateNext();
 }
 
-void TfrmAddAlarm::FillScript() {
+// One row per step, nothing else: row k is step k, so Edit and Delete
+// always act on the step the user sees selected.
+void TfrmAddAlarm::FillScript(Integer select) {
     QListWidget* list = ui_->clEvents;
+    const QSignalBlocker quiet(list);
     list->clear();
     const AlEventList& script = g_.WorkScript;
-    for (Integer k = 1; k <= script.Count && k <= Integer(script.Items.size()); ++k)
-        list->addItem(widgets::FromFileText(script.Items[k - 1].evname));
-    if (list->count() == 0) return;
-    list->setCurrentRow(0);
-    g_.StepIndex = 1;
-    ui_->btnEdit->setEnabled(true);
-    if (ClientMode()) return;
-    ui_->btnDelete->setEnabled(true);
-    ui_->btnDown->setEnabled(list->count() >= 2);
+    for (Integer k = 1; k <= StepCount(script); ++k)
+        list->addItem(widgets::FromFileText(script.Items[std::size_t(k - 1)].evname));
+    if (select >= 1 && select <= list->count()) {
+        list->setCurrentRow(select - 1);
+        g_.StepIndex = select;
+    }
+    UpdateScriptButtons();
 }
 
-void TfrmAddAlarm::StepsNotAvailable() {
-    services_.dialogs.Message(
-        this, BoxKind::Information,
-        QStringLiteral("Adding, changing and reordering script steps is not available in this "
-                       "build yet. The alarm's steps are kept as they are."),
-        BoxCorner());
+Integer TfrmAddAlarm::SelectedStep() const {
+    const QListWidgetItem* item = ui_->clEvents->currentItem();
+    return item && item->isSelected() ? ui_->clEvents->row(item) + 1 : 0;
+}
+
+void TfrmAddAlarm::UpdateScriptButtons() {
+    const ScriptButtons b = ScriptButtonStates(g_.WorkScript, SelectedStep(), ClientMode());
+    ui_->Button16->setEnabled(b.add);
+    ui_->btnEdit->setEnabled(b.edit);
+    ui_->btnDelete->setEnabled(b.remove);
+    ui_->btnUp->setEnabled(b.up);
+    ui_->btnDown->setEnabled(b.down);
+}
+
+void TfrmAddAlarm::OpenStepEditor(bool adding) {
+    if (adding && ClientMode()) return;
+    if (!adding && SelectedStep() == 0) return;
+    actions_->StopTests();
+    g_.AddingStep = adding;
+    g_.StepIndex = SelectedStep();
+    TfrmAddEvent editor(g_, services_, this);
+    if (editor.exec() != QDialog::Accepted || ClientMode()) return;
+    FillScript(g_.StepIndex);
 }
 
 bool TfrmAddAlarm::RepeatNoteAllows(FormSet set) {

@@ -62,8 +62,12 @@ private:
     void FillExceptionLists();
     void OpenExceptionEditor(FormSet set, bool adding);
     void DeleteException(FormSet set);
-    void FillScript();
-    void StepsNotAvailable();
+    // Fills the step list from WorkScript and selects step `select` (from 1;
+    // none when out of range).
+    void FillScript(Integer select);
+    Integer SelectedStep() const;
+    void UpdateScriptButtons();
+    void OpenStepEditor(bool adding);
     bool RepeatNoteAllows(FormSet set);
     void UpdateNext();
     void ShowTab(FormTab tab);

@@ -1,0 +1,391 @@
+#include "core/step_form.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+
+#include "core/fileops.h"
+#include "core/script_list.h"
+
+namespace ringmere {
+
+namespace {
+
+std::string Decimal(Integer value) {
+    return std::to_string(value);
+}
+
+Integer NumberOr(const std::string& text, Integer fallback) {
+    return ParseWholeNumber(text).value_or(fallback);
+}
+
+std::string Between(const char* what, FieldRange range) {
+    return std::string(what) + " should be between " + std::to_string(range.min) + " and " +
+           std::to_string(range.max) + ".";
+}
+
+constexpr FieldRange kPortRange{1, 65535};
+
+// Collects the reports in order until one stops OK.
+class Checks {
+public:
+    std::vector<StepProblem> take() { return std::move(problems_); }
+
+    void Fail(bool condition, std::string message, StepTab tab = StepTab::None) {
+        if (stopped_ || !condition) return;
+        problems_.push_back({std::move(message), tab, true});
+        stopped_ = true;
+    }
+
+    // A whole number inside `range`; `lenient` only reports one outside it.
+    void Number(const std::string& text, FieldRange range, const char* invalid,
+                const std::string& outside, StepTab tab, bool lenient = false) {
+        if (stopped_) return;
+        const std::optional<Integer> value = ParseWholeNumber(text);
+        if (!value) {
+            Fail(true, invalid);
+            return;
+        }
+        if (*value < range.min || *value > range.max) {
+            problems_.push_back({outside, tab, !lenient});
+            stopped_ = !lenient;
+        }
+    }
+
+private:
+    std::vector<StepProblem> problems_;
+    bool stopped_ = false;
+};
+
+// A pattern without a folder would match names wherever the program happens
+// to run.
+std::string PatternWithoutFolder(const std::string& path) {
+    if (!HasWildcards(path) || path.find('/') != std::string::npos) return {};
+    return "The pattern " + path +
+           " names no folder. Please enter its full path, starting with \"/\".";
+}
+
+void CheckFileOp(Checks& c, const StepForm& f, const StepFiles& files) {
+    switch (f.fop) {
+        case kFopCopy:
+        case kFopMove: {
+            const bool copy = f.fop == kFopCopy;
+            const std::string& from = copy ? f.copyFrom : f.moveFrom;
+            const std::string& to = copy ? f.copyTo : f.moveTo;
+            c.Fail(from.empty() || to.empty(), copy ? "Please enter file copy locations."
+                                                    : "Please enter file move locations.");
+            const std::string noFolder = PatternWithoutFolder(from);
+            c.Fail(!noFolder.empty(), noFolder);
+            c.Fail(HasWildcards(from) && files.isFile && files.isFile(to),
+                   "Destination should be a directory");
+            break;
+        }
+        case kFopDelete: {
+            c.Fail(f.deleteFile.empty(), "Please enter file to delete.");
+            const std::string noFolder = PatternWithoutFolder(f.deleteFile);
+            c.Fail(!noFolder.empty(), noFolder);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void CheckReconnection(Checks& c, const StepForm& f) {
+    c.Number(f.ftpmaxrecon, kStepRetriesRange, "Invalid value for number of reconnection attempts.",
+             Between("Number of reconnection attempts", kStepRetriesRange), StepTab::FtpRetry,
+             true);
+    c.Number(f.ftprecondelay, kStepRetryDelayRange, "Invalid connection delay value.",
+             Between("Connection delay value", kStepRetryDelayRange), StepTab::FtpRetry, true);
+}
+
+}  // namespace
+
+StepForm NewStepForm(const SettingsRec& settings) {
+    StepForm form;
+    form.from = settings.ReplyTo;
+    return form;
+}
+
+StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
+    StepForm f = NewStepForm(settings);
+    f.kind = e.evtype <= kStepFileOp ? e.evtype : Byte{kStepSound};
+    switch (e.evtype) {
+        case kStepSound: {
+            const MusicType& m = e.Music;
+            f.muType = m.MuType == kMusicWave || m.MuType == kMusicCd ? m.MuType : Byte{kMusicMp3};
+            f.mp3file = m.Mp3.mp3file;
+            f.mp3ptype = m.Mp3.mp3ptype;
+            f.wavfile = m.Wav.wavfile;
+            f.wavtype = m.Wav.wavtype <= kWavUntilStopped ? m.Wav.wavtype : Byte{kWavForSeconds};
+            // A number no one chose shows the arrows' start.
+            if (m.Wav.reptimes != 0 || f.wavtype == kWavForSeconds)
+                f.repeatSeconds = Decimal(m.Wav.reptimes);
+            f.cddrive = m.Cd.cddrive;
+            f.tracktype = m.Cd.tracktype == kCdListedTrack ? kCdListedTrack : kCdRandomTrack;
+            if (m.Cd.cdtrack != 0 || f.muType == kMusicCd) f.track = Decimal(m.Cd.cdtrack);
+            break;
+        }
+        case kStepDialup:
+            f.connect = e.Dial.connectm;
+            f.dialname = e.Dial.dialname;
+            f.redial = Decimal(e.Dial.redialattempts);
+            break;
+        case kStepLaunch:
+            f.app1 = e.Launch.app1;
+            f.param1 = e.Launch.param1;
+            break;
+        case kStepWeb:
+            f.url1 = e.Web.url1;
+            f.opennew = e.Web.opennew;
+            break;
+        case kStepMail: {
+            const smtpmessage& m = e.Mail;
+            f.from = m.from;
+            f.mto = m.mto;
+            f.subject = m.subject;
+            f.msg = m.msg;
+            const std::size_t n =
+                std::min(m.Attachment.size(), std::size_t(std::max(m.nAttach, 0)));
+            f.attachments.assign(m.Attachment.begin(), m.Attachment.begin() + std::ptrdiff_t(n));
+            break;
+        }
+        case kStepSleep:
+            f.seconds = Decimal(e.sseconds);
+            break;
+        case kStepSynch:
+            f.synchserver = e.Synch.synchserver;
+            break;
+        case kStepFtp: {
+            const FTPRecT& t = e.Ftp;
+            f.ftpserver = t.ftpserver;
+            f.ftpport = Decimal(t.ftpport);
+            f.ftpuser = t.ftpuser;
+            f.ftppass = t.ftppass;
+            f.ftppath = t.ftppath;
+            f.ftplocalfile = t.ftplocalfile;
+            f.ftptransfertype = t.ftptransfertype == kFtpAllFiles ? kFtpAllFiles : kFtpSingleFile;
+            f.ftpupload = t.ftpupload;
+            f.ftpascmode = t.ftpascmode;
+            f.ftppassive = t.ftppassive;
+            f.ftpretry = t.ftpretry;
+            f.ftpmaxretry = Decimal(t.ftpmaxretry);
+            f.ftpdelay = Decimal(t.ftpdelay);
+            f.ftpreconnect = t.ftpreconnect;
+            if (t.ftpreconnect) {
+                f.ftpdialname = t.ftpdialname;
+                f.ftpmaxrecon = Decimal(t.ftpmaxrecon);
+                f.ftprecondelay = Decimal(t.ftprecondelay);
+            }
+            break;
+        }
+        case kStepRepeat:
+            if (e.Repeat.stepnum >= 1) f.target = Decimal(e.Repeat.stepnum);
+            // Only 1 repeats until stopped when the script runs.
+            f.reptype =
+                e.Repeat.reptype == kRepeatUntilStopped ? kRepeatUntilStopped : kRepeatTimes;
+            f.repnum = Decimal(e.Repeat.repnum);
+            break;
+        case kStepFileOp:
+            switch (e.FileOp.fop) {
+                case kFopMove:
+                    f.fop = kFopMove;
+                    f.moveFrom = e.FileOp.ffrom;
+                    f.moveTo = e.FileOp.fto;
+                    break;
+                case kFopDelete:
+                    f.fop = kFopDelete;
+                    f.deleteFile = e.FileOp.fdel;
+                    break;
+                default:
+                    f.fop = kFopCopy;
+                    f.copyFrom = e.FileOp.ffrom;
+                    f.copyTo = e.FileOp.fto;
+                    break;
+            }
+            break;
+        default:
+            break;  // a kind the program does not know shows as a new step
+    }
+    return f;
+}
+
+std::vector<StepProblem> CheckStepForm(const StepForm& f, Integer lastTarget,
+                                       const StepFiles& files) {
+    Checks c;
+    const bool music = f.kind == kStepSound;
+    c.Fail(music && f.muType == kMusicMp3 && f.mp3file.empty(), "Warning: No MP3 File Selected.");
+    c.Fail(music && f.muType == kMusicWave && f.wavfile.empty(), "Warning: No Wav File Selected.");
+    if (f.kind == kStepRepeat) {
+        c.Fail(f.target.empty(), "Warning: Please select a step to repeat to.");
+        const std::optional<Integer> target = ParseWholeNumber(f.target);
+        c.Fail(!target || *target < 1 || *target > lastTarget, "Warning: Invalid step number");
+    }
+    c.Fail(f.kind == kStepSynch && f.synchserver.empty(), "Warning: No Time Server Selected.");
+    const bool ftp = f.kind == kStepFtp;
+    if (ftp && f.ftpretry) {
+        c.Number(f.ftpmaxretry, kStepRetriesRange, "Invalid value for number of retries.",
+                 Between("Number of retries", kStepRetriesRange), StepTab::FtpRetry, true);
+        c.Number(f.ftpdelay, kStepRetryDelayRange, "Invalid delay value.",
+                 Between("Delay value", kStepRetryDelayRange), StepTab::FtpRetry, true);
+        CheckReconnection(c, f);
+    }
+    if (f.kind == kStepFileOp) CheckFileOp(c, f, files);
+
+    // Numbers without a check of their own: nothing is stored from a form
+    // that one of them would leave half converted.
+    if (music && f.muType == kMusicWave && f.wavtype == kWavForSeconds)
+        c.Number(f.repeatSeconds, kStepWavSecondsRange, "Invalid number of seconds.",
+                 Between("Number of seconds", kStepWavSecondsRange), StepTab::None);
+    if (music && f.muType == kMusicCd && f.tracktype == kCdListedTrack)
+        c.Number(f.track, kStepTrackRange, "Invalid track number.",
+                 Between("Track number", kStepTrackRange), StepTab::None);
+    if (f.kind == kStepDialup)
+        c.Number(f.redial, kStepRedialRange, "Invalid number of redial attempts.",
+                 Between("Number of redial attempts", kStepRedialRange), StepTab::None);
+    if (f.kind == kStepSleep)
+        c.Number(f.seconds, kStepSleepRange, "Invalid number of seconds.",
+                 Between("Number of seconds", kStepSleepRange), StepTab::None);
+    if (ftp) {
+        c.Number(f.ftpport, kPortRange, "Invalid FTP port.", Between("FTP port", kPortRange),
+                 StepTab::None);
+        if (f.ftpreconnect && !f.ftpretry) CheckReconnection(c, f);
+    }
+    if (f.kind == kStepRepeat && f.reptype == kRepeatTimes)
+        c.Number(f.repnum, kStepRepeatCountRange, "Invalid repeat count.",
+                 Between("Repeat count", kStepRepeatCountRange), StepTab::None);
+    return c.take();
+}
+
+void StoreStep(const StepForm& f, AlEvent& e) {
+    e.evtype = f.kind;
+    switch (f.kind) {
+        case kStepSound: {
+            MusicType& m = e.Music;
+            m.MuType = f.muType;
+            m.Mp3.mp3file = f.mp3file;
+            m.Mp3.mp3ptype = f.mp3ptype;
+            m.Wav.wavfile = f.wavfile;
+            m.Wav.wavtype = f.wavtype;
+            if (f.muType == kMusicWave && f.wavtype == kWavForSeconds)
+                m.Wav.reptimes = NumberOr(f.repeatSeconds, m.Wav.reptimes);
+            if (f.muType == kMusicCd) {
+                if (!f.cddrive.empty()) m.Cd.cddrive = f.cddrive.substr(0, 1);
+                m.Cd.tracktype = f.tracktype;
+                m.Cd.cdtrack = NumberOr(f.track, m.Cd.cdtrack);
+            }
+            break;
+        }
+        case kStepDialup:
+            e.Dial.usedialup = true;
+            e.Dial.connectm = f.connect;
+            e.Dial.dialname = f.dialname;
+            e.Dial.redialattempts = NumberOr(f.redial, e.Dial.redialattempts);
+            break;
+        case kStepLaunch:
+            e.Launch.app1 = f.app1;
+            e.Launch.param1 = f.param1;
+            break;
+        case kStepWeb:
+            e.Web.url1 = f.url1;
+            e.Web.opennew = f.opennew;
+            break;
+        case kStepMail:
+            e.Mail.sendmessage = true;
+            e.Mail.from = f.from;
+            e.Mail.mto = f.mto;
+            e.Mail.subject = f.subject;
+            e.Mail.msg = f.msg;
+            e.Mail.Attachment = f.attachments;
+            e.Mail.nAttach = Integer(f.attachments.size());
+            break;
+        case kStepSleep:
+            e.sseconds = NumberOr(f.seconds, e.sseconds);
+            break;
+        case kStepSynch:
+            e.Synch.synchserver = f.synchserver;
+            break;
+        case kStepFtp: {
+            FTPRecT& t = e.Ftp;
+            t.ftpserver = f.ftpserver;
+            t.ftpport = NumberOr(f.ftpport, t.ftpport);
+            t.ftpuser = f.ftpuser;
+            t.ftppass = f.ftppass;
+            t.ftppath = f.ftppath;
+            t.ftplocalfile = f.ftplocalfile;
+            t.ftptransfertype = f.ftptransfertype;
+            t.ftpupload = f.ftpupload;
+            t.ftpascmode = f.ftpascmode;
+            t.ftppassive = f.ftppassive;
+            t.ftpretry = f.ftpretry;
+            t.ftpmaxretry = NumberOr(f.ftpmaxretry, t.ftpmaxretry);
+            t.ftpdelay = NumberOr(f.ftpdelay, t.ftpdelay);
+            t.ftpreconnect = f.ftpreconnect;
+            if (f.ftpreconnect) {
+                t.ftpdialname = f.ftpdialname;
+                t.ftpmaxrecon = NumberOr(f.ftpmaxrecon, t.ftpmaxrecon);
+                t.ftprecondelay = NumberOr(f.ftprecondelay, t.ftprecondelay);
+            }
+            break;
+        }
+        case kStepRepeat:
+            e.Repeat.stepnum = NumberOr(f.target, e.Repeat.stepnum);
+            e.Repeat.reptype = f.reptype;
+            e.Repeat.repnum = NumberOr(f.repnum, e.Repeat.repnum);
+            break;
+        case kStepFileOp:
+            e.FileOp.fop = f.fop;
+            if (f.fop == kFopCopy || f.fop == kFopMove) {
+                e.FileOp.ffrom = f.fop == kFopCopy ? f.copyFrom : f.moveFrom;
+                e.FileOp.fto = f.fop == kFopCopy ? f.copyTo : f.moveTo;
+            } else if (f.fop == kFopDelete) {
+                e.FileOp.fdel = f.deleteFile;
+            }
+            break;
+        default:
+            break;
+    }
+    e.evname = StepDescription(e);
+}
+
+std::string StepDescription(const AlEvent& e) {
+    switch (e.evtype) {
+        case kStepSound:
+            if (e.Music.MuType == kMusicCd) return "Play CD";
+            return "Play " +
+                   (e.Music.MuType == kMusicWave ? e.Music.Wav.wavfile : e.Music.Mp3.mp3file);
+        case kStepDialup:
+            return (e.Dial.connectm ? "Connect to " : "Disconnect from ") + e.Dial.dialname;
+        case kStepLaunch:
+            return "Open " + e.Launch.app1;
+        case kStepWeb:
+            return "Open Web Page: " + e.Web.url1;
+        case kStepMail:
+            return "Send email/page to " + e.Mail.mto;
+        case kStepSleep:
+            return "Sleep " + Decimal(e.sseconds) + " seconds.";
+        case kStepSynch:
+            return "Synchronize System Time";
+        case kStepFtp:
+            return "Open FTP session to " + e.Ftp.ftpserver;
+        case kStepRepeat:
+            return RepeatName(e.Repeat.stepnum);
+        case kStepFileOp:
+            return e.FileOp.fop == kFopMove     ? "Move File."
+                   : e.FileOp.fop == kFopDelete ? "Delete File."
+                                                : "Copy File.";
+        default:
+            return e.evname;
+    }
+}
+
+Integer LastRepeatTarget(Integer stepCount, Integer stepIndex, bool adding) {
+    if (!RepeatAllowed(stepCount, stepIndex)) return 0;
+    return adding ? stepCount : std::min(stepIndex - 1, stepCount);
+}
+
+bool RepeatAllowed(Integer stepCount, Integer stepIndex) {
+    return stepCount > 0 && stepIndex != 1;
+}
+
+}  // namespace ringmere

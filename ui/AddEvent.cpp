@@ -1,0 +1,678 @@
+#include "ui/AddEvent.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <algorithm>
+#include <tuple>
+
+#include "core/alarmtable.h"
+#include "core/clock.h"
+#include "core/datetime.h"
+#include "core/script_list.h"
+#include "run/actions.h"
+#include "run/desktop.h"
+#include "ui_AddEvent.h"
+#include "widgets/dialogs.h"
+#include "widgets/form_text.h"
+#include "widgets/updown.h"
+
+namespace ringmere::ui {
+
+using widgets::BoxKind;
+using widgets::ShownText;
+using widgets::StoredText;
+using UiForm = Ui::TfrmAddEvent;
+
+namespace {
+
+const char* const kWavDir = "/usr/share/sounds";
+const char* const kAllFiles = "All Files (*)";
+
+// The kinds in the order of evtype, with their choice and page.
+struct Kind {
+    QRadioButton* UiForm::*choice;
+    QWidget* UiForm::*page;
+};
+const Kind kKinds[] = {
+    {&UiForm::rbMusic, &UiForm::Music},     {&UiForm::rbDialup, &UiForm::Dialup},
+    {&UiForm::rbLaunchFile, &UiForm::File}, {&UiForm::rbLaunchWeb, &UiForm::Web},
+    {&UiForm::rbEmail, &UiForm::Page},      {&UiForm::rbSleep, &UiForm::Sleep},
+    {&UiForm::rbSynch, &UiForm::SynchP},    {&UiForm::rbFTP, &UiForm::FTP},
+    {&UiForm::rbRepeat, &UiForm::Repeat},   {&UiForm::rbFileOp, &UiForm::FileOp},
+};
+
+// Fields holding a text of the step as typed.
+struct TextField {
+    QLineEdit* UiForm::*edit;
+    std::string StepForm::*value;
+};
+const TextField kTextFields[] = {
+    {&UiForm::teMP3, &StepForm::mp3file},
+    {&UiForm::teWav, &StepForm::wavfile},
+    {&UiForm::teRepeat, &StepForm::repeatSeconds},
+    {&UiForm::teTrack, &StepForm::track},
+    {&UiForm::teRedial, &StepForm::redial},
+    {&UiForm::teApp1, &StepForm::app1},
+    {&UiForm::teParam1, &StepForm::param1},
+    {&UiForm::teWeb1, &StepForm::url1},
+    {&UiForm::teFrom, &StepForm::from},
+    {&UiForm::teSubject, &StepForm::subject},
+    {&UiForm::teSleep, &StepForm::seconds},
+    {&UiForm::teFTPServer, &StepForm::ftpserver},
+    {&UiForm::teFTPPort, &StepForm::ftpport},
+    {&UiForm::teFTPUser, &StepForm::ftpuser},
+    {&UiForm::teFTPPass, &StepForm::ftppass},
+    {&UiForm::teFTPPath, &StepForm::ftppath},
+    {&UiForm::teLocalFile, &StepForm::ftplocalfile},
+    {&UiForm::teRetries, &StepForm::ftpmaxretry},
+    {&UiForm::teRDelay, &StepForm::ftpdelay},
+    {&UiForm::teReconnect, &StepForm::ftpmaxrecon},
+    {&UiForm::teReconDelay, &StepForm::ftprecondelay},
+    {&UiForm::teRepNum, &StepForm::repnum},
+    {&UiForm::teCopyFrom, &StepForm::copyFrom},
+    {&UiForm::teCopyTo, &StepForm::copyTo},
+    {&UiForm::teMoveFrom, &StepForm::moveFrom},
+    {&UiForm::teMoveTo, &StepForm::moveTo},
+    {&UiForm::teDeleteFile, &StepForm::deleteFile},
+};
+
+struct Tick {
+    QCheckBox* UiForm::*box;
+    bool StepForm::*value;
+};
+const Tick kTicks[] = {
+    {&UiForm::chkOpenNew, &StepForm::opennew},
+    {&UiForm::chkPassive, &StepForm::ftppassive},
+    {&UiForm::chkFTPRetry, &StepForm::ftpretry},
+    {&UiForm::chkFTPReconnect, &StepForm::ftpreconnect},
+};
+
+// A set of choices and the number each stores; the first is taken for a
+// number that is none of them (the form only holds known ones).
+struct Choice {
+    QRadioButton* UiForm::*button;
+    Byte value;
+};
+struct ChoiceSet {
+    Byte StepForm::*value;
+    std::vector<Choice> choices;
+};
+const ChoiceSet kChoiceSets[] = {
+    {&StepForm::muType,
+     {{&UiForm::rbMp3, kMusicMp3}, {&UiForm::rbWav, kMusicWave}, {&UiForm::rbCD, kMusicCd}}},
+    {&StepForm::wavtype,
+     {{&UiForm::rbOnce, kWavOnce},
+      {&UiForm::rbRepeat1, kWavUntilStopped},
+      {&UiForm::rbRepeatM, kWavForSeconds}}},
+    {&StepForm::tracktype,
+     {{&UiForm::rbSelectedTrack, kCdListedTrack}, {&UiForm::rbRandomTrack, kCdRandomTrack}}},
+    {&StepForm::ftptransfertype,
+     {{&UiForm::rbSingleFile, kFtpSingleFile}, {&UiForm::rbAllFiles, kFtpAllFiles}}},
+    {&StepForm::reptype,
+     {{&UiForm::rbRepeatTimes, kRepeatTimes}, {&UiForm::rbRepeatStop, kRepeatUntilStopped}}},
+    {&StepForm::fop,
+     {{&UiForm::rbFileCopy, kFopCopy},
+      {&UiForm::rbFileMove, kFopMove},
+      {&UiForm::rbFileDelete, kFopDelete}}},
+};
+
+struct Arrows {
+    widgets::UpDown* UiForm::*arrows;
+    QLineEdit* UiForm::*field;
+    FieldRange range;
+};
+const Arrows kArrows[] = {
+    {&UiForm::UpDown1, &UiForm::teRepeat, kStepWavSecondsRange},
+    {&UiForm::UpDown2, &UiForm::teTrack, kStepTrackRange},
+    {&UiForm::UpDown3, &UiForm::teRedial, kStepRedialRange},
+    {&UiForm::UpDown4, &UiForm::teSleep, kStepSleepRange},
+    {&UiForm::UpDown5, &UiForm::teRepNum, kStepRepeatCountRange},
+    {&UiForm::UpDown6, &UiForm::teRetries, kStepRetriesRange},
+    {&UiForm::UpDown7, &UiForm::teRDelay, kStepRetryDelayRange},
+    {&UiForm::UpDown8, &UiForm::teReconnect, kStepRetriesRange},
+    {&UiForm::UpDown11, &UiForm::teReconDelay, kStepRetryDelayRange},
+};
+
+QString DriveEntry(const QString& letter) {
+    return letter + QStringLiteral(": ") + run::CdDevicePath(letter);
+}
+
+bool SameDrive(const QString& a, const QString& b) {
+    return !a.isEmpty() && !b.isEmpty() && a.at(0).toUpper() == b.at(0).toUpper();
+}
+
+void EnablePlayer(QPushButton* play, QPushButton* stop, bool playing) {
+    play->setEnabled(!playing);
+    stop->setEnabled(playing);
+}
+
+bool IsWildcard(const QString& path) {
+    return path.contains(QLatin1Char('*')) || path.contains(QLatin1Char('?'));
+}
+
+}  // namespace
+
+TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, QWidget* owner)
+    : QDialog(owner),
+      g_(g),
+      services_(services),
+      ui_(std::make_unique<UiForm>()),
+      adding_(g.AddingStep),
+      index_(g.StepIndex),
+      filePlayer_(services.sound.NewFilePlayer()),
+      loopPlayer_(services.sound.NewLoopPlayer()),
+      cdPlayer_(services.sound.NewCdPlayer()),
+      wavTimer_(services.waiting,
+                [this] {
+                    wavTimer_.Stop();
+                    loopPlayer_->Stop();
+                    EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
+                }),
+      clockTimer_(services.waiting, [this] { ShowTime(); }) {
+    ui_->setupUi(this);
+    auto* u = ui_.get();
+    for (const Arrows& a : kArrows) {
+        (u->*a.arrows)->SetBuddy(u->*a.field);
+        (u->*a.arrows)->SetRange(a.range.min, a.range.max);
+        (u->*a.arrows)->setFixedHeight((u->*a.field)->sizeHint().height());
+    }
+    clockTimer_.SetInterval(1000);
+    EnablePlayer(u->btnPlay1, u->btnStop1, false);
+    EnablePlayer(u->btnPlay2, u->btnStop2, false);
+    u->pcPage->setCurrentWidget(u->tsConfiguration);
+    u->pcFTP->setCurrentIndex(0);
+    u->pcFileOps->setCurrentIndex(0);
+
+    const Integer count = StepCount(g.WorkScript);
+    // Nothing to edit there: the step is added instead.
+    if (!adding_ && (index_ < 1 || index_ > count)) adding_ = true;
+    viewOnly_ = IsClientMode(g);
+    u->rbRepeat->setEnabled(RepeatAllowed(count, index_));
+    lastTarget_ = LastRepeatTarget(count, index_, adding_);
+    FillRepeatTargets();
+
+    Connect();
+    if (adding_) {
+        Load(NewStepForm(g.Settings));
+    } else {
+        Load(LoadStepForm(g.WorkScript.Items[std::size_t(index_ - 1)], g.Settings));
+        if (!viewOnly_) setWindowTitle(QStringLiteral("Edit Alarm"));
+    }
+    ApplyClientMode();
+
+    adjustSize();
+    if (owner) move(widgets::PlaceOver(owner->window(), frameGeometry().size(), true));
+}
+
+TfrmAddEvent::~TfrmAddEvent() {
+    wavTimer_.Stop();
+    clockTimer_.Stop();
+    loopPlayer_->Stop();
+    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
+    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
+}
+
+void TfrmAddEvent::Connect() {
+    auto* u = ui_.get();
+    for (QAbstractButton* b : findChildren<QAbstractButton*>())
+        if (qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b))
+            connect(b, &QAbstractButton::toggled, this, [this] { ApplyRules(); });
+    connect(u->lstSteps, &QListWidget::currentRowChanged, this, [this] { ShowTargetName(); });
+    connect(u->BitBtn1, &QPushButton::clicked, this, &TfrmAddEvent::BitBtn1Click);
+    connect(u->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+
+    const QString home = QDir::homePath();
+    connect(u->btnMP3Browse, &QPushButton::clicked, this, [this, home] {
+        BrowseInto(ui_->teMP3, home, QStringLiteral("MP3 Audio (*.mp3);;MP3 PlayLists (*.m3u)"));
+    });
+    connect(u->btnWavBrowse, &QPushButton::clicked, this, [this] {
+        BrowseInto(ui_->teWav, QString::fromLatin1(kWavDir), QStringLiteral("Wav Files (*.wav)"));
+    });
+    const std::pair<QPushButton*, QLineEdit*> fileBrowse[] = {
+        {u->btnApp1Browse, u->teApp1},
+        {u->btnCopyFromBrowse, u->teCopyFrom},
+        {u->btnMoveFromBrowse, u->teMoveFrom},
+        {u->btnDeleteFileBrowse, u->teDeleteFile},
+    };
+    for (const auto& [button, field] : fileBrowse)
+        connect(button, &QPushButton::clicked, this,
+                [this, field, home] { BrowseInto(field, home, QString::fromLatin1(kAllFiles)); });
+    // A destination for a wildcard source can only be a folder.
+    const std::tuple<QPushButton*, QLineEdit*, QLineEdit*> toBrowse[] = {
+        {u->btnCopyToBrowse, u->teCopyFrom, u->teCopyTo},
+        {u->btnMoveToBrowse, u->teMoveFrom, u->teMoveTo},
+    };
+    for (const auto& [button, from, to] : toBrowse)
+        connect(button, &QPushButton::clicked, this, [this, from, to, home] {
+            if (IsWildcard(from->text()))
+                BrowseFolderInto(to);
+            else
+                BrowseInto(to, home, QString::fromLatin1(kAllFiles));
+        });
+    connect(u->btnFTPLocal, &QPushButton::clicked, this, [this, home] {
+        if (ui_->rbAllFiles->isChecked())
+            BrowseFolderInto(ui_->teLocalFile);
+        else
+            BrowseInto(ui_->teLocalFile, home, QString::fromLatin1(kAllFiles));
+    });
+
+    connect(u->btnMP3Test, &QPushButton::clicked, this, [this] {
+        run::ShellOpenFile(services_.desktop, services_.dialogs, ui_->teMP3->text(), this);
+    });
+    connect(u->btnPlay1, &QPushButton::clicked, this, [this] { PlayWav(); });
+    connect(u->btnStop1, &QPushButton::clicked, this, [this] { StopWav(); });
+    connect(u->btnPlay2, &QPushButton::clicked, this, [this] { PlayCd(); });
+    connect(u->btnStop2, &QPushButton::clicked, this, [this] { StopCd(); });
+    connect(u->Button12, &QPushButton::clicked, this, [this] { TestApplication(); });
+    connect(u->Button13, &QPushButton::clicked, this, [this] { TestWebSite(); });
+    connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
+    connect(u->btnRemove, &QPushButton::clicked, this, [this] { RemoveAttachment(); });
+
+    const QString dialUp =
+        QStringLiteral("Dial-up connections are not available in this build yet.");
+    connect(u->Button7, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
+    connect(u->Button8, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
+    connect(u->btSendMessage, &QPushButton::clicked, this,
+            [this] { Warn(QStringLiteral("Sending mail is not available in this build yet.")); });
+    connect(u->btnSynchTime1, &QPushButton::clicked, this, [this] {
+        Warn(QStringLiteral(
+            "Setting the clock from a time server is not available in this build yet."));
+    });
+}
+
+void TfrmAddEvent::ApplyClientMode() {
+    if (!viewOnly_) return;
+    auto* u = ui_.get();
+    for (QWidget* w : {static_cast<QWidget*>(u->rgEventType), u->tsConfiguration, u->tsMessage,
+                       static_cast<QWidget*>(u->gbMusic), static_cast<QWidget*>(u->pnDialup),
+                       static_cast<QWidget*>(u->pnApplication), static_cast<QWidget*>(u->Button12),
+                       static_cast<QWidget*>(u->pnWeb), static_cast<QWidget*>(u->Button13),
+                       static_cast<QWidget*>(u->pnSleep)})
+        w->setEnabled(false);
+    u->BitBtn2->hide();
+    setWindowTitle(QStringLiteral("View Event (Client Mode)"));
+}
+
+void TfrmAddEvent::ApplyRules() {
+    auto* u = ui_.get();
+    for (const Kind& k : kKinds)
+        if ((u->*k.choice)->isChecked()) u->Notebook1->setCurrentWidget(u->*k.page);
+    const bool synch = u->rbSynch->isChecked();
+    if (synch && !clockTimer_.IsActive()) {
+        ShowTime();
+        clockTimer_.Start();
+    } else if (!synch) {
+        clockTimer_.Stop();
+    }
+
+    u->nbMusic->setCurrentWidget(u->rbWav->isChecked()  ? u->Wav
+                                 : u->rbCD->isChecked() ? u->CD
+                                                        : u->MP3);
+    u->teRepeat->setEnabled(u->rbRepeatM->isChecked());
+    u->teTrack->setEnabled(u->rbSelectedTrack->isChecked());
+    for (QWidget* w : {u->teRetries, u->teRDelay}) w->setEnabled(u->chkFTPRetry->isChecked());
+    for (QWidget* w :
+         {static_cast<QWidget*>(u->cbFConnections), static_cast<QWidget*>(u->teReconnect),
+          static_cast<QWidget*>(u->teReconDelay)})
+        w->setEnabled(u->chkFTPReconnect->isChecked());
+    const bool all = u->rbAllFiles->isChecked();
+    u->lblLocalFile->setText(all ? QStringLiteral("Local Directory:")
+                                 : QStringLiteral("Local File:"));
+    u->lblFTPPath->setText(all ? QStringLiteral("Remote Directory:")
+                               : QStringLiteral("Remote File:"));
+    u->teRepNum->setEnabled(u->rbRepeatTimes->isChecked());
+    u->pcFileOps->setCurrentWidget(u->rbFileMove->isChecked()     ? u->tsMove
+                                   : u->rbFileDelete->isChecked() ? u->tsDelete
+                                                                  : u->tsCopy);
+}
+
+void TfrmAddEvent::Load(const StepForm& form) {
+    auto* u = ui_.get();
+    loaded_ = form;
+    const std::size_t kind = std::min<std::size_t>(form.kind, std::size(kKinds) - 1);
+    (u->*kKinds[kind].choice)->setChecked(true);
+    for (const TextField& f : kTextFields) (u->*f.edit)->setText(ShownText(form.*f.value));
+    for (const Tick& t : kTicks) (u->*t.box)->setChecked(form.*t.value);
+    for (const ChoiceSet& set : kChoiceSets) {
+        const auto it = std::find_if(set.choices.begin(), set.choices.end(),
+                                     [&](const Choice& c) { return c.value == form.*set.value; });
+        (u->*(it != set.choices.end() ? *it : set.choices.front()).button)->setChecked(true);
+    }
+    (form.connect ? u->rbConnect : u->rbDisconnect)->setChecked(true);
+    (form.ftpupload ? u->rbUpload : u->rbDownload)->setChecked(true);
+    (form.ftpascmode ? u->rbASCII : u->rbBinary)->setChecked(true);
+
+    FillDrives();
+    FillConnectionList(u->cbConnections, form.dialname);
+    FillConnectionList(u->cbFConnections, form.ftpdialname);
+    if (!services_.connections) u->Status->setText(QString::fromLatin1(run::kDialUnavailable));
+    LookUpServer(form.synchserver);
+
+    u->MessageText->setPlainText(ShownText(form.msg));
+    u->ListBox1->clear();
+    for (const std::string& a : form.attachments) {
+        auto* row = new QListWidgetItem(ShownText(a), u->ListBox1);
+        row->setData(Qt::UserRole, QByteArray::fromStdString(a));
+    }
+    if (u->ListBox1->count() > 0) u->ListBox1->setCurrentRow(0);
+    u->btnRemove->setEnabled(u->ListBox1->count() > 0);
+    u->teToo->setEditText(ShownText(form.mto));
+    PopulateEmailList();
+
+    u->lstSteps->setCurrentRow(-1);
+    const QList<QListWidgetItem*> found =
+        u->lstSteps->findItems(QString::fromStdString(form.target), Qt::MatchExactly);
+    if (!form.target.empty() && !found.isEmpty()) u->lstSteps->setCurrentItem(found.first());
+    ShowTargetName();
+    ApplyRules();
+}
+
+StepForm TfrmAddEvent::Form() const {
+    const auto* u = ui_.get();
+    StepForm form = loaded_;
+    for (std::size_t k = 0; k < std::size(kKinds); ++k)
+        if ((u->*kKinds[k].choice)->isChecked()) form.kind = Byte(k);
+    for (const TextField& f : kTextFields)
+        form.*f.value = StoredText((u->*f.edit)->text(), loaded_.*f.value);
+    for (const Tick& t : kTicks) form.*t.value = (u->*t.box)->isChecked();
+    for (const ChoiceSet& set : kChoiceSets)
+        for (const Choice& c : set.choices)
+            if ((u->*c.button)->isChecked()) form.*set.value = c.value;
+    form.connect = u->rbConnect->isChecked();
+    form.ftpupload = u->rbUpload->isChecked();
+    form.ftpascmode = u->rbASCII->isChecked();
+
+    // The letter is what is stored: a drive shown under another name is the
+    // loaded one.
+    const QString drive = u->RzDriveComboBox1->currentText();
+    form.cddrive = drive.isEmpty() || SameDrive(drive, QString::fromStdString(loaded_.cddrive))
+                       ? loaded_.cddrive
+                       : drive.left(1).toStdString();
+    form.dialname = StoredText(u->cbConnections->currentText(), loaded_.dialname);
+    form.ftpdialname = StoredText(u->cbFConnections->currentText(), loaded_.ftpdialname);
+    form.synchserver = StoredText(u->cboTimeServer->currentText(), loaded_.synchserver);
+    form.mto = StoredText(u->teToo->currentText(), loaded_.mto);
+    form.msg = StoredText(u->MessageText->toPlainText(), loaded_.msg);
+    form.attachments.clear();
+    for (int i = 0; i < u->ListBox1->count(); ++i) {
+        const QListWidgetItem* row = u->ListBox1->item(i);
+        form.attachments.push_back(
+            StoredText(row->text(), row->data(Qt::UserRole).toByteArray().toStdString()));
+    }
+    const QListWidgetItem* target = u->lstSteps->currentItem();
+    form.target = target && target->isSelected() ? target->text().toStdString() : std::string();
+    return form;
+}
+
+void TfrmAddEvent::BitBtn1Click() {
+    if (viewOnly_) {
+        reject();
+        return;
+    }
+    const StepForm form = Form();
+    const StepFiles files{[](const std::string& path) {
+        const QFileInfo info(QString::fromStdString(path));
+        return info.exists() && !info.isDir();
+    }};
+    for (const StepProblem& p : CheckStepForm(form, lastTarget_, files)) {
+        services_.dialogs.Message(this, BoxKind::Warning, widgets::FromFileText(p.message),
+                                  BoxCorner());
+        if (p.tab == StepTab::FtpRetry) ui_->pcFTP->setCurrentWidget(ui_->tsRetry);
+        if (p.stops) return;
+    }
+    // Converted and checked: only now does the script change.
+    AlEventList& script = g_.WorkScript;
+    if (adding_) {
+        AlEvent step;
+        StoreStep(form, step);
+        script.Items.resize(std::size_t(StepCount(script)));
+        script.Items.push_back(std::move(step));
+        script.Count = Integer(script.Items.size());
+        g_.StepIndex = script.Count;
+    } else {
+        StoreStep(form, script.Items[std::size_t(index_ - 1)]);
+        g_.StepIndex = index_;
+    }
+    accept();
+}
+
+void TfrmAddEvent::done(int result) {
+    StopWav();
+    StopCd();
+    clockTimer_.Stop();
+    QDialog::done(result);
+}
+
+// ------------------------------------------------------------------ lists
+
+void TfrmAddEvent::FillRepeatTargets() {
+    QListWidget* list = ui_->lstSteps;
+    list->clear();
+    for (Integer k = 1; k <= lastTarget_; ++k) list->addItem(QString::number(k));
+}
+
+void TfrmAddEvent::ShowTargetName() {
+    const QListWidgetItem* item = ui_->lstSteps->currentItem();
+    const Integer k = item ? item->text().toInt() : 0;
+    const AlEventList& script = g_.WorkScript;
+    ui_->lblTargetName->setText(k >= 1 && k <= StepCount(script)
+                                    ? ShownText(script.Items[std::size_t(k - 1)].evname)
+                                    : QString());
+}
+
+void TfrmAddEvent::FillDrives() {
+    QComboBox* list = ui_->RzDriveComboBox1;
+    list->clear();
+    for (const QString& letter : run::CdDriveLetters()) list->addItem(DriveEntry(letter));
+    const QString stored = widgets::FromFileText(loaded_.cddrive);
+    if (stored.isEmpty()) {
+        list->setCurrentIndex(list->count() > 0 ? 0 : -1);
+        return;
+    }
+    for (int i = 0; i < list->count(); ++i)
+        if (SameDrive(list->itemText(i), stored)) {
+            list->setCurrentIndex(i);
+            return;
+        }
+    // A drive this machine does not have keeps its letter.
+    list->addItem(stored);
+    list->setCurrentIndex(list->count() - 1);
+}
+
+void TfrmAddEvent::FillConnectionList(QComboBox* list, const std::string& stored) {
+    // No connection service yet: the list holds the stored name, so that
+    // saving keeps it.
+    list->clear();
+    if (!stored.empty()) list->addItem(ShownText(stored));
+}
+
+void TfrmAddEvent::LookUpServer(const std::string& server) {
+    QComboBox* list = ui_->cboTimeServer;
+    const QString shown = ShownText(server);
+    const int found = list->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (found >= 0) {
+        list->setCurrentIndex(found);
+    } else {
+        // None chosen yet, or a server the list does not hold: shown as it
+        // was, not replaced by an entry of the list.
+        list->setCurrentIndex(-1);
+        list->setEditText(shown);
+    }
+}
+
+void TfrmAddEvent::PopulateEmailList() {
+    QComboBox* to = ui_->teToo;
+    const QString shown = to->currentText();
+    to->clear();
+    auto insert = [to](const std::string& mto) {
+        const QString text = ShownText(mto);
+        if (text.isEmpty()) return;
+        int i = 0;
+        for (; i < to->count(); ++i) {
+            const QString entry = to->itemText(i);
+            if (QString::localeAwareCompare(entry, text) >= 0) {
+                if (entry == text) return;
+                break;
+            }
+        }
+        to->insertItem(i, text);
+    };
+    const Integer last = std::min<Integer>(g_.AlarmCount, Integer(g_.AlarmTable.size()) - 1);
+    for (Integer a = 1; a <= last; ++a) {
+        const AlRec& alarm = g_.AlarmTable[std::size_t(a)];
+        if (alarm.mtype != kSimpleAlarm) {
+            for (const AlEvent& step : alarm.Events.Items)
+                if (step.evtype == kStepMail) insert(step.Mail.mto);
+        } else if (alarm.Mail.sendmessage) {
+            insert(alarm.Mail.mto);
+        }
+    }
+    to->setCurrentIndex(-1);
+    to->setEditText(shown);
+}
+
+void TfrmAddEvent::ShowTime() {
+    ui_->lblTime->setText(QString::fromStdString(FormatLongTime(services_.clock.Now())));
+}
+
+// ------------------------------------------------------------------ tests
+
+void TfrmAddEvent::PlayWav() {
+    auto* u = ui_.get();
+    const QString file = u->teWav->text();
+    if (file.trimmed().isEmpty()) {
+        Warn(QStringLiteral("Please select a .wav file"));
+        return;
+    }
+    StopWav();
+    EnablePlayer(u->btnPlay1, u->btnStop1, true);
+    bool started;
+    QString why;
+    if (u->rbOnce->isChecked()) {
+        started =
+            filePlayer_->Play(file, [this] { EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false); });
+        why = filePlayer_->ErrorText();
+    } else {
+        started = loopPlayer_->Loop(file);
+        why = loopPlayer_->ErrorText();
+        if (started && u->rbRepeatM->isChecked()) {
+            const auto seconds = ParseWholeNumber(u->teRepeat->text().toStdString());
+            wavTimer_.SetInterval(
+                int(std::clamp<Integer>(seconds.value_or(1), kStepWavSecondsRange.min,
+                                        kStepWavSecondsRange.max)) *
+                1000);
+            wavTimer_.Start();
+        }
+    }
+    if (!started) {
+        EnablePlayer(u->btnPlay1, u->btnStop1, false);
+        Warn(QStringLiteral("Unable to play %1: %2").arg(file, why));
+    }
+}
+
+void TfrmAddEvent::StopWav() {
+    wavTimer_.Stop();
+    loopPlayer_->Stop();
+    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
+    EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
+}
+
+void TfrmAddEvent::PlayCd() {
+    auto* u = ui_.get();
+    const QString letter = u->RzDriveComboBox1->currentText().left(1);
+    run::CdDrives& drives = services_.sound.Drives();
+    if (!run::AudioCDPresent(drives, letter)) {
+        Warn(QStringLiteral("Audio CD not found in selected drive."));
+        return;
+    }
+    const QString device = run::CdDevicePath(letter);
+    const int tracks = drives.AudioTracks(device).value_or(0);
+    Integer track = 0;
+    if (u->rbRandomTrack->isChecked())
+        track = tracks > 0 ? QRandomGenerator::global()->bounded(1, tracks + 1) : 0;
+    else
+        track = ParseWholeNumber(u->teTrack->text().toStdString()).value_or(0);
+    if (track < 1 || track > tracks || !cdPlayer_->Play(device, int(track))) {
+        Warn(QStringLiteral("Unable to play CD."));
+        return;
+    }
+    EnablePlayer(u->btnPlay2, u->btnStop2, true);
+}
+
+void TfrmAddEvent::StopCd() {
+    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
+    EnablePlayer(ui_->btnPlay2, ui_->btnStop2, false);
+}
+
+void TfrmAddEvent::TestApplication() {
+    const QString app = ui_->teApp1->text();
+    if (app.isEmpty()) return;
+    run::Desktop& desktop = services_.desktop;
+    if (!run::Execute(desktop, run::PlanLaunch(desktop, app, ui_->teParam1->text())))
+        Warn(QStringLiteral("Unable to start %1.").arg(app));
+}
+
+void TfrmAddEvent::TestWebSite() {
+    const QString url = ui_->teWeb1->text();
+    if (url.isEmpty()) return;
+    run::Desktop& desktop = services_.desktop;
+    if (!run::Execute(desktop, run::PlanWebPage(desktop, url, ui_->chkOpenNew->isChecked())))
+        Warn(QStringLiteral("Unable to open %1.").arg(url));
+}
+
+// ------------------------------------------------------------ attachments
+
+void TfrmAddEvent::AddAttachment() {
+    const QString path = services_.dialogs.OpenFileName(
+        this, QStringLiteral("Add File"), QDir::homePath(), QString::fromLatin1(kAllFiles));
+    if (path.isEmpty()) return;
+    ui_->ListBox1->addItem(path);
+    ui_->btnRemove->setEnabled(true);
+}
+
+void TfrmAddEvent::RemoveAttachment() {
+    QListWidget* list = ui_->ListBox1;
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    if (selected.isEmpty()) return;
+    delete selected.first();
+    if (list->count() == 0) ui_->btnRemove->setEnabled(false);
+}
+
+// ------------------------------------------------------------------ boxes
+
+void TfrmAddEvent::BrowseInto(QLineEdit* field, const QString& dir, const QString& filter) {
+    // Start where the field points when that folder is there.
+    const QFileInfo current(field->text());
+    const QString start =
+        !field->text().isEmpty() && current.dir().exists() ? current.dir().path() : dir;
+    const QString chosen =
+        services_.dialogs.OpenFileName(this, QStringLiteral("Open"), start, filter);
+    if (!chosen.isEmpty()) field->setText(chosen);
+}
+
+void TfrmAddEvent::BrowseFolderInto(QLineEdit* field) {
+    const QString chosen = services_.dialogs.ExistingDirectory(
+        this, QStringLiteral("Select Folder"), QDir::homePath());
+    if (!chosen.isEmpty()) field->setText(chosen);
+}
+
+void TfrmAddEvent::Warn(const QString& text) {
+    services_.dialogs.Message(this, BoxKind::Warning, text, BoxCorner());
+}
+
+QPoint TfrmAddEvent::BoxCorner() const {
+    return frameGeometry().topLeft();
+}
+
+}  // namespace ringmere::ui

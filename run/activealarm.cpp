@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <algorithm>
 
 #include "core/repeat_rule.h"
 #include "ui_activealarm.h"
 #include "widgets/dialogs.h"
+#include "widgets/palette_colours.h"
 #include "widgets/window_count.h"
 
 namespace ringmere::run {
@@ -18,11 +20,15 @@ namespace {
 constexpr int kTick = 100;
 constexpr int kAfInterval = 50;
 constexpr int kCentredCloseLeft = 96;
-const char* const kTitleStyle = "color: green;";
 const char* const kFlashStyle = "color: white; background: green;";
 
 int ClampMs(qint64 ms) {
     return int(std::clamp<qint64>(ms, 0, 0x7fffffff));
+}
+
+// Green, light or dark as the palette needs it.
+QString TitleStyle(const QWidget& w) {
+    return QStringLiteral("color: %1;").arg(widgets::ReadableGreen(w.palette()).name());
 }
 
 QString Display(const std::string& text) {
@@ -79,6 +85,9 @@ TfrmActiveAlarm::TfrmActiveAlarm(const Globals& g, int alarmIndex, const Service
 
     connect(ui_->btnSnooze, &QPushButton::clicked, this, [this] { btnSnoozeClick(); });
     connect(ui_->btnClose, &QPushButton::clicked, this, [this] { close(); });
+    ui_->lblAlAct->setStyleSheet(TitleStyle(*this));
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, ui_->btnClose,
+            &QPushButton::click);
     connect(ui_->mediaplayer1Play, &QToolButton::clicked, this, [this] { sound_->PlayFile(); });
     connect(ui_->mediaplayer1Stop, &QToolButton::clicked, this, [this] { sound_->StopFile(); });
     connect(ui_->MediaPlayer2Play, &QToolButton::clicked, this, [this] { sound_->PlayCd(); });
@@ -302,7 +311,7 @@ void TfrmActiveAlarm::tmSnoozeTimer() {
 
 void TfrmActiveAlarm::tmFlashTimer() {
     flashOn_ = !flashOn_;
-    ui_->lblAlAct->setStyleSheet(QString::fromLatin1(flashOn_ ? kFlashStyle : kTitleStyle));
+    ui_->lblAlAct->setStyleSheet(flashOn_ ? QString::fromLatin1(kFlashStyle) : TitleStyle(*this));
     if (flashOn_) QApplication::alert(this, 900);
 }
 
@@ -310,7 +319,7 @@ void TfrmActiveAlarm::StopFlash() {
     tmFlash_.Stop();
     if (flashOn_) {
         flashOn_ = false;
-        ui_->lblAlAct->setStyleSheet(QString::fromLatin1(kTitleStyle));
+        ui_->lblAlAct->setStyleSheet(TitleStyle(*this));
     }
 }
 

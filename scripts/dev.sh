@@ -16,6 +16,7 @@ PACKAGES=(
   xvfb xauth
   xdg-utils gstreamer1.0-plugins-base
   libcurl4-openssl-dev python3-aiosmtpd python3-pyftpdlib openssl
+  desktop-file-utils appstream groff-base dpkg-dev
 )
 
 install_missing() {

@@ -19,7 +19,8 @@ void PrintToolHelp() {
     std::cout << "Usage: ringmere-cli COMMAND [ARGS]\n\n"
                  "Checks, repairs and shows Ringmere alarm files.\n\nCommands:\n";
     for (const Command& c : Commands()) std::printf("  %-10s %s\n", c.name, c.summary);
-    std::cout << "\nRun 'ringmere-cli COMMAND --help' for the arguments of a command.\n"
+    std::cout << "\nRun 'ringmere-cli COMMAND --help' for the arguments of a command,\n"
+                 "'ringmere-cli --version' for the version.\n"
                  "Exit status: 0 read without messages, 1 read with messages, 2 error.\n";
 }
 
@@ -83,6 +84,10 @@ int main(int argc, char** argv) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintToolHelp();
+        return kExitOk;
+    }
+    if (args[0] == "--version") {
+        std::cout << "ringmere-cli " RINGMERE_VERSION "\n";
         return kExitOk;
     }
     for (const Command& c : Commands()) {

@@ -25,6 +25,7 @@
 #include "core/settings.h"
 #include "platform/system.h"
 #include "run/activealarm.h"
+#include "ui/alarm_keys.h"
 #include "ui/gexcept.h"
 #include "ui_alarm.h"
 #include "widgets/dialogs.h"
@@ -123,6 +124,7 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Services& services, MainWindowHooks hoo
     SetUpOverlays();
     SetUpMenus();
     ConnectCommands();
+    SetUpKeyboard(*this, g_);
     SetUpCheckTimer();
     FillAndStart();
 }
@@ -162,7 +164,7 @@ void TfrmAlMain::SetUpOverlays() {
         overlay->setAlignment(Qt::AlignCenter);
         overlay->setWordWrap(true);
         overlay->setAutoFillBackground(true);
-        overlay->setStyleSheet(QStringLiteral("background: white; color: navy;"));
+        overlay->setStyleSheet(QStringLiteral("background: palette(base); color: palette(link);"));
     }
 }
 

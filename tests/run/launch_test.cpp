@@ -81,7 +81,9 @@ TEST_F(LaunchTest, WhatALaunchComesTo) {
             EXPECT_EQ(plan.program, c.target);
             EXPECT_EQ(plan.arguments, c.arguments);
         }
-        if (c.kind == LaunchPlan::Open) EXPECT_EQ(plan.url.toString(QUrl::FullyEncoded), c.target);
+        if (c.kind == LaunchPlan::Open) {
+            EXPECT_EQ(plan.url.toString(QUrl::FullyEncoded), c.target);
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "core/alarmfile.h"
+#include "core/fileio.h"
 #include "net/emailpart.h"
 #include "net/same_file.h"
 #include "ui_alstartup.h"
@@ -216,10 +217,12 @@ void TfrmAStartUp::FillFinishPage() {
         return;
     }
     ui_->lblFinishTitle->setText(QStringLiteral("Configuration Not Complete"));
-    ui_->lblFinishText->setText(failures_.join(QStringLiteral("\n\n")) +
-                                QStringLiteral("\n\nClick on the finish button to close the "
-                                               "wizard; it runs again while there is no alarm "
-                                               "file."));
+    const bool written = FileExists(g_.LocalAlarmFilePath());
+    ui_->lblFinishText->setText(
+        failures_.join(QStringLiteral("\n\n")) +
+        (written ? QStringLiteral("\n\nClick on the finish button to close the wizard.")
+                 : QStringLiteral("\n\nClick on the finish button to close the wizard; it runs "
+                                  "again at the next start while there is no alarm file.")));
 }
 
 void TfrmAStartUp::CreateClientFile() {

@@ -27,6 +27,9 @@
 #include "run/services.h"
 #include "run/sound.h"
 #include "run/waiting.h"
+#include "net/alemail.h"
+#include "net/alstartup.h"
+#include "ui/addoptions.h"
 #include "ui/alarm.h"
 #include "ui/alarmset.h"
 #include "widgets/dialogs.h"
@@ -173,6 +176,12 @@ ui::MainWindowHooks MainHooks(Globals& g, const Services& services, WakeControl&
     hooks.openEditor = [&g, services](QWidget* owner) {
         return ui::OpenAlarmEditor(g, services, owner);
     };
+    hooks.openEmailSettings = [&g, services](QWidget* owner) {
+        net::OpenEmailSettings(g, services, owner);
+    };
+    hooks.runStartupWizard = [&g, services](QWidget* owner) {
+        net::RunStartupWizard(g, services, owner);
+    };
     return hooks;
 }
 
@@ -204,7 +213,11 @@ int RunProgram(int argc, char** argv) {
 
     WakeControl wake(services.log);
     ui::TfrmAlMain* mainWindow = nullptr;
-    ui::TfrmAlMain window(g, services, MainHooks(g, services, wake, mainWindow));
+    ui::MainWindowHooks hooks = MainHooks(g, services, wake, mainWindow);
+    hooks.openAdditionalOptions = [&g, services, &autostart](QWidget* owner) {
+        ui::OpenAdditionalOptions(g, services, autostart, ProgramFilePath(), owner);
+    };
+    ui::TfrmAlMain window(g, services, std::move(hooks));
     mainWindow = &window;
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &ui::TfrmAlMain::ShowMainWindow);

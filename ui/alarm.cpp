@@ -209,6 +209,13 @@ void TfrmAlMain::ConnectCommands() {
          {ui_->emailSettings1, ui_->NetworkConfiguration1, ui_->AdditionalOptions1})
         later->setEnabled(false);
     connect(ui_->GlobalExceptions1, &QAction::triggered, this, &TfrmAlMain::OpenGlobalExceptions);
+    for (auto [item, open] : {std::pair{ui_->AdditionalOptions1, &hooks_.openAdditionalOptions},
+                              std::pair{ui_->emailSettings1, &hooks_.openEmailSettings}}) {
+        item->setEnabled(static_cast<bool>(*open));
+        connect(item, &QAction::triggered, this, [this, open] {
+            if (*open) (*open)(this);
+        });
+    }
 
     auto* alarms = ui_->grAlarms;
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,
@@ -673,7 +680,13 @@ void TfrmAlMain::ShowMainWindow() {
 void TfrmAlMain::FirstShowing() {
     if (!g_.NoAlarmFile) return;
     g_.NoAlarmFile = false;
-    // The set-up wizard runs here once it is part of the program.
+    if (!hooks_.runStartupWizard) return;
+    hooks_.runStartupWizard(this);
+    widgets::MessageBoxReporter boxes(services_.dialogs, this);
+    ReadAlarmFile(g_, true, false, boxes, services_.downloader);
+    LoadList();
+    BuildSchedule(g_, clock_);
+    LoadEvents();
 }
 
 void TfrmAlMain::SessionEnding() {
@@ -748,7 +761,8 @@ void TfrmAlMain::showEvent(QShowEvent* event) {
     PlaceOverlays();
     if (!shownOnce_) {
         shownOnce_ = true;
-        FirstShowing();
+        // From the event loop: the wizard opens over a drawn window.
+        QTimer::singleShot(0, this, &TfrmAlMain::FirstShowing);
     }
 }
 

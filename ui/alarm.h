@@ -45,6 +45,13 @@ struct MainWindowHooks {
     std::function<void()> stopWakeThread;
     // Whether the desktop has a notification area. Unset: asks the desktop.
     std::function<bool()> trayAvailable;
+    // Options > "Additional Options..." and "email Settings...", modal; an
+    // item whose hook is unset stays disabled.
+    std::function<void(QWidget* owner)> openAdditionalOptions;
+    std::function<void(QWidget* owner)> openEmailSettings;
+    // The set-up wizard, modal; run by the first showing when there was no
+    // alarm file. Unset: nothing runs and nothing is written.
+    std::function<void(QWidget* owner)> runStartupWizard;
 };
 
 class TfrmAlMain : public QMainWindow {
@@ -63,7 +70,7 @@ public:
     // Shows the window in its normal state, in front (tray icon and menu).
     void ShowMainWindow();
     // The first showing's hook: runs the set-up wizard when there was no
-    // alarm file. Until the wizard exists nothing is written.
+    // alarm file, then reads the file it wrote and refills the lists.
     void FirstShowing();
 
     // Before a suspend, arms the wake-up thread for the first entry; on

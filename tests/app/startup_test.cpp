@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include "app/startup.h"
+#include "core/alarmfile.h"
+#include "core/globals.h"
 
 namespace ringmere::app {
 namespace {
@@ -95,8 +97,18 @@ TEST_F(Program, StartsHiddenWithStartupInAnyCase) {
 }
 
 TEST_F(Program, StartsShownWithoutTheArgument) {
+    Globals g;
+    g.ProgramDir = Path("data/").toStdString();
+    SetDefaultSettings(g);
+    SilentReporter quiet;
+    ASSERT_EQ(WriteAlarmFile(g, g.LocalAlarmFilePath(), quiet), kFileDone);
     Start({}, "shown");
     EXPECT_EQ(Probe("shown").value("shown"), "1");
+}
+
+TEST_F(Program, WithoutAnAlarmFileTheWindowOpensWithTheSetUpWizard) {
+    Start({}, "shown");
+    EXPECT_EQ(Probe("shown").value("shown"), "2");
 }
 
 TEST_F(Program, ASecondCopyHandsOverAndEndsWithoutAWindow) {

@@ -1,0 +1,153 @@
+// The e-mail settings dialog: what it shows, what OK stores and where it is
+// written (never into a client's shared file), and that Cancel changes nothing.
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+
+#include "core/alarmfile.h"
+#include "core/fileio.h"
+#include "net/alemail.h"
+#include "tests/run/fake_services.h"
+
+namespace ringmere::net {
+namespace {
+
+class EmailTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        g_.ProgramDir = QDir(dir_.path()).absolutePath().toStdString() + "/";
+        SetDefaultSettings(g_);
+        g_.ResetAlarmTable(0);
+        SettingsRec& s = g_.Settings;
+        s.UseSMTP = true;
+        s.SMTPServer = "smtp.example.org";
+        s.SMTPUser = "ann";
+        s.SMTPPass = "p\xE4ss";  // Windows-1252 from an older file: kept byte for byte
+        s.ReplyTo = "ann@example.org";
+    }
+    template <class T>
+    static T* Find(QWidget* w, const char* name) {
+        T* found = w->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+    static QString Field(QWidget* w, const char* name) { return Find<QLineEdit>(w, name)->text(); }
+    std::string Text(const std::string& path) const {
+        return ReadWholeFile(path).value_or("(missing)");
+    }
+    // A file with one alarm of the given name and mode at `path`.
+    void WriteFile(const std::string& path, const std::string& mode, const std::string& alarm,
+                   const std::string& alarmFile) {
+        Globals f;
+        f.ProgramDir = g_.ProgramDir;
+        SetDefaultSettings(f);
+        f.Settings.UserMode = mode;
+        f.Settings.AlarmFile = alarmFile;
+        f.AlarmCount = 1;
+        f.ResetAlarmTable(1);
+        f.AlarmTable[1].AlName = alarm;
+        SilentReporter quiet;
+        ASSERT_EQ(WriteAlarmFile(f, path, quiet), kFileDone);
+    }
+
+    QTemporaryDir dir_;
+    Globals g_;
+    run::testing::FakeServices fakes_{g_};
+};
+
+TEST_F(EmailTest, OpensOnTheStoredMethodAndMapiKeepsTheSmtpValues) {
+    Tfrmemail d(g_, fakes_.Handed(), nullptr);
+    EXPECT_EQ(d.windowTitle(), "email Settings");
+    EXPECT_TRUE(Find<QRadioButton>(&d, "rbSMTP")->isChecked());
+    EXPECT_EQ(Find<QStackedWidget>(&d, "nbMethod")->currentWidget()->objectName(), "SMTP");
+    EXPECT_EQ(Field(&d, "teHost"), "smtp.example.org");
+    EXPECT_EQ(Field(&d, "teSMTPUser"), "ann");
+    EXPECT_EQ(Find<QLineEdit>(&d, "teSMTPPass")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Field(&d, "teReply"), "ann@example.org");
+    EXPECT_EQ(Field(&d, "teReplyToM"), "ann@example.org");
+
+    Find<QRadioButton>(&d, "rbMAPI")->setChecked(true);
+    EXPECT_EQ(Find<QStackedWidget>(&d, "nbMethod")->currentWidget()->objectName(), "MAPI");
+    Find<QLineEdit>(&d, "teReplyToM")->setText("desk@example.org");
+    Find<QLineEdit>(&d, "teHost")->setText("ignored");  // not on the chosen page
+    d.Ok();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    const SettingsRec& s = g_.Settings;
+    EXPECT_FALSE(s.UseSMTP);
+    EXPECT_EQ(s.ReplyTo, "desk@example.org");
+    EXPECT_EQ(s.SMTPServer, "smtp.example.org");
+    EXPECT_EQ(s.SMTPUser, "ann");
+    EXPECT_EQ(s.SMTPPass, "p\xE4ss");
+    const std::string text = Text(s.AlarmFile);
+    EXPECT_NE(text.find("\r\nUseSMTP=1\r\n"), std::string::npos) << text;  // stored inverted
+    EXPECT_NE(text.find("\r\nSMTP Pass=p\xE4ss\r\n"), std::string::npos) << text;
+}
+
+TEST_F(EmailTest, SmtpStoresAllFourBoxesAndCancelStoresNothing) {
+    const SettingsRec before = g_.Settings;
+    {
+        Tfrmemail d(g_, fakes_.Handed(), nullptr);
+        Find<QLineEdit>(&d, "teHost")->setText("other");
+        d.reject();
+        EXPECT_EQ(g_.Settings, before);
+        EXPECT_FALSE(FileExists(g_.Settings.AlarmFile));
+    }
+    Tfrmemail d(g_, fakes_.Handed(), nullptr);
+    Find<QLineEdit>(&d, "teHost")->setText("relay.example.net");
+    Find<QLineEdit>(&d, "teSMTPUser")->setText("bob");
+    Find<QLineEdit>(&d, "teSMTPPass")->setText("s3cret");
+    Find<QLineEdit>(&d, "teReply")->setText("bob@example.net");
+    d.Ok();
+    const SettingsRec& s = g_.Settings;
+    EXPECT_TRUE(s.UseSMTP);
+    EXPECT_EQ(s.SMTPServer, "relay.example.net");
+    EXPECT_EQ(s.SMTPUser, "bob");
+    EXPECT_EQ(s.SMTPPass, "s3cret");
+    EXPECT_EQ(s.ReplyTo, "bob@example.net");
+    EXPECT_TRUE(FileExists(s.AlarmFile));
+}
+
+TEST_F(EmailTest, AClientSavesIntoItsLocalFileAroundItsOwnAlarms) {
+    const std::string shared = g_.ProgramDir + "server.ini";
+    WriteFile(shared, "Server", "Server alarm", shared);
+    WriteFile(g_.LocalAlarmFilePath(), "Client", "Own alarm", shared);
+    const std::string sharedBefore = Text(shared);
+    CollectingReporter said;
+    ASSERT_EQ(ReadAlarmFile(g_, true, false, said), kFileDone);
+    ASSERT_EQ(g_.AlarmTable[1].AlName, "Server alarm");
+
+    Tfrmemail d(g_, fakes_.Handed(), nullptr);
+    Find<QLineEdit>(&d, "teReply")->setText("client@example.org");
+    d.Ok();
+    EXPECT_TRUE(fakes_.dialogs.shown.isEmpty());
+    EXPECT_EQ(Text(shared), sharedBefore);
+    Globals local;
+    local.ProgramDir = g_.ProgramDir;
+    SetDefaultSettings(local);
+    ASSERT_EQ(ReadAlarmFile(local, false, false, said), kFileDone);
+    EXPECT_EQ(local.Settings.ReplyTo, "client@example.org");
+    EXPECT_EQ(local.Settings.UserMode, "Client");
+    EXPECT_EQ(local.Settings.AlarmFile, shared);
+    ASSERT_EQ(local.AlarmCount, 1);
+    EXPECT_EQ(local.AlarmTable[1].AlName, "Own alarm");
+}
+
+TEST_F(EmailTest, AWebClientSaysItCannotSaveAndWritesNothing) {
+    const std::string url = "http://127.0.0.1:9/alfile.ini";
+    WriteFile(g_.LocalAlarmFilePath(), "WClient", "Own alarm", url);
+    const std::string localBefore = Text(g_.LocalAlarmFilePath());
+    g_.Settings.UserMode = "WClient";
+    g_.Settings.AlarmFile = url;
+    Tfrmemail d(g_, fakes_.Handed(), nullptr);
+    d.Ok();
+    ASSERT_EQ(fakes_.dialogs.shown.size(), 1);
+    EXPECT_TRUE(fakes_.dialogs.shown[0].text.startsWith("The settings were not saved"));
+    EXPECT_EQ(Text(g_.LocalAlarmFilePath()), localBefore);
+}
+
+}  // namespace
+}  // namespace ringmere::net

@@ -7,14 +7,12 @@
 
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QPointer>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTimer>
 
 #include "fake_services.h"
+#include "smtp_peer.h"
 #include "run/mail_text.h"
 
 namespace ringmere::run {
@@ -138,58 +136,6 @@ TEST(MailTextTest, CutCountsCharactersNotBytes) {
     EXPECT_EQ(CutCharacters("\xe4\xf6\xfc", 2), "\xe4\xf6");
     EXPECT_EQ(CutCharacters("ab", 5), "ab");
 }
-
-// Debian's aiosmtpd lives with the system's Python.
-QString MailPython() {
-    static const QString python = [] {
-        for (const QString& p : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")})
-            if (QProcess::execute(p, {"-c", "import aiosmtpd"}) == 0) return p;
-        return QString();
-    }();
-    return python;
-}
-
-class SmtpPeer {
-public:
-    explicit SmtpPeer(const char* mode) {
-        const QString python = MailPython();
-        if (python.isEmpty()) return;
-        process_.start(python, {QStringLiteral(RINGMERE_TEST_DATA "/../run/smtp_server.py"),
-                                dir_.path(), QString::fromLatin1(mode)});
-        while (process_.waitForReadyRead(20000) && !process_.canReadLine()) {
-        }
-        port = process_.readLine().trimmed().toInt();
-    }
-    ~SmtpPeer() {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished();
-        }
-    }
-    std::string Address() const { return "127.0.0.1:" + std::to_string(port); }
-    std::string Ca() const { return dir_.filePath(QStringLiteral("cert.pem")).toStdString(); }
-    std::vector<QJsonObject> Events(const char* kind) const {
-        std::vector<QJsonObject> out;
-        QFile f(dir_.filePath(QStringLiteral("events.jsonl")));
-        if (!f.open(QIODevice::ReadOnly)) return out;
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            const QJsonObject o = QJsonDocument::fromJson(line).object();
-            if (o.value("event").toString() == QLatin1String(kind)) out.push_back(o);
-        }
-        return out;
-    }
-    std::string Data(std::size_t n = 0) const {
-        const auto m = Events("message");
-        return n < m.size() ? m[n].value("data").toString().toLatin1().toStdString() : "";
-    }
-
-    int port = 0;
-
-private:
-    QTemporaryDir dir_;
-    QProcess process_;
-};
 
 std::vector<std::string> Strings(const QJsonValue& v) {
     std::vector<std::string> out;

@@ -16,6 +16,7 @@ import os
 import ssl
 import subprocess
 import sys
+import time
 
 from aiosmtpd.smtp import SMTP, AuthResult
 
@@ -24,6 +25,7 @@ EVENTS = os.path.join(DIR, "events.jsonl")
 
 
 def record(**event):
+    event["t"] = time.time()
     with open(EVENTS, "a", encoding="utf-8") as f:
         f.write(json.dumps(event) + "\n")
 

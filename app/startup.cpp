@@ -24,6 +24,7 @@
 #include "platform/wake_thread.h"
 #include "run/activealarm.h"
 #include "run/desktop.h"
+#include "run/mail.h"
 #include "run/services.h"
 #include "run/sound.h"
 #include "run/waiting.h"
@@ -77,7 +78,8 @@ void ArmStartupProbe() {
 // The services of the running program; one set, made here and handed to
 // every window.
 struct ProgramServices {
-    explicit ProgramServices(Globals& g) : log(g, &clock) {}
+    explicit ProgramServices(Globals& g)
+        : log(g, &clock), mail(run::NewSystemMailSender(g.Settings)) {}
 
     Services Handed() {
         return Services{.clock = clock,
@@ -86,7 +88,8 @@ struct ProgramServices {
                         .log = log,
                         .desktop = desktop,
                         .sound = sound,
-                        .settings = *settings};
+                        .settings = *settings,
+                        .mail = mail.get()};
     }
 
     SystemClock clock;
@@ -96,6 +99,7 @@ struct ProgramServices {
     run::SystemDesktop desktop;
     run::QtSoundBackend sound;
     std::unique_ptr<SettingsStore> settings;  // opened once the program folder is known
+    std::unique_ptr<run::MailSender> mail;
 };
 
 // The settings, then the alarm file (rewritten when its layout is old).

@@ -1,11 +1,46 @@
 // Sending mail and pages: the run's action.
 #include "run/actions.h"
+#include "run/mail.h"
 
 namespace ringmere::run {
 
-Outcome StandardActions::SendMessage(RunSession& s, const smtpmessage&, bool) {
-    s.Report(kMailUnavailable);
-    return Outcome::Continue;
+Outcome StandardActions::SendMessage(RunSession& s, const smtpmessage& mail, bool step) {
+    MailSender* sender = services_.mail;
+    if (!sender) {
+        s.Report(kMailUnavailable);
+        return Outcome::Continue;
+    }
+    const bool useSmtp = sender->Settings().UseSMTP;
+    if (!step || useSmtp) s.Report(kSendingMessage);
+    if (!step) s.Waiter().ProcessEvents();
+    Outcome outcome = Outcome::Continue;
+    SendMail(*sender, smtp_, mail, s.Waiter(), [&s] { return s.CancelRequested(); },
+             [&](MailEvent event, const std::string& text) {
+                 switch (event) {
+                     case MailEvent::MissingAttachment:
+                         return s.Report(kMissingAttachment + text);
+                     case MailEvent::ConnectFailed:
+                         outcome = Outcome::EndRun;
+                         return s.Report(kUnableToConnect);
+                     case MailEvent::SendFailed:
+                         outcome = Outcome::EndRun;
+                         if (!step) return s.Report(kErrorSending);
+                         services_.dialogs.Message(s.Window(), widgets::BoxKind::Warning,
+                                                   QString::fromLatin1(kErrorSending));
+                         return;
+                     case MailEvent::LocalFailed:
+                         if (!text.empty()) s.Report(text);
+                         return s.Report(kLocalFailed);
+                     case MailEvent::Sent:
+                         if (!useSmtp) return s.Report(kLocalSent);
+                         if (!step) s.Report(kSentSuccessfully);
+                         return;
+                     case MailEvent::Cancelled:
+                         outcome = Outcome::EndRun;
+                         return;
+                 }
+             });
+    return outcome;
 }
 
 }  // namespace ringmere::run

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <string>
 
 #include "core/clock.h"
@@ -14,6 +15,7 @@
 namespace ringmere::run {
 
 class RunSound;
+class SmtpClient;
 
 class RunSession {
 public:
@@ -72,6 +74,8 @@ public:
 
 private:
     Services services_;
+    // The window's SMTP client: its connection stays open between messages.
+    std::shared_ptr<SmtpClient> smtp_;
 };
 
 inline constexpr const char* kDialUnavailable =

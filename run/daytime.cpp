@@ -242,7 +242,7 @@ ServerTime NetworkDaytimeClient::FetchDaytime(const ServerAddress& a,
     bool closed = false;
     QString failure;
     QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
-        t.text += socket.read(kMaxReply - t.text.size() + 1);
+        t.text += socket.read(kMaxReply - t.text.size());
     });
     QObject::connect(&socket, &QTcpSocket::disconnected, [&] { closed = true; });
     QObject::connect(&socket, &QTcpSocket::errorOccurred, [&](QAbstractSocket::SocketError e) {

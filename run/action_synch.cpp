@@ -23,7 +23,8 @@ ServerTime FetchTime(const Services& services, const QString& server,
 }
 
 SynchOutcome SetClockFrom(const Services& services, const ServerTime& time) {
-    if (!services.clockSetter) return {SynchKind::Unavailable, QString::fromLatin1(kSynchUnavailable)};
+    if (!services.clockSetter)
+        return {SynchKind::Unavailable, QString::fromLatin1(kSynchUnavailable)};
     const QString failed = QStringLiteral("Error updating system time: ");
     qint64 micros = 0;
     if (time.utcMicroseconds) {
@@ -55,9 +56,9 @@ void InteractiveSynchronize(const Services& services, const QString& server, QWi
     };
     const auto box = [&](BoxKind kind, const QString& text) {
         const QWidget* window = owner ? owner->window() : nullptr;
-        services.dialogs.Message(owner, kind, text,
-                                 window ? std::optional(window->frameGeometry().topLeft())
-                                        : std::nullopt);
+        services.dialogs.Message(
+            owner, kind, text,
+            window ? std::optional(window->frameGeometry().topLeft()) : std::nullopt);
     };
     if (!services.daytime || !services.clockSetter) {
         box(BoxKind::Warning, QString::fromLatin1(kSynchUnavailableInteractive));
@@ -77,8 +78,7 @@ void InteractiveSynchronize(const Services& services, const QString& server, QWi
         return;
     }
     const SynchOutcome outcome = SetClockFrom(services, time);
-    box(outcome.kind == SynchKind::Updated ? BoxKind::Information : BoxKind::Warning,
-        outcome.line);
+    box(outcome.kind == SynchKind::Updated ? BoxKind::Information : BoxKind::Warning, outcome.line);
 }
 
 Outcome StandardActions::Synchronize(RunSession& s, const SynchronizeRec& synch, bool step) {

@@ -1,8 +1,8 @@
 #include "run/daytime.h"
 
 #include <QElapsedTimer>
-#include <QTcpSocket>
 #include <QNetworkDatagram>
+#include <QTcpSocket>
 #include <QUdpSocket>
 #include <chrono>
 #include <ctime>
@@ -96,15 +96,15 @@ Conversion ConvertDaytime(const QByteArray& text, int localYear) {
         int low, high;
     };
     // Second 60 is a leap second; timegm carries it into the next minute.
-    const Field fields[] = {{7, "year", 0, 99},    {10, "month", 1, 12}, {13, "day", 1, 31},
-                            {16, "hour", 0, 23},   {19, "minute", 0, 59}, {22, "second", 0, 60}};
+    const Field fields[] = {{7, "year", 0, 99},  {10, "month", 1, 12},  {13, "day", 1, 31},
+                            {16, "hour", 0, 23}, {19, "minute", 0, 59}, {22, "second", 0, 60}};
     int values[6] = {};
     for (int i = 0; i < 6; ++i) {
         const Field& f = fields[i];
         const char hi = text[f.position], lo = text[f.position + 1];
         if (hi < '0' || hi > '9' || lo < '0' || lo > '9') {
-            c.error = std::string("the server's reply holds no time: the ") + f.name +
-                      " is not a number";
+            c.error =
+                std::string("the server's reply holds no time: the ") + f.name + " is not a number";
             return c;
         }
         values[i] = (hi - '0') * 10 + (lo - '0');
@@ -241,9 +241,8 @@ ServerTime NetworkDaytimeClient::FetchDaytime(const ServerAddress& a,
     QTcpSocket socket;
     bool closed = false;
     QString failure;
-    QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
-        t.text += socket.read(kMaxReply - t.text.size());
-    });
+    QObject::connect(&socket, &QTcpSocket::readyRead,
+                     [&] { t.text += socket.read(kMaxReply - t.text.size()); });
     QObject::connect(&socket, &QTcpSocket::disconnected, [&] { closed = true; });
     QObject::connect(&socket, &QTcpSocket::errorOccurred, [&](QAbstractSocket::SocketError e) {
         if (e == QAbstractSocket::RemoteHostClosedError)

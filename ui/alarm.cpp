@@ -2,21 +2,21 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QPushButton>
-#include <QSignalBlocker>
-#include <QTimeEdit>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
+#include <QTimeEdit>
 #include <QToolTip>
 #include <QUrl>
 #include <algorithm>

@@ -87,11 +87,11 @@ TEST_F(SynchActionTest, TheButtonTellsEachOutcomeInABoxAtTheWindowCorner) {
     owner.move(40, 30);
     QStringList status;
     const auto click = [&](const QString& server) {
-        InteractiveSynchronize(services, server, &owner,
-                               [&](const QString& t) { status << t; });
+        InteractiveSynchronize(services, server, &owner, [&](const QString& t) { status << t; });
         return dialogs.shown.isEmpty() ? QString() : dialogs.shown.last().text;
     };
-    EXPECT_EQ(click(QStringLiteral("  ")), QStringLiteral("Please select or enter a time server first."));
+    EXPECT_EQ(click(QStringLiteral("  ")),
+              QStringLiteral("Please select or enter a time server first."));
     EXPECT_TRUE(status.isEmpty());
     EXPECT_TRUE(daytime.asked.isEmpty());
 
@@ -104,8 +104,9 @@ TEST_F(SynchActionTest, TheButtonTellsEachOutcomeInABoxAtTheWindowCorner) {
     EXPECT_EQ(click(QStringLiteral("time.nist.gov")),
               QStringLiteral("Error updating system time: Access denied"));
     daytime.answer = NoAnswer();
-    EXPECT_EQ(click(QStringLiteral("time.nist.gov")),
-              QStringLiteral("Unable to retrieve time from server. Please use a different time server."));
+    EXPECT_EQ(
+        click(QStringLiteral("time.nist.gov")),
+        QStringLiteral("Unable to retrieve time from server. Please use a different time server."));
     EXPECT_EQ(dialogs.shown.last().kind, widgets::BoxKind::Warning);
 
     // A second click while the first one waits starts nothing.

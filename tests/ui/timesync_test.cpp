@@ -49,7 +49,9 @@ protected:
         return found;
     }
     QString Status() { return window_->statusBar()->currentMessage(); }
-    QString LastBox() const { return dialogs_.shown.isEmpty() ? QString() : dialogs_.shown.last().text; }
+    QString LastBox() const {
+        return dialogs_.shown.isEmpty() ? QString() : dialogs_.shown.last().text;
+    }
     void TickAt(int hour, int minute, int second) {
         clock_.SetNow(EncodeDate(2026, 12, 9) + EncodeTime(hour, minute, second));
         window_->SynchTimerTick();
@@ -92,7 +94,8 @@ TEST_F(TimeSyncTest, StartUpShowsTheStoredServerTimeAndState) {
     g_.Settings.autoserver = "ntp://pool.ntp.org";
     Make();
     EXPECT_EQ(Find<QComboBox>("cboTimeServer")->currentIndex(), -1);
-    EXPECT_EQ(Find<QComboBox>("cboTimeServer")->currentText(), QStringLiteral("ntp://pool.ntp.org"));
+    EXPECT_EQ(Find<QComboBox>("cboTimeServer")->currentText(),
+              QStringLiteral("ntp://pool.ntp.org"));
 }
 
 TEST_F(TimeSyncTest, AutoSynchWithoutAServerIsTurnedOffWithTheWarning) {
@@ -173,7 +176,8 @@ TEST_F(TimeSyncTest, ADailyFailureShowsItsTextForFifteenSecondsThenTheTimerRunsA
         const char* shown;
     };
     const Case cases[] = {
-        {NoAnswer(), 15000, "Unable to retrieve time from server. Try selecting a different time server."},
+        {NoAnswer(), 15000,
+         "Unable to retrieve time from server. Try selecting a different time server."},
         {Answer(run::testing::kNistReply), 45000, "System time updated."},
         // A reply that is no time: the clock stays, the timer is restarted all the same.
         {Answer("\n61382 26-12-08 14:05:61 00 0 0 50.0 UTC(NIST) *\n"), 45000,

@@ -179,6 +179,7 @@ SntpAnswer ReadSntpReply(const QByteArray& reply, quint64 sentNtp, qint64 sentUt
     }
     if (ReadBigEndian64(reply, 24) != sentNtp) {
         a.error = "the reply does not answer this request";
+        a.stray = true;
         return a;
     }
     if (stratum == 0) {
@@ -295,7 +296,7 @@ ServerTime NetworkDaytimeClient::FetchSntp(const ServerAddress& a,
             const QByteArray reply = socket.receiveDatagram(512).data();
             const SntpAnswer answer = ReadSntpReply(reply, sentNtp, sent, NowUtcMicroseconds());
             // A stray datagram is not the answer; the answer may still come.
-            if (answer.error == "the reply does not answer this request") continue;
+            if (answer.stray) continue;
             if (!answer.utcMicroseconds) {
                 failure = QString::fromStdString(answer.error);
             } else {

@@ -58,6 +58,7 @@ qint64 UtcFromNtp(quint64 ntp, qint64 nearUtcMicroseconds);
 struct SntpAnswer {
     std::optional<qint64> utcMicroseconds;
     std::string error;
+    bool stray = false;  // an answer to some other request: the right one may follow
 };
 SntpAnswer ReadSntpReply(const QByteArray& reply, quint64 sentNtp, qint64 sentUtcMicroseconds,
                          qint64 receivedUtcMicroseconds);

@@ -1,6 +1,8 @@
 #include <QGuiApplication>
 #include <iostream>
+#include <memory>
 
+#include "app/clock_setter_linux.h"
 #include "app/info_options.h"
 #include "app/startup.h"
 
@@ -9,5 +11,7 @@ int main(int argc, char** argv) {
         return *status;
     // Ties the windows to the installed launcher (and its icon) on the desktop.
     QGuiApplication::setDesktopFileName(QStringLiteral(RINGMERE_APP_ID));
-    return ringmere::app::RunProgram(argc, argv);
+    return ringmere::app::RunProgram(argc, argv, [](ringmere::run::Waiting& waiting) {
+        return std::make_unique<ringmere::app::SystemClockSetter>(waiting);
+    });
 }

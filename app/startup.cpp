@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -23,6 +24,7 @@
 #include "platform/termination.h"
 #include "platform/wake_thread.h"
 #include "run/activealarm.h"
+#include "run/daytime.h"
 #include "run/desktop.h"
 #include "run/mail.h"
 #include "run/services.h"
@@ -79,17 +81,25 @@ void ArmStartupProbe() {
 // every window.
 struct ProgramServices {
     explicit ProgramServices(Globals& g)
-        : log(g, &clock), mail(run::NewSystemMailSender(g.Settings)) {}
+        : log(g, &clock),
+          mail(run::NewSystemMailSender(g.Settings)),
+          daytime(waiting, [&g] {
+              // The options may change it while the program runs.
+              return std::clamp<int>(g.Settings.TimeServerTO, 5, 30) * 1000;
+          }) {}
 
     Services Handed() {
-        return Services{.clock = clock,
-                        .dialogs = *dialogs,
-                        .waiting = waiting,
-                        .log = log,
-                        .desktop = desktop,
-                        .sound = sound,
-                        .settings = *settings,
-                        .mail = mail.get()};
+        Services s{.clock = clock,
+                   .dialogs = *dialogs,
+                   .waiting = waiting,
+                   .log = log,
+                   .desktop = desktop,
+                   .sound = sound,
+                   .settings = *settings};
+        s.mail = mail.get();
+        s.daytime = &daytime;
+        s.clockSetter = clockSetter.get();
+        return s;
     }
 
     SystemClock clock;
@@ -100,6 +110,8 @@ struct ProgramServices {
     run::QtSoundBackend sound;
     std::unique_ptr<SettingsStore> settings;  // opened once the program folder is known
     std::unique_ptr<run::MailSender> mail;
+    run::NetworkDaytimeClient daytime;
+    std::unique_ptr<run::ClockSetter> clockSetter;  // none: the clock is not set
 };
 
 // The settings, then the alarm file (rewritten when its layout is old).
@@ -191,7 +203,7 @@ ui::MainWindowHooks MainHooks(Globals& g, const Services& services, WakeControl&
 
 }  // namespace
 
-int RunProgram(int argc, char** argv) {
+int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ringmere"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -208,6 +220,7 @@ int RunProgram(int argc, char** argv) {
     widgets::MessageBoxReporter boxes(*program.dialogs);
     g.ProgramDir = ResolveProgramDir(boxes);
     program.settings = OpenUserSettingsStore(boxes);
+    if (makeClockSetter) program.clockSetter = makeClockSetter(program.waiting);
     const Services services = program.Handed();
     LoadSettingsAndAlarms(g, services.settings, boxes);
 

@@ -2,6 +2,11 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "run/daytime.h"
+#include "run/waiting.h"
 
 namespace ringmere::app {
 
@@ -9,8 +14,12 @@ namespace ringmere::app {
 // letter case: the program then starts hidden in the tray.
 bool StartsHidden(const QStringList& arguments);
 
+// Makes the program's clock setter over its waiting service.
+using ClockSetterMaker = std::function<std::unique_ptr<run::ClockSetter>(run::Waiting&)>;
+
 // Everything from the single-instance check to the end of the event loop.
-// Returns the process's exit status.
-int RunProgram(int argc, char** argv);
+// Returns the process's exit status. Without `makeClockSetter` the clock
+// cannot be set, and the actions that would set it say so.
+int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter = {});
 
 }  // namespace ringmere::app

@@ -36,6 +36,10 @@ void EventLoopWaiting::Quit() {
     for (QEventLoop* loop : timers_->pauses) loop->quit();
 }
 
+bool EventLoopWaiting::Quitting() const {
+    return timers_->quitting;
+}
+
 void EventLoopWaiting::ProcessEvents() {
     QCoreApplication::processEvents();
 }

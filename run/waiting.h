@@ -24,6 +24,8 @@ public:
     // The program is ending: the pauses under way return, and every later
     // one returns at once, so that no run keeps the program alive.
     virtual void Quit() = 0;
+    // Quit was called: a loop that waits for something else gives up.
+    virtual bool Quitting() const { return false; }
 };
 
 // The program's service: nested event loops and Qt timers.
@@ -36,6 +38,7 @@ public:
     quint64 CallAfter(int ms, std::function<void()> fire) override;
     void Cancel(quint64 id) override;
     void Quit() override;
+    bool Quitting() const override;
 
 private:
     struct Timers;

@@ -1,17 +1,22 @@
 #include "ui/alarm.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
+#include <QTimeEdit>
 #include <QToolTip>
 #include <QUrl>
 #include <algorithm>
@@ -26,6 +31,8 @@
 #include "platform/system.h"
 #include "run/activealarm.h"
 #include "ui/alarm_keys.h"
+#include "run/daytime.h"
+#include "run/timesync.h"
 #include "ui/gexcept.h"
 #include "ui_alarm.h"
 #include "widgets/dialogs.h"
@@ -117,7 +124,9 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Services& services, MainWindowHooks hoo
       g_(g),
       services_(services),
       clock_(services.clock),
-      hooks_(std::move(hooks)) {
+      hooks_(std::move(hooks)),
+      timer1_(services.waiting, [this] { ShowClockTime(); }),
+      synchTimer_(services.waiting, [this] { SynchTimerTick(); }) {
     InitUiResources();
     ui_->setupUi(this);
     SetUpViews();
@@ -127,6 +136,7 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Services& services, MainWindowHooks hoo
     SetUpKeyboard(*this, g_);
     SetUpCheckTimer();
     FillAndStart();
+    SetUpTimeSync();
 }
 
 // The side bar and the column widths of the two lists.
@@ -453,8 +463,13 @@ void TfrmAlMain::CheckAlarms() {
         // The entries are read before any run starts: a run lets events
         // through, and nothing may rebuild the table meanwhile.
         DateTime latest = 0;
-        for (int slot : due) latest = std::max(latest, g_.ScheduleTable[slot].When);
-        for (int slot : due) ActivateAlarm(slot);
+        std::vector<int> alarms;
+        for (int slot : due) {
+            latest = std::max(latest, g_.ScheduleTable[slot].When);
+            alarms.push_back(g_.ScheduleTable[slot].AlarmIndex);
+        }
+        // A run that sets the clock rebuilds the table under this loop.
+        for (int index : alarms) OpenRun(index);
         // A check that falls exactly on an entry's second would find that
         // entry again in a table rebuilt from the same moment: build from
         // just after it. Entries fall on whole seconds, so nothing else moves.
@@ -809,6 +824,156 @@ bool TfrmAlMain::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// The Time Sync page. Its values are the machine's settings, saved at every
+// change.
+namespace {
+const char* const kNoServer = "Please select or enter a time server first.";
+
+// Hour, minute and second as a clock shows them: cut, not rounded.
+int SecondOfDay(DateTime moment) {
+    const long long ms = std::llround(TimeOf(moment) * kSecondsPerDay * 1000.0);
+    return int(ms / 1000 % kSecondsPerDay);
+}
+}  // namespace
+
+void TfrmAlMain::SetUpTimeSync() {
+    timer1_.SetInterval(1000);
+    synchTimer_.SetInterval(5000);
+    ShowClockTime();
+    timer1_.Start();
+    const SettingsRec& s = g_.Settings;
+    auto* box = ui_->cboTimeServer;
+    {
+        const QSignalBlocker quiet1(box), quiet2(ui_->dtSynch), quiet3(ui_->chkSynch);
+        box->setCurrentIndex(-1);
+        if (!s.autoserver.empty()) {
+            const QString server = QString::fromStdString(s.autoserver);
+            const int at = box->findText(server, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            if (at >= 0)
+                box->setCurrentIndex(at);
+            else
+                box->setEditText(server);
+        }
+        const int at = SplitToSecond(s.autotime).second;
+        ui_->dtSynch->setTime(QTime(at / 3600, at / 60 % 60, at % 60));
+        ui_->chkSynch->setChecked(s.autosynch);
+    }
+    SynchChecked(ui_->chkSynch->isChecked());
+    connect(ui_->chkSynch, &QCheckBox::clicked, this, &TfrmAlMain::SynchChecked);
+    connect(ui_->dtSynch, &QTimeEdit::timeChanged, this, [this] { SynchTimeChanged(); });
+    connect(box, &QComboBox::currentTextChanged, this, [this] { ServerChanged(); });
+    connect(ui_->Button1, &QPushButton::clicked, this, &TfrmAlMain::UpdateSystemTime);
+    if (services_.clockSetter)
+        connect(services_.clockSetter, &run::ClockSetter::clockSet, this, &TfrmAlMain::ClockWasSet);
+}
+
+QString TfrmAlMain::SelectedServer() const {
+    return ui_->cboTimeServer->currentText().trimmed();
+}
+
+void TfrmAlMain::SynchChecked(bool checked) {
+    if (checked && SelectedServer().isEmpty()) {
+        services_.dialogs.Message(this, BoxKind::Warning, QString::fromLatin1(kNoServer),
+                                  BoxCorner());
+        const QSignalBlocker quiet(ui_->chkSynch);
+        ui_->chkSynch->setChecked(false);
+        checked = false;
+    }
+    if (checked) {
+        ui_->dtSynch->setEnabled(true);
+        g_.Settings.autosynch = true;
+        synchTimer_.Start();
+    } else {
+        synchTimer_.Stop();
+        ui_->dtSynch->setEnabled(false);
+        g_.Settings.autosynch = false;
+    }
+    SaveSynchSettings();
+}
+
+void TfrmAlMain::SynchTimeChanged() {
+    synchTimer_.Stop();
+    const QTime t = ui_->dtSynch->time();
+    g_.Settings.autotime = EncodeTime(t.hour(), t.minute(), t.second());
+    SaveSynchSettings();
+    synchTimer_.Start();
+}
+
+void TfrmAlMain::ServerChanged() {
+    const QString server = SelectedServer();
+    if (server.isEmpty()) {
+        services_.dialogs.Message(this, BoxKind::Warning, QString::fromLatin1(kNoServer),
+                                  BoxCorner());
+        if (ui_->chkSynch->isChecked()) {
+            const QSignalBlocker quiet(ui_->chkSynch);
+            ui_->chkSynch->setChecked(false);
+            SynchChecked(false);
+        }
+        return;
+    }
+    g_.Settings.autoserver = server.toStdString();
+    SaveSynchSettings();
+}
+
+void TfrmAlMain::SaveSynchSettings() {
+    widgets::MessageBoxReporter boxes(services_.dialogs, this);
+    SaveRegistrySettings(g_, services_.settings, boxes);
+}
+
+void TfrmAlMain::ShowClockTime() {
+    ui_->lblTime->setText(QString::fromStdString(FormatLongTime(clock_.Now())));
+}
+
+void TfrmAlMain::UpdateSystemTime() {
+    // One fetch at a time: a daily tick or a second click waits its turn.
+    if (synchBusy_) return;
+    synchBusy_ = true;
+    ui_->Button1->setEnabled(false);
+    run::InteractiveSynchronize(
+        services_, SelectedServer(), this, [this](const QString& text) { SetStatusText(text); },
+        [this] { return exiting_; });
+    ui_->Button1->setEnabled(true);
+    synchBusy_ = false;
+}
+
+void TfrmAlMain::SynchTimerTick() {
+    if (synchBusy_) return;
+    const int now = SecondOfDay(clock_.Now());
+    const int at = SplitToSecond(g_.Settings.autotime).second;
+    if (now / 60 != at / 60) return;  // hour and minute
+    if (now % 60 <= at % 60 || now % 60 >= at % 60 + 10) return;
+    synchTimer_.Stop();
+    synchBusy_ = true;
+    ui_->Button1->setEnabled(false);
+    SetStatusText(QStringLiteral("Retrieving Time From Server..."));
+    const run::ServerTime time = run::FetchTime(
+        services_, QString::fromStdString(g_.Settings.autoserver), [this] { return exiting_; });
+    SetStatusText(QString());
+    int pauses = 0;
+    if (!time.ok) {
+        SetStatusText(services_.daytime ? QStringLiteral("Unable to retrieve time from server. Try "
+                                                         "selecting a different time server.")
+                                        : QString::fromLatin1(run::kSynchUnavailableInteractive));
+        pauses = 300;
+    } else {
+        SetStatusText(run::SetClockFrom(services_, time).line);
+        pauses = 900;
+    }
+    // The pauses keep the 9-second window from firing twice on one day.
+    for (int i = 0; i < pauses && !exiting_; ++i) services_.waiting.Pause(50);
+    SetStatusText(QString());
+    ui_->Button1->setEnabled(true);
+    synchBusy_ = false;
+    // Unchecked meanwhile: the daily synchronisation stays off.
+    if (g_.Settings.autosynch) synchTimer_.Start();
+}
+
+// Every entry of the schedule was computed against the old clock.
+void TfrmAlMain::ClockWasSet() {
+    BuildSchedule(g_, clock_);
+    LoadEvents();
 }
 
 void TfrmAlMain::SetStatusText(const QString& text) {

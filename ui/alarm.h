@@ -14,6 +14,7 @@
 #include "core/globals.h"
 #include "platform/power_events.h"
 #include "run/services.h"
+#include "run/waiting.h"
 
 class QLabel;
 class QMenu;
@@ -95,6 +96,12 @@ public:
     // Options > "Global Exceptions...": the list opens and this returns.
     void OpenGlobalExceptions();
 
+    // The Time Sync page: "Update System Time", one tick of the daily
+    // synchronisation's timer, and whether that timer runs.
+    void UpdateSystemTime();
+    void SynchTimerTick();
+    bool SynchTimerActive() const { return synchTimer_.IsActive(); }
+
     QTimer& AlarmCheck() { return alarmCheck_; }
     // The selected alarm's position, 0 when no alarm row is selected.
     int SelectedRow() const;
@@ -119,6 +126,15 @@ private:
     void ConnectCommands();
     void SetUpCheckTimer();
     void FillAndStart();
+    // The Time Sync page's controls, their rules and the start-up rule.
+    void SetUpTimeSync();
+    QString SelectedServer() const;
+    void SynchChecked(bool checked);
+    void SynchTimeChanged();
+    void ServerChanged();
+    void SaveSynchSettings();
+    void ShowClockTime();
+    void ClockWasSet();
 
     void SetUpTray();
     void StartAlarmCheck();
@@ -147,6 +163,9 @@ private:
     const Clock& clock_;
     MainWindowHooks hooks_;
     QTimer alarmCheck_;
+    run::WaitTimer timer1_;
+    run::WaitTimer synchTimer_;
+    bool synchBusy_ = false;  // a fetch of this page is under way
     QLabel* pnNoAlarms_ = nullptr;
     QLabel* pnNoAlarms2_ = nullptr;
     QMenu* popupMenu2_ = nullptr;  // the alarm list's context menu

@@ -57,6 +57,7 @@ public:
         keys_.erase(it);
     }
     void Quit() override { quitting = true; }
+    bool Quitting() const override { return quitting; }
     DateTime Now() const override { return start_ + double(now_) / (kSecondsPerDay * 1000.0); }
 
     // Lets `ms` of fake time pass.

@@ -23,6 +23,7 @@
 #include "platform/termination.h"
 #include "platform/wake_thread.h"
 #include "run/activealarm.h"
+#include "run/connections_nm.h"
 #include "run/desktop.h"
 #include "run/services.h"
 #include "run/sound.h"
@@ -83,7 +84,8 @@ struct ProgramServices {
                         .log = log,
                         .desktop = desktop,
                         .sound = sound,
-                        .settings = *settings};
+                        .settings = *settings,
+                        .connections = &connections};
     }
 
     SystemClock clock;
@@ -92,6 +94,7 @@ struct ProgramServices {
     ActivityLog log;
     run::SystemDesktop desktop;
     run::QtSoundBackend sound;
+    run::NmConnections connections{QDBusConnection::systemBus(), waiting};
     std::unique_ptr<SettingsStore> settings;  // opened once the program folder is known
 };
 

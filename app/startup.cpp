@@ -25,6 +25,7 @@
 #include "platform/wake_thread.h"
 #include "run/activealarm.h"
 #include "run/daytime.h"
+#include "run/connections_nm.h"
 #include "run/desktop.h"
 #include "run/mail.h"
 #include "run/services.h"
@@ -99,6 +100,7 @@ struct ProgramServices {
         s.mail = mail.get();
         s.daytime = &daytime;
         s.clockSetter = clockSetter.get();
+        s.connections = &connections;
         return s;
     }
 
@@ -108,6 +110,7 @@ struct ProgramServices {
     ActivityLog log;
     run::SystemDesktop desktop;
     run::QtSoundBackend sound;
+    run::NmConnections connections{QDBusConnection::systemBus(), waiting};
     std::unique_ptr<SettingsStore> settings;  // opened once the program folder is known
     std::unique_ptr<run::MailSender> mail;
     run::NetworkDaytimeClient daytime;

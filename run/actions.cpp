@@ -1,6 +1,7 @@
 #include "run/actions.h"
 
 #include "core/fileops.h"
+#include "run/dialup.h"
 #include "run/runsound.h"
 #include "widgets/dialogs.h"
 
@@ -43,6 +44,8 @@ void StandardActions::FileOperation(RunSession& s, const FileOps& op) {
     RunFileOperation(op, s.Time().Now(), [&](const std::string& line) { s.Report(line); });
 }
 
-void StandardActions::StopAll(RunSession&) {}
+void StandardActions::StopAll(RunSession&) {
+    if (dialer_) dialer_->Stop();
+}
 
 }  // namespace ringmere::run

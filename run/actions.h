@@ -16,6 +16,7 @@ namespace ringmere::run {
 
 class RunSound;
 class SmtpClient;
+class RunDialer;
 
 class RunSession {
 public:
@@ -32,6 +33,12 @@ public:
     virtual Waiting& Waiter() = 0;
     virtual const Clock& Time() const = 0;
     virtual RunSound& Sound() = 0;
+    // The dial-up progress text (`lblStatus`); the connect wait reads it.
+    virtual std::string DialStatus() const { return {}; }
+    virtual void SetDialStatus(const std::string&) {}
+    // The entry whose active connection a listing by this window hangs up: the
+    // current step's `dialname` in a script, the alarm's otherwise.
+    virtual std::string DialName() const { return {}; }
 };
 
 enum class Outcome { Continue, EndRun };
@@ -59,7 +66,8 @@ public:
 // the run goes on.
 class StandardActions : public RunActions {
 public:
-    explicit StandardActions(const Services& services) : services_(services) {}
+    explicit StandardActions(const Services& services);
+    ~StandardActions() override;
 
     void StartSound(RunSession& s, const MusicType& music, bool step) override;
     Outcome Dial(RunSession& s, const DialRec& dial) override;
@@ -72,10 +80,15 @@ public:
     Outcome SendMessage(RunSession& s, const smtpmessage& mail, bool step) override;
     void StopAll(RunSession& s) override;
 
+    // The window's dial-up state, made by its first dial; null without a
+    // connections service.
+    RunDialer* Dialer(RunSession& s);
+
 private:
     Services services_;
     // The window's SMTP client: its connection stays open between messages.
     std::shared_ptr<SmtpClient> smtp_;
+    std::unique_ptr<RunDialer> dialer_;
 };
 
 inline constexpr const char* kDialUnavailable =

@@ -118,6 +118,22 @@ void TfrmActiveAlarm::Report(const std::string& line) {
     Log(line);
 }
 
+std::string TfrmActiveAlarm::DialStatus() const {
+    return ui_->lblStatus->text().toStdString();
+}
+
+void TfrmActiveAlarm::SetDialStatus(const std::string& text) {
+    ui_->lblStatus->setText(QString::fromStdString(text));
+}
+
+std::string TfrmActiveAlarm::DialName() const {
+    if (alarm_.mtype == kSimpleAlarm) return alarm_.Dial.dialname;
+    const auto& steps = alarm_.Events.Items;
+    return currentStep_ >= 1 && currentStep_ <= int(steps.size())
+               ? steps[std::size_t(currentStep_) - 1].Dial.dialname
+               : std::string();
+}
+
 QStringList TfrmActiveAlarm::EventLines() const {
     const QString text = ui_->memEvent->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));

@@ -52,6 +52,9 @@ public:
     Waiting& Waiter() override { return services_.waiting; }
     const Clock& Time() const override { return services_.clock; }
     RunSound& Sound() override { return *sound_; }
+    std::string DialStatus() const override;
+    void SetDialStatus(const std::string& text) override;
+    std::string DialName() const override;
 
     // The handlers of the window's buttons and timers.
     void afTimerTimer();

@@ -43,6 +43,8 @@ void StandardActions::FileOperation(RunSession& s, const FileOps& op) {
     RunFileOperation(op, s.Time().Now(), [&](const std::string& line) { s.Report(line); });
 }
 
-void StandardActions::StopAll(RunSession&) {}
+void StandardActions::StopAll(RunSession&) {
+    StopFtp();
+}
 
 }  // namespace ringmere::run

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <string>
 
 #include "core/clock.h"
@@ -14,6 +15,7 @@
 namespace ringmere::run {
 
 class RunSound;
+class TFTPThread;
 
 class RunSession {
 public:
@@ -22,6 +24,8 @@ public:
     virtual void Report(const std::string& line) = 0;
     // A line in the event list only.
     virtual void Show(const std::string& line) = 0;
+    // The last line of the event list becomes `line`; not logged.
+    virtual void ReplaceLast(const std::string& line) = 0;
     // Snooze or closing asked the current run to end.
     virtual bool CancelRequested() const = 0;
     virtual int CurrentStep() const = 0;
@@ -71,7 +75,12 @@ public:
     void StopAll(RunSession& s) override;
 
 private:
+    void StopFtp();
+
     Services services_;
+    // The FTP transfer under way, and whether closing stopped it.
+    std::shared_ptr<TFTPThread> ftpWorker_;
+    bool ftpAborted_ = false;
 };
 
 inline constexpr const char* kDialUnavailable =
@@ -79,6 +88,8 @@ inline constexpr const char* kDialUnavailable =
 inline constexpr const char* kSynchUnavailable =
     "Clock synchronisation is not available in this build.";
 inline constexpr const char* kFtpUnavailable = "FTP transfers are not available in this build.";
+inline constexpr const char* kFtpReconnectUnavailable =
+    "Cannot reconnect: dial-up connections are not available in this build.";
 inline constexpr const char* kMailUnavailable = "Sending messages is not available in this build.";
 
 }  // namespace ringmere::run

@@ -24,6 +24,7 @@
 #include "platform/wake_thread.h"
 #include "run/activealarm.h"
 #include "run/desktop.h"
+#include "run/ftp_client.h"
 #include "run/services.h"
 #include "run/sound.h"
 #include "run/waiting.h"
@@ -83,7 +84,8 @@ struct ProgramServices {
                         .log = log,
                         .desktop = desktop,
                         .sound = sound,
-                        .settings = *settings};
+                        .settings = *settings,
+                        .ftp = &ftp};
     }
 
     SystemClock clock;
@@ -93,6 +95,7 @@ struct ProgramServices {
     run::SystemDesktop desktop;
     run::QtSoundBackend sound;
     std::unique_ptr<SettingsStore> settings;  // opened once the program folder is known
+    run::FtpClient ftp;  // its reconnect stays null until dial-up connections exist
 };
 
 // The settings, then the alarm file (rewritten when its layout is old).

@@ -46,7 +46,8 @@ public:
         QDir().mkpath(Root());
         const QString python = PeerPython();
         if (python.isEmpty()) return;
-        const QString script = QFileInfo(QStringLiteral(__FILE__)).dir().filePath("ftp_server.py");
+        const QString script =
+            QDir::cleanPath(QStringLiteral(RINGMERE_TEST_DATA "/../run/ftp_server.py"));
         process_.start(python, QStringList{script, Root(), "--log", dir_.filePath("commands")} +
                                    options);
         while (!process_.canReadLine() && process_.waitForReadyRead(30000)) {

@@ -28,10 +28,6 @@ constexpr int kQuitPauseMs = 100;
 constexpr qsizetype kMaxListing = 16 * 1024 * 1024;
 const char* const kAborted = "Aborted.";
 
-bool IsProgress(const std::string& text) {
-    return text.find("bytes") != std::string::npos;
-}
-
 // Everything but letters, digits, "-", "_" and "~" is escaped, dots too: a
 // "." or ".." segment would otherwise be folded away before it reaches the
 // server.
@@ -76,7 +72,9 @@ RemotePath SplitRemotePath(const std::string& path) {
 }
 
 bool SafeListedName(const std::string& name) {
-    return !name.empty() && name.find('/') == std::string::npos &&
+    const bool control = std::any_of(name.begin(), name.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    return !name.empty() && !control && name.find('/') == std::string::npos &&
            name.find('\\') == std::string::npos && name.find("..") == std::string::npos &&
            !QDir::isAbsolutePath(QFile::decodeName(name.c_str()));
 }
@@ -93,8 +91,9 @@ struct TFTPThread::Shared {
     std::atomic<bool> abort{false};
     std::set<curl_socket_t> sockets;  // the session's own, for Abort
 
-    void Publish(std::string text) {
-        const bool progress = IsProgress(text);
+    // A progress text replaces the one before it while the window has not
+    // taken it yet.
+    void Publish(std::string text, bool progress = false) {
         {
             std::lock_guard lock(m);
             if (progress && lastIsProgress)
@@ -321,7 +320,7 @@ private:
                                                                  : 0;
         if (count > 0 && count != self->count_) {
             self->count_ = count;
-            self->shared_.Publish(std::to_string(count) + " bytes.");
+            self->shared_.Publish(std::to_string(count) + " bytes.", true);
         }
         return 0;
     }

@@ -38,7 +38,7 @@ RemotePath SplitRemotePath(const std::string& path);
 
 // Whether a name from a server's name list may become a local file name:
 // one that holds "/", "\" or "..", or is absolute, could write outside the
-// local directory.
+// local directory; control characters have no business in it either.
 bool SafeListedName(const std::string& name);
 
 class TFTPThread {

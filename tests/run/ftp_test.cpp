@@ -121,7 +121,7 @@ TEST(FtpPathsTest, RemotePathSplitsAtItsLastSlashAndKeepsEveryCharacter) {
         EXPECT_EQ(got.directory, want.directory) << path;
         EXPECT_EQ(got.file, want.file) << path;
     }
-    for (const char* bad : {"../evil", "a/b", "a\\b", "..", "x..y", "/etc/passwd", ""})
+    for (const char* bad : {"../evil", "a/b", "a\\b", "..", "x..y", "/etc/passwd", "", "a\tb"})
         EXPECT_FALSE(SafeListedName(bad)) << bad;
     for (const char* good : {"a.txt", "noext", ".hidden", "with space"})
         EXPECT_TRUE(SafeListedName(good)) << good;

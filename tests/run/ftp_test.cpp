@@ -438,25 +438,7 @@ TEST_F(FtpRunTest, CloseDuringAThrottledUploadStopsItWithoutRetrying) {
     EXPECT_EQ(log.find("Alarm Completed."), std::string::npos);
 }
 
-TEST_F(FtpRunTest, CloseDuringTheRetryWaitEndsTheRun) {
-    FtpPeer peer;
-    ASSERT_NE(peer.port, 0);
-    AlRec a = Simple("Wait");
-    a.Ftp = Settings(peer.port, "x", Local("x"), false);
-    a.Ftp.ftppass = "wrong";
-    a.Ftp.ftpretry = true;
-    a.Ftp.ftpmaxretry = 3;
-    a.Ftp.ftpdelay = 10;
-    QPointer<TfrmActiveAlarm> w = Open(a);
-    clock.At(3000, [&] { w->close(); });
-    clock.Advance(60000);
-    Flush();
-    EXPECT_FALSE(w);
-    EXPECT_EQ(TimedLog("Opening FTP Connection.").size(), 1u);
-    EXPECT_EQ(peer.Commands().filter("USER").size(), 1);
-}
-
-TEST_F(FtpRunTest, WorkerThatCannotBeMadeEndsTheRun) {
+TEST_F(FtpRunTest, RunEndsInsideTheRetriesWhenClosedOrWithoutAThread) {
     class Failing : public FtpClient {
     public:
         std::unique_ptr<TFTPThread> StartWorker(const FTPRecT& s) override {
@@ -467,25 +449,33 @@ TEST_F(FtpRunTest, WorkerThatCannotBeMadeEndsTheRun) {
     };
     FtpPeer peer;
     ASSERT_NE(peer.port, 0);
-    AlRec a = Simple("NoThread");
+    AlRec a = Simple("Ends");
     a.Ftp = Settings(peer.port, "x", Local("x"), false);
     a.Ftp.ftppass = "wrong";
     a.Ftp.ftpretry = true;
-    a.Ftp.ftpmaxretry = 1;
-    for (const int failAt : {1, 2}) {
+    a.Ftp.ftpmaxretry = 3;
+    a.Ftp.ftpdelay = 10;
+    // {first start that fails, last line}; none fails: closed 3 s into the first wait.
+    const std::pair<int, const char*> cases[] = {
+        {1, "Error creating thread."}, {2, "Error creating FTP thread."}, {0, nullptr}};
+    for (const auto& [failAt, last] : cases) {
         Failing failing;
         failing.failAt = failAt;
         services.ftp = &failing;
         QPointer<TfrmActiveAlarm> w = Open(a);
-        clock.Advance(10000);
-        ASSERT_TRUE(w);
-        const QStringList lines = w->EventLines();
-        ASSERT_FALSE(lines.isEmpty());
-        EXPECT_EQ(lines.last(), failAt == 1 ? "Error creating thread." : "Error creating FTP thread.");
-        EXPECT_EQ(lines.size(), failAt == 1 ? 1 : 4);
-        w->close();
+        if (!last) clock.At(clock.NowMs() + 3000, [&] { w->close(); });
+        clock.Advance(60000);
+        if (last) {
+            ASSERT_TRUE(w);
+            EXPECT_EQ(w->EventLines().last(), last);
+            EXPECT_EQ(w->EventLines().size(), failAt == 1 ? 1 : 4);
+            w->close();
+        }
         Flush();
+        EXPECT_FALSE(w);
+        EXPECT_EQ(failing.calls, std::max(failAt, 1));
     }
+    EXPECT_EQ(peer.Commands().filter("USER").size(), 2);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@
 #include "run/connections_nm.h"
 #include "run/desktop.h"
 #include "run/mail.h"
+#include "run/ftp_client.h"
 #include "run/services.h"
 #include "run/sound.h"
 #include "run/waiting.h"
@@ -101,6 +102,7 @@ struct ProgramServices {
         s.daytime = &daytime;
         s.clockSetter = clockSetter.get();
         s.connections = &connections;
+        s.ftp = &ftp;
         return s;
     }
 
@@ -115,6 +117,7 @@ struct ProgramServices {
     std::unique_ptr<run::MailSender> mail;
     run::NetworkDaytimeClient daytime;
     std::unique_ptr<run::ClockSetter> clockSetter;  // none: the clock is not set
+    run::FtpClient ftp;  // reconnects go through the window's dial-up state
 };
 
 // The settings, then the alarm file (rewritten when its layout is old).

@@ -46,6 +46,7 @@ void StandardActions::FileOperation(RunSession& s, const FileOps& op) {
 
 void StandardActions::StopAll(RunSession&) {
     if (dialer_) dialer_->Stop();
+    StopFtp();
 }
 
 }  // namespace ringmere::run

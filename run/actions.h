@@ -17,6 +17,7 @@ namespace ringmere::run {
 class RunSound;
 class SmtpClient;
 class RunDialer;
+class TFTPThread;
 
 class RunSession {
 public:
@@ -25,6 +26,8 @@ public:
     virtual void Report(const std::string& line) = 0;
     // A line in the event list only.
     virtual void Show(const std::string& line) = 0;
+    // The last line of the event list becomes `line`; not logged.
+    virtual void ReplaceLast(const std::string& line) = 0;
     // Snooze or closing asked the current run to end.
     virtual bool CancelRequested() const = 0;
     virtual int CurrentStep() const = 0;
@@ -85,10 +88,15 @@ public:
     RunDialer* Dialer(RunSession& s);
 
 private:
+    void StopFtp();
+
     Services services_;
     // The window's SMTP client: its connection stays open between messages.
     std::shared_ptr<SmtpClient> smtp_;
     std::unique_ptr<RunDialer> dialer_;
+    // The FTP transfer under way, and whether closing stopped it.
+    std::shared_ptr<TFTPThread> ftpWorker_;
+    bool ftpAborted_ = false;
 };
 
 inline constexpr const char* kDialUnavailable =
@@ -96,6 +104,8 @@ inline constexpr const char* kDialUnavailable =
 inline constexpr const char* kSynchUnavailable =
     "Clock synchronisation is not available in this build.";
 inline constexpr const char* kFtpUnavailable = "FTP transfers are not available in this build.";
+inline constexpr const char* kFtpReconnectUnavailable =
+    "Cannot reconnect: dial-up connections are not available in this build.";
 inline constexpr const char* kMailUnavailable = "Sending messages is not available in this build.";
 
 }  // namespace ringmere::run

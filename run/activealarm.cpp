@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QTextCursor>
 #include <algorithm>
 
 #include "core/repeat_rule.h"
@@ -107,6 +108,13 @@ void TfrmActiveAlarm::Place() {
 
 void TfrmActiveAlarm::Show(const std::string& line) {
     ui_->memEvent->appendPlainText(Display(line));
+}
+
+void TfrmActiveAlarm::ReplaceLast(const std::string& line) {
+    QTextCursor cursor = ui_->memEvent->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(Display(line));
 }
 
 void TfrmActiveAlarm::Log(const std::string& line) {

@@ -45,6 +45,7 @@ public:
     // RunSession
     void Report(const std::string& line) override;
     void Show(const std::string& line) override;
+    void ReplaceLast(const std::string& line) override;
     bool CancelRequested() const override { return cancelRequested_; }
     int CurrentStep() const override { return currentStep_; }
     int Tag() const override { return tag_; }

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "core/alarmfile.h"
 #include "core/fileio.h"
 #include "core/globals.h"
+#include "core/schedule.h"
 #include "core/settings.h"
 #include "platform/autostart_entry.h"
 #include "platform/file_settings_store.h"
@@ -27,6 +29,9 @@
 #include "run/services.h"
 #include "run/sound.h"
 #include "run/waiting.h"
+#include "net/http_downloader.h"
+#include "net/netconfig.h"
+#include "net/shared_reload.h"
 #include "ui/alarm.h"
 #include "ui/alarmset.h"
 #include "widgets/dialogs.h"
@@ -83,7 +88,8 @@ struct ProgramServices {
                         .log = log,
                         .desktop = desktop,
                         .sound = sound,
-                        .settings = *settings};
+                        .settings = *settings,
+                        .downloader = &web};
     }
 
     SystemClock clock;
@@ -93,15 +99,18 @@ struct ProgramServices {
     run::SystemDesktop desktop;
     run::QtSoundBackend sound;
     std::unique_ptr<SettingsStore> settings;  // opened once the program folder is known
+    net::HttpDownloader web;
 };
 
 // The settings, then the alarm file (rewritten when its layout is old).
-void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes) {
+// `offline`: a web client read its kept copy, the download having failed.
+void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes,
+                           AlarmFileDownloader* web, bool& offline) {
     LoadStartupSettings(g, store, LocalSettingsFilePath(), boxes);
     g.VersionText = kVersionText;
     if (FileExists(g.LocalAlarmFilePath())) {
         CountingReporter counted(boxes);
-        const int read = ReadAlarmFile(g, true, false, counted, nullptr);
+        const int read = net::ReadAlarmFileAtStart(g, counted, web, offline);
         UpgradeOldAlarmFile(g, read, counted.count == 0, boxes);
     } else {
         g.NoAlarmFile = true;
@@ -196,7 +205,8 @@ int RunProgram(int argc, char** argv) {
     g.ProgramDir = ResolveProgramDir(boxes);
     program.settings = OpenUserSettingsStore(boxes);
     const Services services = program.Handed();
-    LoadSettingsAndAlarms(g, services.settings, boxes);
+    bool offline = false;
+    LoadSettingsAndAlarms(g, services.settings, boxes, services.downloader, offline);
 
     if (g.Settings.enablelogging) services.log.Open(boxes);
     DesktopAutoStartEntry autostart(AutoStartFilePath());
@@ -204,8 +214,22 @@ int RunProgram(int argc, char** argv) {
 
     WakeControl wake(services.log);
     ui::TfrmAlMain* mainWindow = nullptr;
-    ui::TfrmAlMain window(g, services, MainHooks(g, services, wake, mainWindow));
+    net::SharedFileReload reload(g, services);
+    ui::MainWindowHooks hooks = MainHooks(g, services, wake, mainWindow);
+    hooks.openNetConfig = [&g, services, &reload](QWidget* owner) {
+        return net::OpenNetConfig(g, services, reload, owner);
+    };
+    ui::TfrmAlMain window(g, services, std::move(hooks));
     mainWindow = &window;
+    reload.SetView({.status = [&window](const QString& text,
+                                        int ms) { window.statusBar()->showMessage(text, ms); },
+                    .refill =
+                        [&window, &g, &services] {
+                            window.LoadList();
+                            BuildSchedule(g, services.clock);
+                            window.LoadEvents();
+                        }});
+    reload.StartAfterStartup(offline);
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &ui::TfrmAlMain::ShowMainWindow);
 

@@ -207,6 +207,14 @@ void TfrmAlMain::ConnectCommands() {
          {ui_->emailSettings1, ui_->NetworkConfiguration1, ui_->AdditionalOptions1})
         later->setEnabled(false);
     connect(ui_->GlobalExceptions1, &QAction::triggered, this, &TfrmAlMain::OpenGlobalExceptions);
+    // The operating modes live in net/, reached through the hook.
+    ui_->NetworkConfiguration1->setEnabled(static_cast<bool>(hooks_.openNetConfig));
+    connect(ui_->NetworkConfiguration1, &QAction::triggered, this, [this] {
+        if (!hooks_.openNetConfig || !hooks_.openNetConfig(this)) return;
+        LoadList();
+        BuildSchedule(g_, clock_);
+        LoadEvents();
+    });
 
     auto* alarms = ui_->grAlarms;
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,

@@ -45,6 +45,9 @@ struct MainWindowHooks {
     std::function<void()> stopWakeThread;
     // Whether the desktop has a notification area. Unset: asks the desktop.
     std::function<bool()> trayAvailable;
+    // Options > "Network Configuration..." (net/); true when it ended with
+    // OK. Unset: the item stays disabled.
+    std::function<bool(QWidget* owner)> openNetConfig;
 };
 
 class TfrmAlMain : public QMainWindow {

@@ -15,7 +15,7 @@ import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 FILE = sys.argv[1]
-STATS = {"HEAD": 0, "GET": 0, "last_bytes": 0}
+STATS = {"HEAD": 0, "GET": 0, "last_bytes": 0, "last_request_bytes": 0}
 LOCK = threading.Lock()
 STOP = threading.Event()
 
@@ -47,6 +47,7 @@ class Handler(BaseHTTPRequestHandler):
         if self.path != "/stats":
             with LOCK:
                 STATS["last_bytes"] = self.wfile.count
+                STATS["last_request_bytes"] = len(self.raw_requestline) + len(str(self.headers))
         super().finish()
 
     def body_and_time(self):

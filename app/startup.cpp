@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "core/alarmfile.h"
 #include "core/fileio.h"
 #include "core/globals.h"
+#include "core/schedule.h"
 #include "core/settings.h"
 #include "platform/autostart_entry.h"
 #include "platform/file_settings_store.h"
@@ -35,6 +37,9 @@
 #include "net/alemail.h"
 #include "net/alstartup.h"
 #include "ui/addoptions.h"
+#include "net/http_downloader.h"
+#include "net/netconfig.h"
+#include "net/shared_reload.h"
 #include "ui/alarm.h"
 #include "ui/alarmset.h"
 #include "widgets/dialogs.h"
@@ -103,6 +108,7 @@ struct ProgramServices {
         s.clockSetter = clockSetter.get();
         s.connections = &connections;
         s.ftp = &ftp;
+        s.downloader = &web;
         return s;
     }
 
@@ -118,15 +124,18 @@ struct ProgramServices {
     run::NetworkDaytimeClient daytime;
     std::unique_ptr<run::ClockSetter> clockSetter;  // none: the clock is not set
     run::FtpClient ftp;  // reconnects go through the window's dial-up state
+    net::HttpDownloader web;
 };
 
 // The settings, then the alarm file (rewritten when its layout is old).
-void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes) {
+// `offline`: a web client read its kept copy, the download having failed.
+void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes,
+                           AlarmFileDownloader* web, bool& offline) {
     LoadStartupSettings(g, store, LocalSettingsFilePath(), boxes);
     g.VersionText = kVersionText;
     if (FileExists(g.LocalAlarmFilePath())) {
         CountingReporter counted(boxes);
-        const int read = ReadAlarmFile(g, true, false, counted, nullptr);
+        const int read = net::ReadAlarmFileAtStart(g, counted, web, offline);
         UpgradeOldAlarmFile(g, read, counted.count == 0, boxes);
     } else {
         g.NoAlarmFile = true;
@@ -228,7 +237,8 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
     program.settings = OpenUserSettingsStore(boxes);
     if (makeClockSetter) program.clockSetter = makeClockSetter(program.waiting);
     const Services services = program.Handed();
-    LoadSettingsAndAlarms(g, services.settings, boxes);
+    bool offline = false;
+    LoadSettingsAndAlarms(g, services.settings, boxes, services.downloader, offline);
 
     if (g.Settings.enablelogging) services.log.Open(boxes);
     DesktopAutoStartEntry autostart(AutoStartFilePath());
@@ -236,12 +246,25 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
 
     WakeControl wake(services.log);
     ui::TfrmAlMain* mainWindow = nullptr;
+    net::SharedFileReload reload(g, services);
     ui::MainWindowHooks hooks = MainHooks(g, services, wake, mainWindow);
+    hooks.openNetConfig = [&g, services, &reload](QWidget* owner) {
+        return net::OpenNetConfig(g, services, reload, owner);
+    };
     hooks.openAdditionalOptions = [&g, services, &autostart](QWidget* owner) {
         ui::OpenAdditionalOptions(g, services, autostart, ProgramFilePath(), owner);
     };
     ui::TfrmAlMain window(g, services, std::move(hooks));
     mainWindow = &window;
+    reload.SetView({.status = [&window](const QString& text,
+                                        int ms) { window.statusBar()->showMessage(text, ms); },
+                    .refill =
+                        [&window, &g, &services] {
+                            window.LoadList();
+                            BuildSchedule(g, services.clock);
+                            window.LoadEvents();
+                        }});
+    reload.StartAfterStartup(offline);
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &ui::TfrmAlMain::ShowMainWindow);
 

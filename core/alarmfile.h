@@ -18,13 +18,20 @@ enum AlarmFileResult : int {
     kFileWriteFailed = -3,  // an input/output error while writing; the old file is kept
 };
 
+// The dates of a HEAD answer, in UTC; 0 when the header is missing or unreadable.
+struct HttpHead {
+    DateTime date = 0;          // Date: the server's clock
+    DateTime lastModified = 0;  // Last-Modified
+};
+
 // Web client: fetches the shared alarm file. The real client lives in net/.
 class AlarmFileDownloader {
 public:
     virtual ~AlarmFileDownloader() = default;
-    // HEAD request; `serverDate` is the Date header as a local date-time.
-    virtual bool Head(const std::string& url, DateTime& serverDate) = 0;
+    virtual bool Head(const std::string& url, HttpHead& head) = 0;
     virtual bool Get(const std::string& url, std::string& body) = 0;
+    // Why the last request failed, for the user; never holds a password.
+    virtual std::string LastError() const { return {}; }
 };
 
 // Writes the whole file in the current layout ("Version=2.10").
@@ -34,6 +41,15 @@ int WriteAlarmFile(const Globals& g, const std::string& path, Reporter& reporter
 // not clean the original is first kept aside (KeepDamagedCopy) and the
 // reporter told where; when no copy can be kept nothing is written.
 int SaveAlarmFile(Globals& g, const std::string& path, Reporter& reporter);
+
+// Saves this computer's settings (options, e-mail settings, global rules)
+// into its own file ProgramDir + "alfile.ini", never into a shared one. In
+// client modes the alarms and global rules in memory are the server's: the
+// file keeps its own alarm section and rules, and only the header changes.
+int SaveSettingsFile(Globals& g, Reporter& reporter);
+// The same with the choice made by the caller: `keepFileAlarms` keeps the
+// file's own alarms and rules, otherwise those in memory are written.
+int SaveOwnFile(Globals& g, bool keepFileAlarms, Reporter& reporter);
 
 // The small file handed to client machines ("Version=2.01", no alarms).
 int WriteClientConfigFile(const Globals& g, const std::string& path,
@@ -45,8 +61,18 @@ std::string FormatClientConfigFile(const Globals& g, const std::string& sharedAl
 
 // Reads ProgramDir + "alfile.ini" into g, and in client modes the alarms
 // from the shared file. `downloader` may be null outside "WClient" mode.
+// The shared file is read into a scratch state, taken over only when it was
+// read to its end: a file caught half-written leaves the alarms, the global
+// rules and the mail settings as they were. A download becomes "webtmp.ini"
+// (readable by its owner only) and sets WebFileDate to the HEAD answer's
+// Date only after such a read; a copy that cannot be written gives
+// kFileWriteFailed and nothing is taken over.
 int ReadAlarmFile(Globals& g, bool followClient, bool reuseDownload, Reporter& reporter,
                   AlarmFileDownloader* downloader = nullptr);
+
+// Reads ProgramDir + "alfile.ini" with its own alarms and rules, in every
+// mode: nothing is downloaded and no shared file is read.
+int ReadOwnAlarmFile(Globals& g, Reporter& reporter);
 
 // Start-up, right after the first read: a file older than 1.4 switches wake
 // on and is rewritten in the current layout. A file that was read with any

@@ -37,22 +37,26 @@ struct Progress {
     Integer firstRanOut = 0;          // the first alarm that ran past the end of its file
     const char* lastCount = nullptr;  // the last count read: it sized what was allocated
     bool shared = false;              // reading the shared file of a client
+    int sharedMessages = 0;
 };
 
 // Counts the messages of the program's own file apart from the shared file's.
 class MessageCounter final : public Reporter {
 public:
-    MessageCounter(Reporter& inner, const Progress& progress)
+    MessageCounter(Reporter& inner, Progress& progress)
         : inner_(inner), progress_(progress) {}
     void Report(const std::string& message) override {
-        if (!progress_.shared) ++localMessages;
+        if (!progress_.shared)
+            ++localMessages;
+        else
+            ++progress_.sharedMessages;
         inner_.Report(message);
     }
     int localMessages = 0;
 
 private:
     Reporter& inner_;
-    const Progress& progress_;
+    Progress& progress_;
 };
 
 std::optional<long long> ParseInteger(std::string_view s) {
@@ -634,6 +638,7 @@ struct ReadState {
     Reporter& reporter;
     AlarmFileDownloader* downloader;
     Progress& progress;
+    bool ownOnly = false;  // the local file's own alarms, whatever the mode
     bool firstAttempt = true;
 };
 
@@ -696,26 +701,26 @@ int ReadOnce(ReadState& st) {
     }
 
     const bool web = s.UserMode == "WClient";
-    if (!web && !(s.UserMode == "Client" && st.followClient)) {
+    if (st.ownOnly || (!web && !(s.UserMode == "Client" && st.followClient))) {
         layout::RulesAndAlarmsFields(local, g);
         return kFileDone;
     }
 
     st.progress.shared = true;
     const std::string webCopy = g.ProgramDir + "webtmp.ini";
-    if (web && !(st.reuseDownload && FileExists(webCopy))) {
-        DateTime serverDate = 0;
+    std::optional<std::string> sharedText;
+    HttpHead head;
+    const bool download = web && !(st.reuseDownload && FileExists(webCopy));
+    if (download) {
         std::string body;
-        if (!st.downloader || !st.downloader->Head(s.AlarmFile, serverDate)) return kFileInvalid;
-        g.WebFileDate = serverDate;
+        if (!st.downloader || !st.downloader->Head(s.AlarmFile, head)) return kFileInvalid;
         if (!st.downloader->Get(s.AlarmFile, body)) return kFileInvalid;
         body += "\r\n";
-        std::string error;
-        if (WriteFileAtomically(webCopy, body, error) != kWriteDone) return kFileInvalid;
+        sharedText = std::move(body);
+    } else {
+        sharedText = ReadWholeFile(web ? webCopy : s.AlarmFile);
+        if (!sharedText) return kFileCannotOpen;
     }
-
-    const auto sharedText = ReadWholeFile(web ? webCopy : s.AlarmFile);
-    if (!sharedText) return kFileCannotOpen;
     LineReader shared(*sharedText, st.reporter, st.progress, g.FileVersion);
     if (!ReadPreamble(shared, version)) {
         if (web && st.firstAttempt) {
@@ -731,18 +736,45 @@ int ReadOnce(ReadState& st) {
     if (version) shared.SetVersion(*version);
     Reader server(shared);
     server.SkipLocalOnly();
-    layout::HeaderFields(server, s);
-    layout::RulesAndAlarmsFields(server, g);
+    // Into a scratch state: the server may be writing the file right now
+    // (or a proxy cut the download short), and a part of it must not
+    // replace the whole of the last good read.
+    Globals next;
+    next.Settings = s;
+    next.ProgramDir = g.ProgramDir;
+    next.FileVersion = g.FileVersion;
+    layout::HeaderFields(server, next.Settings);
+    layout::RulesAndAlarmsFields(server, next);
+    if (shared.RanOut() || st.progress.firstRanOut != 0) {
+        st.progress.firstRanOut = 0;
+        st.reporter.Report("The shared alarm file ended early (it may be being written); the "
+                           "alarms were kept as they were.");
+        return kFileInvalid;
+    }
+    if (download) {
+        std::string error;
+        if (WriteFileAtomically(webCopy, *sharedText, error, /*ownerOnly=*/true) != kWriteDone) {
+            st.reporter.Report("The downloaded alarm file could not be kept: " + error);
+            return kFileWriteFailed;
+        }
+        g.WebFileDate = head.date;
+    }
+    s = std::move(next.Settings);
+    g.GlobalExceptions = std::move(next.GlobalExceptions);
+    g.AlarmTable = std::move(next.AlarmTable);
+    g.AlarmCount = next.AlarmCount;
     return kFileDone;
 }
 
 }  // namespace
 
-int ReadAlarmFile(Globals& g, bool followClient, bool reuseDownload, Reporter& reporter,
-                  AlarmFileDownloader* downloader) {
+namespace {
+
+int Read(Globals& g, bool followClient, bool reuseDownload, bool ownOnly, Reporter& reporter,
+         AlarmFileDownloader* downloader) {
     Progress progress;
     MessageCounter counting(reporter, progress);
-    ReadState st{g, followClient, reuseDownload, counting, downloader, progress};
+    ReadState st{g, followClient, reuseDownload, counting, downloader, progress, ownOnly};
     int result = kFileInvalid;
     bool abandoned = false;
     try {
@@ -761,15 +793,29 @@ int ReadAlarmFile(Globals& g, bool followClient, bool reuseDownload, Reporter& r
                             : std::string("Error reading alarm file: not enough memory"));
     }
     if (abandoned) result = kFileInvalid;
-    g.FirstDamagedAlarm = progress.firstRanOut ? progress.firstRanOut
-                          : abandoned          ? progress.alarm
-                                               : 0;
+    // A shared file is taken over whole or not at all: the alarms of the
+    // last read stay, and so does what was known of them.
+    if (!progress.shared || result == kFileDone)
+        g.FirstDamagedAlarm = progress.firstRanOut ? progress.firstRanOut
+                              : abandoned          ? progress.alarm
+                                                   : 0;
     // Only the program's own file is ever written; a client's shared file
     // is not. A file that is there but cannot be read is not clean either.
     g.AlarmFileDamaged =
         counting.localMessages > 0 ||
         (result == kFileCannotOpen && !progress.shared && FileExists(g.LocalAlarmFilePath()));
     return result;
+}
+
+}  // namespace
+
+int ReadAlarmFile(Globals& g, bool followClient, bool reuseDownload, Reporter& reporter,
+                  AlarmFileDownloader* downloader) {
+    return Read(g, followClient, reuseDownload, false, reporter, downloader);
+}
+
+int ReadOwnAlarmFile(Globals& g, Reporter& reporter) {
+    return Read(g, false, true, true, reporter, nullptr);
 }
 
 bool UpgradeOldAlarmFile(Globals& g, int readResult, bool readWasClean, Reporter& reporter) {

@@ -1,4 +1,5 @@
 #include "core/alarmfile.h"
+#include "core/alarmtable.h"
 #include "core/damaged_copy.h"
 #include "core/fileio.h"
 #include "core/globals.h"
@@ -21,6 +22,28 @@ int SaveAlarmFile(Globals& g, const std::string& path, Reporter& reporter) {
     }
     g.AlarmFileDamaged = false;
     return WriteAlarmFile(g, path, reporter);
+}
+
+int SaveOwnFile(Globals& g, bool keepFileAlarms, Reporter& reporter) {
+    const std::string path = g.LocalAlarmFilePath();
+    if (!keepFileAlarms) return SaveAlarmFile(g, path, reporter);
+    Globals own;
+    own.ProgramDir = g.ProgramDir;
+    own.LocalFileName = g.LocalFileName;
+    own.ResetAlarmTable(0);
+    if (FileExists(path)) {
+        // What is wrong with the file is told by the save (it keeps a copy).
+        SilentReporter quiet;
+        ReadOwnAlarmFile(own, quiet);
+    }
+    own.Settings = g.Settings;
+    const int result = SaveAlarmFile(own, path, reporter);
+    if (result == kFileDone) g.AlarmFileDamaged = false;
+    return result;
+}
+
+int SaveSettingsFile(Globals& g, Reporter& reporter) {
+    return SaveOwnFile(g, IsClientMode(g), reporter);
 }
 
 }  // namespace ringmere

@@ -194,7 +194,7 @@ void SetBeforeReplaceHookForTests(std::function<void(const std::string& temporar
 }
 
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
-                                std::string& error) {
+                                std::string& error, bool ownerOnly) {
     const std::string target = ResolveTarget(path);
     if (target.empty()) {
         error = path + ": " + std::strerror(ELOOP);
@@ -217,6 +217,7 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
         mode &= ~mask;
     }
 
+    if (ownerOnly) mode = 0600;
     RemoveStaleTemporaries(dir, target);
     std::string tmpl;
     const int fd = CreateTemporary(dir, target, tmpl);

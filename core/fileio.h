@@ -32,7 +32,10 @@ enum WriteResult : int {
 // permission is not replaced. Temporary files that an earlier write of the same
 // file left behind (the writer was killed) are removed. On failure `error`
 // says why.
-WriteResult WriteFileAtomically(const std::string& path, std::string_view data, std::string& error);
+// `ownerOnly`: the file is left readable and writable by its owner alone,
+// whatever the old file's permissions (a downloaded copy holds passwords).
+WriteResult WriteFileAtomically(const std::string& path, std::string_view data, std::string& error,
+                                bool ownerOnly = false);
 
 // Tests only: called with the temporary file's path once the data is written,
 // before the file gets its final permissions and replaces the target. An empty

@@ -37,7 +37,7 @@ Tfrmemail::Tfrmemail(Globals& g, const Services& services, QWidget* owner)
 
 void Tfrmemail::Ok() {
     part_->Store(g_.Settings);
-    widgets::SaveSettingsFile(g_, services_.dialogs, this, frameGeometry().topLeft());
+    widgets::SaveSettingsTelling(g_, services_.dialogs, this, frameGeometry().topLeft());
     accept();
 }
 

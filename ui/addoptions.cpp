@@ -236,7 +236,7 @@ bool TfrmAdditional::Apply() {
     s.titleTextColor = BoxColour(ui_->cbTitleText);
     s.trailingTextColor = BoxColour(ui_->cbTrailingDates);
 
-    const bool saved = widgets::SaveSettingsFile(g_, services_.dialogs, this, Corner());
+    const bool saved = widgets::SaveSettingsTelling(g_, services_.dialogs, this, Corner());
     widgets::MessageBoxReporter boxes(services_.dialogs, this);
     return SaveRegistrySettings(g_, services_.settings, boxes) && saved;
 }

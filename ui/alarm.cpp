@@ -226,6 +226,14 @@ void TfrmAlMain::ConnectCommands() {
             if (*open) (*open)(this);
         });
     }
+    // The operating modes live in net/, reached through the hook.
+    ui_->NetworkConfiguration1->setEnabled(static_cast<bool>(hooks_.openNetConfig));
+    connect(ui_->NetworkConfiguration1, &QAction::triggered, this, [this] {
+        if (!hooks_.openNetConfig || !hooks_.openNetConfig(this)) return;
+        LoadList();
+        BuildSchedule(g_, clock_);
+        LoadEvents();
+    });
 
     auto* alarms = ui_->grAlarms;
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,

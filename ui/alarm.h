@@ -53,6 +53,9 @@ struct MainWindowHooks {
     // The set-up wizard, modal; run by the first showing when there was no
     // alarm file. Unset: nothing runs and nothing is written.
     std::function<void(QWidget* owner)> runStartupWizard;
+    // Options > "Network Configuration..." (net/); true when it ended with
+    // OK. Unset: the item stays disabled.
+    std::function<bool(QWidget* owner)> openNetConfig;
 };
 
 class TfrmAlMain : public QMainWindow {

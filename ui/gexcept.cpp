@@ -7,6 +7,7 @@
 #include "ui/AddException.h"
 #include "ui_gexcept.h"
 #include "widgets/dialogs.h"
+#include "widgets/settings_save.h"
 
 namespace ringmere::ui {
 
@@ -106,7 +107,7 @@ void Tfrmgexcept::Ok() {
         return;
     }
     g_.GlobalExceptions = g_.WorkExceptions;
-    widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, frameGeometry().topLeft());
+    widgets::SaveSettingsTelling(g_, services_.dialogs, this, frameGeometry().topLeft());
     accept();
 }
 

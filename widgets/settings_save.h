@@ -1,5 +1,5 @@
-// Saving the settings that travel in the alarm file's header (mail, mode,
-// wake, logging, calendar colours) after a dialog changed them.
+// The one save of every settings dialog (additional options, e-mail
+// settings, global exceptions, the set-up wizard).
 #pragma once
 
 #include <QPoint>
@@ -13,13 +13,11 @@ namespace ringmere::widgets {
 
 class DialogService;
 
-// Outside client modes: the alarm file, as after any change. In client modes
-// g.Settings.AlarmFile names the server's file or a web address, which this
-// machine must never write: the header goes into the local "alfile.ini"
-// around that file's own rules and alarms (this machine's again when it
-// leaves client mode). A failure, and what the writer said, go to a warning
-// box; false when nothing was saved.
-bool SaveSettingsFile(Globals& g, DialogService& dialogs, QWidget* owner,
-                      std::optional<QPoint> topLeft);
+// Saves this computer's settings into its own "alfile.ini", never into the
+// shared file of a client: in client modes the file keeps its own alarms
+// and rules and only its header changes (SaveSettingsFile). What went wrong
+// goes to a warning box; false when the file did not take the settings.
+bool SaveSettingsTelling(Globals& g, DialogService& dialogs, QWidget* owner,
+                         std::optional<QPoint> topLeft);
 
 }  // namespace ringmere::widgets

@@ -105,7 +105,8 @@ TEST(AlarmFileClient, SharedFileMarkAndDamage) {
         bool quiet;
     } cases[] = {
         {"\xEF\xBB\xBF" + ServerFile(), kFileDone, 0, true},
-        {ReplaceLine(ServerFile(), "repnum=7", "repnum=x"), kFileInvalid, 2, false},
+        // Abandoned: nothing of it is taken over, so no alarm is marked.
+        {ReplaceLine(ServerFile(), "repnum=7", "repnum=x"), kFileInvalid, 0, false},
         {ReplaceLine(ServerFile(), "AlType=7", "AlType=8"), kFileDone, 0, false},
     };
     for (const Case& c : cases) {
@@ -244,11 +245,11 @@ TEST(AlarmFileClient, SharedFileMissingOrInvalid) {
 
 class FakeDownloader final : public AlarmFileDownloader {
 public:
-    bool Head(const std::string& url, DateTime& serverDate) override {
+    bool Head(const std::string& url, HttpHead& head) override {
         ++heads;
         urls.push_back(url);
         if (!headOk) return false;
-        serverDate = date;
+        head.date = date;
         return true;
     }
     bool Get(const std::string& url, std::string& body) override {

@@ -136,17 +136,27 @@ TEST_F(EmailTest, AClientSavesIntoItsLocalFileAroundItsOwnAlarms) {
     EXPECT_EQ(local.AlarmTable[1].AlName, "Own alarm");
 }
 
-TEST_F(EmailTest, AWebClientSaysItCannotSaveAndWritesNothing) {
+// A web client never writes to its web address: the header goes into its own
+// file, around its own alarms.
+TEST_F(EmailTest, AWebClientSavesIntoItsLocalFileAroundItsOwnAlarms) {
     const std::string url = "http://127.0.0.1:9/alfile.ini";
     WriteFile(g_.LocalAlarmFilePath(), "WClient", "Own alarm", url);
-    const std::string localBefore = Text(g_.LocalAlarmFilePath());
     g_.Settings.UserMode = "WClient";
     g_.Settings.AlarmFile = url;
     Tfrmemail d(g_, fakes_.Handed(), nullptr);
+    Find<QLineEdit>(&d, "teReply")->setText("web@example.org");
     d.Ok();
-    ASSERT_EQ(fakes_.dialogs.shown.size(), 1);
-    EXPECT_TRUE(fakes_.dialogs.shown[0].text.startsWith("The settings were not saved"));
-    EXPECT_EQ(Text(g_.LocalAlarmFilePath()), localBefore);
+    EXPECT_TRUE(fakes_.dialogs.shown.isEmpty());
+    Globals local;
+    local.ProgramDir = g_.ProgramDir;
+    SetDefaultSettings(local);
+    CollectingReporter said;
+    ASSERT_EQ(ReadOwnAlarmFile(local, said), kFileDone);
+    EXPECT_EQ(local.Settings.ReplyTo, "web@example.org");
+    EXPECT_EQ(local.Settings.UserMode, "WClient");
+    EXPECT_EQ(local.Settings.AlarmFile, url);
+    ASSERT_EQ(local.AlarmCount, 1);
+    EXPECT_EQ(local.AlarmTable[1].AlName, "Own alarm");
 }
 
 }  // namespace

@@ -22,6 +22,9 @@
 #include "core/script_list.h"
 #include "run/actions.h"
 #include "run/desktop.h"
+#include "run/dialup.h"
+#include "run/mail.h"
+#include "run/timesync.h"
 #include "ui_AddEvent.h"
 #include "widgets/dialogs.h"
 #include "widgets/form_text.h"
@@ -279,16 +282,54 @@ void TfrmAddEvent::Connect() {
     connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
     connect(u->btnRemove, &QPushButton::clicked, this, [this] { RemoveAttachment(); });
 
-    const QString dialUp =
-        QStringLiteral("Dial-up connections are not available in this build yet.");
-    connect(u->Button7, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
-    connect(u->Button8, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
-    connect(u->btSendMessage, &QPushButton::clicked, this,
-            [this] { Warn(QStringLiteral("Sending mail is not available in this build yet.")); });
+    connect(u->Button7, &QPushButton::clicked, this, [this] { TestDial(true); });
+    connect(u->Button8, &QPushButton::clicked, this, [this] { TestDial(false); });
+    connect(u->btSendMessage, &QPushButton::clicked, this, [this] { SendTestMessage(); });
     connect(u->btnSynchTime1, &QPushButton::clicked, this, [this] {
-        Warn(QStringLiteral(
-            "Setting the clock from a time server is not available in this build yet."));
+        if (!services_.daytime) {
+            Warn(QStringLiteral(
+                "Setting the clock from a time server is not available in this build yet."));
+            return;
+        }
+        run::InteractiveSynchronize(services_, ui_->cboTimeServer->currentText().trimmed(), this);
     });
+}
+
+void TfrmAddEvent::TestDial(bool dial) {
+    if (!services_.connections) {
+        Warn(QStringLiteral("Dial-up connections are not available in this build yet."));
+        return;
+    }
+    if (!dialTest_)
+        dialTest_ = std::make_unique<run::DialTest>(
+            *services_.connections,
+            [this](const std::string& text) { ui_->Status->setText(ShownText(text)); },
+            [this] {
+                return int(ParseWholeNumber(widgets::ToFileText(ui_->teRedial->text())).value_or(0));
+            });
+    const std::string entry = widgets::ToFileText(ui_->cbConnections->currentText());
+    const bool reached = dial ? dialTest_->Dial(entry, false) : dialTest_->HangUp(entry);
+    if (!reached) Warn(QString::fromLatin1(run::kNoConnectionsWarning));
+}
+
+// A successful send keeps the editor open: the step is not stored by it.
+void TfrmAddEvent::SendTestMessage() {
+    if (!services_.mail) {
+        Warn(QStringLiteral("Sending mail is not available in this build yet."));
+        return;
+    }
+    const StepForm form = Form();
+    smtpmessage mail;
+    mail.sendmessage = true;
+    mail.from = form.from;
+    mail.mto = form.mto;
+    mail.subject = form.subject;
+    mail.msg = form.msg;
+    mail.Attachment = form.attachments;
+    mail.nAttach = Integer(form.attachments.size());
+    const run::TestMessageBoxes said = run::SendTestMessage(services_, smtp_, mail);
+    for (const auto& box : said.boxes)
+        services_.dialogs.Message(this, box.kind, ShownText(box.text), frameGeometry().topLeft());
 }
 
 void TfrmAddEvent::ApplyClientMode() {
@@ -450,6 +491,7 @@ void TfrmAddEvent::BitBtn1Click() {
 void TfrmAddEvent::done(int result) {
     StopWav();
     StopCd();
+    if (dialTest_) dialTest_->Close();
     clockTimer_.Stop();
     QDialog::done(result);
 }

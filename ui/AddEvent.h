@@ -7,6 +7,8 @@
 
 #include "core/globals.h"
 #include "core/step_form.h"
+#include "run/dialup.h"
+#include "run/mail.h"
 #include "run/services.h"
 #include "run/sound.h"
 #include "run/waiting.h"
@@ -66,6 +68,8 @@ private:
     void BrowseInto(QLineEdit* field, const QString& dir, const QString& filter);
     void BrowseFolderInto(QLineEdit* field);
     void Warn(const QString& text);
+    void TestDial(bool dial);
+    void SendTestMessage();
     QPoint BoxCorner() const;
 
     Globals& g_;
@@ -81,6 +85,8 @@ private:
     std::unique_ptr<run::CdPlayer> cdPlayer_;
     run::WaitTimer wavTimer_;
     run::WaitTimer clockTimer_;
+    std::unique_ptr<run::DialTest> dialTest_;
+    std::shared_ptr<run::SmtpClient> smtp_;  // the test sends' connection
 };
 
 }  // namespace ringmere::ui

@@ -21,6 +21,9 @@
 #include "core/datetime.h"
 #include "run/actions.h"
 #include "run/desktop.h"
+#include "run/dialup.h"
+#include "run/mail.h"
+#include "run/timesync.h"
 #include "ui_simpleactions.h"
 #include "widgets/dialogs.h"
 #include "widgets/form_text.h"
@@ -301,15 +304,17 @@ SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget
     connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
     connect(u->btnRemove, &QPushButton::clicked, this, [this] { RemoveAttachment(); });
 
-    const QString dialUp = QStringLiteral("Dial-up connections are not available in this build yet.");
-    connect(u->Button7, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
-    connect(u->Button8, &QPushButton::clicked, this, [this, dialUp] { Warn(dialUp); });
-    connect(u->btSendMessage, &QPushButton::clicked, this, [this] {
-        Warn(QStringLiteral("Sending mail is not available in this build yet."));
-    });
+    connect(u->Button7, &QPushButton::clicked, this, [this] { TestDial(true); });
+    connect(u->Button8, &QPushButton::clicked, this, [this] { TestDial(false); });
+    connect(u->btSendMessage, &QPushButton::clicked, this, [this] { SendTestMessage(); });
     connect(u->btnSynchTime1, &QPushButton::clicked, this, [this] {
-        Warn(QStringLiteral(
-            "Setting the clock from a time server is not available in this build yet."));
+        if (!services_.daytime) {
+            Warn(QStringLiteral(
+                "Setting the clock from a time server is not available in this build yet."));
+            return;
+        }
+        run::InteractiveSynchronize(services_, ui_->cboTimeServer->currentText().trimmed(),
+                                    editor_);
     });
 
     clockTimer_.SetInterval(1000);
@@ -451,6 +456,44 @@ void SimpleActionTabs::ShowInnerTab(FormTab tab) {
 void SimpleActionTabs::StopTests() {
     StopWav();
     StopCd();
+    if (dialTest_) dialTest_->Close();
+}
+
+void SimpleActionTabs::TestDial(bool dial) {
+    if (!services_.connections) {
+        Warn(QStringLiteral("Dial-up connections are not available in this build yet."));
+        return;
+    }
+    if (!dialTest_)
+        dialTest_ = std::make_unique<run::DialTest>(
+            *services_.connections,
+            [this](const std::string& text) { ui_->Status->setText(ShownText(text)); },
+            [this] { return int(ParseWholeNumber(widgets::ToFileText(ui_->teRedial->text())).value_or(0)); });
+    const std::string entry = widgets::ToFileText(ui_->cbConnections->currentText());
+    const bool reached = dial ? dialTest_->Dial(entry, false) : dialTest_->HangUp(entry);
+    if (!reached) Warn(QString::fromLatin1(run::kNoConnectionsWarning));
+}
+
+void SimpleActionTabs::SendTestMessage() {
+    if (!services_.mail) {
+        Warn(QStringLiteral("Sending mail is not available in this build yet."));
+        return;
+    }
+    const ActionsForm form = Form();
+    smtpmessage mail;
+    mail.sendmessage = true;
+    mail.from = form.from;
+    mail.mto = form.mto;
+    mail.subject = form.subject;
+    mail.msg = form.msg;
+    mail.Attachment = form.attachments;
+    mail.nAttach = Integer(form.attachments.size());
+    const run::TestMessageBoxes said = run::SendTestMessage(services_, smtp_, mail);
+    for (const auto& box : said.boxes)
+        services_.dialogs.Message(editor_, box.kind, ShownText(box.text),
+                                  editor_ ? std::optional<QPoint>(
+                                                editor_->window()->frameGeometry().topLeft())
+                                          : std::nullopt);
 }
 
 bool SimpleActionTabs::eventFilter(QObject* watched, QEvent* event) {
@@ -501,7 +544,23 @@ void SimpleActionTabs::FillConnectionList(QComboBox* list, const std::string& st
 void SimpleActionTabs::DialUpShown() {
     if (dialListLoaded_) return;
     dialListLoaded_ = true;
-    if (!services_.connections) ui_->Status->setText(QString::fromLatin1(run::kDialUnavailable));
+    if (!services_.connections) {
+        ui_->Status->setText(QString::fromLatin1(run::kDialUnavailable));
+        return;
+    }
+    // The system's connections after the stored name, which stays chosen.
+    std::vector<std::string> entries;
+    if (!run::ListDialEntries(services_.connections, entries)) {
+        services_.dialogs.Message(nullptr, BoxKind::Warning,
+                                  QString::fromLatin1(run::kNoConnectionsWarning));
+        return;
+    }
+    QComboBox* list = ui_->cbConnections;
+    for (const std::string& entry : entries) {
+        const QString name = ShownText(entry);
+        if (list->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+            list->addItem(name);
+    }
 }
 
 void SimpleActionTabs::LookUpServer(const std::string& server) {

@@ -12,6 +12,8 @@
 
 #include "core/alarm_form.h"
 #include "run/services.h"
+#include "run/dialup.h"
+#include "run/mail.h"
 #include "run/sound.h"
 #include "run/waiting.h"
 
@@ -70,6 +72,8 @@ private:
     void TestApplications();
     void TestWebSite();
     void AddAttachment();
+    void TestDial(bool dial);
+    void SendTestMessage();
     void RemoveAttachment();
 
     void BrowseInto(QLineEdit* field, const QString& dir, const QString& filter);
@@ -94,6 +98,8 @@ private:
     std::unique_ptr<run::CdPlayer> cdPlayer_;
     run::WaitTimer wavTimer_;
     run::WaitTimer clockTimer_;
+    std::unique_ptr<run::DialTest> dialTest_;
+    std::shared_ptr<run::SmtpClient> smtp_;  // the test sends' connection
 };
 
 }  // namespace ringmere::ui

@@ -10,6 +10,7 @@
 
 #include "core/datetime.h"
 #include "run/actions.h"
+#include "tests/run/clock_fakes.h"
 #include "tests/run/fake_services.h"
 #include "ui/simpleactions.h"
 
@@ -285,6 +286,32 @@ TEST_F(SimpleActionsTest, ButtonsOfActionsNotBuiltSayTheyAreNotAvailable) {
         EXPECT_EQ(LastBox(), text) << button;
     }
     EXPECT_EQ(fakes_.dialogs.shown.size(), 4);
+}
+
+// With the time services, the test button asks the server as typed and sets
+// the clock from its answer.
+TEST(SimpleActionsServices, TestUpdateSystemTimeUsesTheServerShown) {
+    Globals g;
+    run::testing::FakeServices fakes(g);
+    run::testing::FakeDaytimeClient daytime;
+    run::testing::FakeClockSetter setter;
+    Services services = fakes.Handed();
+    services.daytime = &daytime;
+    services.clockSetter = &setter;
+    QWidget editor;
+    auto* tabs = new SimpleActionTabs(g, services, &editor);
+    QTabWidget host(&editor);
+    for (const auto& [page, title] : tabs->Pages()) host.addTab(page, title);
+    ActionsForm form;
+    form.dosynch = true;
+    form.synchserver = "127.0.0.1:1313";
+    tabs->Load(form);
+    editor.findChild<QAbstractButton*>(QStringLiteral("btnSynchTime1"))->click();
+    EXPECT_EQ(daytime.asked, QStringList{"127.0.0.1:1313"});
+    ASSERT_EQ(setter.set.size(), 1u);
+    EXPECT_EQ(setter.set[0], run::testing::kNistReplyUtc * 1000000);
+    ASSERT_FALSE(fakes.dialogs.shown.isEmpty());
+    EXPECT_EQ(fakes.dialogs.shown.last().text, "System time updated.");
 }
 
 TEST_F(SimpleActionsTest, WavePlayerWarnsWithoutAFileAndStopsTimedLoops) {

@@ -24,6 +24,7 @@
 #include "run/dialup.h"
 #include "run/mail.h"
 #include "run/timesync.h"
+#include "ui/actionkit.h"
 #include "ui_simpleactions.h"
 #include "widgets/dialogs.h"
 #include "widgets/form_text.h"
@@ -39,7 +40,6 @@ using UiForm = Ui::SimpleActionTabs;
 namespace {
 
 const char* const kWavDir = "/usr/share/sounds";
-const char* const kAllFiles = "All Files (*)";
 
 // Fields holding a text of the record as typed.
 struct TextField {
@@ -536,9 +536,7 @@ void SimpleActionTabs::SelectStoredDrive() {
 }
 
 void SimpleActionTabs::FillConnectionList(QComboBox* list, const std::string& stored) {
-    // No dial-up client yet: the list holds the stored name, so saving keeps it.
-    list->clear();
-    if (!stored.empty()) list->addItem(ShownText(stored));
+    KeepStoredEntry(list, stored);
 }
 
 void SimpleActionTabs::DialUpShown() {
@@ -564,48 +562,11 @@ void SimpleActionTabs::DialUpShown() {
 }
 
 void SimpleActionTabs::LookUpServer(const std::string& server) {
-    QComboBox* list = ui_->cboTimeServer;
-    const QString shown = ShownText(server);
-    const int found = list->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (found >= 0) {
-        list->setCurrentIndex(found);
-    } else {
-        // None chosen yet, or a server typed in by hand: shown as it was, not
-        // replaced by an entry of the list.
-        list->setCurrentIndex(-1);
-        list->setEditText(shown);
-    }
+    SelectStoredText(ui_->cboTimeServer, server);
 }
 
 void SimpleActionTabs::PopulateEmailList() {
-    QComboBox* to = ui_->teToo;
-    const QString shown = to->currentText();
-    to->clear();
-    auto insert = [to](const std::string& mto) {
-        const QString text = ShownText(mto);
-        if (text.isEmpty()) return;
-        int i = 0;
-        for (; i < to->count(); ++i) {
-            const QString entry = to->itemText(i);
-            if (QString::localeAwareCompare(entry, text) >= 0) {
-                if (entry == text) return;
-                break;
-            }
-        }
-        to->insertItem(i, text);
-    };
-    const Integer last = std::min<Integer>(g_.AlarmCount, Integer(g_.AlarmTable.size()) - 1);
-    for (Integer a = 1; a <= last; ++a) {
-        const AlRec& alarm = g_.AlarmTable[std::size_t(a)];
-        if (alarm.mtype != 0) {
-            for (const AlEvent& step : alarm.Events.Items)
-                if (step.evtype == kStepMail) insert(step.Mail.mto);
-        } else if (alarm.Mail.sendmessage) {
-            insert(alarm.Mail.mto);
-        }
-    }
-    to->setCurrentIndex(-1);
-    to->setEditText(shown);
+    FillRecipients(ui_->teToo, g_);
 }
 
 void SimpleActionTabs::ShowTime() {
@@ -696,45 +657,28 @@ void SimpleActionTabs::TestApplications() {
 void SimpleActionTabs::TestWebSite() {
     const QString url = ui_->teWeb1->text();
     if (url.isEmpty()) return;
-    run::Desktop& desktop = services_.desktop;
-    if (!run::Execute(desktop, run::PlanWebPage(desktop, url, ui_->chkOpenNew->isChecked())))
+    if (!OpenWebPageTest(services_.desktop, url, ui_->chkOpenNew->isChecked()))
         Warn(QStringLiteral("Unable to open %1.").arg(url));
 }
 
 // ------------------------------------------------------------ attachments
 
 void SimpleActionTabs::AddAttachment() {
-    const QString path = services_.dialogs.OpenFileName(
-        editor_, QStringLiteral("Add File"), QDir::homePath(), QString::fromLatin1(kAllFiles));
-    if (path.isEmpty()) return;
-    ui_->ListBox1->addItem(path);
-    ui_->btnRemove->setEnabled(true);
+    AddAttachmentRow(services_.dialogs, editor_, ui_->ListBox1, ui_->btnRemove);
 }
 
 void SimpleActionTabs::RemoveAttachment() {
-    QListWidget* list = ui_->ListBox1;
-    const QList<QListWidgetItem*> selected = list->selectedItems();
-    if (selected.isEmpty()) return;
-    delete selected.first();
-    if (list->count() == 0) ui_->btnRemove->setEnabled(false);
+    RemoveAttachmentRow(ui_->ListBox1, ui_->btnRemove);
 }
 
 // ------------------------------------------------------------------ boxes
 
 void SimpleActionTabs::BrowseInto(QLineEdit* field, const QString& dir, const QString& filter) {
-    // Start where the field points when that folder is there.
-    const QFileInfo current(field->text());
-    const QString start =
-        !field->text().isEmpty() && current.dir().exists() ? current.dir().path() : dir;
-    const QString chosen =
-        services_.dialogs.OpenFileName(editor_, QStringLiteral("Open"), start, filter);
-    if (!chosen.isEmpty()) field->setText(chosen);
+    BrowseFileInto(services_.dialogs, editor_, field, dir, filter);
 }
 
 void SimpleActionTabs::BrowseFolderInto(QLineEdit* field) {
-    const QString chosen = services_.dialogs.ExistingDirectory(
-        editor_, QStringLiteral("Select Folder"), QDir::homePath());
-    if (!chosen.isEmpty()) field->setText(chosen);
+    ui::BrowseFolderInto(services_.dialogs, editor_, field);
 }
 
 void SimpleActionTabs::Warn(const QString& text) {

@@ -4,6 +4,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslConfiguration>
+#include <QSslError>
 #include <QTimer>
 #include <QUrl>
 
@@ -53,6 +55,16 @@ bool HttpDownloader::Exchange(const std::string& url, bool head, HttpHead* dates
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(limits_.timeoutMs);
+    if (!limits_.caFile.empty() && scheme == QLatin1String("https")) {
+        // The list replaces the system's store, so that store is in it too;
+        // reading it is slow, hence once.
+        if (!tls_) {
+            tls_ = QSslConfiguration::defaultConfiguration();
+            tls_->setCaCertificates(QSslConfiguration::systemCaCertificates() +
+                                    QSslCertificate::fromPath(QString::fromStdString(limits_.caFile)));
+        }
+        request.setSslConfiguration(*tls_);
+    }
     QNetworkReply* reply = head ? manager.head(request) : manager.get(request);
 
     QByteArray data;
@@ -60,6 +72,11 @@ bool HttpDownloader::Exchange(const std::string& url, bool head, HttpHead* dates
     bool overTime = false;
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // Never ignored: an unverified server could hand out any alarms.
+    QStringList tlsErrors;
+    QObject::connect(reply, &QNetworkReply::sslErrors, &loop, [&](const QList<QSslError>& errors) {
+        for (const QSslError& e : errors) tlsErrors << e.errorString();
+    });
     const auto tooMuch = [&](qint64 size) {
         if (size <= limits_.maxBody) return false;
         tooLarge = true;
@@ -112,6 +129,10 @@ bool HttpDownloader::Exchange(const std::string& url, bool head, HttpHead* dates
                          .arg(shown)
                          .arg(data.size())
                          .arg(length.toLongLong());
+    } else if (!tlsErrors.isEmpty()) {
+        tlsErrors.removeDuplicates();
+        lastError_ = QStringLiteral("%1 was refused: its certificate could not be verified (%2)")
+                         .arg(shown, tlsErrors.join(QStringLiteral("; ")));
     } else if (reply->error() == QNetworkReply::OperationCanceledError) {
         lastError_ = QStringLiteral("%1 did not answer within %2 seconds")
                          .arg(shown)

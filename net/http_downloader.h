@@ -2,8 +2,10 @@
 // QNetworkAccessManager, each waited for in a nested event loop.
 #pragma once
 
+#include <QSslConfiguration>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/alarmfile.h"
@@ -14,6 +16,8 @@ struct HttpLimits {
     int timeoutMs = 30000;              // without a byte moving
     int totalMs = 300000;               // a trickle of bytes ends too
     std::int64_t maxBody = 64LL << 20;  // as the reader's limit for files
+    // Certificates (PEM) trusted for "https://" hosts beside the system's.
+    std::string caFile{};
 };
 
 class HttpDownloader final : public AlarmFileDownloader {
@@ -21,7 +25,8 @@ public:
     explicit HttpDownloader(HttpLimits limits = {}) : limits_(limits) {}
 
     // A redirect, a status other than 2xx, a time-out, a cut-off or oversized
-    // body: false, and LastError() says which.
+    // body, a certificate that cannot be verified: false, and LastError()
+    // says which.
     bool Head(const std::string& url, HttpHead& head) override;
     bool Get(const std::string& url, std::string& body) override;
 
@@ -31,6 +36,7 @@ private:
     bool Exchange(const std::string& url, bool head, HttpHead* dates, std::string* body);
 
     HttpLimits limits_;
+    std::optional<QSslConfiguration> tls_;  // with limits_.caFile, once read
     QString lastError_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -25,11 +26,15 @@ inline std::string ServerText(const std::string& name = "Simple") {
 }
 
 // tests/net/web_server.py on 127.0.0.1, serving `file`; ends with the test.
+// With `tlsDir` it speaks HTTPS, its certificate in tlsDir + "/cert.pem".
 class WebServer {
 public:
-    explicit WebServer(const std::string& file) {
+    explicit WebServer(const std::string& file, const std::string& tlsDir = "")
+        : scheme_(tlsDir.empty() ? "http" : "https") {
         const QString script = QStringLiteral(RINGMERE_TEST_DATA "/../net/web_server.py");
-        process_.start(QStringLiteral("python3"), {script, QString::fromStdString(file)});
+        QStringList args{script, QString::fromStdString(file)};
+        if (!tlsDir.empty()) args << QStringLiteral("--tls") << QString::fromStdString(tlsDir);
+        process_.start(QStringLiteral("python3"), args);
         if (!process_.waitForStarted(10000) || !process_.waitForReadyRead(10000)) {
             ADD_FAILURE() << "the web server did not start";
             return;
@@ -45,10 +50,11 @@ public:
         }
     }
     std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
+        return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
     }
 
 private:
+    std::string scheme_;
     QProcess process_;
     int port_ = 0;
 };

@@ -5,10 +5,14 @@ Paths: /alfile.ini (with Last-Modified), /nolm (without), /rfc850 and
 /asctime (the older date forms), /missing (404), /redirect (302), /stall
 (never answers), /short (a body shorter than its Content-Length), /endless
 (a body without end), /garbage (not an alarm file, always newer) and /stats
-(how many requests of each method, and the bytes of the last answer)."""
+(how many requests of each method, and the bytes of the last answer).
+With --tls DIR it speaks HTTPS, with a throwaway certificate for 127.0.0.1
+that it makes in DIR as cert.pem."""
 import email.utils
 import json
 import os
+import ssl
+import subprocess
 import sys
 import threading
 import time
@@ -115,8 +119,39 @@ class Handler(BaseHTTPRequestHandler):
     do_HEAD = answer
 
 
+class TlsServer(ThreadingHTTPServer):
+    context = None
+
+    def finish_request(self, request, client_address):
+        # The handshake runs in the request's own thread, so a client that
+        # never completes it holds up no other.
+        with self.context.wrap_socket(request, server_side=True) as tls:
+            self.RequestHandlerClass(tls, client_address, self)
+
+    def handle_error(self, request, client_address):
+        # A client refusing the certificate is what some tests want.
+        if not isinstance(sys.exc_info()[1], (ssl.SSLError, OSError)):
+            super().handle_error(request, client_address)
+
+
+def tls_context(folder):
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                    "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
+                    "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                    "-keyout", key, "-out", cert],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    ctx = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    ctx.load_cert_chain(cert, key)
+    return ctx
+
+
 def main():
-    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    if len(sys.argv) == 4 and sys.argv[2] == "--tls":
+        TlsServer.context = tls_context(sys.argv[3])
+        server = TlsServer(("127.0.0.1", 0), Handler)
+    else:
+        server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     print(server.server_address[1], flush=True)
     # Ends with its standard input (the test closes it, or dies).

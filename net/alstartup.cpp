@@ -119,8 +119,8 @@ bool TfrmAStartUp::NetworkNext() {
         return true;
     }
     // Below a minute the reload would run without a pause.
-    s.dldInterval = std::clamp<Integer>(client->minutes, ModePages::kMinInterval,
-                                        ModePages::kMaxInterval);
+    s.dldInterval =
+        std::clamp<Integer>(client->minutes, ModePages::kMinInterval, ModePages::kMaxInterval);
     s.AlarmFile = client->location;
     s.UserMode = client->web ? "WClient" : "Client";
     s.dldAlarmFile = client->automatic;

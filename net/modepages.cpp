@@ -21,6 +21,12 @@ QString Filter() {
     return QStringLiteral("Configuration Files (*.ini)");
 }
 
+QString OwnFileRefused() {
+    return QStringLiteral(
+        "Warning: Invalid file. This file is the local configuration file. Please select file "
+        "on the network directory.");
+}
+
 QString ProposedName() {
     return QDir::home().filePath(QStringLiteral("alfile.ini"));
 }
@@ -43,9 +49,9 @@ ModePages::ModePages(Globals& g, const Services& services, Host host, QWidget* p
         field->setText(QStringLiteral("30"));
     }
     const auto followWebUpdate = [this](bool on) {
-        for (QWidget* w : {static_cast<QWidget*>(ui_->teWebDelay),
-                           static_cast<QWidget*>(ui_->udWebDelay),
-                           static_cast<QWidget*>(ui_->lblWebDelay)})
+        for (QWidget* w :
+             {static_cast<QWidget*>(ui_->teWebDelay), static_cast<QWidget*>(ui_->udWebDelay),
+              static_cast<QWidget*>(ui_->lblWebDelay)})
             w->setEnabled(on);
     };
     connect(ui_->chkWebUpdate, &QCheckBox::toggled, this, followWebUpdate);
@@ -115,8 +121,7 @@ std::optional<ModePages::ClientChoice> ModePages::CheckedClientChoice() {
     }
     // Both would be the one file: the client's header over its own alarms.
     if (!web && SameFile(ToFileText(location), g_.LocalAlarmFilePath())) {
-        Warn(QStringLiteral("Warning: Invalid file. This file is the local configuration file. "
-                            "Please select file on the network directory."));
+        Warn(OwnFileRefused());
         return std::nullopt;
     }
     return ClientChoice{.web = web,
@@ -130,8 +135,7 @@ bool ModePages::Browse() {
         services_.dialogs.OpenFileName(window(), QStringLiteral("Open"), ProposedName(), Filter());
     if (name.isEmpty()) return false;
     if (SameFile(ToFileText(name), g_.LocalAlarmFilePath())) {
-        Warn(QStringLiteral("Warning: Invalid file. This file is the local configuration file. "
-                            "Please select file on the network directory."));
+        Warn(OwnFileRefused());
         return false;
     }
     ui_->teLoc->setText(name);
@@ -150,8 +154,9 @@ void ModePages::CreateConfigurationFile() {
     // By identity: another spelling or a link of the server's own file
     // would otherwise replace every alarm with "Alarm Count=0".
     if (SameFile(ToFileText(name), g_.LocalAlarmFilePath())) {
-        Warn(QStringLiteral("Warning: Please select a different file name.\r\n"
-                            "The selected file is the configuration for the server program"));
+        Warn(
+            QStringLiteral("Warning: Please select a different file name.\r\n"
+                           "The selected file is the configuration for the server program"));
         return;
     }
     CollectingReporter said;

@@ -68,10 +68,10 @@ bool TfrmNetConfig::ApplySingleOrServer(const char* mode, bool reuseDownload) {
         if (!read.messages.empty()) problems += "\n" + JoinedMessages(read.messages);
     }
     if (saved != kFileDone)
-        problems += (problems.isEmpty() ? QString() : QStringLiteral("\n")) +
-                    QStringLiteral("The new mode could not be saved to %1.")
-                        .arg(FromFileText(local)) +
-                    (written.messages.empty() ? QString() : "\n" + JoinedMessages(written.messages));
+        problems +=
+            (problems.isEmpty() ? QString() : QStringLiteral("\n")) +
+            QStringLiteral("The new mode could not be saved to %1.").arg(FromFileText(local)) +
+            (written.messages.empty() ? QString() : "\n" + JoinedMessages(written.messages));
     if (!problems.isEmpty()) Warn(problems);
     return true;
 }

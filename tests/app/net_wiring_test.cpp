@@ -19,9 +19,9 @@
 namespace ringmere::app {
 namespace {
 
-using ringmere::testing::ReadText;
 using net::testing::ScratchDir;
 using net::testing::WriteText;
+using ringmere::testing::ReadText;
 
 // A server's file with one daily alarm called `name`.
 std::string FileOf(const std::string& name) {

@@ -5,12 +5,12 @@
 #include <QDateTime>
 #include <QFile>
 #include <QMessageBox>
-#include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
 #include <memory>
 
+#include "app/net_wiring.h"
 #include "core/activitylog.h"
 #include "core/alarmfile.h"
 #include "core/fileio.h"
@@ -38,7 +38,6 @@
 #include "net/alstartup.h"
 #include "ui/addoptions.h"
 #include "net/http_downloader.h"
-#include "net/netconfig.h"
 #include "net/shared_reload.h"
 #include "ui/alarm.h"
 #include "ui/alarmset.h"
@@ -248,22 +247,13 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
     ui::TfrmAlMain* mainWindow = nullptr;
     net::SharedFileReload reload(g, services);
     ui::MainWindowHooks hooks = MainHooks(g, services, wake, mainWindow);
-    hooks.openNetConfig = [&g, services, &reload](QWidget* owner) {
-        return net::OpenNetConfig(g, services, reload, owner);
-    };
+    hooks.openNetConfig = NetConfigHook(g, services, reload);
     hooks.openAdditionalOptions = [&g, services, &autostart](QWidget* owner) {
         ui::OpenAdditionalOptions(g, services, autostart, ProgramFilePath(), owner);
     };
     ui::TfrmAlMain window(g, services, std::move(hooks));
     mainWindow = &window;
-    reload.SetView({.status = [&window](const QString& text,
-                                        int ms) { window.statusBar()->showMessage(text, ms); },
-                    .refill =
-                        [&window, &g, &services] {
-                            window.LoadList();
-                            BuildSchedule(g, services.clock);
-                            window.LoadEvents();
-                        }});
+    ShowReloadIn(reload, window, g, services);
     reload.StartAfterStartup(offline);
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &ui::TfrmAlMain::ShowMainWindow);

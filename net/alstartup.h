@@ -16,6 +16,7 @@ class TfrmAStartUp;
 namespace ringmere::net {
 
 class EmailPart;
+class ModePages;
 
 class TfrmAStartUp : public QDialog {
     Q_OBJECT
@@ -33,33 +34,27 @@ public:
     void Previous();
     int Page() const;
 
-    // Server page "Create File...": a client configuration file, never over
-    // the program's own alarm file.
+    // The network page's file buttons (ModePages): Server page "Create
+    // File...", Client page "Browse..." (true when a file was taken).
     void CreateClientFile();
-    // "Browse..." on the Client page; true when a file was taken. On the
-    // WebClient page it does the same and chooses the Client page: a file
-    // is reached by a client of the file share.
     bool Browse();
-    void BrowseFromWebPage();
 
     // What failed on the way to the closing page; empty when all went well.
     const QStringList& Failures() const { return failures_; }
 
 private:
     void ShowPage(int page);
-    void ShowModePage();
     bool NetworkNext();
-    bool BecomeClient(bool web);
     bool WriteLocalFile();
     void ReadSharedFile(bool web);
     void FillFinishPage();
-    void Warn(const QString& text);
     QPoint Corner() const;
 
     std::unique_ptr<Ui::TfrmAStartUp> ui_;
     Globals& g_;
     Services services_;
     EmailPart* email_;
+    ModePages* modes_;
     QStringList failures_;
 };
 

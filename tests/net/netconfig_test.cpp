@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <filesystem>
 
@@ -154,6 +155,8 @@ TEST_F(NetConfig, BrowseAndCreateKnowTheOwnFileByIdentity) {
     fs::create_symlink(g.LocalAlarmFilePath(), link);
     const std::string ownBefore = ReadText(g.LocalAlarmFilePath());
     TfrmNetConfig d(g, services, &reload);
+    EXPECT_EQ(Find<QPushButton>(d, "btnCreate")->text(), "Create Configuration File...");
+    EXPECT_TRUE(Find<QPushButton>(d, "btnBrowseWeb")->isHidden());
     auto* loc = Find<QLineEdit>(d, "teLoc");
     fakes.dialogs.fileNames = {QString::fromStdString(link)};
     d.Browse();

@@ -97,6 +97,8 @@ TEST_F(WizardTest, DefaultsThroughEveryPageWriteOneSingleUserFile) {
     ASSERT_EQ(w.Page(), Wizard::kNetwork);
     EXPECT_FALSE(FileExists(Local()));  // written once, with the mode
     EXPECT_TRUE(Find<QRadioButton>(&w, "rbSingle")->isChecked());
+    EXPECT_EQ(Find<QPushButton>(&w, "btnCreate")->text(), "Create File...");
+    EXPECT_FALSE(Find<QPushButton>(&w, "btnBrowseWeb")->isHidden());
     w.Next();
     ASSERT_EQ(w.Page(), Wizard::kFinish);
     EXPECT_TRUE(w.Failures().isEmpty());
@@ -149,9 +151,15 @@ TEST_F(WizardTest, ClientChecksKeepThePageThenTheSharedAlarmsAreRead) {
     Set(w.get(), "teLoc", QString::fromStdString(shared));
     Set(w.get(), "teFileDelay", "ten");
     w->Next();
+    Set(w.get(), "teFileDelay", "5");
+    Set(w.get(), "teLoc", QString::fromStdString(Local()));  // not there yet, still its own
+    w->Next();
+    Set(w.get(), "teLoc", QString::fromStdString(shared));
     EXPECT_EQ(w->Page(), Wizard::kNetwork);
     EXPECT_EQ(Shown(), QStringList({"Alarm file location required for client setup",
-                                    "Web check interval not a number value"}));
+                                    "Web check interval not a number value",
+                                    "Warning: Invalid file. This file is the local configuration "
+                                    "file. Please select file on the network directory."}));
     EXPECT_EQ(fakes_.dialogs.shown[0].topLeft, w->frameGeometry().topLeft());
     EXPECT_FALSE(FileExists(Local()));
     EXPECT_EQ(g_.Settings.UserMode, "Single");

@@ -59,15 +59,29 @@ private:
     Progress& progress_;
 };
 
-std::optional<long long> ParseInteger(std::string_view s) {
+// A number field's value, as a 32-bit integer with blanks around it and an
+// optional sign. Answers through `value`: returned in an optional, the result
+// went through memory in a way that stalled every number read.
+bool ParseInteger(std::string_view s, long long& value) {
+    // Nearly every value is a few digits alone, and nine cannot overflow.
+    if (!s.empty() && s.size() <= 9) {
+        long long v = 0;
+        std::size_t i = 0;
+        for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) v = v * 10 + (s[i] - '0');
+        if (i == s.size()) {
+            value = v;
+            return true;
+        }
+    }
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     long long v = 0;
     const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc{} || ptr != s.data() + s.size()) return std::nullopt;
-    if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
-    return v;
+    if (s.empty() || ec != std::errc{} || ptr != s.data() + s.size()) return false;
+    if (v < INT32_MIN || v > INT32_MAX) return false;
+    value = v;
+    return true;
 }
 
 std::optional<double> ParseVersion(std::string value) {
@@ -94,26 +108,14 @@ struct Line {
 // tags of the layout never hold "=", and keys never hold "[", so this reads
 // every file of the layout as before while a value such as
 // "AlName=Backup [daily]" stays a value.
-Line Classify(std::string_view text) {
+Line Marker(std::string_view text) {
     Line l;
-    const auto eq = text.find('=');
-    // Only the key is searched: values are most of the text.
-    const auto bracket = text.substr(0, eq).find('[');
-    if (bracket != std::string_view::npos) {
-        l.marker = true;
-        const auto dash = text.find('-');
-        const auto close = text.find(']');
-        if (dash != std::string_view::npos && close != std::string_view::npos && dash < close) {
-            if (auto n = ParseInteger(text.substr(dash + 1, close - dash - 1)); n && *n > 0)
-                l.skip = static_cast<int>(*n);
-        }
-        return l;
-    }
-    if (eq == std::string_view::npos) {
-        l.key = l.value = text;
-    } else {
-        l.key = text.substr(0, eq);
-        l.value = text.substr(eq + 1);
+    l.marker = true;
+    const auto dash = text.find('-');
+    const auto close = text.find(']');
+    if (dash != std::string_view::npos && close != std::string_view::npos && dash < close) {
+        if (long long n = 0; ParseInteger(text.substr(dash + 1, close - dash - 1), n) && n > 0)
+            l.skip = static_cast<int>(n);
     }
     return l;
 }
@@ -162,14 +164,32 @@ public:
             ranOut_ = true;
             return {};
         }
-        std::size_t end = text_.find('\n', at_);
-        if (end == std::string_view::npos) end = text_.size();
-        std::size_t stop = end;
-        if (stop > at_ && text_[stop - 1] == '\r') --stop;
-        const std::string_view line = text_.substr(at_, stop - at_);
-        at_ = end + 1;
-        ++read_;
-        return line;
+        const std::size_t end = text_.find('\n', at_);
+        return Take(end == std::string_view::npos ? text_.size() : end);
+    }
+
+    // The next line as a key line or a marker, into l. Filled in place: the
+    // reader takes a line a field, and a copy of the whole struct costs more.
+    void NextLine(Line& l) {
+        const std::string_view line = Next();
+        const void* eq = std::memchr(line.data(), '=', line.size());
+        const std::size_t keyLength =
+            eq ? static_cast<std::size_t>(static_cast<const char*>(eq) - line.data()) : line.size();
+        // Only the key is searched: values are most of the text.
+        if (std::memchr(line.data(), '[', keyLength)) {
+            l = Marker(line);
+            return;
+        }
+        l.marker = false;
+        l.skip = 0;
+        l.key = line.substr(0, keyLength);
+        l.value = eq ? line.substr(keyLength + 1) : line;
+    }
+
+    // Passes over n lines, stopping at the end.
+    void Skip(std::size_t n) {
+        for (; n > 0 && !AtEnd(); --n) Next();
+        if (n > 0) ranOut_ = true;
     }
 
     bool FindTag(std::string_view tag) {
@@ -182,17 +202,13 @@ public:
 
     // The layout is positional: the next line's value is taken whatever its
     // key. Returns false when the line is a marker or tag without a count.
-    bool Key(Line& out) {
-        Line l = Classify(Next());
+    bool Key(Line& l) {
+        NextLine(l);
         while (l.marker && l.skip > 0) {
-            const int n = l.skip;
-            std::string_view last;
-            for (int i = 0; i < n; ++i) last = Next();
-            l = Classify(last);
+            Skip(static_cast<std::size_t>(l.skip) - 1);
+            NextLine(l);
         }
-        if (l.marker) return false;
-        out = l;
-        return true;
+        return !l.marker;
     }
 
     void Text(std::string& field) {
@@ -208,9 +224,9 @@ public:
     long long Number(const char* key) {
         Line l;
         if (!Key(l)) return kKeep;
-        const auto n = ParseInteger(l.value);
-        if (!n) throw ReadAbandoned{key};
-        return *n;
+        long long n = 0;
+        if (!ParseInteger(l.value, n)) throw ReadAbandoned{key};
+        return n;
     }
 
     void Int(const char* key, Integer& field, const layout::Range& range) {
@@ -287,6 +303,16 @@ public:
     double version() const { return version_; }
 
 private:
+    // Ends the current line at `end` (its LF, or the end of the text).
+    std::string_view Take(std::size_t end) {
+        std::size_t stop = end;
+        if (stop > at_ && text_[stop - 1] == '\r') --stop;
+        const std::string_view line = text_.substr(at_, stop - at_);
+        at_ = end + 1;
+        ++read_;
+        return line;
+    }
+
     static constexpr long long kKeep = INT64_MIN;
     std::string_view text_;
     std::size_t at_ = 0;     // where the next line starts
@@ -333,8 +359,8 @@ void DecodeMonthDays(const std::string& text, std::vector<Integer>& list, LineRe
         }
         std::size_t end = text.find(',', start);
         if (end == std::string::npos) end = text.size();
-        if (const auto v = ParseInteger(std::string_view(text).substr(start, end - start)))
-            list[n] = static_cast<Integer>(r.Checked(key, *v, range));
+        if (long long v = 0; ParseInteger(std::string_view(text).substr(start, end - start), v))
+            list[n] = static_cast<Integer>(r.Checked(key, v, range));
         else
             reporter.Report("Error reading weekday string");
         start = end + 1;

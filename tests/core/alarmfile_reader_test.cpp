@@ -472,6 +472,10 @@ TEST(AlarmFileReader, NumbersAndVersionForms) {
     } cases[] = {
         {"AlXMin=11", "AlXMin=2147483647",
          [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlXMin, 2147483647); }},
+        {"AlXHours=12", "AlXHours=999999999",
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlXHours, 999999999); }},
+        {"AlXHours=12", "AlXHours= +0000000012 ",
+         [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlXHours, 12); }},
         {"AlXWeeks=15", "AlXWeeks=0",  // older files: every week
          [](const Globals& g) { EXPECT_EQ(g.AlarmTable[1].Schedule.AlXWeeks, 0); }},
         {"AlMonthDays=10,20", "AlMonthDays=31,+1",
@@ -822,6 +826,8 @@ TEST(AlarmFileReaderFailures, BadNumberAbandonsTheReading) {
         {"nAttach=1", "nAttach=-2", "nAttach", 1},
         {"AlWeekdaynum=2", "AlWeekdaynum=20000", "AlWeekdaynum", 1},
         {"ftpport=2100", "ftpport=99999999999", "ftpport", 1},
+        {"ftpport=2100", "ftpport=2147483648", "ftpport", 1},
+        {"ftpport=2100", "ftpport=12 3", "ftpport", 1},
         {"ExTStart=01:00:00AM", "ExTStart=1 am", "ExTStart", 1},
         {"Event Count=6", "Event Count=99999", "Event Count", 2},
         {"Event Count=6", "Event Count=-1", "Event Count", 2},

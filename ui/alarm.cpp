@@ -99,13 +99,13 @@ public:
         for (const QString& name : icons) {
             auto icon = icons_.find(name);
             if (icon == icons_.end())
-                icon = icons_.insert(name, widgets::ThemedIcon(
-                                               QStringLiteral(":/icons/%1.svg").arg(name),
-                                               QPalette::Text));
-            icon->paint(painter,
-                        QRect(x + 2, option.rect.top() + (option.rect.height() - size) / 2,
-                              size, size),
-                        Qt::AlignCenter, mode);
+                icon = icons_.insert(name,
+                                     widgets::ThemedIcon(QStringLiteral(":/icons/%1.svg").arg(name),
+                                                         QPalette::Text));
+            icon->paint(
+                painter,
+                QRect(x + 2, option.rect.top() + (option.rect.height() - size) / 2, size, size),
+                Qt::AlignCenter, mode);
             x += kIconSpacing;
         }
     }

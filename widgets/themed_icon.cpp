@@ -8,6 +8,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
+#include <utility>
 
 namespace ringmere::widgets {
 
@@ -55,7 +56,8 @@ private:
     QColor ColourFor(QIcon::Mode mode) const {
         if (fixed_.isValid()) return fixed_;
         const QPalette palette = QGuiApplication::palette();
-        if (mode == QIcon::Selected) return palette.color(QPalette::Active, QPalette::HighlightedText);
+        if (mode == QIcon::Selected)
+            return palette.color(QPalette::Active, QPalette::HighlightedText);
         return palette.color(QPalette::Active, role_);
     }
 

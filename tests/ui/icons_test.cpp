@@ -31,7 +31,8 @@ const QPalette kLight = Palette(QColor(239, 239, 239), Qt::black);
 
 // Mean lightness, 0 to 1, of the pixels an icon covers, weighted by their cover.
 double MeanLightness(const QIcon& icon, QIcon::Mode mode = QIcon::Normal) {
-    const QImage image = icon.pixmap(QSize(48, 48), mode).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage image =
+        icon.pixmap(QSize(48, 48), mode).toImage().convertToFormat(QImage::Format_ARGB32);
     double sum = 0, weight = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
@@ -72,7 +73,8 @@ TEST_F(IconsTest, LightOnDarkDarkOnLight) {
         EXPECT_GT(selected, 0.9) << name;
     }
     QGuiApplication::setPalette(kLight);
-    EXPECT_GT(MeanLightness(ThemedIcon(QStringLiteral(":/icons/events.svg"), QColor(Qt::white))), 0.95);
+    EXPECT_GT(MeanLightness(ThemedIcon(QStringLiteral(":/icons/events.svg"), QColor(Qt::white))),
+              0.95);
     EXPECT_TRUE(ThemedIcon(QStringLiteral(":/icons/no-such.svg")).isNull());
 }
 
@@ -86,8 +88,8 @@ TEST_F(IconsTest, FixedColoursShowOnLightAndDark) {
         const QString text = QString::fromUtf8(svg.readAll());
         for (auto m = hex.globalMatch(text); m.hasNext();) {
             const QColor colour(m.next().captured(0));
-            for (const QColor background : {QColor(Qt::white), QColor(239, 239, 239),
-                                            QColor(53, 53, 53), QColor(30, 30, 32)})
+            for (const QColor background :
+                 {QColor(Qt::white), QColor(239, 239, 239), QColor(53, 53, 53), QColor(30, 30, 32)})
                 EXPECT_GE(ContrastRatio(colour, background), 3.0)
                     << file.toStdString() << " " << colour.name().toStdString() << " on "
                     << background.name().toStdString();

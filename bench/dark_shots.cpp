@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QStyleFactory>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include "run/activealarm.h"
@@ -29,6 +30,9 @@ QPalette Dark() {
     p.setColor(QPalette::Highlight, QColor(42, 130, 218));
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::Link, QColor(110, 170, 255));
+    const QColor grey(127, 127, 127);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, grey);
     return p;
 }
 
@@ -59,18 +63,33 @@ int main(int argc, char** argv) {
     Globals g;
     g.ProgramDir = QDir(dir.path()).absolutePath().toStdString() + "/";
     SetDefaultSettings(g);
-    g.AlarmCount = 2;
-    g.ResetAlarmTable(2);
+    g.AlarmCount = 3;
+    g.ResetAlarmTable(3);
     g.AlarmTable[1] = Daily("Morning walk", 7, kMusicWave);
-    g.AlarmTable[2] = Daily("Lunch", 12, 3);
+    g.AlarmTable[2] = Daily("Lunch", 12, kMusicCd);
+    g.AlarmTable[2].Schedule.AlEndType = kEndOnce;
+    // Every kind of action, for the strip of small icons.
+    AlRec& backup = g.AlarmTable[3] = Daily("Nightly backup", 23, kMusicSilent);
+    backup.Schedule.AlEndType = kEndAtDate;
+    backup.Schedule.AlEndDate = EncodeDate(2027, 6, 30);
+    backup.Dial.usedialup = true;
+    backup.Launch.app1 = "/usr/bin/rsync";
+    backup.Web.url1 = "https://example.org/";
+    backup.Mail.sendmessage = true;
+    backup.Synch.dosynch = true;
+    backup.Ftp.ftpenabled = true;
+    backup.FileOp.fop = kFopCopy;
     run::testing::FakeServices fakes(g, EncodeDate(2026, 12, 9) + EncodeTime(8, 0, 0));
     int written = 0;
     {
         ui::MainWindowHooks hooks;
         hooks.trayAvailable = [] { return true; };
+        hooks.openEditor = [](QWidget*) { return false; };
         ui::TfrmAlMain window(g, fakes.Handed(), hooks);
         window.resize(560, 400);
         window.show();
+        // A selected row shows the icons on the highlight too.
+        window.findChild<QTableWidget*>(QStringLiteral("grAlarms"))->selectRow(0);
         QApplication::processEvents();
         if (window.grab().save(out + QStringLiteral("/mainwindow.png"))) ++written;
     }

@@ -21,7 +21,6 @@ namespace {
 constexpr int kTick = 100;
 constexpr int kAfInterval = 50;
 constexpr int kCentredCloseLeft = 96;
-const char* const kFlashStyle = "color: white; background: green;";
 
 int ClampMs(qint64 ms) {
     return int(std::clamp<qint64>(ms, 0, 0x7fffffff));
@@ -30,6 +29,13 @@ int ClampMs(qint64 ms) {
 // Green, light or dark as the palette needs it.
 QString TitleStyle(const QWidget& w) {
     return QStringLiteral("color: %1;").arg(widgets::ReadableGreen(w.palette()).name());
+}
+
+// The title inverted while the window flashes.
+QString FlashStyle(const QWidget& w) {
+    return QStringLiteral("color: %1; background: %2;")
+        .arg(w.palette().color(QPalette::Window).name(),
+             widgets::ReadableGreen(w.palette()).name());
 }
 
 QString Display(const std::string& text) {
@@ -333,9 +339,16 @@ void TfrmActiveAlarm::tmSnoozeTimer() {
     if (!closed_) afTimer_.Start();
 }
 
+// A theme switch while the window is up recolours the title too.
+void TfrmActiveAlarm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && ui_ && ui_->lblAlAct)
+        ui_->lblAlAct->setStyleSheet(flashOn_ ? FlashStyle(*this) : TitleStyle(*this));
+}
+
 void TfrmActiveAlarm::tmFlashTimer() {
     flashOn_ = !flashOn_;
-    ui_->lblAlAct->setStyleSheet(flashOn_ ? QString::fromLatin1(kFlashStyle) : TitleStyle(*this));
+    ui_->lblAlAct->setStyleSheet(flashOn_ ? FlashStyle(*this) : TitleStyle(*this));
     if (flashOn_) QApplication::alert(this, 900);
 }
 

@@ -36,6 +36,7 @@
 #include "ui/gexcept.h"
 #include "ui_alarm.h"
 #include "widgets/dialogs.h"
+#include "widgets/themed_icon.h"
 #include "widgets/window_count.h"
 
 namespace ringmere::ui {
@@ -93,12 +94,18 @@ public:
         const QStringList icons = index.data(kStripRole).toStringList();
         const int size = qMin(16, option.rect.height() - 2);
         int x = option.rect.left();
+        const QIcon::Mode mode =
+            option.state & QStyle::State_Selected ? QIcon::Selected : QIcon::Normal;
         for (const QString& name : icons) {
             auto icon = icons_.find(name);
             if (icon == icons_.end())
-                icon = icons_.insert(name, QIcon(QStringLiteral(":/icons/%1.svg").arg(name)));
-            icon->paint(painter, QRect(x + 2, option.rect.top() + (option.rect.height() - size) / 2,
-                                       size, size));
+                icon = icons_.insert(name,
+                                     widgets::ThemedIcon(QStringLiteral(":/icons/%1.svg").arg(name),
+                                                         QPalette::Text));
+            icon->paint(
+                painter,
+                QRect(x + 2, option.rect.top() + (option.rect.height() - size) / 2, size, size),
+                Qt::AlignCenter, mode);
             x += kIconSpacing;
         }
     }
@@ -146,8 +153,12 @@ void TfrmAlMain::SetUpViews() {
     ui_->dxSideBar1->setWrapping(false);
     ui_->dxSideBar1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Few colours: the side bar goes without its gradient.
-    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->depth() <= 8)
+    bool gradient = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->depth() <= 8) {
         ui_->dxSideBar1->setStyleSheet(QString());
+        gradient = false;
+    }
+    SetUpIcons(gradient);
 
     auto* alarms = ui_->grAlarms;
     alarms->setItemDelegateForColumn(3, new StripDelegate(alarms));
@@ -160,6 +171,23 @@ void TfrmAlMain::SetUpViews() {
     ui_->grEvents->verticalHeader()->setDefaultSectionSize(20);
     ui_->grEvents->setColumnWidth(0, 32);
     ui_->grEvents->setColumnWidth(1, 170);
+}
+
+// Icons in the palette's text colour; over the gradient, in the side bar's white.
+void TfrmAlMain::SetUpIcons(bool sideBarGradient) {
+    const QString sideBar[] = {QStringLiteral(":/icons/schedule.svg"),
+                               QStringLiteral(":/icons/events.svg"),
+                               QStringLiteral(":/icons/timesync.svg")};
+    for (int i = 0; i < ui_->dxSideBar1->count() && i < 3; ++i)
+        ui_->dxSideBar1->item(i)->setIcon(
+            sideBarGradient ? widgets::ThemedIcon(sideBar[i], QColor(Qt::white))
+                            : widgets::ThemedIcon(sideBar[i], QPalette::Text));
+    const std::pair<QAction*, const char*> toolbar[] = {{ui_->dxAddAlarm2, ":/icons/add.svg"},
+                                                        {ui_->dxEditAlarm, ":/icons/edit.svg"},
+                                                        {ui_->dxDeleteAlarm, ":/icons/delete.svg"},
+                                                        {ui_->dxTestAlarm, ":/icons/test.svg"}};
+    for (const auto& [action, path] : toolbar)
+        action->setIcon(widgets::ThemedIcon(QString::fromLatin1(path), QPalette::ButtonText));
 }
 
 // The notes over both lists while there are no alarms.
@@ -432,7 +460,7 @@ void TfrmAlMain::LoadList() {
 
 const QIcon& TfrmAlMain::CachedIcon(const QString& path) {
     auto it = icons_.find(path);
-    if (it == icons_.end()) it = icons_.insert(path, QIcon(path));
+    if (it == icons_.end()) it = icons_.insert(path, widgets::ThemedIcon(path, QPalette::Text));
     return *it;
 }
 

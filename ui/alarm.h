@@ -124,6 +124,7 @@ private:
     QHash<QString, QIcon> icons_;
     // The parts of building the window, in the order the constructor takes them.
     void SetUpViews();
+    void SetUpIcons(bool sideBarGradient);
     void SetUpOverlays();
     void SetUpMenus();
     void ConnectCommands();

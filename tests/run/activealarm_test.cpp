@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -13,6 +14,7 @@
 
 #include "core/schedule.h"
 #include "fake_services.h"
+#include "widgets/palette_colours.h"
 
 namespace ringmere::run {
 namespace {
@@ -380,6 +382,32 @@ TEST_F(ActiveAlarmTest, FlashingTogglesEverySecondUntilClosed) {
     EXPECT_EQ(states, (std::vector<bool>{true, false, true, false}));
     w->close();
     EXPECT_FALSE(w->IsFlashing());
+}
+
+// Switched to a dark theme while up, the title and its flashing stay readable.
+TEST_F(ActiveAlarmTest, TitleReadsAfterASwitchToADarkPalette) {
+    AlRec a = Script("Theme", {Sleep(10)});
+    a.AlFlashWindow = true;
+    QPointer<TfrmActiveAlarm> w = Open(a);
+    auto* title = w->findChild<QLabel*>(QStringLiteral("lblAlAct"));
+    QPalette dark = w->palette();
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(225, 225, 225));
+    w->setPalette(dark);
+    // The text's colour against what the window shows at the title's corner.
+    const auto contrast = [&] {
+        const QImage shown = w->grab().toImage();
+        const QColor behind = shown.pixelColor(title->mapTo(w, QPoint(1, 1)));
+        return widgets::ContrastRatio(title->palette().color(title->foregroundRole()), behind);
+    };
+    EXPECT_GE(contrast(), 4.5);
+    std::vector<double> flashing;
+    for (int t = 1100; t <= 2100; t += 1000) clock.At(t, [&] { flashing.push_back(contrast()); });
+    clock.Advance(2200);
+    ASSERT_EQ(flashing.size(), 2u);
+    EXPECT_GE(flashing[0], 4.5);
+    EXPECT_GE(flashing[1], 4.5);
+    w->close();
 }
 
 TEST_F(ActiveAlarmTest, WindowsShownRaiseTheVisibleCountAndClosingLowersIt) {

@@ -184,6 +184,7 @@ void TfrmNetConfig::BuildPages() {
     client->addWidget(new QLabel(QStringLiteral("Number of minutes between loads (1-2400)")));
     client->addWidget(DelayField(teFileDelay_, "teFileDelay"));
     teFileDelay_->setText(QStringLiteral("30"));
+    teFileDelay_->setAccessibleName(QStringLiteral("Minutes between loads"));
 
     QVBoxLayout* web = page("WebClient", "Web Client");
     web->addWidget(new QLabel(QStringLiteral("Configuration File URL:")));
@@ -200,6 +201,7 @@ void TfrmNetConfig::BuildPages() {
     QWidget* webDelay = DelayField(teWebDelay_, "teWebDelay");
     web->addWidget(webDelay);
     teWebDelay_->setText(QStringLiteral("30"));
+    teWebDelay_->setAccessibleName(QStringLiteral("Minutes between checks"));
     connect(chkWebUpdate_, &QCheckBox::toggled, this, [webDelayLabel, webDelay](bool on) {
         webDelayLabel->setEnabled(on);
         webDelay->setEnabled(on);

@@ -13,7 +13,9 @@ KeyboardHints::KeyboardHints(QObject* parent) : QObject(parent) {
     qApp->installEventFilter(this);
 }
 
-KeyboardHints::~KeyboardHints() { qApp->removeEventFilter(this); }
+KeyboardHints::~KeyboardHints() {
+    qApp->removeEventFilter(this);
+}
 
 bool KeyboardHints::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return false;

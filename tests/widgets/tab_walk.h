@@ -1,7 +1,7 @@
 // Walks a window's controls with the Tab key, as a keyboard user would, and
 // lists what is wrong with the walk:
 //
-//   EXPECT_EQ(TabWalkProblems(window), QStringList());
+//   EXPECT_EQ(TabWalkProblemsOnEveryPage(window).join('\n').toStdString(), "");
 //
 // - every visible, enabled control that takes focus by Tab is reached, once,
 //   and Tab moves on from it (no control keeps the key to itself);
@@ -9,7 +9,9 @@
 //   box, a page of a tab or stacked widget) controls and sub-containers go by
 //   rows, top to bottom, then left to right, or by columns; a container is
 //   walked whole before the next; OK, Cancel, Help and the like come last;
-// - a button showing no text (an icon) has an accessible name and a tooltip.
+// - every control has a name for screen readers, and a button showing no
+//   text (an icon) has an accessible name and a tooltip. A calendar's day
+//   grid is left out: its cells are read by their dates.
 //
 // TabWalkProblemsOnEveryPage repeats the walk with each page of every tab and
 // stacked widget shown in turn.
@@ -17,7 +19,9 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QPushButton>
@@ -95,6 +99,13 @@ inline bool MayFollow(const QWidget* a, const QWidget* b) {
     return ReadBefore(ra, rb) || rb.left() > ra.right();
 }
 
+// What a screen reader calls the control: its own name, its text, its buddy
+// label's text or its group box's title.
+inline QString AccessibleName(QWidget* w) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
 inline QStringList TabWalkProblems(QWidget& window) {
     QStringList problems;
     window.show();
@@ -150,7 +161,8 @@ inline QStringList TabWalkProblems(QWidget& window) {
         }
     }
     for (QWidget* w : expected)
-        if (!walked.contains(w)) problems << QStringLiteral("Tab never reaches %1").arg(Describe(w));
+        if (!walked.contains(w))
+            problems << QStringLiteral("Tab never reaches %1").arg(Describe(w));
 
     // Dialog buttons last; the others in reading order.
     QList<QWidget*> body, ending;
@@ -173,6 +185,9 @@ inline QStringList TabWalkProblems(QWidget& window) {
                 problems << QStringLiteral("%1 shows no text and has no name").arg(Describe(w));
             if (w->toolTip().isEmpty())
                 problems << QStringLiteral("%1 shows no text and has no tooltip").arg(Describe(w));
+        } else if (AccessibleName(w).isEmpty() &&
+                   !qobject_cast<QCalendarWidget*>(w->parentWidget())) {
+            problems << QStringLiteral("%1 has no name for screen readers").arg(Describe(w));
         }
     }
     return problems;

@@ -77,6 +77,8 @@ TEST(TabWalk, FindsEachFault) {
          },
          "QToolButton browse shows no text and has no name\n"
          "QToolButton browse shows no text and has no tooltip"},
+        {"unlabelled field", [](Form& f) { f.window.findChild<QLabel*>()->setBuddy(nullptr); },
+         "QLineEdit first has no name for screen readers"},
         {"field keeps Tab",
          [](Form& f) {
              auto* text = new QPlainTextEdit(f.group);

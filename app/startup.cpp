@@ -42,6 +42,7 @@
 #include "ui/alarm.h"
 #include "ui/alarmset.h"
 #include "widgets/dialogs.h"
+#include "widgets/keyboard_hints.h"
 #include "widgets/window_count.h"
 
 namespace ringmere::app {
@@ -221,6 +222,7 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ringmere"));
     QApplication::setQuitOnLastWindowClosed(false);
+    const widgets::KeyboardHints keyboardHints;
 
     // One copy per user: a second start shows the running copy's window.
     SingleInstance instance;

@@ -78,6 +78,40 @@ QString IconName(ActionIcon icon) {
     return {};
 }
 
+// What the action strip's icons and the end rule's icon say, for screen
+// readers and the end rule's tooltip.
+QString ActionName(ActionIcon icon) {
+    switch (icon) {
+        case ActionIcon::kSoundFile:
+            return QStringLiteral("sound file");
+        case ActionIcon::kAudioCd:
+            return QStringLiteral("audio CD");
+        case ActionIcon::kDialup:
+            return QStringLiteral("dial-up");
+        case ActionIcon::kLaunch:
+            return QStringLiteral("launch program");
+        case ActionIcon::kWebPage:
+            return QStringLiteral("web page");
+        case ActionIcon::kMail:
+            return QStringLiteral("e-mail");
+        case ActionIcon::kSleep:
+            return QStringLiteral("sleep");
+        case ActionIcon::kTimeSync:
+            return QStringLiteral("time synchronisation");
+        case ActionIcon::kFtp:
+            return QStringLiteral("FTP");
+        case ActionIcon::kFileOp:
+            return QStringLiteral("file operation");
+    }
+    return {};
+}
+
+QString EndRuleName(Byte endType) {
+    if (endType == kEndOnce) return QStringLiteral("Once");
+    if (endType == kEndAtDate) return QStringLiteral("Until an end date");
+    return QStringLiteral("No end");
+}
+
 QString EndRuleIcon(Byte endType) {
     if (endType == kEndOnce) return QStringLiteral(":/icons/end-once.svg");
     if (endType == kEndAtDate) return QStringLiteral(":/icons/end-until.svg");
@@ -445,12 +479,19 @@ void TfrmAlMain::LoadList() {
         check->setCheckState(a.enabled ? Qt::Checked : Qt::Unchecked);
         list->setItem(r - 1, 0, check);
         auto* end = new QTableWidgetItem(CachedIcon(EndRuleIcon(a.Schedule.AlEndType)), QString());
+        end->setData(Qt::AccessibleTextRole, EndRuleName(a.Schedule.AlEndType));
+        end->setToolTip(EndRuleName(a.Schedule.AlEndType));
         list->setItem(r - 1, 1, end);
         list->setItem(r - 1, 2, new QTableWidgetItem(FromFileText(a.AlName)));
-        QStringList strip;
-        for (ActionIcon icon : ActionStrip(a)) strip << IconName(icon);
+        QStringList strip, names;
+        for (ActionIcon icon : ActionStrip(a)) {
+            strip << IconName(icon);
+            names << ActionName(icon);
+        }
         auto* actions = new QTableWidgetItem();
         actions->setData(kStripRole, strip);
+        actions->setData(Qt::AccessibleTextRole,
+                         names.isEmpty() ? QStringLiteral("No actions") : names.join(", "));
         list->setItem(r - 1, 3, actions);
     }
     filling_ = false;

@@ -67,6 +67,12 @@ void TfrmAddAlarm::BuildPages() {
     for (const auto& [page, title] : actions_->Pages()) ui_->pcSimple->addTab(page, title);
     ui_->pcScripted->addTab(info_[1], QStringLiteral("Alarm Info."));
     ui_->pcScripted->addTab(time_[1], QStringLiteral("Alarm Time"));
+    // OK and Cancel sit at the top, beside the kind of alarm; Tab reaches
+    // them after the pages. Tab order only joins controls that take focus.
+    QWidget* last = previousInFocusChain();
+    while (last != this && last->focusPolicy() == Qt::NoFocus) last = last->previousInFocusChain();
+    QWidget::setTabOrder(last, ui_->BitBtn1);
+    QWidget::setTabOrder(ui_->BitBtn1, ui_->BitBtn2);
 }
 
 // Opening: the first tab of every tab group in front, then the alarm (or a

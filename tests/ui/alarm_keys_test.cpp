@@ -190,5 +190,21 @@ TEST_F(AlarmKeysTest, IconColumnsHaveNamesAndHints) {
     }
 }
 
+TEST_F(AlarmKeysTest, IconCellsNameEachRow) {
+    g_.AlarmTable[1].Schedule.AlEndType = kEndOnce;
+    g_.AlarmTable[2].Schedule.AlEndType = kEndAtDate;
+    g_.AlarmTable[2].Music.MuType = kMusicWave;
+    g_.AlarmTable[2].Music.Wav.wavfile = "/sounds/bell.wav";
+    window_->LoadList();
+    const auto cell = [this](int row, int column, int role) {
+        return list_->model()->index(row, column).data(role).toString().toStdString();
+    };
+    EXPECT_EQ(cell(0, 1, Qt::AccessibleTextRole), "Once");
+    EXPECT_EQ(cell(0, 1, Qt::ToolTipRole), "Once");
+    EXPECT_EQ(cell(1, 1, Qt::AccessibleTextRole), "Until an end date");
+    EXPECT_EQ(cell(0, 3, Qt::AccessibleTextRole), "No actions");
+    EXPECT_EQ(cell(1, 3, Qt::AccessibleTextRole), "sound file");
+}
+
 }  // namespace
 }  // namespace ringmere::ui

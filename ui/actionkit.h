@@ -3,23 +3,30 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "core/globals.h"
+#include "run/services.h"
+#include "run/sound.h"
+#include "run/waiting.h"
+#include "widgets/dialogs.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QRadioButton;
 class QWidget;
 
 namespace ringmere {
 namespace run {
 class Desktop;
-}
-namespace widgets {
-class DialogService;
-}
+class DialTest;
+class SmtpClient;
+}  // namespace run
 
 namespace ui {
 
@@ -46,6 +53,90 @@ void BrowseFolderInto(widgets::DialogService& dialogs, QWidget* owner, QLineEdit
 
 // "Test Web Site Launch": false when the page could not be opened.
 bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow);
+
+// A message box over the window the controls are in.
+using ShowBox = std::function<void(widgets::BoxKind, const QString&)>;
+
+// The controls of the wave and CD tests and the time page's clock; both
+// editors name them alike.
+struct TestControls {
+    QLineEdit* wav;
+    QRadioButton* once;
+    QRadioButton* forSeconds;
+    QLineEdit* seconds;
+    QPushButton* playWav;
+    QPushButton* stopWav;
+    QComboBox* drive;
+    QRadioButton* randomTrack;
+    QLineEdit* track;
+    QPushButton* playCd;
+    QPushButton* stopCd;
+    QLabel* time;
+
+    template <class Form>
+    static TestControls Of(Form* u) {
+        return {u->teWav,    u->rbOnce,   u->rbRepeatM,        u->teRepeat,
+                u->btnPlay1, u->btnStop1, u->RzDriveComboBox1, u->rbRandomTrack,
+                u->teTrack,  u->btnPlay2, u->btnStop2,         u->lblTime};
+    }
+};
+
+// The wave and CD players behind the Play and Stop buttons, and the clock
+// ticking on the time page. Sounds stop when this goes.
+class TestPlayers {
+public:
+    TestPlayers(const Services& services, const TestControls& controls, ShowBox box);
+    ~TestPlayers();
+    TestPlayers(const TestPlayers&) = delete;
+    TestPlayers& operator=(const TestPlayers&) = delete;
+
+    void PlayWav();
+    void StopWav();
+    void PlayCd();
+    void StopCd();
+    // Shows the time now and every second after, until StopClock.
+    void StartClock();
+    void StopClock();
+    // The controls are destroyed while the sounds may still play: from now
+    // on they are not touched, and the timers stay still.
+    void ControlsGone();
+
+private:
+    void ShowTime();
+
+    const Services services_;
+    TestControls c_;
+    ShowBox box_;
+    bool gone_ = false;
+    std::unique_ptr<run::FilePlayer> filePlayer_;
+    std::unique_ptr<run::LoopPlayer> loopPlayer_;
+    std::unique_ptr<run::CdPlayer> cdPlayer_;
+    run::WaitTimer wavTimer_;
+    run::WaitTimer clockTimer_;
+};
+
+// "Dial" (`dial`) or "Hang Up" of the connection shown; `test` is made on
+// first use and reports into `status`.
+void DialTestClick(const Services& services, std::unique_ptr<run::DialTest>& test,
+                   QComboBox* connection, QLineEdit* redial, QLabel* status, bool dial,
+                   const ShowBox& box);
+
+// The message fields of an alarm's or a step's form, as shown.
+template <class Form>
+smtpmessage TestMessage(const Form& form) {
+    smtpmessage mail;
+    mail.sendmessage = true;
+    mail.from = form.from;
+    mail.mto = form.mto;
+    mail.subject = form.subject;
+    mail.msg = form.msg;
+    mail.Attachment = form.attachments;
+    mail.nAttach = Integer(form.attachments.size());
+    return mail;
+}
+// "Send Test Message": every box the send brings, in order.
+void SendTestMessageClick(const Services& services, std::shared_ptr<run::SmtpClient>& smtp,
+                          const smtpmessage& mail, const ShowBox& box);
 
 }  // namespace ui
 }  // namespace ringmere

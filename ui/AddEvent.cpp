@@ -209,6 +209,12 @@ void TfrmAddEvent::Connect() {
     for (QAbstractButton* b : findChildren<QAbstractButton*>())
         if (qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b))
             connect(b, &QAbstractButton::toggled, this, [this] { ApplyRules(); });
+    connect(u->rbDialup, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) FillConnections(ui_->cbConnections, loaded_.dialname, dialListLoaded_);
+    });
+    connect(u->chkFTPReconnect, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) FillConnections(ui_->cbFConnections, loaded_.ftpdialname, reconnectListLoaded_);
+    });
     connect(u->lstSteps, &QListWidget::currentRowChanged, this, [this] { ShowTargetName(); });
     connect(u->BitBtn1, &QPushButton::clicked, this, &TfrmAddEvent::BitBtn1Click);
     connect(u->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
@@ -330,6 +336,9 @@ void TfrmAddEvent::ApplyRules() {
 void TfrmAddEvent::Load(const StepForm& form) {
     auto* u = ui_.get();
     loaded_ = form;
+    // Before the kind and ticks: they may fill their lists now.
+    ShowStoredConnection(u->cbConnections, form.dialname, dialListLoaded_);
+    ShowStoredConnection(u->cbFConnections, form.ftpdialname, reconnectListLoaded_);
     const std::size_t kind = std::min<std::size_t>(form.kind, std::size(kKinds) - 1);
     (u->*kKinds[kind].choice)->setChecked(true);
     for (const TextField& f : kTextFields) (u->*f.edit)->setText(ShownText(form.*f.value));
@@ -344,8 +353,6 @@ void TfrmAddEvent::Load(const StepForm& form) {
     (form.ftpascmode ? u->rbASCII : u->rbBinary)->setChecked(true);
 
     FillDrives();
-    FillConnectionList(u->cbConnections, form.dialname);
-    FillConnectionList(u->cbFConnections, form.ftpdialname);
     if (!services_.connections) u->Status->setText(QString::fromLatin1(run::kDialUnavailable));
     LookUpServer(form.synchserver);
 
@@ -481,8 +488,12 @@ void TfrmAddEvent::FillDrives() {
     list->setCurrentIndex(list->count() - 1);
 }
 
-void TfrmAddEvent::FillConnectionList(QComboBox* list, const std::string& stored) {
+// Each connection list is filled from the system once, on first need.
+void TfrmAddEvent::FillConnections(QComboBox* list, const std::string& stored, bool& filled) {
+    if (filled) return;
+    filled = true;
     KeepStoredEntry(list, stored);
+    AddSystemConnections(services_, list);
 }
 
 void TfrmAddEvent::LookUpServer(const std::string& server) {

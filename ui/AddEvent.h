@@ -51,7 +51,7 @@ private:
     void ShowTargetName();
     void FillRepeatTargets();
     void FillDrives();
-    void FillConnectionList(QComboBox* list, const std::string& stored);
+    void FillConnections(QComboBox* list, const std::string& stored, bool& filled);
     void PopulateEmailList();
     void LookUpServer(const std::string& server);
 
@@ -73,6 +73,8 @@ private:
     Integer index_ = 0;       // the step changed or shown, from 1
     Integer lastTarget_ = 0;  // the last step a repeat may go back to
     bool viewOnly_ = false;
+    bool dialListLoaded_ = false;
+    bool reconnectListLoaded_ = false;
     StepForm loaded_;
     std::unique_ptr<TestPlayers> players_;
     std::unique_ptr<run::DialTest> dialTest_;

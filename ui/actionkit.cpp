@@ -40,6 +40,37 @@ void KeepStoredEntry(QComboBox* list, const std::string& stored) {
     if (!stored.empty()) list->addItem(ShownText(stored));
 }
 
+bool AddSystemConnections(const Services& services, QComboBox* list) {
+    if (!services.connections) return false;
+    std::vector<std::string> entries;
+    if (!run::ListDialEntries(services.connections, entries)) {
+        services.dialogs.Message(nullptr, widgets::BoxKind::Warning,
+                                 QString::fromLatin1(run::kNoConnectionsWarning));
+        return true;
+    }
+    for (const std::string& entry : entries) {
+        const QString name = ShownText(entry);
+        if (list->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+            list->addItem(name);
+    }
+    return true;
+}
+
+void ShowStoredConnection(QComboBox* list, const std::string& stored, bool filled) {
+    if (!filled) {
+        KeepStoredEntry(list, stored);
+        return;
+    }
+    const QString shown = ShownText(stored);
+    if (shown.isEmpty()) {
+        list->setCurrentIndex(-1);
+        return;
+    }
+    int found = list->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (found < 0) list->insertItem(found = 0, shown);
+    list->setCurrentIndex(found);
+}
+
 void FillRecipients(QComboBox* to, const Globals& g) {
     const QString shown = to->currentText();
     to->clear();

@@ -37,6 +37,14 @@ inline constexpr const char* kAllFiles = "All Files (*)";
 void SelectStoredText(QComboBox* list, const std::string& stored);
 // A connection list the service has not filled: the stored name only.
 void KeepStoredEntry(QComboBox* list, const std::string& stored);
+// A connection list's first need: the system's connections after what it
+// holds, the choice kept (the first entry when there was none). False when
+// the build has no connections; when they cannot be listed, the warning is
+// shown centred on the screen.
+bool AddSystemConnections(const Services& services, QComboBox* list);
+// Shows the stored name in a connection list: alone until the list is
+// filled, chosen among the entries after (first when the system lacks it).
+void ShowStoredConnection(QComboBox* list, const std::string& stored, bool filled);
 // The "To:" list: every recipient of the table's alarms and mail steps,
 // once, sorted; the text shown stays.
 void FillRecipients(QComboBox* to, const Globals& g);

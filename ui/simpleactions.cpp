@@ -232,10 +232,7 @@ SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget
         if (on) SelectStoredDrive();
     });
     connect(u->chkFTPReconnect, &QCheckBox::toggled, this, [this](bool on) {
-        if (on && !reconnectListLoaded_) {
-            FillConnectionList(ui_->cbFConnections, loaded_.ftpdialname);
-            reconnectListLoaded_ = true;
-        }
+        if (on) ReconnectTicked();
     });
 
     const QString home = QDir::homePath();
@@ -338,6 +335,9 @@ void SimpleActionTabs::ApplyRules() {
 void SimpleActionTabs::Load(const ActionsForm& form) {
     auto* u = ui_.get();
     loaded_ = form;
+    // Before the ticks: a tick may fill its list now.
+    ShowStoredConnection(u->cbConnections, form.dialname, dialListLoaded_);
+    ShowStoredConnection(u->cbFConnections, form.ftpdialname, reconnectListLoaded_);
     for (const TextField& f : kTextFields) (u->*f.edit)->setText(ShownText(form.*f.value));
     for (const Tick& t : kTicks) (u->*t.box)->setChecked(form.*t.value);
     for (const ChoiceSet& set : kChoiceSets) {
@@ -355,8 +355,6 @@ void SimpleActionTabs::Load(const ActionsForm& form) {
         ->setChecked(true);
 
     FillDrives();
-    FillConnectionList(u->cbConnections, form.dialname);
-    FillConnectionList(u->cbFConnections, form.ftpdialname);
     LookUpServer(form.synchserver);
 
     u->MessageText->setPlainText(ShownText(form.msg));
@@ -479,30 +477,18 @@ void SimpleActionTabs::SelectStoredDrive() {
     list->setCurrentIndex(list->count() - 1);
 }
 
-void SimpleActionTabs::FillConnectionList(QComboBox* list, const std::string& stored) {
-    KeepStoredEntry(list, stored);
-}
-
 void SimpleActionTabs::DialUpShown() {
     if (dialListLoaded_) return;
     dialListLoaded_ = true;
-    if (!services_.connections) {
+    if (!AddSystemConnections(services_, ui_->cbConnections))
         ui_->Status->setText(QString::fromLatin1(run::kDialUnavailable));
-        return;
-    }
-    // The system's connections after the stored name, which stays chosen.
-    std::vector<std::string> entries;
-    if (!run::ListDialEntries(services_.connections, entries)) {
-        services_.dialogs.Message(nullptr, BoxKind::Warning,
-                                  QString::fromLatin1(run::kNoConnectionsWarning));
-        return;
-    }
-    QComboBox* list = ui_->cbConnections;
-    for (const std::string& entry : entries) {
-        const QString name = ShownText(entry);
-        if (list->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-            list->addItem(name);
-    }
+}
+
+void SimpleActionTabs::ReconnectTicked() {
+    if (reconnectListLoaded_) return;
+    reconnectListLoaded_ = true;
+    KeepStoredEntry(ui_->cbFConnections, loaded_.ftpdialname);
+    AddSystemConnections(services_, ui_->cbFConnections);
 }
 
 void SimpleActionTabs::LookUpServer(const std::string& server) {

@@ -58,10 +58,10 @@ private:
     void ApplyRules();
     void SelectStoredDrive();
     void FillDrives();
-    void FillConnectionList(QComboBox* list, const std::string& stored);
     void PopulateEmailList();
     void LookUpServer(const std::string& server);
     void DialUpShown();
+    void ReconnectTicked();
 
     void TestApplications();
     void TestWebSite();

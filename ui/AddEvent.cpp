@@ -13,7 +13,6 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <algorithm>
-#include <tuple>
 
 #include "core/alarmtable.h"
 #include "core/clock.h"
@@ -38,8 +37,6 @@ using widgets::StoredText;
 using UiForm = Ui::TfrmAddEvent;
 
 namespace {
-
-const char* const kWavDir = "/usr/share/sounds";
 
 // The kinds in the order of evtype, with their choice and page.
 struct Kind {
@@ -154,10 +151,6 @@ bool SameDrive(const QString& a, const QString& b) {
     return !a.isEmpty() && !b.isEmpty() && a.at(0).toUpper() == b.at(0).toUpper();
 }
 
-bool IsWildcard(const QString& path) {
-    return path.contains(QLatin1Char('*')) || path.contains(QLatin1Char('?'));
-}
-
 }  // namespace
 
 TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, QWidget* owner)
@@ -219,49 +212,12 @@ void TfrmAddEvent::Connect() {
     connect(u->BitBtn1, &QPushButton::clicked, this, &TfrmAddEvent::BitBtn1Click);
     connect(u->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
-    const QString home = QDir::homePath();
-    connect(u->btnMP3Browse, &QPushButton::clicked, this, [this, home] {
-        BrowseInto(ui_->teMP3, home, QStringLiteral("MP3 Audio (*.mp3);;MP3 PlayLists (*.m3u)"));
-    });
-    connect(u->btnWavBrowse, &QPushButton::clicked, this, [this] {
-        BrowseInto(ui_->teWav, QString::fromLatin1(kWavDir), QStringLiteral("Wav Files (*.wav)"));
-    });
-    const std::pair<QPushButton*, QLineEdit*> fileBrowse[] = {
-        {u->btnApp1Browse, u->teApp1},
-        {u->btnCopyFromBrowse, u->teCopyFrom},
-        {u->btnMoveFromBrowse, u->teMoveFrom},
-        {u->btnDeleteFileBrowse, u->teDeleteFile},
-    };
-    for (const auto& [button, field] : fileBrowse)
-        connect(button, &QPushButton::clicked, this,
-                [this, field, home] { BrowseInto(field, home, QString::fromLatin1(kAllFiles)); });
-    // A destination for a wildcard source can only be a folder.
-    const std::tuple<QPushButton*, QLineEdit*, QLineEdit*> toBrowse[] = {
-        {u->btnCopyToBrowse, u->teCopyFrom, u->teCopyTo},
-        {u->btnMoveToBrowse, u->teMoveFrom, u->teMoveTo},
-    };
-    for (const auto& [button, from, to] : toBrowse)
-        connect(button, &QPushButton::clicked, this, [this, from, to, home] {
-            if (IsWildcard(from->text()))
-                BrowseFolderInto(to);
-            else
-                BrowseInto(to, home, QString::fromLatin1(kAllFiles));
-        });
-    connect(u->btnFTPLocal, &QPushButton::clicked, this, [this, home] {
-        if (ui_->rbAllFiles->isChecked())
-            BrowseFolderInto(ui_->teLocalFile);
-        else
-            BrowseInto(ui_->teLocalFile, home, QString::fromLatin1(kAllFiles));
-    });
+    ConnectBrowsing(services_.dialogs, this, this, BrowseControls::Of(u));
 
     connect(u->btnMP3Test, &QPushButton::clicked, this, [this] {
         run::ShellOpenFile(services_.desktop, services_.dialogs, ui_->teMP3->text(), this);
     });
-    TestPlayers* players = players_.get();
-    connect(u->btnPlay1, &QPushButton::clicked, this, [players] { players->PlayWav(); });
-    connect(u->btnStop1, &QPushButton::clicked, this, [players] { players->StopWav(); });
-    connect(u->btnPlay2, &QPushButton::clicked, this, [players] { players->PlayCd(); });
-    connect(u->btnStop2, &QPushButton::clicked, this, [players] { players->StopCd(); });
+    players_->Connect(this);
     connect(u->Button12, &QPushButton::clicked, this, [this] { TestApplication(); });
     connect(u->Button13, &QPushButton::clicked, this, [this] { TestWebSite(); });
     connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
@@ -532,14 +488,6 @@ void TfrmAddEvent::RemoveAttachment() {
 }
 
 // ------------------------------------------------------------------ boxes
-
-void TfrmAddEvent::BrowseInto(QLineEdit* field, const QString& dir, const QString& filter) {
-    BrowseFileInto(services_.dialogs, this, field, dir, filter);
-}
-
-void TfrmAddEvent::BrowseFolderInto(QLineEdit* field) {
-    ui::BrowseFolderInto(services_.dialogs, this, field);
-}
 
 void TfrmAddEvent::Warn(const QString& text) {
     Box(BoxKind::Warning, text);

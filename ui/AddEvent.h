@@ -59,8 +59,6 @@ private:
     void TestWebSite();
     void AddAttachment();
     void RemoveAttachment();
-    void BrowseInto(QLineEdit* field, const QString& dir, const QString& filter);
-    void BrowseFolderInto(QLineEdit* field);
     void Warn(const QString& text);
     void Box(widgets::BoxKind kind, const QString& text);
     void TestDial(bool dial);

@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 #include "core/clock.h"
 #include "core/datetime.h"
@@ -132,6 +134,41 @@ void BrowseFolderInto(widgets::DialogService& dialogs, QWidget* owner, QLineEdit
     if (!chosen.isEmpty()) field->setText(chosen);
 }
 
+void ConnectBrowsing(widgets::DialogService& dialogs, QObject* context, QWidget* owner,
+                     const BrowseControls& c) {
+    widgets::DialogService* d = &dialogs;
+    const QString home = QDir::homePath();
+    const QString all = QString::fromLatin1(kAllFiles);
+    auto browse = [=](QPushButton* button, QLineEdit* field, const QString& dir,
+                      const QString& filter) {
+        QObject::connect(button, &QPushButton::clicked, context,
+                         [=] { BrowseFileInto(*d, owner, field, dir, filter); });
+    };
+    browse(c.mp3Browse, c.mp3, home, QStringLiteral("MP3 Audio (*.mp3);;MP3 PlayLists (*.m3u)"));
+    browse(c.wavBrowse, c.wav, QStringLiteral("/usr/share/sounds"),
+           QStringLiteral("Wav Files (*.wav)"));
+    for (const auto& [button, field] : {std::pair{c.app1Browse, c.app1},
+                                        {c.copyFromBrowse, c.copyFrom},
+                                        {c.moveFromBrowse, c.moveFrom},
+                                        {c.deleteBrowse, c.deleteFile}})
+        browse(button, field, home, all);
+    for (const auto& [button, from, to] :
+         {std::tuple{c.copyToBrowse, c.copyFrom, c.copyTo}, {c.moveToBrowse, c.moveFrom, c.moveTo}})
+        QObject::connect(button, &QPushButton::clicked, context, [=] {
+            const QString source = from->text();
+            if (source.contains(QLatin1Char('*')) || source.contains(QLatin1Char('?')))
+                BrowseFolderInto(*d, owner, to);
+            else
+                BrowseFileInto(*d, owner, to, home, all);
+        });
+    QObject::connect(c.ftpLocal, &QPushButton::clicked, context, [=] {
+        if (c.allFiles->isChecked())
+            BrowseFolderInto(*d, owner, c.localFile);
+        else
+            BrowseFileInto(*d, owner, c.localFile, home, all);
+    });
+}
+
 bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow) {
     return run::Execute(desktop, run::PlanWebPage(desktop, url, newWindow));
 }
@@ -172,6 +209,13 @@ TestPlayers::~TestPlayers() {
     loopPlayer_->Stop();
     if (filePlayer_->IsPlaying()) filePlayer_->Stop();
     if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
+}
+
+void TestPlayers::Connect(QObject* context) {
+    QObject::connect(c_.playWav, &QPushButton::clicked, context, [this] { PlayWav(); });
+    QObject::connect(c_.stopWav, &QPushButton::clicked, context, [this] { StopWav(); });
+    QObject::connect(c_.playCd, &QPushButton::clicked, context, [this] { PlayCd(); });
+    QObject::connect(c_.stopCd, &QPushButton::clicked, context, [this] { StopCd(); });
 }
 
 void TestPlayers::ControlsGone() {

@@ -17,6 +17,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QObject;
 class QPushButton;
 class QRadioButton;
 class QWidget;
@@ -62,6 +63,43 @@ void BrowseFolderInto(widgets::DialogService& dialogs, QWidget* owner, QLineEdit
 // "Test Web Site Launch": false when the page could not be opened.
 bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow);
 
+// The browse buttons both editors name alike, with their fields.
+struct BrowseControls {
+    QPushButton* mp3Browse;
+    QLineEdit* mp3;
+    QPushButton* wavBrowse;
+    QLineEdit* wav;
+    QPushButton* app1Browse;
+    QLineEdit* app1;
+    QPushButton* copyFromBrowse;
+    QLineEdit* copyFrom;
+    QPushButton* copyToBrowse;
+    QLineEdit* copyTo;
+    QPushButton* moveFromBrowse;
+    QLineEdit* moveFrom;
+    QPushButton* moveToBrowse;
+    QLineEdit* moveTo;
+    QPushButton* deleteBrowse;
+    QLineEdit* deleteFile;
+    QPushButton* ftpLocal;
+    QLineEdit* localFile;
+    QRadioButton* allFiles;
+
+    template <class Form>
+    static BrowseControls Of(Form* u) {
+        return {u->btnMP3Browse,    u->teMP3,       u->btnWavBrowse,        u->teWav,
+                u->btnApp1Browse,   u->teApp1,      u->btnCopyFromBrowse,   u->teCopyFrom,
+                u->btnCopyToBrowse, u->teCopyTo,    u->btnMoveFromBrowse,   u->teMoveFrom,
+                u->btnMoveToBrowse, u->teMoveTo,    u->btnDeleteFileBrowse, u->teDeleteFile,
+                u->btnFTPLocal,     u->teLocalFile, u->rbAllFiles};
+    }
+};
+// File dialogs over `owner` for each browse button: waves start in the
+// system's sounds, the rest at home; the destination of a wildcard source
+// and the local side of an all-files transfer are folders.
+void ConnectBrowsing(widgets::DialogService& dialogs, QObject* context, QWidget* owner,
+                     const BrowseControls& c);
+
 // A message box over the window the controls are in.
 using ShowBox = std::function<void(widgets::BoxKind, const QString&)>;
 
@@ -98,6 +136,8 @@ public:
     TestPlayers(const TestPlayers&) = delete;
     TestPlayers& operator=(const TestPlayers&) = delete;
 
+    // Play and Stop answer their buttons while `context` lives.
+    void Connect(QObject* context);
     void PlayWav();
     void StopWav();
     void PlayCd();

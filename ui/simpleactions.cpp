@@ -14,7 +14,6 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <algorithm>
-#include <tuple>
 
 #include "core/clock.h"
 #include "core/datetime.h"
@@ -37,8 +36,6 @@ using widgets::StoredText;
 using UiForm = Ui::SimpleActionTabs;
 
 namespace {
-
-const char* const kWavDir = "/usr/share/sounds";
 
 // Fields holding a text of the record as typed.
 struct TextField {
@@ -235,49 +232,18 @@ SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget
         if (on) ReconnectTicked();
     });
 
-    const QString home = QDir::homePath();
-    connect(u->btnMP3Browse, &QPushButton::clicked, this, [this, home] {
-        BrowseInto(ui_->teMP3, home, QStringLiteral("MP3 Audio (*.mp3);;MP3 PlayLists (*.m3u)"));
-    });
-    connect(u->btnWavBrowse, &QPushButton::clicked, this, [this] {
-        BrowseInto(ui_->teWav, QString::fromLatin1(kWavDir), QStringLiteral("Wav Files (*.wav)"));
-    });
-    const std::pair<QPushButton*, QLineEdit*> fileBrowse[] = {
-        {u->btnApp1Browse, u->teApp1},         {u->btnApp2Browse, u->teApp2},
-        {u->btnApp3Browse, u->teApp3},         {u->btnCopyFromBrowse, u->teCopyFrom},
-        {u->btnMoveFromBrowse, u->teMoveFrom}, {u->btnDeleteFileBrowse, u->teDeleteFile},
-    };
-    for (const auto& [button, field] : fileBrowse)
-        connect(button, &QPushButton::clicked, this,
-                [this, field, home] { BrowseInto(field, home, QString::fromLatin1(kAllFiles)); });
-    // A destination for a wildcard source can only be a folder.
-    const std::tuple<QPushButton*, QLineEdit*, QLineEdit*> toBrowse[] = {
-        {u->btnCopyToBrowse, u->teCopyFrom, u->teCopyTo},
-        {u->btnMoveToBrowse, u->teMoveFrom, u->teMoveTo},
-    };
-    for (const auto& [button, from, to] : toBrowse)
-        connect(button, &QPushButton::clicked, this, [this, from, to, home] {
-            const QString source = from->text();
-            if (source.contains(QLatin1Char('*')) || source.contains(QLatin1Char('?')))
-                BrowseFolderInto(to);
-            else
-                BrowseInto(to, home, QString::fromLatin1(kAllFiles));
+    ConnectBrowsing(services_.dialogs, this, editor_, BrowseControls::Of(u));
+    for (const auto& [button, field] :
+         {std::pair{u->btnApp2Browse, u->teApp2}, {u->btnApp3Browse, u->teApp3}})
+        connect(button, &QPushButton::clicked, this, [this, field] {
+            BrowseFileInto(services_.dialogs, editor_, field, QDir::homePath(),
+                           QString::fromLatin1(kAllFiles));
         });
-    connect(u->btnFTPLocal, &QPushButton::clicked, this, [this, home] {
-        if (ui_->rbAllFiles->isChecked())
-            BrowseFolderInto(ui_->teLocalFile);
-        else
-            BrowseInto(ui_->teLocalFile, home, QString::fromLatin1(kAllFiles));
-    });
 
     connect(u->btnMP3Test, &QPushButton::clicked, this, [this] {
         run::ShellOpenFile(services_.desktop, services_.dialogs, ui_->teMP3->text(), editor_);
     });
-    TestPlayers* players = players_.get();
-    connect(u->btnPlay1, &QPushButton::clicked, this, [players] { players->PlayWav(); });
-    connect(u->btnStop1, &QPushButton::clicked, this, [players] { players->StopWav(); });
-    connect(u->btnPlay2, &QPushButton::clicked, this, [players] { players->PlayCd(); });
-    connect(u->btnStop2, &QPushButton::clicked, this, [players] { players->StopCd(); });
+    players_->Connect(this);
     connect(u->Button12, &QPushButton::clicked, this, [this] { TestApplications(); });
     connect(u->Button13, &QPushButton::clicked, this, [this] { TestWebSite(); });
     connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
@@ -531,14 +497,6 @@ void SimpleActionTabs::RemoveAttachment() {
 }
 
 // ------------------------------------------------------------------ boxes
-
-void SimpleActionTabs::BrowseInto(QLineEdit* field, const QString& dir, const QString& filter) {
-    BrowseFileInto(services_.dialogs, editor_, field, dir, filter);
-}
-
-void SimpleActionTabs::BrowseFolderInto(QLineEdit* field) {
-    ui::BrowseFolderInto(services_.dialogs, editor_, field);
-}
 
 void SimpleActionTabs::Warn(const QString& text) {
     Box(BoxKind::Warning, text);

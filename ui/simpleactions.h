@@ -69,8 +69,6 @@ private:
     void TestDial(bool dial);
     void RemoveAttachment();
 
-    void BrowseInto(QLineEdit* field, const QString& dir, const QString& filter);
-    void BrowseFolderInto(QLineEdit* field);
     void Warn(const QString& text);
     void Box(widgets::BoxKind kind, const QString& text);
 

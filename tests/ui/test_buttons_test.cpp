@@ -258,6 +258,30 @@ TYPED_TEST(TestButtonsTest, ConnectionListsListTheSystemsOnceKeepingTheStoredNam
         }
 }
 
+TYPED_TEST(TestButtonsTest, BrowseButtonsFillTheirOwnFieldAndCancelKeepsIt) {
+    using Form = typename TypeParam::Form;
+    const std::pair<const char*, const char*> rows[] = {
+        {"btnMP3Browse", "teMP3"},       {"btnWavBrowse", "teWav"},
+        {"btnApp1Browse", "teApp1"},     {"btnCopyFromBrowse", "teCopyFrom"},
+        {"btnCopyToBrowse", "teCopyTo"}, {"btnMoveFromBrowse", "teMoveFrom"},
+        {"btnMoveToBrowse", "teMoveTo"}, {"btnDeleteFileBrowse", "teDeleteFile"},
+        {"btnFTPLocal", "teLocalFile"},
+    };
+    auto& editor = this->Open();
+    Form form;
+    if constexpr (requires { form.ftpenabled; }) form.ftpenabled = true;
+    editor.Load(form);
+    for (const auto& [button, field] : rows) {
+        auto* edit = Find<QLineEdit>(this->Root(), field);
+        edit->setText(QStringLiteral("/kept"));
+        this->Click(button);  // cancelled
+        EXPECT_EQ(edit->text(), "/kept") << button;
+        this->fakes_.dialogs.fileNames = {QString::fromLatin1(button)};
+        this->Click(button);
+        EXPECT_EQ(edit->text(), button);
+    }
+}
+
 TYPED_TEST(TestButtonsTest, SendTestMessageSendsTheFieldsShownAndSaysHowItWent) {
     using Form = typename TypeParam::Form;
     if (run::testing::MailPython().isEmpty()) GTEST_SKIP() << "python3-aiosmtpd is missing";

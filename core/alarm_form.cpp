@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/exception_rules.h"
+#include "core/form_checks.h"
 #include "core/schedule.h"
 #include "core/text.h"
 
@@ -355,49 +356,12 @@ ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
 
 namespace {
 
-// Collects the reports in order and remembers whether one stopped the save.
-class Checks {
-public:
-    bool stopped() const { return stopped_; }
-    std::vector<FormProblem> take() { return std::move(problems_); }
+using Checks = FormChecks<FormProblem, FormTab>;
 
-    void Fail(bool condition, const char* message, FormTab tab, bool stops = true) {
-        if (stopped_ || !condition) return;
-        problems_.push_back({message, tab, stops});
-        stopped_ = stops;
-    }
-
-    // A whole number inside [range]; `lenient` only reports a value outside.
-    void Number(const std::string& text, FieldRange range, const char* invalid,
-                const std::string& outside, FormTab tab, bool lenient = false) {
-        if (stopped_) return;
-        const std::optional<Integer> value = ParseWholeNumber(text);
-        if (!value) {
-            Fail(true, invalid, tab);
-            return;
-        }
-        if (*value < range.min || *value > range.max) {
-            problems_.push_back({outside, tab, !lenient});
-            stopped_ = !lenient;
-        }
-    }
-
-private:
-    std::vector<FormProblem> problems_;
-    bool stopped_ = false;
-};
-
-std::string Between(const char* what, FieldRange range) {
-    return std::string(what) + " should be between " + std::to_string(range.min) + " and " +
-           std::to_string(range.max) + ".";
-}
-
-constexpr FieldRange kRetriesRange{0, 1000};
-constexpr FieldRange kRetryDelayRange{0, 300};
-constexpr FieldRange kRepeatSecondsRange{1, 60};
-constexpr FieldRange kTrackRange{1, 30};
-constexpr FieldRange kRedialRange{0, 10};
-constexpr FieldRange kPortRange{1, 65535};
+constexpr NumberField kReconnectsField{
+    {0, 1000}, "Invalid number of reconnection attempts.", "Number of reconnection attempts"};
+constexpr NumberField kReconnectDelayField{
+    {0, 300}, "Invalid reconnection delay.", "Reconnection delay"};
 
 }  // namespace
 
@@ -431,48 +395,36 @@ std::vector<FormProblem> CheckAlarmForm(const AlarmForm& form) {
            "Warning: All fields must be entered for FTP session.", FormTab::Ftp);
     c.Fail(!ParseWholeNumber(form.info.snoozeMinutes), "Invalid number of minutes to snooze.",
            FormTab::Info);
-    c.Number(s.months, kMonthsRange, "Invalid number of months.",
-             Between("Number of months", kMonthsRange), FormTab::Repeat);
+    c.Number(s.months, {kMonthsRange, "Invalid number of months.", "Number of months"},
+             FormTab::Repeat);
 
     // The interval in use; the months field was checked above whatever is chosen.
     if (s.frequency == FrequencyChoice::Other && s.interval != IntervalChoice::Months) {
         const IntervalField& f = IntervalOf(s.interval);
         const std::string invalid = std::string("Invalid number of ") + f.unit + ".";
-        c.Number(s.*f.text, f.range, invalid.c_str(),
-                 Between((std::string("Number of ") + f.unit).c_str(), f.range), FormTab::Repeat);
+        const std::string what = std::string("Number of ") + f.unit;
+        c.Number(s.*f.text, {f.range, invalid.c_str(), what.c_str()}, FormTab::Repeat);
     } else if (s.frequency == FrequencyChoice::Weekly && s.weeks == WeeksChoice::EveryX) {
         const FieldRange range = simple ? kSimpleXWeeksRange : kScriptedXWeeksRange;
-        c.Number(s.xWeeks, range, "Invalid number of weeks.", Between("Number of weeks", range),
-                 FormTab::Repeat);
+        c.Number(s.xWeeks, {range, "Invalid number of weeks.", "Number of weeks"}, FormTab::Repeat);
     }
 
     if (ftpRetry) {
-        c.Number(a.ftpmaxretry, kRetriesRange, "Invalid value for number of retries.",
-                 Between("Number of retries", kRetriesRange), FormTab::FtpRetry, true);
-        c.Number(a.ftpdelay, kRetryDelayRange, "Invalid delay value.",
-                 Between("Delay value", kRetryDelayRange), FormTab::FtpRetry, true);
+        c.Number(a.ftpmaxretry, kRetriesField, FormTab::FtpRetry, true);
+        c.Number(a.ftpdelay, kRetryDelayField, FormTab::FtpRetry, true);
     }
 
     // Fields without a check of their own must still never store half a form.
     if (simple) {
         if (a.muType == kMusicWave && a.wavtype == kWavForSeconds)
-            c.Number(a.repeatSeconds, kRepeatSecondsRange, "Invalid number of seconds.",
-                     Between("Number of seconds", kRepeatSecondsRange), FormTab::MusicalAlarm);
+            c.Number(a.repeatSeconds, kWaveSecondsField, FormTab::MusicalAlarm);
         if (a.muType == kMusicCd && a.tracktype == kCdListedTrack)
-            c.Number(a.track, kTrackRange, "Invalid track number.",
-                     Between("Track number", kTrackRange), FormTab::MusicalAlarm);
-        if (a.dial != DialChoice::None)
-            c.Number(a.redial, kRedialRange, "Invalid number of redial attempts.",
-                     Between("Number of redial attempts", kRedialRange), FormTab::DialUp);
-        if (a.ftpenabled)
-            c.Number(a.ftpport, kPortRange, "Invalid FTP port.", Between("FTP port", kPortRange),
-                     FormTab::Ftp);
+            c.Number(a.track, kTrackField, FormTab::MusicalAlarm);
+        if (a.dial != DialChoice::None) c.Number(a.redial, kRedialField, FormTab::DialUp);
+        if (a.ftpenabled) c.Number(a.ftpport, kPortField, FormTab::Ftp);
         if (a.ftpenabled && a.ftpreconnect) {
-            c.Number(a.ftpmaxrecon, kRetriesRange, "Invalid number of reconnection attempts.",
-                     Between("Number of reconnection attempts", kRetriesRange), FormTab::FtpRetry,
-                     true);
-            c.Number(a.ftprecondelay, kRetryDelayRange, "Invalid reconnection delay.",
-                     Between("Reconnection delay", kRetryDelayRange), FormTab::FtpRetry, true);
+            c.Number(a.ftpmaxrecon, kReconnectsField, FormTab::FtpRetry, true);
+            c.Number(a.ftprecondelay, kReconnectDelayField, FormTab::FtpRetry, true);
         }
     }
 

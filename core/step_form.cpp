@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/fileops.h"
+#include "core/form_checks.h"
 #include "core/script_list.h"
 
 namespace ringmere {
@@ -19,43 +20,13 @@ Integer NumberOr(const std::string& text, Integer fallback) {
     return ParseWholeNumber(text).value_or(fallback);
 }
 
-std::string Between(const char* what, FieldRange range) {
-    return std::string(what) + " should be between " + std::to_string(range.min) + " and " +
-           std::to_string(range.max) + ".";
-}
+using Checks = FormChecks<StepProblem, StepTab>;
 
-constexpr FieldRange kPortRange{1, 65535};
-
-// Collects the reports in order until one stops OK.
-class Checks {
-public:
-    std::vector<StepProblem> take() { return std::move(problems_); }
-
-    void Fail(bool condition, std::string message, StepTab tab = StepTab::None) {
-        if (stopped_ || !condition) return;
-        problems_.push_back({std::move(message), tab, true});
-        stopped_ = true;
-    }
-
-    // A whole number inside `range`; `lenient` only reports one outside it.
-    void Number(const std::string& text, FieldRange range, const char* invalid,
-                const std::string& outside, StepTab tab, bool lenient = false) {
-        if (stopped_) return;
-        const std::optional<Integer> value = ParseWholeNumber(text);
-        if (!value) {
-            Fail(true, invalid);
-            return;
-        }
-        if (*value < range.min || *value > range.max) {
-            problems_.push_back({outside, tab, !lenient});
-            stopped_ = !lenient;
-        }
-    }
-
-private:
-    std::vector<StepProblem> problems_;
-    bool stopped_ = false;
-};
+constexpr NumberField kReconnectsField{{0, 1000},
+                                       "Invalid value for number of reconnection attempts.",
+                                       "Number of reconnection attempts"};
+constexpr NumberField kReconnectDelayField{
+    {0, 300}, "Invalid connection delay value.", "Connection delay value"};
 
 // A pattern without a folder would match names wherever the program happens
 // to run.
@@ -92,11 +63,9 @@ void CheckFileOp(Checks& c, const StepForm& f, const StepFiles& files) {
 }
 
 void CheckReconnection(Checks& c, const StepForm& f) {
-    c.Number(f.ftpmaxrecon, kStepRetriesRange, "Invalid value for number of reconnection attempts.",
-             Between("Number of reconnection attempts", kStepRetriesRange), StepTab::FtpRetry,
-             true);
-    c.Number(f.ftprecondelay, kStepRetryDelayRange, "Invalid connection delay value.",
-             Between("Connection delay value", kStepRetryDelayRange), StepTab::FtpRetry, true);
+    // An unreadable number does not take the user to the retry tab.
+    c.Number(f.ftpmaxrecon, kReconnectsField, StepTab::FtpRetry, true, StepTab::None);
+    c.Number(f.ftprecondelay, kReconnectDelayField, StepTab::FtpRetry, true, StepTab::None);
 }
 
 }  // namespace
@@ -224,10 +193,8 @@ std::vector<StepProblem> CheckStepForm(const StepForm& f, Integer lastTarget,
     c.Fail(f.kind == kStepSynch && f.synchserver.empty(), "Warning: No Time Server Selected.");
     const bool ftp = f.kind == kStepFtp;
     if (ftp && f.ftpretry) {
-        c.Number(f.ftpmaxretry, kStepRetriesRange, "Invalid value for number of retries.",
-                 Between("Number of retries", kStepRetriesRange), StepTab::FtpRetry, true);
-        c.Number(f.ftpdelay, kStepRetryDelayRange, "Invalid delay value.",
-                 Between("Delay value", kStepRetryDelayRange), StepTab::FtpRetry, true);
+        c.Number(f.ftpmaxretry, kRetriesField, StepTab::FtpRetry, true, StepTab::None);
+        c.Number(f.ftpdelay, kRetryDelayField, StepTab::FtpRetry, true, StepTab::None);
         CheckReconnection(c, f);
     }
     if (f.kind == kStepFileOp) CheckFileOp(c, f, files);
@@ -235,25 +202,18 @@ std::vector<StepProblem> CheckStepForm(const StepForm& f, Integer lastTarget,
     // Numbers without a check of their own: nothing is stored from a form
     // that one of them would leave half converted.
     if (music && f.muType == kMusicWave && f.wavtype == kWavForSeconds)
-        c.Number(f.repeatSeconds, kStepWavSecondsRange, "Invalid number of seconds.",
-                 Between("Number of seconds", kStepWavSecondsRange), StepTab::None);
+        c.Number(f.repeatSeconds, kWaveSecondsField);
     if (music && f.muType == kMusicCd && f.tracktype == kCdListedTrack)
-        c.Number(f.track, kStepTrackRange, "Invalid track number.",
-                 Between("Track number", kStepTrackRange), StepTab::None);
-    if (f.kind == kStepDialup)
-        c.Number(f.redial, kStepRedialRange, "Invalid number of redial attempts.",
-                 Between("Number of redial attempts", kStepRedialRange), StepTab::None);
+        c.Number(f.track, kTrackField);
+    if (f.kind == kStepDialup) c.Number(f.redial, kRedialField);
     if (f.kind == kStepSleep)
-        c.Number(f.seconds, kStepSleepRange, "Invalid number of seconds.",
-                 Between("Number of seconds", kStepSleepRange), StepTab::None);
+        c.Number(f.seconds, {kStepSleepRange, "Invalid number of seconds.", "Number of seconds"});
     if (ftp) {
-        c.Number(f.ftpport, kPortRange, "Invalid FTP port.", Between("FTP port", kPortRange),
-                 StepTab::None);
+        c.Number(f.ftpport, kPortField);
         if (f.ftpreconnect && !f.ftpretry) CheckReconnection(c, f);
     }
     if (f.kind == kStepRepeat && f.reptype == kRepeatTimes)
-        c.Number(f.repnum, kStepRepeatCountRange, "Invalid repeat count.",
-                 Between("Repeat count", kStepRepeatCountRange), StepTab::None);
+        c.Number(f.repnum, {kStepRepeatCountRange, "Invalid repeat count.", "Repeat count"});
     return c.take();
 }
 

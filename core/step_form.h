@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/alarm_form.h"
+#include "core/form_checks.h"
 #include "core/globals.h"
 
 namespace ringmere {
@@ -71,12 +72,12 @@ struct StepForm {
 };
 
 // The ranges of the arrows beside the number fields.
-inline constexpr FieldRange kStepWavSecondsRange{1, 60};
-inline constexpr FieldRange kStepTrackRange{1, 30};
-inline constexpr FieldRange kStepRedialRange{0, 10};
+inline constexpr FieldRange kStepWavSecondsRange = kWaveSecondsField.range;
+inline constexpr FieldRange kStepTrackRange = kTrackField.range;
+inline constexpr FieldRange kStepRedialRange = kRedialField.range;
 inline constexpr FieldRange kStepSleepRange{1, 300};
-inline constexpr FieldRange kStepRetriesRange{0, 1000};
-inline constexpr FieldRange kStepRetryDelayRange{0, 300};
+inline constexpr FieldRange kStepRetriesRange = kRetriesField.range;
+inline constexpr FieldRange kStepRetryDelayRange = kRetryDelayField.range;
 inline constexpr FieldRange kStepRepeatCountRange{1, 1000};
 
 // A new step: an MP3 for the external player, "From:" the reply-to address.

@@ -10,11 +10,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRandomGenerator>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <algorithm>
-#include <tuple>
 
 #include "core/alarmtable.h"
 #include "core/clock.h"
@@ -39,8 +37,6 @@ using widgets::StoredText;
 using UiForm = Ui::TfrmAddEvent;
 
 namespace {
-
-const char* const kWavDir = "/usr/share/sounds";
 
 // The kinds in the order of evtype, with their choice and page.
 struct Kind {
@@ -155,15 +151,6 @@ bool SameDrive(const QString& a, const QString& b) {
     return !a.isEmpty() && !b.isEmpty() && a.at(0).toUpper() == b.at(0).toUpper();
 }
 
-void EnablePlayer(QPushButton* play, QPushButton* stop, bool playing) {
-    play->setEnabled(!playing);
-    stop->setEnabled(playing);
-}
-
-bool IsWildcard(const QString& path) {
-    return path.contains(QLatin1Char('*')) || path.contains(QLatin1Char('?'));
-}
-
 }  // namespace
 
 TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, QWidget* owner)
@@ -172,27 +159,17 @@ TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, QWidget* owner)
       services_(services),
       ui_(std::make_unique<UiForm>()),
       adding_(g.AddingStep),
-      index_(g.StepIndex),
-      filePlayer_(services.sound.NewFilePlayer()),
-      loopPlayer_(services.sound.NewLoopPlayer()),
-      cdPlayer_(services.sound.NewCdPlayer()),
-      wavTimer_(services.waiting,
-                [this] {
-                    wavTimer_.Stop();
-                    loopPlayer_->Stop();
-                    EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
-                }),
-      clockTimer_(services.waiting, [this] { ShowTime(); }) {
+      index_(g.StepIndex) {
     ui_->setupUi(this);
     auto* u = ui_.get();
+    players_ = std::make_unique<TestPlayers>(
+        services, TestControls::Of(u),
+        [this](BoxKind kind, const QString& text) { Box(kind, text); });
     for (const Arrows& a : kArrows) {
         (u->*a.arrows)->SetBuddy(u->*a.field);
         (u->*a.arrows)->SetRange(a.range.min, a.range.max);
         (u->*a.arrows)->setFixedHeight((u->*a.field)->sizeHint().height());
     }
-    clockTimer_.SetInterval(1000);
-    EnablePlayer(u->btnPlay1, u->btnStop1, false);
-    EnablePlayer(u->btnPlay2, u->btnStop2, false);
     u->pcPage->setCurrentWidget(u->tsConfiguration);
     u->pcFTP->setCurrentIndex(0);
     u->pcFileOps->setCurrentIndex(0);
@@ -218,65 +195,29 @@ TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, QWidget* owner)
     if (owner) move(widgets::PlaceOver(owner->window(), frameGeometry().size(), true));
 }
 
-TfrmAddEvent::~TfrmAddEvent() {
-    wavTimer_.Stop();
-    clockTimer_.Stop();
-    loopPlayer_->Stop();
-    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
-    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
-}
+TfrmAddEvent::~TfrmAddEvent() = default;
 
 void TfrmAddEvent::Connect() {
     auto* u = ui_.get();
     for (QAbstractButton* b : findChildren<QAbstractButton*>())
         if (qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b))
             connect(b, &QAbstractButton::toggled, this, [this] { ApplyRules(); });
+    connect(u->rbDialup, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) FillConnections(ui_->cbConnections, loaded_.dialname, dialListLoaded_);
+    });
+    connect(u->chkFTPReconnect, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) FillConnections(ui_->cbFConnections, loaded_.ftpdialname, reconnectListLoaded_);
+    });
     connect(u->lstSteps, &QListWidget::currentRowChanged, this, [this] { ShowTargetName(); });
     connect(u->BitBtn1, &QPushButton::clicked, this, &TfrmAddEvent::BitBtn1Click);
     connect(u->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
-    const QString home = QDir::homePath();
-    connect(u->btnMP3Browse, &QPushButton::clicked, this, [this, home] {
-        BrowseInto(ui_->teMP3, home, QStringLiteral("MP3 Audio (*.mp3);;MP3 PlayLists (*.m3u)"));
-    });
-    connect(u->btnWavBrowse, &QPushButton::clicked, this, [this] {
-        BrowseInto(ui_->teWav, QString::fromLatin1(kWavDir), QStringLiteral("Wav Files (*.wav)"));
-    });
-    const std::pair<QPushButton*, QLineEdit*> fileBrowse[] = {
-        {u->btnApp1Browse, u->teApp1},
-        {u->btnCopyFromBrowse, u->teCopyFrom},
-        {u->btnMoveFromBrowse, u->teMoveFrom},
-        {u->btnDeleteFileBrowse, u->teDeleteFile},
-    };
-    for (const auto& [button, field] : fileBrowse)
-        connect(button, &QPushButton::clicked, this,
-                [this, field, home] { BrowseInto(field, home, QString::fromLatin1(kAllFiles)); });
-    // A destination for a wildcard source can only be a folder.
-    const std::tuple<QPushButton*, QLineEdit*, QLineEdit*> toBrowse[] = {
-        {u->btnCopyToBrowse, u->teCopyFrom, u->teCopyTo},
-        {u->btnMoveToBrowse, u->teMoveFrom, u->teMoveTo},
-    };
-    for (const auto& [button, from, to] : toBrowse)
-        connect(button, &QPushButton::clicked, this, [this, from, to, home] {
-            if (IsWildcard(from->text()))
-                BrowseFolderInto(to);
-            else
-                BrowseInto(to, home, QString::fromLatin1(kAllFiles));
-        });
-    connect(u->btnFTPLocal, &QPushButton::clicked, this, [this, home] {
-        if (ui_->rbAllFiles->isChecked())
-            BrowseFolderInto(ui_->teLocalFile);
-        else
-            BrowseInto(ui_->teLocalFile, home, QString::fromLatin1(kAllFiles));
-    });
+    ConnectBrowsing(services_.dialogs, this, this, BrowseControls::Of(u));
 
     connect(u->btnMP3Test, &QPushButton::clicked, this, [this] {
         run::ShellOpenFile(services_.desktop, services_.dialogs, ui_->teMP3->text(), this);
     });
-    connect(u->btnPlay1, &QPushButton::clicked, this, [this] { PlayWav(); });
-    connect(u->btnStop1, &QPushButton::clicked, this, [this] { StopWav(); });
-    connect(u->btnPlay2, &QPushButton::clicked, this, [this] { PlayCd(); });
-    connect(u->btnStop2, &QPushButton::clicked, this, [this] { StopCd(); });
+    players_->Connect(this);
     connect(u->Button12, &QPushButton::clicked, this, [this] { TestApplication(); });
     connect(u->Button13, &QPushButton::clicked, this, [this] { TestWebSite(); });
     connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
@@ -284,7 +225,11 @@ void TfrmAddEvent::Connect() {
 
     connect(u->Button7, &QPushButton::clicked, this, [this] { TestDial(true); });
     connect(u->Button8, &QPushButton::clicked, this, [this] { TestDial(false); });
-    connect(u->btSendMessage, &QPushButton::clicked, this, [this] { SendTestMessage(); });
+    // A successful send keeps the editor open: the step is not stored by it.
+    connect(u->btSendMessage, &QPushButton::clicked, this, [this] {
+        SendTestMessageClick(services_, smtp_, TestMessage(Form()),
+                             [this](BoxKind kind, const QString& text) { Box(kind, text); });
+    });
     connect(u->btnSynchTime1, &QPushButton::clicked, this, [this] {
         if (!services_.daytime) {
             Warn(QStringLiteral(
@@ -296,40 +241,8 @@ void TfrmAddEvent::Connect() {
 }
 
 void TfrmAddEvent::TestDial(bool dial) {
-    if (!services_.connections) {
-        Warn(QStringLiteral("Dial-up connections are not available in this build yet."));
-        return;
-    }
-    if (!dialTest_)
-        dialTest_ = std::make_unique<run::DialTest>(
-            *services_.connections,
-            [this](const std::string& text) { ui_->Status->setText(ShownText(text)); },
-            [this] {
-                return int(ParseWholeNumber(widgets::ToFileText(ui_->teRedial->text())).value_or(0));
-            });
-    const std::string entry = widgets::ToFileText(ui_->cbConnections->currentText());
-    const bool reached = dial ? dialTest_->Dial(entry, false) : dialTest_->HangUp(entry);
-    if (!reached) Warn(QString::fromLatin1(run::kNoConnectionsWarning));
-}
-
-// A successful send keeps the editor open: the step is not stored by it.
-void TfrmAddEvent::SendTestMessage() {
-    if (!services_.mail) {
-        Warn(QStringLiteral("Sending mail is not available in this build yet."));
-        return;
-    }
-    const StepForm form = Form();
-    smtpmessage mail;
-    mail.sendmessage = true;
-    mail.from = form.from;
-    mail.mto = form.mto;
-    mail.subject = form.subject;
-    mail.msg = form.msg;
-    mail.Attachment = form.attachments;
-    mail.nAttach = Integer(form.attachments.size());
-    const run::TestMessageBoxes said = run::SendTestMessage(services_, smtp_, mail);
-    for (const auto& box : said.boxes)
-        services_.dialogs.Message(this, box.kind, ShownText(box.text), frameGeometry().topLeft());
+    DialTestClick(services_, dialTest_, ui_->cbConnections, ui_->teRedial, ui_->Status, dial,
+                  [this](BoxKind kind, const QString& text) { Box(kind, text); });
 }
 
 void TfrmAddEvent::ApplyClientMode() {
@@ -350,12 +263,10 @@ void TfrmAddEvent::ApplyRules() {
     for (const Kind& k : kKinds)
         if ((u->*k.choice)->isChecked()) u->Notebook1->setCurrentWidget(u->*k.page);
     const bool synch = u->rbSynch->isChecked();
-    if (synch && !clockTimer_.IsActive()) {
-        ShowTime();
-        clockTimer_.Start();
-    } else if (!synch) {
-        clockTimer_.Stop();
-    }
+    if (synch)
+        players_->StartClock();
+    else
+        players_->StopClock();
 
     u->nbMusic->setCurrentWidget(u->rbWav->isChecked()  ? u->Wav
                                  : u->rbCD->isChecked() ? u->CD
@@ -381,6 +292,9 @@ void TfrmAddEvent::ApplyRules() {
 void TfrmAddEvent::Load(const StepForm& form) {
     auto* u = ui_.get();
     loaded_ = form;
+    // Before the kind and ticks: they may fill their lists now.
+    ShowStoredConnection(u->cbConnections, form.dialname, dialListLoaded_);
+    ShowStoredConnection(u->cbFConnections, form.ftpdialname, reconnectListLoaded_);
     const std::size_t kind = std::min<std::size_t>(form.kind, std::size(kKinds) - 1);
     (u->*kKinds[kind].choice)->setChecked(true);
     for (const TextField& f : kTextFields) (u->*f.edit)->setText(ShownText(form.*f.value));
@@ -395,8 +309,6 @@ void TfrmAddEvent::Load(const StepForm& form) {
     (form.ftpascmode ? u->rbASCII : u->rbBinary)->setChecked(true);
 
     FillDrives();
-    FillConnectionList(u->cbConnections, form.dialname);
-    FillConnectionList(u->cbFConnections, form.ftpdialname);
     if (!services_.connections) u->Status->setText(QString::fromLatin1(run::kDialUnavailable));
     LookUpServer(form.synchserver);
 
@@ -489,10 +401,10 @@ void TfrmAddEvent::BitBtn1Click() {
 }
 
 void TfrmAddEvent::done(int result) {
-    StopWav();
-    StopCd();
+    players_->StopWav();
+    players_->StopCd();
     if (dialTest_) dialTest_->Close();
-    clockTimer_.Stop();
+    players_->StopClock();
     QDialog::done(result);
 }
 
@@ -532,8 +444,12 @@ void TfrmAddEvent::FillDrives() {
     list->setCurrentIndex(list->count() - 1);
 }
 
-void TfrmAddEvent::FillConnectionList(QComboBox* list, const std::string& stored) {
+// Each connection list is filled from the system once, on first need.
+void TfrmAddEvent::FillConnections(QComboBox* list, const std::string& stored, bool& filled) {
+    if (filled) return;
+    filled = true;
     KeepStoredEntry(list, stored);
+    AddSystemConnections(services_, list);
 }
 
 void TfrmAddEvent::LookUpServer(const std::string& server) {
@@ -544,78 +460,7 @@ void TfrmAddEvent::PopulateEmailList() {
     FillRecipients(ui_->teToo, g_);
 }
 
-void TfrmAddEvent::ShowTime() {
-    ui_->lblTime->setText(QString::fromStdString(FormatLongTime(services_.clock.Now())));
-}
-
 // ------------------------------------------------------------------ tests
-
-void TfrmAddEvent::PlayWav() {
-    auto* u = ui_.get();
-    const QString file = u->teWav->text();
-    if (file.trimmed().isEmpty()) {
-        Warn(QStringLiteral("Please select a .wav file"));
-        return;
-    }
-    StopWav();
-    EnablePlayer(u->btnPlay1, u->btnStop1, true);
-    bool started;
-    QString why;
-    if (u->rbOnce->isChecked()) {
-        started =
-            filePlayer_->Play(file, [this] { EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false); });
-        why = filePlayer_->ErrorText();
-    } else {
-        started = loopPlayer_->Loop(file);
-        why = loopPlayer_->ErrorText();
-        if (started && u->rbRepeatM->isChecked()) {
-            const auto seconds = ParseWholeNumber(u->teRepeat->text().toStdString());
-            wavTimer_.SetInterval(
-                int(std::clamp<Integer>(seconds.value_or(1), kStepWavSecondsRange.min,
-                                        kStepWavSecondsRange.max)) *
-                1000);
-            wavTimer_.Start();
-        }
-    }
-    if (!started) {
-        EnablePlayer(u->btnPlay1, u->btnStop1, false);
-        Warn(QStringLiteral("Unable to play %1: %2").arg(file, why));
-    }
-}
-
-void TfrmAddEvent::StopWav() {
-    wavTimer_.Stop();
-    loopPlayer_->Stop();
-    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
-    EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
-}
-
-void TfrmAddEvent::PlayCd() {
-    auto* u = ui_.get();
-    const QString letter = u->RzDriveComboBox1->currentText().left(1);
-    run::CdDrives& drives = services_.sound.Drives();
-    if (!run::AudioCDPresent(drives, letter)) {
-        Warn(QStringLiteral("Audio CD not found in selected drive."));
-        return;
-    }
-    const QString device = run::CdDevicePath(letter);
-    const int tracks = drives.AudioTracks(device).value_or(0);
-    Integer track = 0;
-    if (u->rbRandomTrack->isChecked())
-        track = tracks > 0 ? QRandomGenerator::global()->bounded(1, tracks + 1) : 0;
-    else
-        track = ParseWholeNumber(u->teTrack->text().toStdString()).value_or(0);
-    if (track < 1 || track > tracks || !cdPlayer_->Play(device, int(track))) {
-        Warn(QStringLiteral("Unable to play CD."));
-        return;
-    }
-    EnablePlayer(u->btnPlay2, u->btnStop2, true);
-}
-
-void TfrmAddEvent::StopCd() {
-    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
-    EnablePlayer(ui_->btnPlay2, ui_->btnStop2, false);
-}
 
 void TfrmAddEvent::TestApplication() {
     const QString app = ui_->teApp1->text();
@@ -644,16 +489,12 @@ void TfrmAddEvent::RemoveAttachment() {
 
 // ------------------------------------------------------------------ boxes
 
-void TfrmAddEvent::BrowseInto(QLineEdit* field, const QString& dir, const QString& filter) {
-    BrowseFileInto(services_.dialogs, this, field, dir, filter);
-}
-
-void TfrmAddEvent::BrowseFolderInto(QLineEdit* field) {
-    ui::BrowseFolderInto(services_.dialogs, this, field);
-}
-
 void TfrmAddEvent::Warn(const QString& text) {
-    services_.dialogs.Message(this, BoxKind::Warning, text, BoxCorner());
+    Box(BoxKind::Warning, text);
+}
+
+void TfrmAddEvent::Box(BoxKind kind, const QString& text) {
+    services_.dialogs.Message(this, kind, text, BoxCorner());
 }
 
 QPoint TfrmAddEvent::BoxCorner() const {

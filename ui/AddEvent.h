@@ -10,8 +10,7 @@
 #include "run/dialup.h"
 #include "run/mail.h"
 #include "run/services.h"
-#include "run/sound.h"
-#include "run/waiting.h"
+#include "ui/actionkit.h"
 
 class QComboBox;
 class QLineEdit;
@@ -52,24 +51,17 @@ private:
     void ShowTargetName();
     void FillRepeatTargets();
     void FillDrives();
-    void FillConnectionList(QComboBox* list, const std::string& stored);
+    void FillConnections(QComboBox* list, const std::string& stored, bool& filled);
     void PopulateEmailList();
     void LookUpServer(const std::string& server);
-    void ShowTime();
 
-    void PlayWav();
-    void StopWav();
-    void PlayCd();
-    void StopCd();
     void TestApplication();
     void TestWebSite();
     void AddAttachment();
     void RemoveAttachment();
-    void BrowseInto(QLineEdit* field, const QString& dir, const QString& filter);
-    void BrowseFolderInto(QLineEdit* field);
     void Warn(const QString& text);
+    void Box(widgets::BoxKind kind, const QString& text);
     void TestDial(bool dial);
-    void SendTestMessage();
     QPoint BoxCorner() const;
 
     Globals& g_;
@@ -79,12 +71,10 @@ private:
     Integer index_ = 0;       // the step changed or shown, from 1
     Integer lastTarget_ = 0;  // the last step a repeat may go back to
     bool viewOnly_ = false;
+    bool dialListLoaded_ = false;
+    bool reconnectListLoaded_ = false;
     StepForm loaded_;
-    std::unique_ptr<run::FilePlayer> filePlayer_;
-    std::unique_ptr<run::LoopPlayer> loopPlayer_;
-    std::unique_ptr<run::CdPlayer> cdPlayer_;
-    run::WaitTimer wavTimer_;
-    run::WaitTimer clockTimer_;
+    std::unique_ptr<TestPlayers> players_;
     std::unique_ptr<run::DialTest> dialTest_;
     std::shared_ptr<run::SmtpClient> smtp_;  // the test sends' connection
 };

@@ -3,12 +3,22 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
+#include "core/clock.h"
+#include "core/datetime.h"
+#include "core/step_form.h"
 #include "run/desktop.h"
+#include "run/dialup.h"
+#include "run/mail.h"
 #include "widgets/dialogs.h"
 #include "widgets/form_text.h"
 
@@ -30,6 +40,37 @@ void SelectStoredText(QComboBox* list, const std::string& stored) {
 void KeepStoredEntry(QComboBox* list, const std::string& stored) {
     list->clear();
     if (!stored.empty()) list->addItem(ShownText(stored));
+}
+
+bool AddSystemConnections(const Services& services, QComboBox* list) {
+    if (!services.connections) return false;
+    std::vector<std::string> entries;
+    if (!run::ListDialEntries(services.connections, entries)) {
+        services.dialogs.Message(nullptr, widgets::BoxKind::Warning,
+                                 QString::fromLatin1(run::kNoConnectionsWarning));
+        return true;
+    }
+    for (const std::string& entry : entries) {
+        const QString name = ShownText(entry);
+        if (list->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+            list->addItem(name);
+    }
+    return true;
+}
+
+void ShowStoredConnection(QComboBox* list, const std::string& stored, bool filled) {
+    if (!filled) {
+        KeepStoredEntry(list, stored);
+        return;
+    }
+    const QString shown = ShownText(stored);
+    if (shown.isEmpty()) {
+        list->setCurrentIndex(-1);
+        return;
+    }
+    int found = list->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (found < 0) list->insertItem(found = 0, shown);
+    list->setCurrentIndex(found);
 }
 
 void FillRecipients(QComboBox* to, const Globals& g) {
@@ -93,8 +134,209 @@ void BrowseFolderInto(widgets::DialogService& dialogs, QWidget* owner, QLineEdit
     if (!chosen.isEmpty()) field->setText(chosen);
 }
 
+void ConnectBrowsing(widgets::DialogService& dialogs, QObject* context, QWidget* owner,
+                     const BrowseControls& c) {
+    widgets::DialogService* d = &dialogs;
+    const QString home = QDir::homePath();
+    const QString all = QString::fromLatin1(kAllFiles);
+    auto browse = [=](QPushButton* button, QLineEdit* field, const QString& dir,
+                      const QString& filter) {
+        QObject::connect(button, &QPushButton::clicked, context,
+                         [=] { BrowseFileInto(*d, owner, field, dir, filter); });
+    };
+    browse(c.mp3Browse, c.mp3, home, QStringLiteral("MP3 Audio (*.mp3);;MP3 PlayLists (*.m3u)"));
+    browse(c.wavBrowse, c.wav, QStringLiteral("/usr/share/sounds"),
+           QStringLiteral("Wav Files (*.wav)"));
+    for (const auto& [button, field] : {std::pair{c.app1Browse, c.app1},
+                                        {c.copyFromBrowse, c.copyFrom},
+                                        {c.moveFromBrowse, c.moveFrom},
+                                        {c.deleteBrowse, c.deleteFile}})
+        browse(button, field, home, all);
+    for (const auto& [button, from, to] :
+         {std::tuple{c.copyToBrowse, c.copyFrom, c.copyTo}, {c.moveToBrowse, c.moveFrom, c.moveTo}})
+        QObject::connect(button, &QPushButton::clicked, context, [=] {
+            const QString source = from->text();
+            if (source.contains(QLatin1Char('*')) || source.contains(QLatin1Char('?')))
+                BrowseFolderInto(*d, owner, to);
+            else
+                BrowseFileInto(*d, owner, to, home, all);
+        });
+    QObject::connect(c.ftpLocal, &QPushButton::clicked, context, [=] {
+        if (c.allFiles->isChecked())
+            BrowseFolderInto(*d, owner, c.localFile);
+        else
+            BrowseFileInto(*d, owner, c.localFile, home, all);
+    });
+}
+
 bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow) {
     return run::Execute(desktop, run::PlanWebPage(desktop, url, newWindow));
+}
+
+// ------------------------------------------------------------ test players
+
+namespace {
+
+void EnablePlayer(QPushButton* play, QPushButton* stop, bool playing) {
+    play->setEnabled(!playing);
+    stop->setEnabled(playing);
+}
+
+}  // namespace
+
+TestPlayers::TestPlayers(const Services& services, const TestControls& controls, ShowBox box)
+    : services_(services),
+      c_(controls),
+      box_(std::move(box)),
+      filePlayer_(services.sound.NewFilePlayer()),
+      loopPlayer_(services.sound.NewLoopPlayer()),
+      cdPlayer_(services.sound.NewCdPlayer()),
+      wavTimer_(services.waiting,
+                [this] {
+                    wavTimer_.Stop();
+                    loopPlayer_->Stop();
+                    if (!gone_) EnablePlayer(c_.playWav, c_.stopWav, false);
+                }),
+      clockTimer_(services.waiting, [this] { ShowTime(); }) {
+    clockTimer_.SetInterval(1000);
+    EnablePlayer(c_.playWav, c_.stopWav, false);
+    EnablePlayer(c_.playCd, c_.stopCd, false);
+}
+
+TestPlayers::~TestPlayers() {
+    wavTimer_.Stop();
+    clockTimer_.Stop();
+    loopPlayer_->Stop();
+    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
+    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
+}
+
+void TestPlayers::Connect(QObject* context) {
+    QObject::connect(c_.playWav, &QPushButton::clicked, context, [this] { PlayWav(); });
+    QObject::connect(c_.stopWav, &QPushButton::clicked, context, [this] { StopWav(); });
+    QObject::connect(c_.playCd, &QPushButton::clicked, context, [this] { PlayCd(); });
+    QObject::connect(c_.stopCd, &QPushButton::clicked, context, [this] { StopCd(); });
+}
+
+void TestPlayers::ControlsGone() {
+    gone_ = true;
+    wavTimer_.Stop();
+    clockTimer_.Stop();
+}
+
+void TestPlayers::PlayWav() {
+    const QString file = c_.wav->text();
+    if (file.trimmed().isEmpty()) {
+        box_(widgets::BoxKind::Warning, QStringLiteral("Please select a .wav file"));
+        return;
+    }
+    StopWav();
+    EnablePlayer(c_.playWav, c_.stopWav, true);
+    bool started;
+    QString why;
+    if (c_.once->isChecked()) {
+        started = filePlayer_->Play(file, [this] {
+            if (!gone_) EnablePlayer(c_.playWav, c_.stopWav, false);
+        });
+        why = filePlayer_->ErrorText();
+    } else {
+        started = loopPlayer_->Loop(file);
+        why = loopPlayer_->ErrorText();
+        if (started && c_.forSeconds->isChecked()) {
+            const auto seconds = ParseWholeNumber(c_.seconds->text().toStdString());
+            wavTimer_.SetInterval(
+                int(std::clamp<Integer>(seconds.value_or(1), kStepWavSecondsRange.min,
+                                        kStepWavSecondsRange.max)) *
+                1000);
+            wavTimer_.Start();
+        }
+    }
+    if (!started) {
+        EnablePlayer(c_.playWav, c_.stopWav, false);
+        box_(widgets::BoxKind::Warning, QStringLiteral("Unable to play %1: %2").arg(file, why));
+    }
+}
+
+void TestPlayers::StopWav() {
+    wavTimer_.Stop();
+    loopPlayer_->Stop();
+    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
+    if (!gone_) EnablePlayer(c_.playWav, c_.stopWav, false);
+}
+
+void TestPlayers::PlayCd() {
+    const QString letter = c_.drive->currentText().left(1);
+    run::CdDrives& drives = services_.sound.Drives();
+    if (!run::AudioCDPresent(drives, letter)) {
+        box_(widgets::BoxKind::Warning, QStringLiteral("Audio CD not found in selected drive."));
+        EnablePlayer(c_.playCd, c_.stopCd, false);
+        return;
+    }
+    const QString device = run::CdDevicePath(letter);
+    const int tracks = drives.AudioTracks(device).value_or(0);
+    Integer track = 0;
+    if (c_.randomTrack->isChecked())
+        track = tracks > 0 ? QRandomGenerator::global()->bounded(1, tracks + 1) : 0;
+    else
+        track = ParseWholeNumber(c_.track->text().toStdString()).value_or(0);
+    if (track < 1 || track > tracks || !cdPlayer_->Play(device, int(track))) {
+        box_(widgets::BoxKind::Warning, QStringLiteral("Unable to play CD."));
+        return;
+    }
+    EnablePlayer(c_.playCd, c_.stopCd, true);
+}
+
+void TestPlayers::StopCd() {
+    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
+    if (!gone_) EnablePlayer(c_.playCd, c_.stopCd, false);
+}
+
+void TestPlayers::StartClock() {
+    if (gone_ || clockTimer_.IsActive()) return;
+    ShowTime();
+    clockTimer_.Start();
+}
+
+void TestPlayers::StopClock() {
+    clockTimer_.Stop();
+}
+
+void TestPlayers::ShowTime() {
+    if (gone_) return;
+    c_.time->setText(QString::fromStdString(FormatLongTime(services_.clock.Now())));
+}
+
+// ------------------------------------------------------------ dial and mail
+
+void DialTestClick(const Services& services, std::unique_ptr<run::DialTest>& test,
+                   QComboBox* connection, QLineEdit* redial, QLabel* status, bool dial,
+                   const ShowBox& box) {
+    if (!services.connections) {
+        box(widgets::BoxKind::Warning,
+            QStringLiteral("Dial-up connections are not available in this build yet."));
+        return;
+    }
+    if (!test)
+        test = std::make_unique<run::DialTest>(
+            *services.connections,
+            [status](const std::string& text) { status->setText(ShownText(text)); },
+            [redial] {
+                return int(ParseWholeNumber(widgets::ToFileText(redial->text())).value_or(0));
+            });
+    const std::string entry = widgets::ToFileText(connection->currentText());
+    const bool reached = dial ? test->Dial(entry, false) : test->HangUp(entry);
+    if (!reached) box(widgets::BoxKind::Warning, QString::fromLatin1(run::kNoConnectionsWarning));
+}
+
+void SendTestMessageClick(const Services& services, std::shared_ptr<run::SmtpClient>& smtp,
+                          const smtpmessage& mail, const ShowBox& box) {
+    if (!services.mail) {
+        box(widgets::BoxKind::Warning,
+            QStringLiteral("Sending mail is not available in this build yet."));
+        return;
+    }
+    for (const auto& said : run::SendTestMessage(services, smtp, mail).boxes)
+        box(said.kind, ShownText(said.text));
 }
 
 }  // namespace ringmere::ui

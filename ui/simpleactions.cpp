@@ -11,11 +11,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRandomGenerator>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <algorithm>
-#include <tuple>
 
 #include "core/clock.h"
 #include "core/datetime.h"
@@ -38,8 +36,6 @@ using widgets::StoredText;
 using UiForm = Ui::SimpleActionTabs;
 
 namespace {
-
-const char* const kWavDir = "/usr/share/sounds";
 
 // Fields holding a text of the record as typed.
 struct TextField {
@@ -175,11 +171,6 @@ bool SameDrive(const QString& a, const QString& b) {
     return !a.isEmpty() && !b.isEmpty() && a.at(0).toUpper() == b.at(0).toUpper();
 }
 
-void EnablePlayer(QPushButton* play, QPushButton* stop, bool playing) {
-    play->setEnabled(!playing);
-    stop->setEnabled(playing);
-}
-
 }  // namespace
 
 struct SimpleActionTabs::Rule {
@@ -194,22 +185,16 @@ SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget
       services_(services),
       editor_(editor),
       holder_(std::make_unique<QWidget>()),
-      ui_(std::make_unique<UiForm>()),
-      filePlayer_(services.sound.NewFilePlayer()),
-      loopPlayer_(services.sound.NewLoopPlayer()),
-      cdPlayer_(services.sound.NewCdPlayer()),
-      wavTimer_(services.waiting,
-                [this] {
-                    wavTimer_.Stop();
-                    loopPlayer_->Stop();
-                    if (!pagesGone_) EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
-                }),
-      clockTimer_(services.waiting, [this] { ShowTime(); }) {
+      ui_(std::make_unique<UiForm>()) {
     ui_->setupUi(holder_.get());
     auto* u = ui_.get();
+    players_ = std::make_unique<TestPlayers>(
+        services, TestControls::Of(u),
+        [this](BoxKind kind, const QString& text) { Box(kind, text); });
 
     for (const RuleText& r : kRules) {
-        Rule rule{holder_->findChild<QAbstractButton*>(QLatin1String(r.trigger)), r.whenChecked, {}};
+        Rule rule{
+            holder_->findChild<QAbstractButton*>(QLatin1String(r.trigger)), r.whenChecked, {}};
         Q_ASSERT(rule.trigger);
         for (const char* t : r.targets) {
             QWidget* w = holder_->findChild<QWidget*>(QLatin1String(t));
@@ -233,11 +218,7 @@ SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget
         u->tabPages->removeTab(0);
         page->setParent(holder_.get());
         page->installEventFilter(this);
-        connect(page, &QObject::destroyed, this, [this] {
-            pagesGone_ = true;
-            wavTimer_.Stop();
-            clockTimer_.Stop();
-        });
+        connect(page, &QObject::destroyed, this, [this] { players_->ControlsGone(); });
     }
 
     const QList<QAbstractButton*> triggers = holder_->findChildren<QAbstractButton*>();
@@ -248,57 +229,21 @@ SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget
         if (on) SelectStoredDrive();
     });
     connect(u->chkFTPReconnect, &QCheckBox::toggled, this, [this](bool on) {
-        if (on && !reconnectListLoaded_) {
-            FillConnectionList(ui_->cbFConnections, loaded_.ftpdialname);
-            reconnectListLoaded_ = true;
-        }
+        if (on) ReconnectTicked();
     });
 
-    const QString home = QDir::homePath();
-    connect(u->btnMP3Browse, &QPushButton::clicked, this, [this, home] {
-        BrowseInto(ui_->teMP3, home, QStringLiteral("MP3 Audio (*.mp3);;MP3 PlayLists (*.m3u)"));
-    });
-    connect(u->btnWavBrowse, &QPushButton::clicked, this, [this] {
-        BrowseInto(ui_->teWav, QString::fromLatin1(kWavDir), QStringLiteral("Wav Files (*.wav)"));
-    });
-    const std::pair<QPushButton*, QLineEdit*> fileBrowse[] = {
-        {u->btnApp1Browse, u->teApp1},         {u->btnApp2Browse, u->teApp2},
-        {u->btnApp3Browse, u->teApp3},         {u->btnCopyFromBrowse, u->teCopyFrom},
-        {u->btnMoveFromBrowse, u->teMoveFrom}, {u->btnDeleteFileBrowse, u->teDeleteFile},
-    };
-    for (const auto& [button, field] : fileBrowse)
-        connect(button, &QPushButton::clicked, this, [this, field, home] {
-            BrowseInto(field, home, QString::fromLatin1(kAllFiles));
+    ConnectBrowsing(services_.dialogs, this, editor_, BrowseControls::Of(u));
+    for (const auto& [button, field] :
+         {std::pair{u->btnApp2Browse, u->teApp2}, {u->btnApp3Browse, u->teApp3}})
+        connect(button, &QPushButton::clicked, this, [this, field] {
+            BrowseFileInto(services_.dialogs, editor_, field, QDir::homePath(),
+                           QString::fromLatin1(kAllFiles));
         });
-    // A destination for a wildcard source can only be a folder.
-    const std::tuple<QPushButton*, QLineEdit*, QLineEdit*> toBrowse[] = {
-        {u->btnCopyToBrowse, u->teCopyFrom, u->teCopyTo},
-        {u->btnMoveToBrowse, u->teMoveFrom, u->teMoveTo},
-    };
-    for (const auto& [button, from, to] : toBrowse)
-        connect(button, &QPushButton::clicked, this, [this, from, to, home] {
-            const QString source = from->text();
-            if (source.contains(QLatin1Char('*')) || source.contains(QLatin1Char('?')))
-                BrowseFolderInto(to);
-            else
-                BrowseInto(to, home, QString::fromLatin1(kAllFiles));
-        });
-    connect(u->btnFTPLocal, &QPushButton::clicked, this, [this, home] {
-        if (ui_->rbAllFiles->isChecked())
-            BrowseFolderInto(ui_->teLocalFile);
-        else
-            BrowseInto(ui_->teLocalFile, home, QString::fromLatin1(kAllFiles));
-    });
 
     connect(u->btnMP3Test, &QPushButton::clicked, this, [this] {
         run::ShellOpenFile(services_.desktop, services_.dialogs, ui_->teMP3->text(), editor_);
     });
-    connect(u->btnPlay1, &QPushButton::clicked, this, [this] { PlayWav(); });
-    connect(u->btnStop1, &QPushButton::clicked, this, [this] { StopWav(); });
-    connect(u->btnPlay2, &QPushButton::clicked, this, [this] { PlayCd(); });
-    connect(u->btnStop2, &QPushButton::clicked, this, [this] { StopCd(); });
-    EnablePlayer(u->btnPlay1, u->btnStop1, false);
-    EnablePlayer(u->btnPlay2, u->btnStop2, false);
+    players_->Connect(this);
     connect(u->Button12, &QPushButton::clicked, this, [this] { TestApplications(); });
     connect(u->Button13, &QPushButton::clicked, this, [this] { TestWebSite(); });
     connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
@@ -306,7 +251,10 @@ SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget
 
     connect(u->Button7, &QPushButton::clicked, this, [this] { TestDial(true); });
     connect(u->Button8, &QPushButton::clicked, this, [this] { TestDial(false); });
-    connect(u->btSendMessage, &QPushButton::clicked, this, [this] { SendTestMessage(); });
+    connect(u->btSendMessage, &QPushButton::clicked, this, [this] {
+        SendTestMessageClick(services_, smtp_, TestMessage(Form()),
+                             [this](BoxKind kind, const QString& text) { Box(kind, text); });
+    });
     connect(u->btnSynchTime1, &QPushButton::clicked, this, [this] {
         if (!services_.daytime) {
             Warn(QStringLiteral(
@@ -317,18 +265,11 @@ SimpleActionTabs::SimpleActionTabs(Globals& g, const Services& services, QWidget
                                     editor_);
     });
 
-    clockTimer_.SetInterval(1000);
     ApplyRules();
 }
 
-SimpleActionTabs::~SimpleActionTabs() {
-    // The pages may be gone already: only the players are stopped here.
-    wavTimer_.Stop();
-    clockTimer_.Stop();
-    loopPlayer_->Stop();
-    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
-    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
-}
+// The pages may be gone already: the players stop their sounds themselves.
+SimpleActionTabs::~SimpleActionTabs() = default;
 
 QList<QPair<QWidget*, QString>> SimpleActionTabs::Pages() const {
     return pages_;
@@ -351,7 +292,8 @@ void SimpleActionTabs::ApplyRules() {
                                                  : u->tsNoOp;
     u->pcFileOps->setCurrentWidget(op);
     const bool all = u->rbAllFiles->isChecked();
-    u->lblLocalFile->setText(all ? QStringLiteral("Local Directory:") : QStringLiteral("Local File:"));
+    u->lblLocalFile->setText(all ? QStringLiteral("Local Directory:")
+                                 : QStringLiteral("Local File:"));
     u->lblFTPPath->setText(all ? QStringLiteral("Remote Directory:")
                                : QStringLiteral("Remote File:"));
 }
@@ -359,6 +301,9 @@ void SimpleActionTabs::ApplyRules() {
 void SimpleActionTabs::Load(const ActionsForm& form) {
     auto* u = ui_.get();
     loaded_ = form;
+    // Before the ticks: a tick may fill its list now.
+    ShowStoredConnection(u->cbConnections, form.dialname, dialListLoaded_);
+    ShowStoredConnection(u->cbFConnections, form.ftpdialname, reconnectListLoaded_);
     for (const TextField& f : kTextFields) (u->*f.edit)->setText(ShownText(form.*f.value));
     for (const Tick& t : kTicks) (u->*t.box)->setChecked(form.*t.value);
     for (const ChoiceSet& set : kChoiceSets) {
@@ -376,8 +321,6 @@ void SimpleActionTabs::Load(const ActionsForm& form) {
         ->setChecked(true);
 
     FillDrives();
-    FillConnectionList(u->cbConnections, form.dialname);
-    FillConnectionList(u->cbFConnections, form.ftpdialname);
     LookUpServer(form.synchserver);
 
     u->MessageText->setPlainText(ShownText(form.msg));
@@ -454,57 +397,22 @@ void SimpleActionTabs::ShowInnerTab(FormTab tab) {
 }
 
 void SimpleActionTabs::StopTests() {
-    StopWav();
-    StopCd();
+    players_->StopWav();
+    players_->StopCd();
     if (dialTest_) dialTest_->Close();
 }
 
 void SimpleActionTabs::TestDial(bool dial) {
-    if (!services_.connections) {
-        Warn(QStringLiteral("Dial-up connections are not available in this build yet."));
-        return;
-    }
-    if (!dialTest_)
-        dialTest_ = std::make_unique<run::DialTest>(
-            *services_.connections,
-            [this](const std::string& text) { ui_->Status->setText(ShownText(text)); },
-            [this] { return int(ParseWholeNumber(widgets::ToFileText(ui_->teRedial->text())).value_or(0)); });
-    const std::string entry = widgets::ToFileText(ui_->cbConnections->currentText());
-    const bool reached = dial ? dialTest_->Dial(entry, false) : dialTest_->HangUp(entry);
-    if (!reached) Warn(QString::fromLatin1(run::kNoConnectionsWarning));
-}
-
-void SimpleActionTabs::SendTestMessage() {
-    if (!services_.mail) {
-        Warn(QStringLiteral("Sending mail is not available in this build yet."));
-        return;
-    }
-    const ActionsForm form = Form();
-    smtpmessage mail;
-    mail.sendmessage = true;
-    mail.from = form.from;
-    mail.mto = form.mto;
-    mail.subject = form.subject;
-    mail.msg = form.msg;
-    mail.Attachment = form.attachments;
-    mail.nAttach = Integer(form.attachments.size());
-    const run::TestMessageBoxes said = run::SendTestMessage(services_, smtp_, mail);
-    for (const auto& box : said.boxes)
-        services_.dialogs.Message(editor_, box.kind, ShownText(box.text),
-                                  editor_ ? std::optional<QPoint>(
-                                                editor_->window()->frameGeometry().topLeft())
-                                          : std::nullopt);
+    DialTestClick(services_, dialTest_, ui_->cbConnections, ui_->teRedial, ui_->Status, dial,
+                  [this](BoxKind kind, const QString& text) { Box(kind, text); });
 }
 
 bool SimpleActionTabs::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show) {
         if (watched == ui_->tsDialUp) DialUpShown();
-        if (watched == ui_->tsTimeSynch) {
-            ShowTime();
-            clockTimer_.Start();
-        }
+        if (watched == ui_->tsTimeSynch) players_->StartClock();
     } else if (event->type() == QEvent::Hide && watched == ui_->tsTimeSynch) {
-        clockTimer_.Stop();
+        players_->StopClock();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -535,30 +443,18 @@ void SimpleActionTabs::SelectStoredDrive() {
     list->setCurrentIndex(list->count() - 1);
 }
 
-void SimpleActionTabs::FillConnectionList(QComboBox* list, const std::string& stored) {
-    KeepStoredEntry(list, stored);
-}
-
 void SimpleActionTabs::DialUpShown() {
     if (dialListLoaded_) return;
     dialListLoaded_ = true;
-    if (!services_.connections) {
+    if (!AddSystemConnections(services_, ui_->cbConnections))
         ui_->Status->setText(QString::fromLatin1(run::kDialUnavailable));
-        return;
-    }
-    // The system's connections after the stored name, which stays chosen.
-    std::vector<std::string> entries;
-    if (!run::ListDialEntries(services_.connections, entries)) {
-        services_.dialogs.Message(nullptr, BoxKind::Warning,
-                                  QString::fromLatin1(run::kNoConnectionsWarning));
-        return;
-    }
-    QComboBox* list = ui_->cbConnections;
-    for (const std::string& entry : entries) {
-        const QString name = ShownText(entry);
-        if (list->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-            list->addItem(name);
-    }
+}
+
+void SimpleActionTabs::ReconnectTicked() {
+    if (reconnectListLoaded_) return;
+    reconnectListLoaded_ = true;
+    KeepStoredEntry(ui_->cbFConnections, loaded_.ftpdialname);
+    AddSystemConnections(services_, ui_->cbFConnections);
 }
 
 void SimpleActionTabs::LookUpServer(const std::string& server) {
@@ -569,78 +465,7 @@ void SimpleActionTabs::PopulateEmailList() {
     FillRecipients(ui_->teToo, g_);
 }
 
-void SimpleActionTabs::ShowTime() {
-    if (pagesGone_) return;
-    ui_->lblTime->setText(QString::fromStdString(FormatLongTime(services_.clock.Now())));
-}
-
 // ------------------------------------------------------------------ tests
-
-void SimpleActionTabs::PlayWav() {
-    auto* u = ui_.get();
-    const QString file = u->teWav->text();
-    if (file.trimmed().isEmpty()) {
-        Warn(QStringLiteral("Please select a .wav file"));
-        return;
-    }
-    StopWav();
-    EnablePlayer(u->btnPlay1, u->btnStop1, true);
-    bool started;
-    QString why;
-    if (u->rbOnce->isChecked()) {
-        started = filePlayer_->Play(file, [this] {
-            if (!pagesGone_) EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
-        });
-        why = filePlayer_->ErrorText();
-    } else {
-        started = loopPlayer_->Loop(file);
-        why = loopPlayer_->ErrorText();
-        if (started && u->rbRepeatM->isChecked()) {
-            const auto seconds = ParseWholeNumber(u->teRepeat->text().toStdString());
-            wavTimer_.SetInterval(int(std::clamp<Integer>(seconds.value_or(1), 1, 60)) * 1000);
-            wavTimer_.Start();
-        }
-    }
-    if (!started) {
-        EnablePlayer(u->btnPlay1, u->btnStop1, false);
-        Warn(QStringLiteral("Unable to play %1: %2").arg(file, why));
-    }
-}
-
-void SimpleActionTabs::StopWav() {
-    wavTimer_.Stop();
-    loopPlayer_->Stop();
-    if (filePlayer_->IsPlaying()) filePlayer_->Stop();
-    if (!pagesGone_) EnablePlayer(ui_->btnPlay1, ui_->btnStop1, false);
-}
-
-void SimpleActionTabs::PlayCd() {
-    auto* u = ui_.get();
-    const QString letter = u->RzDriveComboBox1->currentText().left(1);
-    run::CdDrives& drives = services_.sound.Drives();
-    if (!run::AudioCDPresent(drives, letter)) {
-        Warn(QStringLiteral("Audio CD not found in selected drive."));
-        EnablePlayer(u->btnPlay2, u->btnStop2, false);
-        return;
-    }
-    const QString device = run::CdDevicePath(letter);
-    const int tracks = drives.AudioTracks(device).value_or(0);
-    Integer track = 0;
-    if (u->rbRandomTrack->isChecked())
-        track = tracks > 0 ? QRandomGenerator::global()->bounded(1, tracks + 1) : 0;
-    else
-        track = ParseWholeNumber(u->teTrack->text().toStdString()).value_or(0);
-    if (track < 1 || track > tracks || !cdPlayer_->Play(device, int(track))) {
-        Warn(QStringLiteral("Unable to play CD."));
-        return;
-    }
-    EnablePlayer(u->btnPlay2, u->btnStop2, true);
-}
-
-void SimpleActionTabs::StopCd() {
-    if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
-    if (!pagesGone_) EnablePlayer(ui_->btnPlay2, ui_->btnStop2, false);
-}
 
 void SimpleActionTabs::TestApplications() {
     auto* u = ui_.get();
@@ -673,20 +498,16 @@ void SimpleActionTabs::RemoveAttachment() {
 
 // ------------------------------------------------------------------ boxes
 
-void SimpleActionTabs::BrowseInto(QLineEdit* field, const QString& dir, const QString& filter) {
-    BrowseFileInto(services_.dialogs, editor_, field, dir, filter);
-}
-
-void SimpleActionTabs::BrowseFolderInto(QLineEdit* field) {
-    ui::BrowseFolderInto(services_.dialogs, editor_, field);
-}
-
 void SimpleActionTabs::Warn(const QString& text) {
+    Box(BoxKind::Warning, text);
+}
+
+void SimpleActionTabs::Box(BoxKind kind, const QString& text) {
     if (editor_)
-        services_.dialogs.Message(editor_, BoxKind::Warning, text,
+        services_.dialogs.Message(editor_, kind, text,
                                   editor_->window()->frameGeometry().topLeft());
     else
-        services_.dialogs.Message(nullptr, BoxKind::Warning, text);
+        services_.dialogs.Message(nullptr, kind, text);
 }
 
 }  // namespace ringmere::ui

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "core/alarm_form.h"
-#include "run/services.h"
 #include "run/dialup.h"
 #include "run/mail.h"
-#include "run/sound.h"
-#include "run/waiting.h"
+#include "run/services.h"
+#include "ui/actionkit.h"
 
 class QComboBox;
 class QLineEdit;
@@ -59,26 +58,19 @@ private:
     void ApplyRules();
     void SelectStoredDrive();
     void FillDrives();
-    void FillConnectionList(QComboBox* list, const std::string& stored);
     void PopulateEmailList();
     void LookUpServer(const std::string& server);
     void DialUpShown();
-    void ShowTime();
+    void ReconnectTicked();
 
-    void PlayWav();
-    void StopWav();
-    void PlayCd();
-    void StopCd();
     void TestApplications();
     void TestWebSite();
     void AddAttachment();
     void TestDial(bool dial);
-    void SendTestMessage();
     void RemoveAttachment();
 
-    void BrowseInto(QLineEdit* field, const QString& dir, const QString& filter);
-    void BrowseFolderInto(QLineEdit* field);
     void Warn(const QString& text);
+    void Box(widgets::BoxKind kind, const QString& text);
 
     Globals& g_;
     Services services_;
@@ -92,12 +84,7 @@ private:
     ActionsForm loaded_;
     bool dialListLoaded_ = false;
     bool reconnectListLoaded_ = false;
-    bool pagesGone_ = false;
-    std::unique_ptr<run::FilePlayer> filePlayer_;
-    std::unique_ptr<run::LoopPlayer> loopPlayer_;
-    std::unique_ptr<run::CdPlayer> cdPlayer_;
-    run::WaitTimer wavTimer_;
-    run::WaitTimer clockTimer_;
+    std::unique_ptr<TestPlayers> players_;
     std::unique_ptr<run::DialTest> dialTest_;
     std::shared_ptr<run::SmtpClient> smtp_;  // the test sends' connection
 };

@@ -236,6 +236,81 @@ TEST(StepForm, ChecksComeInOrderAndOnlyRangesLetTheStepThrough) {
     }
 }
 
+// Each number field on its own: its bounds pass, one beyond either says the
+// range, a word says the field's own message.
+TEST(StepForm, NumberFieldsKeepTheirRangesAndMessages) {
+    struct Row {
+        std::function<void(StepForm&)> show;
+        std::string StepForm::*field;
+        int min, max;
+        const char* invalid;
+        const char* outside;
+        bool stops;  // out of range
+    };
+    const Row rows[] = {
+        {[](StepForm& f) {
+             f.muType = kMusicWave;
+             f.wavfile = "/a.wav";
+             f.wavtype = kWavForSeconds;
+         },
+         &StepForm::repeatSeconds, 1, 60, "Invalid number of seconds.",
+         "Number of seconds should be between 1 and 60.", true},
+        {[](StepForm& f) {
+             f.muType = kMusicCd;
+             f.tracktype = kCdListedTrack;
+         },
+         &StepForm::track, 1, 30, "Invalid track number.",
+         "Track number should be between 1 and 30.", true},
+        {[](StepForm& f) { f.kind = kStepDialup; }, &StepForm::redial, 0, 10,
+         "Invalid number of redial attempts.",
+         "Number of redial attempts should be between 0 and 10.", true},
+        {[](StepForm& f) { f.kind = kStepSleep; }, &StepForm::seconds, 1, 300,
+         "Invalid number of seconds.", "Number of seconds should be between 1 and 300.", true},
+        {[](StepForm& f) { f.kind = kStepFtp; }, &StepForm::ftpport, 1, 65535, "Invalid FTP port.",
+         "FTP port should be between 1 and 65535.", true},
+        {[](StepForm& f) {
+             f.kind = kStepRepeat;
+             f.target = "1";
+         },
+         &StepForm::repnum, 1, 1000, "Invalid repeat count.",
+         "Repeat count should be between 1 and 1000.", true},
+        {[](StepForm& f) {
+             f.kind = kStepFtp;
+             f.ftpretry = true;
+         },
+         &StepForm::ftpdelay, 0, 300, "Invalid delay value.",
+         "Delay value should be between 0 and 300.", false},
+        {[](StepForm& f) {
+             f.kind = kStepFtp;
+             f.ftpreconnect = true;
+         },
+         &StepForm::ftpmaxrecon, 0, 1000, "Invalid value for number of reconnection attempts.",
+         "Number of reconnection attempts should be between 0 and 1000.", false},
+    };
+    const StepFiles files{[](const std::string&) { return false; }};
+    for (const Row& row : rows) {
+        const std::pair<int, const char*> typed[] = {{row.min, nullptr},
+                                                     {row.max, nullptr},
+                                                     {row.min - 1, row.outside},
+                                                     {row.max + 1, row.outside}};
+        StepForm form = NewStepForm({});
+        row.show(form);
+        for (const auto& [value, message] : typed) {
+            form.*row.field = std::to_string(value);
+            const auto problems = CheckStepForm(form, 3, files);
+            ASSERT_EQ(problems.size(), message ? 1u : 0u) << row.invalid << " " << value;
+            if (!message) continue;
+            EXPECT_EQ(problems[0].message, message);
+            EXPECT_EQ(problems[0].stops, row.stops) << message;
+        }
+        form.*row.field = "ten";
+        const auto problems = CheckStepForm(form, 3, files);
+        ASSERT_EQ(problems.size(), 1u) << row.invalid;
+        EXPECT_EQ(problems[0].message, row.invalid);
+        EXPECT_TRUE(problems[0].stops) << row.invalid;
+    }
+}
+
 TEST(StepForm, RepeatTargetsLieBeforeTheStep) {
     EXPECT_EQ(LastRepeatTarget(5, 4, false), 3);  // editing step 4
     EXPECT_EQ(LastRepeatTarget(5, 3, true), 5);   // adding after step 5

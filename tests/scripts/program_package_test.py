@@ -46,6 +46,8 @@ def main():
 
         check(field("Package") == "ringmere", "package name")
         check(field("Version") == version, f"version {field('Version')} is the program's")
+        long_lines = [l for l in field("Description").splitlines() if len(l) >= 80]
+        check(not long_lines, f"description lines under 80 columns: {long_lines}")
         depends = {re.split(r"[ (]", d.strip())[0] for d in field("Depends").split(",")}
         # Linked libraries (found by dpkg-shlibdeps) and what is loaded at run time.
         for needed in ("libqt6widgets6", "libqt6multimedia6", "libc6",

@@ -46,11 +46,22 @@ def main():
 
         check(field("Package") == "ringmere", "package name")
         check(field("Version") == version, f"version {field('Version')} is the program's")
+        long_lines = [l for l in field("Description").splitlines() if len(l) >= 80]
+        check(not long_lines, f"description lines under 80 columns: {long_lines}")
         depends = {re.split(r"[ (]", d.strip())[0] for d in field("Depends").split(",")}
         # Linked libraries (found by dpkg-shlibdeps) and what is loaded at run time.
         for needed in ("libqt6widgets6", "libqt6multimedia6", "libc6",
                        "qt6-qpa-plugins", "libqt6svg6", "xdg-utils"):
             check(needed in depends, f"depends on {needed}: {sorted(depends)}")
+        # dpkg orders configuration by Depends only: setcap must be there before
+        # the postinst runs, not merely recommended.
+        check("libcap2-bin" in depends, f"depends on libcap2-bin: {sorted(depends)}")
+        # The media player plays through GStreamer's PulseAudio sink; base alone
+        # decodes but has nowhere to play.
+        recommends = {re.split(r"[ (]", d.strip())[0] for d in field("Recommends").split(",")}
+        for wanted in ("gstreamer1.0-plugins-base", "gstreamer1.0-plugins-good",
+                       "gstreamer1.0-pulseaudio"):
+            check(wanted in recommends | depends, f"recommends {wanted}: {sorted(recommends)}")
 
         listing = run(["dpkg-deb", "-c", deb]).stdout.splitlines()
         files = {line.split()[-1] for line in listing if not line.startswith("d")}

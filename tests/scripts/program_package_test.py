@@ -56,11 +56,11 @@ def main():
         # dpkg orders configuration by Depends only: setcap must be there before
         # the postinst runs, not merely recommended.
         check("libcap2-bin" in depends, f"depends on libcap2-bin: {sorted(depends)}")
-        # The media player plays through GStreamer's PulseAudio sink; base alone
-        # decodes but has nowhere to play.
+        # The media player plays through GStreamer's PulseAudio sink (base alone
+        # decodes but has nowhere to play); secure servers need the CA store.
         recommends = {re.split(r"[ (]", d.strip())[0] for d in field("Recommends").split(",")}
         for wanted in ("gstreamer1.0-plugins-base", "gstreamer1.0-plugins-good",
-                       "gstreamer1.0-pulseaudio"):
+                       "gstreamer1.0-pulseaudio", "ca-certificates"):
             check(wanted in recommends | depends, f"recommends {wanted}: {sorted(recommends)}")
 
         listing = run(["dpkg-deb", "-c", deb]).stdout.splitlines()

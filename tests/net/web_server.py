@@ -12,11 +12,13 @@ import email.utils
 import json
 import os
 import ssl
-import subprocess
 import sys
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from throwaway_tls import tls_context  # noqa: E402
 
 FILE = sys.argv[1]
 STATS = {"HEAD": 0, "GET": 0, "last_bytes": 0, "last_request_bytes": 0}
@@ -133,17 +135,6 @@ class TlsServer(ThreadingHTTPServer):
         if not isinstance(sys.exc_info()[1], (ssl.SSLError, OSError)):
             super().handle_error(request, client_address)
 
-
-def tls_context(folder):
-    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                    "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
-                    "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                    "-keyout", key, "-out", cert],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    ctx = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-    ctx.load_cert_chain(cert, key)
-    return ctx
 
 
 def main():

@@ -13,10 +13,11 @@ appended to DIR/events.jsonl before the server answers the client.
 import asyncio
 import json
 import os
-import ssl
-import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from throwaway_tls import tls_context  # noqa: E402
 
 from aiosmtpd.smtp import SMTP, AuthResult
 
@@ -58,17 +59,6 @@ def authenticator(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=True)
 
 
-def tls_context():
-    cert, key = os.path.join(DIR, "cert.pem"), os.path.join(DIR, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                    "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
-                    "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                    "-keyout", key, "-out", cert],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    ctx = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-    ctx.load_cert_chain(cert, key)
-    return ctx
-
 
 class Silent(asyncio.Protocol):
     def connection_made(self, transport):
@@ -95,9 +85,9 @@ async def main():
         if MODE == "auth":
             kwargs["authenticator"] = authenticator
         if MODE == "starttls":
-            kwargs["tls_context"] = tls_context()
+            kwargs["tls_context"] = tls_context(DIR)
         if MODE == "smtps":
-            ssl_ctx = tls_context()
+            ssl_ctx = tls_context(DIR)
         factory = lambda: CountingSMTP(Handler(), **kwargs)  # noqa: E731
     server = await loop.create_server(factory, "127.0.0.1", 0, ssl=ssl_ctx)
     print(server.sockets[0].getsockname()[1], flush=True)

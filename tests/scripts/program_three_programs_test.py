@@ -224,7 +224,7 @@ def first_read_after(path, written):
     def read_at():
         at = os.stat(path).st_atime
         return at if at > written + 1e-6 else None
-    at = until(read_at, step=0.05)
+    at = until(read_at, limit=120, step=0.05)
     return at - written if at else None
 
 
@@ -240,7 +240,7 @@ def rewrite(path, alarms):
     return os.stat(path).st_atime
 
 
-def beacon_runs(log, name):
+def runs(log, name):
     return log.count(f"{name} executing.")
 
 
@@ -306,7 +306,7 @@ def main():
             client_log = os.path.join(client_dir, "allog.txt")
             web_log = os.path.join(web_dir, "allog.txt")
             for name, log in (("client", client_log), ("web client", web_log)):
-                check(until(lambda lg=log: beacon_runs(read(lg), "Beacon") >= 1),
+                check(until(lambda lg=log: runs(read(lg), "Beacon") >= 1),
                       f"the alarm did not run on the {name}: {read(log)!r}")
             check(fingerprint(served) == before, "a client changed the server's file")
             if failures:
@@ -327,7 +327,7 @@ def main():
             failed_at = until(lambda: FAILED in read(web_log) and len(read(web_log)))
             check(failed_at, f"the web client did not log the failed download: {read(web_log)!r}")
             if failed_at:
-                check(until(lambda: beacon_runs(read(web_log)[failed_at:], "Beacon") >= 1),
+                check(until(lambda: runs(read(web_log)[failed_at:], "Beacon") >= 1),
                       "the web client lost its alarm with the web server down")
             check(os.path.exists(os.path.join(web_dir, "webtmp.ini")),
                   "the web client's kept copy is gone")
@@ -348,7 +348,7 @@ def main():
                 figures.append("web client: with the web server back, downloaded the newer "
                                f"file {gets[0][0] - changed:.1f} s after its change")
             for name, log in (("client", client_log), ("web client", web_log)):
-                check(until(lambda lg=log: beacon_runs(read(lg), "Afterglow") >= 1),
+                check(until(lambda lg=log: runs(read(lg), "Afterglow") >= 1),
                       f"the second alarm did not run on the {name}: {read(log)!r}")
 
             # Leaving writes nothing either.

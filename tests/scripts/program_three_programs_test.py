@@ -319,8 +319,8 @@ def main():
             check(not site.since(pickup + 0.001, "GET"),
                   "the web client downloaded an unchanged file again")
             if heads:
-                figures.append(f"web client: an unchanged check sent {heads[0][5]} bytes and "
-                               f"received {heads[0][4]} (HEAD only)")
+                figures.append(f"web client: an unchanged check, {heads[0][5]} bytes of request "
+                               f"and {heads[0][4]} of answer (HEAD only)")
 
             # The web server goes away: the failure is logged and the alarm runs on.
             site.stop()

@@ -34,10 +34,11 @@ def short_date(d):
     return f"{d.month}/{d.day}/{d.year:04d}"
 
 
-def header(logging=True, wake=False):
+def header(logging=True, wake=False, mode="Single", alarm_file="", download=True, interval=30):
     return ["[Alarm Info]", "Version=2.10", "UseSMTP=0", "SMTP Server=", "[sw201-2]",
-            "SMTP User=", "SMTP Pass=", "ReplyTo=", "UserMode=Single", "AlarmFile=",
-            "[sw140-3]", "dldAlarmFile=0", "dldInterval=30", f"allowWake={b(wake)}",
+            "SMTP User=", "SMTP Pass=", "ReplyTo=", f"UserMode={mode}", f"AlarmFile={alarm_file}",
+            "[sw140-3]", f"dldAlarmFile={b(download)}", f"dldInterval={interval}",
+            f"allowWake={b(wake)}",
             "[sw150-1]", f"enablelogging={b(logging)}", "[sw202-5]",
             "monthBackColor=-2147483643", "textColor=-2147483640",
             "titleBackColor=-2147483646", "titleTextColor=-2147483643",
@@ -68,6 +69,12 @@ def once(n, name, when, steps=None, message="", hide=True):
     return lines + NO_ACTIONS
 
 
+def every_minutes(n, name, start, minutes, steps=None):
+    """Alarm n, every `minutes` minutes from `start` on, without end."""
+    swap = {"AlType=0": "AlType=4", "AlEndType=0": "AlEndType=1", "AlXMin=1": f"AlXMin={minutes}"}
+    return [swap.get(line, line) for line in once(n, name, start, steps)]
+
+
 def sleep_step(seconds):
     return (f"Sleep {seconds} seconds", 5, ["[sleep]", f"sseconds={seconds}"])
 
@@ -83,6 +90,14 @@ def write(path, alarms, **kw):
         lines += a
     with open(path, "wb") as f:
         f.write("".join(line + "\r\n" for line in lines).encode())
+
+
+def replace(path, alarms, **kw):
+    """As write, but atomically, as the program saves: readers see the old
+    file or the new one, never a part."""
+    scratch = path + ".new"
+    write(scratch, alarms, **kw)
+    os.replace(scratch, path)
 
 
 def next_whole_second(after_seconds):

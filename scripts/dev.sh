@@ -13,7 +13,7 @@ PACKAGES=(
   python3 python3-dateutil
   qt6-base-dev libgl-dev qt6-multimedia-dev libqt6svg6
   dbus-daemon python3-dbusmock tzdata
-  xvfb xauth
+  xvfb xauth xdotool
   xdg-utils gstreamer1.0-plugins-base
   libcurl4-openssl-dev python3-aiosmtpd python3-pyftpdlib openssl
   desktop-file-utils appstream groff-base dpkg-dev

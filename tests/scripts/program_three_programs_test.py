@@ -188,7 +188,47 @@ def start(work, name, display, **settings):
         env["QT_QPA_PLATFORM"] = "offscreen"
     proc = subprocess.Popen([PROGRAM, "startup"], env=env, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, start_new_session=True)
-    return proc, data, os.path.join(home, "probe")
+    return proc, data, os.path.join(home, "probe"), env
+
+
+def xdotool(display, *args):
+    done = subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display),
+                          capture_output=True, text=True, timeout=GUARD)
+    return done.stdout.split()
+
+
+def shown(display, pid, title=None):
+    """The program's visible windows, those named by the pattern when given
+    (an open menu is one without a name)."""
+    named = ["--all", "--name", title] if title else []
+    return xdotool(display, "search", "--onlyvisible", "--pid", str(pid), *named)
+
+
+def show_window(proc, env, display):
+    """Starting the program again shows the running one's window, as from the menu."""
+    subprocess.run([PROGRAM], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   timeout=GUARD)
+    return until(lambda: shown(display, proc.pid, "^Ringmere"), limit=30)
+
+
+def accept_from_options(display, proc, window, downs, dialog):
+    """Opens the item `downs` below the first of the Options menu with the
+    keyboard and presses Return in the dialog it opens; True once the dialog
+    has closed. A key lost to a window that was not ready is tried again."""
+    for _ in range(3):
+        xdotool(display, "windowfocus", "--sync", window)
+        xdotool(display, "key", "alt+o")
+        if not until(lambda: len(shown(display, proc.pid)) > 1, limit=10):
+            continue
+        xdotool(display, "key", *(["Down"] * downs), "Return")
+        box = until(lambda: shown(display, proc.pid, f"^{dialog}$"), limit=20)
+        if not box:
+            xdotool(display, "key", "Escape")
+            continue
+        xdotool(display, "windowfocus", "--sync", box[0])
+        xdotool(display, "key", "Return")
+        return until(lambda: not shown(display, proc.pid, f"^{dialog}$"), limit=20)
+    return False
 
 
 def until(condition, limit=GUARD, step=0.2):
@@ -271,12 +311,12 @@ def main():
             alarmfiles.write(served, [], logging=True, mode="Server")
             site.start()
             url = f"http://127.0.0.1:{site.port}/alfile.ini"
-            server, _, server_probe = start(work, "server", display, data=shared)
+            server, _, server_probe, _ = start(work, "server", display, data=shared)
             procs.append(server)
-            client, client_dir, client_probe = start(
+            client, client_dir, client_probe, client_env = start(
                 work, "client", display, mode="Client", alarm_file=served, interval=1)
             procs.append(client)
-            web, web_dir, web_probe = start(
+            web, web_dir, web_probe, web_env = start(
                 work, "web", display, mode="WClient", alarm_file=url, interval=1)
             procs.append(web)
             for name, probe in (("server", server_probe), ("client", client_probe),
@@ -308,6 +348,23 @@ def main():
             for name, log in (("client", client_log), ("web client", web_log)):
                 check(until(lambda lg=log: runs(read(lg), "Beacon") >= 1),
                       f"the alarm did not run on the {name}: {read(log)!r}")
+
+            # Each client saves its e-mail settings and options as a user would:
+            # into its own file, never the server's.
+            if display and shutil.which("xdotool"):
+                for name, proc, data, env in (("client", client, client_dir, client_env),
+                                              ("web client", web, web_dir, web_env)):
+                    window = show_window(proc, env, display)
+                    if not check(window, f"the {name}'s window did not show"):
+                        continue
+                    local = os.path.join(data, "alfile.ini")
+                    for downs, dialog in ((0, "email Settings"), (2, "Additional Options")):
+                        saved = os.stat(local).st_mtime_ns
+                        check(accept_from_options(display, proc, window[0], downs, dialog)
+                              and until(lambda: os.stat(local).st_mtime_ns != saved, limit=20),
+                              f"the {name} did not save its {dialog} into its own file")
+            else:
+                print("no Xvfb or xdotool: the clients' own saves are not driven")
             check(fingerprint(served) == before, "a client changed the server's file")
             if failures:
                 return report(failures, figures)

@@ -172,11 +172,12 @@ public:
     // reader takes a line a field, and a copy of the whole struct costs more.
     void NextLine(Line& l) {
         const std::string_view line = Next();
-        const void* eq = std::memchr(line.data(), '=', line.size());
+        // memchr must not see the null pointer of an empty line past the end.
+        const void* eq = line.empty() ? nullptr : std::memchr(line.data(), '=', line.size());
         const std::size_t keyLength =
             eq ? static_cast<std::size_t>(static_cast<const char*>(eq) - line.data()) : line.size();
         // Only the key is searched: values are most of the text.
-        if (std::memchr(line.data(), '[', keyLength)) {
+        if (keyLength > 0 && std::memchr(line.data(), '[', keyLength)) {
             l = Marker(line);
             return;
         }

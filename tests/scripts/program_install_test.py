@@ -13,22 +13,15 @@ import sys
 import tempfile
 import time
 
+from tally import Tally
+
 BUILD = os.environ["RINGMERE_BUILD_DIR"]
 PREFIX = "/opt/rm"
 ICON_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]
 TIME_LIMIT = 60  # seconds: a guard against hangs, never a measurement
 
-failures = []
-passed = 0
-
-
-def check(ok, what):
-    global passed
-    if ok:
-        passed += 1
-    else:
-        failures.append(what)
-        print("FAILED:", what)
+TALLY = Tally()
+check = TALLY.check
 
 
 def run(args, **kw):
@@ -170,5 +163,4 @@ def main():
 
 if __name__ == "__main__":
     main()
-    print(f"{passed} passed, {len(failures)} failed")
-    sys.exit(1 if failures else 0)
+    sys.exit(TALLY.report())

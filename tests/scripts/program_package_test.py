@@ -8,21 +8,14 @@ import subprocess
 import sys
 import tempfile
 
+from tally import Tally
+
 BUILD = os.environ["RINGMERE_BUILD_DIR"]
 PROGRAM = os.environ["RINGMERE_PROGRAM"]
 TIME_LIMIT = 540  # seconds: a guard against hangs, never a measurement
 
-failures = []
-passed = 0
-
-
-def check(ok, what):
-    global passed
-    if ok:
-        passed += 1
-    else:
-        failures.append(what)
-        print("FAILED:", what)
+TALLY = Tally()
+check = TALLY.check
 
 
 def run(args):
@@ -93,5 +86,4 @@ def main():
 
 if __name__ == "__main__":
     main()
-    print(f"{passed} passed, {len(failures)} failed")
-    sys.exit(1 if failures else 0)
+    sys.exit(TALLY.report())

@@ -22,23 +22,15 @@ import time
 
 sys.path.insert(0, os.path.dirname(__file__))
 import alarmfiles  # noqa: E402
+from tally import Tally  # noqa: E402
 
 CLI = os.environ.get("RINGMERE_CLI")
 PROGRAM = os.environ.get("RINGMERE_PROGRAM")
 MEMORY_LIMIT = 1 << 30  # bytes of address space for one probe
 TIME_LIMIT = 60  # seconds: a guard against hangs, never a measurement
 
-failures = []
-passed = 0
-
-
-def check(ok, what):
-    global passed
-    if ok:
-        passed += 1
-    else:
-        failures.append(what)
-        print("FAILED:", what)
+TALLY = Tally()
+check = TALLY.check
 
 
 def limited(memory=MEMORY_LIMIT, file_size=None):
@@ -185,8 +177,7 @@ def main():
         probe_killed_writes(work)
         probe_full_disk(work)
         probe_planted_links(work)
-    print(f"{passed} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return TALLY.report()
 
 
 if __name__ == "__main__":

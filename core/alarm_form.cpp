@@ -272,13 +272,8 @@ ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
     ActionsForm form = NewActionsForm(settings);
     const MusicType& m = a.Music;
     form.muType = m.MuType <= kMusicSilent ? m.MuType : Byte{kMusicSilent};
-    form.mp3file = m.Mp3.mp3file;
-    form.mp3ptype = m.Mp3.mp3ptype;
-    form.wavfile = m.Wav.wavfile;
-    form.wavtype = m.Wav.wavtype <= kWavUntilStopped ? m.Wav.wavtype : Byte{kWavForSeconds};
+    LoadSound(m, form);
     form.repeatSeconds = Decimal(m.Wav.reptimes);
-    form.cddrive = m.Cd.cddrive;
-    form.tracktype = m.Cd.tracktype == kCdListedTrack ? kCdListedTrack : kCdRandomTrack;
     form.track = Decimal(m.Cd.cdtrack);
 
     if (a.Dial.usedialup) {
@@ -296,58 +291,16 @@ ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
     form.url1 = a.Web.url1;
     form.opennew = a.Web.opennew;
 
-    const FTPRecT& f = a.Ftp;
-    form.ftpenabled = f.ftpenabled;
-    form.ftpserver = f.ftpserver;
-    form.ftpport = Decimal(f.ftpport);
-    form.ftppath = f.ftppath;
-    form.ftplocalfile = f.ftplocalfile;
-    form.ftpuser = f.ftpuser;
-    form.ftppass = f.ftppass;
-    form.ftptransfertype = f.ftptransfertype == kFtpAllFiles ? kFtpAllFiles : kFtpSingleFile;
-    form.ftpupload = f.ftpupload;
-    form.ftpascmode = f.ftpascmode;
-    form.ftppassive = f.ftppassive;
-    form.ftpretry = f.ftpretry;
-    form.ftpmaxretry = Decimal(f.ftpmaxretry);
-    form.ftpdelay = Decimal(f.ftpdelay);
-    form.ftpreconnect = f.ftpreconnect;
-    if (f.ftpreconnect) {
-        form.ftpdialname = f.ftpdialname;
-        form.ftpmaxrecon = Decimal(f.ftpmaxrecon);
-        form.ftprecondelay = Decimal(f.ftprecondelay);
-    }
-
-    switch (a.FileOp.fop) {
-        case kFopCopy:
-            form.fop = kFopCopy;
-            form.copyFrom = a.FileOp.ffrom;
-            form.copyTo = a.FileOp.fto;
-            break;
-        case kFopMove:
-            form.fop = kFopMove;
-            form.moveFrom = a.FileOp.ffrom;
-            form.moveTo = a.FileOp.fto;
-            break;
-        case kFopDelete:
-            form.fop = kFopDelete;
-            form.deleteFile = a.FileOp.fdel;
-            break;
-        default:
-            form.fop = kFopNone;
-            break;
-    }
+    form.ftpenabled = a.Ftp.ftpenabled;
+    LoadFtp(a.Ftp, form);
+    LoadFileOp(a.FileOp, form, kFopNone);
 
     form.sendmessage = a.Mail.sendmessage;
+    LoadMail(a.Mail, form);
     // The reply-to address stands in for a missing sender only where mail is
     // sent: an alarm opened and saved unchanged stays as it was. Ticking
     // "Send" later fills it in the window.
-    form.from = a.Mail.from;
     if (form.from.empty() && a.Mail.sendmessage) form.from = settings.ReplyTo;
-    form.mto = a.Mail.mto;
-    form.subject = a.Mail.subject;
-    form.msg = a.Mail.msg;
-    form.attachments = UsedEntries(a.Mail.Attachment, a.Mail.nAttach);
 
     form.dosynch = a.Synch.dosynch;
     form.synchserver = a.Synch.synchserver;
@@ -468,17 +421,7 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
         x.mtype = kSimpleAlarm;
         StoreSchedule(form.schedule, x.Schedule);
 
-        MusicType& m = x.Music;
-        m.MuType = a.muType;
-        m.Mp3.mp3ptype = a.mp3ptype;
-        m.Mp3.mp3file = a.mp3file;
-        m.Wav.wavfile = a.wavfile;
-        m.Wav.wavtype = a.wavtype;
-        if (a.muType == kMusicWave && a.wavtype == kWavForSeconds)
-            m.Wav.reptimes = NumberOr(a.repeatSeconds, m.Wav.reptimes);
-        if (!a.cddrive.empty()) m.Cd.cddrive = a.cddrive.substr(0, 1);
-        m.Cd.cdtrack = NumberOr(a.track, m.Cd.cdtrack);
-        m.Cd.tracktype = a.tracktype;
+        StoreSound(a, x.Music, true);
 
         DialRec& d = x.Dial;
         d.usedialup = a.dial != DialChoice::None;
@@ -491,58 +434,16 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
         x.Synch.dosynch = a.dosynch;
         if (a.dosynch) x.Synch.synchserver = a.synchserver;
 
-        FTPRecT& f = x.Ftp;
-        f.ftpenabled = a.ftpenabled;
-        f.ftpserver = a.ftpserver;
-        f.ftpport = NumberOr(a.ftpport, f.ftpport);
-        f.ftppath = a.ftppath;
-        f.ftplocalfile = a.ftplocalfile;
-        f.ftpuser = a.ftpuser;
-        f.ftppass = a.ftppass;
-        f.ftptransfertype = a.ftptransfertype;
-        f.ftpupload = a.ftpupload;
-        f.ftpascmode = a.ftpascmode;
-        f.ftppassive = a.ftppassive;
-        f.ftpretry = a.ftpretry;
-        f.ftpmaxretry = NumberOr(a.ftpmaxretry, f.ftpmaxretry);
-        f.ftpdelay = NumberOr(a.ftpdelay, f.ftpdelay);
-        f.ftpreconnect = a.ftpreconnect;
-        if (a.ftpreconnect) {
-            f.ftpdialname = a.ftpdialname;
-            f.ftpmaxrecon = NumberOr(a.ftpmaxrecon, f.ftpmaxrecon);
-            f.ftprecondelay = NumberOr(a.ftprecondelay, f.ftprecondelay);
-        }
-
-        FileOps& o = x.FileOp;
-        o.fop = a.fop;
-        switch (a.fop) {
-            case kFopCopy:
-                o.ffrom = a.copyFrom;
-                o.fto = a.copyTo;
-                break;
-            case kFopMove:
-                o.ffrom = a.moveFrom;
-                o.fto = a.moveTo;
-                break;
-            case kFopDelete:
-                o.fdel = a.deleteFile;
-                break;
-            default:
-                o.fop = kFopNone;
-                break;
-        }
+        x.Ftp.ftpenabled = a.ftpenabled;
+        StoreFtp(a, x.Ftp);
+        StoreFileOp(a, x.FileOp);
     }
 
     x.Launch = {a.app1, a.param1, a.app2, a.param2, a.app3, a.param3};
     x.Web.url1 = a.url1;
     x.Web.opennew = a.opennew;
     x.Mail.sendmessage = a.sendmessage;
-    x.Mail.from = a.from;
-    x.Mail.mto = a.mto;
-    x.Mail.subject = a.subject;
-    x.Mail.msg = a.msg;
-    x.Mail.Attachment = a.attachments;
-    x.Mail.nAttach = static_cast<Integer>(a.attachments.size());
+    StoreMail(a, x.Mail);
     return x;
 }
 

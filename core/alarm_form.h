@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/action_forms.h"
 #include "core/globals.h"
 
 namespace ringmere {
@@ -115,56 +116,19 @@ InfoForm LoadInfoForm(const AlRec& alarm);
 
 enum class DialChoice : std::uint8_t { Connect, Disconnect, None };
 
-// The simple set's action tabs. Choices carry the numbers the record stores.
-struct ActionsForm {
-    // Musical Alarm
-    Byte muType = kMusicSilent;
-    std::string mp3file;
-    Byte mp3ptype = kSystemPlayer;  // no control: a new alarm's, or the loaded value
-    std::string wavfile;
-    Byte wavtype = kWavOnce;         // 0, 1, or 2 for "Repeat X Seconds (1-60)"
-    std::string repeatSeconds = "1";
-    std::string cddrive;             // the drive list's text; its first letter is stored
-    Byte tracktype = kCdListedTrack;
-    std::string track = "1";
-    // DialUp
+// The simple set's action tabs: one form per action, and the ticks and
+// choices only these tabs have.
+struct ActionsForm : SoundForm, DialForm, LaunchForm, FtpForm, FileOpForm, MailForm, SynchForm {
+    // The sound starts silent and no file operation is chosen.
+    ActionsForm() {
+        muType = kMusicSilent;
+        fop = kFopNone;
+    }
+
     DialChoice dial = DialChoice::None;
-    std::string dialname;  // the selected connection, empty when none
-    std::string redial = "0";
-    // File/Web
-    std::string app1, param1, app2, param2, app3, param3;
-    std::string url1;
-    bool opennew = false;
     bool ftpenabled = false;
-    std::string ftpserver;
-    std::string ftpport = "21";
-    std::string ftppath;
-    std::string ftplocalfile;
-    std::string ftpuser;
-    std::string ftppass;
-    Byte ftptransfertype = kFtpSingleFile;
-    bool ftpupload = true;
-    bool ftpascmode = true;
-    bool ftppassive = false;
-    bool ftpretry = false;
-    std::string ftpmaxretry = "5";
-    std::string ftpdelay = "30";
-    bool ftpreconnect = false;
-    std::string ftpdialname;
-    std::string ftpmaxrecon = "5";
-    std::string ftprecondelay = "30";
-    Byte fop = kFopNone;
-    std::string copyFrom, copyTo, moveFrom, moveTo, deleteFile;
-    // Paging/Email
     bool sendmessage = false;
-    std::string from;
-    std::string mto;
-    std::string subject;
-    std::string msg;
-    std::vector<std::string> attachments;
-    // Time Synch
     bool dosynch = false;
-    std::string synchserver;  // the selected server, empty when none
 
     bool operator==(const ActionsForm&) const = default;
 };

@@ -83,15 +83,10 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
         case kStepSound: {
             const MusicType& m = e.Music;
             f.muType = m.MuType == kMusicWave || m.MuType == kMusicCd ? m.MuType : Byte{kMusicMp3};
-            f.mp3file = m.Mp3.mp3file;
-            f.mp3ptype = m.Mp3.mp3ptype;
-            f.wavfile = m.Wav.wavfile;
-            f.wavtype = m.Wav.wavtype <= kWavUntilStopped ? m.Wav.wavtype : Byte{kWavForSeconds};
+            LoadSound(m, f);
             // A number no one chose shows the arrows' start.
             if (m.Wav.reptimes != 0 || f.wavtype == kWavForSeconds)
                 f.repeatSeconds = Decimal(m.Wav.reptimes);
-            f.cddrive = m.Cd.cddrive;
-            f.tracktype = m.Cd.tracktype == kCdListedTrack ? kCdListedTrack : kCdRandomTrack;
             if (m.Cd.cdtrack != 0 || f.muType == kMusicCd) f.track = Decimal(m.Cd.cdtrack);
             break;
         }
@@ -108,46 +103,18 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             f.url1 = e.Web.url1;
             f.opennew = e.Web.opennew;
             break;
-        case kStepMail: {
-            const smtpmessage& m = e.Mail;
-            f.from = m.from;
-            f.mto = m.mto;
-            f.subject = m.subject;
-            f.msg = m.msg;
-            const std::size_t n =
-                std::min(m.Attachment.size(), std::size_t(std::max(m.nAttach, 0)));
-            f.attachments.assign(m.Attachment.begin(), m.Attachment.begin() + std::ptrdiff_t(n));
+        case kStepMail:
+            LoadMail(e.Mail, f);
             break;
-        }
         case kStepSleep:
             f.seconds = Decimal(e.sseconds);
             break;
         case kStepSynch:
             f.synchserver = e.Synch.synchserver;
             break;
-        case kStepFtp: {
-            const FTPRecT& t = e.Ftp;
-            f.ftpserver = t.ftpserver;
-            f.ftpport = Decimal(t.ftpport);
-            f.ftpuser = t.ftpuser;
-            f.ftppass = t.ftppass;
-            f.ftppath = t.ftppath;
-            f.ftplocalfile = t.ftplocalfile;
-            f.ftptransfertype = t.ftptransfertype == kFtpAllFiles ? kFtpAllFiles : kFtpSingleFile;
-            f.ftpupload = t.ftpupload;
-            f.ftpascmode = t.ftpascmode;
-            f.ftppassive = t.ftppassive;
-            f.ftpretry = t.ftpretry;
-            f.ftpmaxretry = Decimal(t.ftpmaxretry);
-            f.ftpdelay = Decimal(t.ftpdelay);
-            f.ftpreconnect = t.ftpreconnect;
-            if (t.ftpreconnect) {
-                f.ftpdialname = t.ftpdialname;
-                f.ftpmaxrecon = Decimal(t.ftpmaxrecon);
-                f.ftprecondelay = Decimal(t.ftprecondelay);
-            }
+        case kStepFtp:
+            LoadFtp(e.Ftp, f);
             break;
-        }
         case kStepRepeat:
             if (e.Repeat.stepnum >= 1) f.target = Decimal(e.Repeat.stepnum);
             // Only 1 repeats until stopped when the script runs.
@@ -156,22 +123,7 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             f.repnum = Decimal(e.Repeat.repnum);
             break;
         case kStepFileOp:
-            switch (e.FileOp.fop) {
-                case kFopMove:
-                    f.fop = kFopMove;
-                    f.moveFrom = e.FileOp.ffrom;
-                    f.moveTo = e.FileOp.fto;
-                    break;
-                case kFopDelete:
-                    f.fop = kFopDelete;
-                    f.deleteFile = e.FileOp.fdel;
-                    break;
-                default:
-                    f.fop = kFopCopy;
-                    f.copyFrom = e.FileOp.ffrom;
-                    f.copyTo = e.FileOp.fto;
-                    break;
-            }
+            LoadFileOp(e.FileOp, f, kFopCopy);
             break;
         default:
             break;  // a kind the program does not know shows as a new step
@@ -220,22 +172,9 @@ std::vector<StepProblem> CheckStepForm(const StepForm& f, Integer lastTarget,
 void StoreStep(const StepForm& f, AlEvent& e) {
     e.evtype = f.kind;
     switch (f.kind) {
-        case kStepSound: {
-            MusicType& m = e.Music;
-            m.MuType = f.muType;
-            m.Mp3.mp3file = f.mp3file;
-            m.Mp3.mp3ptype = f.mp3ptype;
-            m.Wav.wavfile = f.wavfile;
-            m.Wav.wavtype = f.wavtype;
-            if (f.muType == kMusicWave && f.wavtype == kWavForSeconds)
-                m.Wav.reptimes = NumberOr(f.repeatSeconds, m.Wav.reptimes);
-            if (f.muType == kMusicCd) {
-                if (!f.cddrive.empty()) m.Cd.cddrive = f.cddrive.substr(0, 1);
-                m.Cd.tracktype = f.tracktype;
-                m.Cd.cdtrack = NumberOr(f.track, m.Cd.cdtrack);
-            }
+        case kStepSound:
+            StoreSound(f, e.Music, f.muType == kMusicCd);
             break;
-        }
         case kStepDialup:
             e.Dial.usedialup = true;
             e.Dial.connectm = f.connect;
@@ -252,12 +191,7 @@ void StoreStep(const StepForm& f, AlEvent& e) {
             break;
         case kStepMail:
             e.Mail.sendmessage = true;
-            e.Mail.from = f.from;
-            e.Mail.mto = f.mto;
-            e.Mail.subject = f.subject;
-            e.Mail.msg = f.msg;
-            e.Mail.Attachment = f.attachments;
-            e.Mail.nAttach = Integer(f.attachments.size());
+            StoreMail(f, e.Mail);
             break;
         case kStepSleep:
             e.sseconds = NumberOr(f.seconds, e.sseconds);
@@ -265,42 +199,16 @@ void StoreStep(const StepForm& f, AlEvent& e) {
         case kStepSynch:
             e.Synch.synchserver = f.synchserver;
             break;
-        case kStepFtp: {
-            FTPRecT& t = e.Ftp;
-            t.ftpserver = f.ftpserver;
-            t.ftpport = NumberOr(f.ftpport, t.ftpport);
-            t.ftpuser = f.ftpuser;
-            t.ftppass = f.ftppass;
-            t.ftppath = f.ftppath;
-            t.ftplocalfile = f.ftplocalfile;
-            t.ftptransfertype = f.ftptransfertype;
-            t.ftpupload = f.ftpupload;
-            t.ftpascmode = f.ftpascmode;
-            t.ftppassive = f.ftppassive;
-            t.ftpretry = f.ftpretry;
-            t.ftpmaxretry = NumberOr(f.ftpmaxretry, t.ftpmaxretry);
-            t.ftpdelay = NumberOr(f.ftpdelay, t.ftpdelay);
-            t.ftpreconnect = f.ftpreconnect;
-            if (f.ftpreconnect) {
-                t.ftpdialname = f.ftpdialname;
-                t.ftpmaxrecon = NumberOr(f.ftpmaxrecon, t.ftpmaxrecon);
-                t.ftprecondelay = NumberOr(f.ftprecondelay, t.ftprecondelay);
-            }
+        case kStepFtp:
+            StoreFtp(f, e.Ftp);
             break;
-        }
         case kStepRepeat:
             e.Repeat.stepnum = NumberOr(f.target, e.Repeat.stepnum);
             e.Repeat.reptype = f.reptype;
             e.Repeat.repnum = NumberOr(f.repnum, e.Repeat.repnum);
             break;
         case kStepFileOp:
-            e.FileOp.fop = f.fop;
-            if (f.fop == kFopCopy || f.fop == kFopMove) {
-                e.FileOp.ffrom = f.fop == kFopCopy ? f.copyFrom : f.moveFrom;
-                e.FileOp.fto = f.fop == kFopCopy ? f.copyTo : f.moveTo;
-            } else if (f.fop == kFopDelete) {
-                e.FileOp.fdel = f.deleteFile;
-            }
+            StoreFileOp(f, e.FileOp);
             break;
         default:
             break;

@@ -17,56 +17,16 @@
 
 namespace ringmere {
 
-// Choices carry the numbers the record stores.
-struct StepForm {
+// One form per action, and what only steps have. Choices carry the numbers
+// the record stores; the sound has no "silent" here.
+struct StepForm : SoundForm, DialForm, LaunchForm, MailForm, SynchForm, FtpForm, FileOpForm {
     Byte kind = kStepSound;  // evtype
-    // Music: MP3, wave or CD (no "silent" here)
-    Byte muType = kMusicMp3;
-    std::string mp3file;
-    Byte mp3ptype = kSystemPlayer;  // no control: a new step's, or the loaded value
-    std::string wavfile;
-    Byte wavtype = kWavOnce;
-    std::string repeatSeconds = "1";
-    std::string cddrive;  // the drive list's text; its first letter is stored
-    Byte tracktype = kCdListedTrack;
-    std::string track = "1";
-    // Dial-up
-    bool connect = true;
-    std::string dialname;
-    std::string redial = "0";
-    // Launch file, web site
-    std::string app1, param1;
-    std::string url1;
-    bool opennew = false;
-    // Mail
-    std::string from, mto, subject, msg;
-    std::vector<std::string> attachments;
-    // Sleep
-    std::string seconds = "1";
-    // Clock
-    std::string synchserver;  // the selected server, empty when none
-    // FTP
-    std::string ftpserver;
-    std::string ftpport = "21";
-    std::string ftpuser, ftppass, ftppath, ftplocalfile;
-    Byte ftptransfertype = kFtpSingleFile;
-    bool ftpupload = true;
-    bool ftpascmode = true;
-    bool ftppassive = false;
-    bool ftpretry = false;
-    std::string ftpmaxretry = "5";
-    std::string ftpdelay = "30";
-    bool ftpreconnect = false;
-    std::string ftpdialname;
-    std::string ftpmaxrecon = "5";
-    std::string ftprecondelay = "30";
+    bool connect = true;     // dial-up: connect, else disconnect
+    std::string seconds = "1";  // sleep
     // Repeat
     std::string target;  // the chosen step number's text, empty when none
     Byte reptype = kRepeatTimes;
     std::string repnum = "1";
-    // File operation
-    Byte fop = kFopCopy;
-    std::string copyFrom, copyTo, moveFrom, moveTo, deleteFile;
 
     bool operator==(const StepForm&) const = default;
 };

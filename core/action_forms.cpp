@@ -7,17 +7,13 @@
 
 namespace ringmere {
 
-namespace {
-
-std::string Decimal(Integer value) {
+std::string DecimalText(Integer value) {
     return std::to_string(value);
 }
 
 Integer NumberOr(const std::string& text, Integer fallback) {
     return ParseWholeNumber(text).value_or(fallback);
 }
-
-}  // namespace
 
 void LoadSound(const MusicType& m, SoundForm& form) {
     form.mp3file = m.Mp3.mp3file;
@@ -47,7 +43,8 @@ void LoadMail(const smtpmessage& m, MailForm& form) {
     form.mto = m.mto;
     form.subject = m.subject;
     form.msg = m.msg;
-    const std::size_t n = std::min(m.Attachment.size(), std::size_t(std::max<Integer>(m.nAttach, 0)));
+    const std::size_t n =
+        std::min(m.Attachment.size(), std::size_t(std::max<Integer>(m.nAttach, 0)));
     form.attachments.assign(m.Attachment.begin(), m.Attachment.begin() + std::ptrdiff_t(n));
 }
 
@@ -62,7 +59,7 @@ void StoreMail(const MailForm& form, smtpmessage& m) {
 
 void LoadFtp(const FTPRecT& t, FtpForm& f) {
     f.ftpserver = t.ftpserver;
-    f.ftpport = Decimal(t.ftpport);
+    f.ftpport = DecimalText(t.ftpport);
     f.ftppath = t.ftppath;
     f.ftplocalfile = t.ftplocalfile;
     f.ftpuser = t.ftpuser;
@@ -72,13 +69,13 @@ void LoadFtp(const FTPRecT& t, FtpForm& f) {
     f.ftpascmode = t.ftpascmode;
     f.ftppassive = t.ftppassive;
     f.ftpretry = t.ftpretry;
-    f.ftpmaxretry = Decimal(t.ftpmaxretry);
-    f.ftpdelay = Decimal(t.ftpdelay);
+    f.ftpmaxretry = DecimalText(t.ftpmaxretry);
+    f.ftpdelay = DecimalText(t.ftpdelay);
     f.ftpreconnect = t.ftpreconnect;
     if (t.ftpreconnect) {
         f.ftpdialname = t.ftpdialname;
-        f.ftpmaxrecon = Decimal(t.ftpmaxrecon);
-        f.ftprecondelay = Decimal(t.ftprecondelay);
+        f.ftpmaxrecon = DecimalText(t.ftpmaxrecon);
+        f.ftprecondelay = DecimalText(t.ftprecondelay);
     }
 }
 

@@ -87,6 +87,11 @@ struct FileOpForm {
     bool operator==(const FileOpForm&) const = default;
 };
 
+// A number as its field shows it, and a field's number (`fallback` when
+// the text is no whole number).
+std::string DecimalText(Integer value);
+Integer NumberOr(const std::string& text, Integer fallback);
+
 // The sound's files, player and choices; a wave choice other than 0 and 1
 // shows as "Repeat X Seconds (1-60)", a track choice other than 0 as random.
 // The choice of sound and the numbers are the caller's: the editors differ.

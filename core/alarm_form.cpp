@@ -14,10 +14,6 @@ namespace ringmere {
 
 namespace {
 
-std::string Decimal(Integer value) {
-    return std::to_string(value);
-}
-
 // Whole seconds, so that a time read from the file and stored again is the
 // same number.
 DateTime TimeOfDayRounded(DateTime value) {
@@ -52,10 +48,6 @@ void StoreTicked(const std::array<bool, N>& boxes, std::vector<Integer>& list, I
 template <std::size_t N>
 bool AnyTicked(const std::array<bool, N>& boxes) {
     return std::find(boxes.begin(), boxes.end(), true) != boxes.end();
-}
-
-Integer NumberOr(const std::string& text, Integer fallback) {
-    return ParseWholeNumber(text).value_or(fallback);
 }
 
 // The five choices of the "Other" page: the kind each stores, its field and
@@ -114,7 +106,7 @@ ScheduleForm LoadScheduleForm(const TimeRec& s, DateTime today) {
     for (const IntervalField& f : kIntervals) {
         if (s.AlType != f.type) continue;
         form.interval = f.choice;
-        form.*f.text = Decimal(s.*f.value);
+        form.*f.text = DecimalText(s.*f.value);
     }
     switch (s.AlType) {
         case kWeekly:
@@ -126,7 +118,7 @@ ScheduleForm LoadScheduleForm(const TimeRec& s, DateTime today) {
                 form.weeks = WeeksChoice::BiWeekly;
             } else {
                 form.weeks = WeeksChoice::EveryX;
-                form.xWeeks = Decimal(s.AlXWeeks);
+                form.xWeeks = DecimalText(s.AlXWeeks);
             }
             break;
         case kMonthly:
@@ -258,7 +250,7 @@ InfoForm LoadInfoForm(const AlRec& a) {
     form.minimized = a.AlMinWindow;
     form.flash = a.AlFlashWindow;
     form.snooze = a.AlSnooze;
-    form.snoozeMinutes = Decimal(a.snoozeming);
+    form.snoozeMinutes = DecimalText(a.snoozeming);
     return form;
 }
 
@@ -273,14 +265,14 @@ ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
     const MusicType& m = a.Music;
     form.muType = m.MuType <= kMusicSilent ? m.MuType : Byte{kMusicSilent};
     LoadSound(m, form);
-    form.repeatSeconds = Decimal(m.Wav.reptimes);
-    form.track = Decimal(m.Cd.cdtrack);
+    form.repeatSeconds = DecimalText(m.Wav.reptimes);
+    form.track = DecimalText(m.Cd.cdtrack);
 
     if (a.Dial.usedialup) {
         form.dial = a.Dial.connectm ? DialChoice::Connect : DialChoice::Disconnect;
         form.dialname = a.Dial.dialname;
     }
-    form.redial = Decimal(a.Dial.redialattempts);
+    form.redial = DecimalText(a.Dial.redialattempts);
 
     form.app1 = a.Launch.app1;
     form.param1 = a.Launch.param1;

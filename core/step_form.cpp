@@ -12,14 +12,6 @@ namespace ringmere {
 
 namespace {
 
-std::string Decimal(Integer value) {
-    return std::to_string(value);
-}
-
-Integer NumberOr(const std::string& text, Integer fallback) {
-    return ParseWholeNumber(text).value_or(fallback);
-}
-
 using Checks = FormChecks<StepProblem, StepTab>;
 
 constexpr NumberField kReconnectsField{{0, 1000},
@@ -86,14 +78,14 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             LoadSound(m, f);
             // A number no one chose shows the arrows' start.
             if (m.Wav.reptimes != 0 || f.wavtype == kWavForSeconds)
-                f.repeatSeconds = Decimal(m.Wav.reptimes);
-            if (m.Cd.cdtrack != 0 || f.muType == kMusicCd) f.track = Decimal(m.Cd.cdtrack);
+                f.repeatSeconds = DecimalText(m.Wav.reptimes);
+            if (m.Cd.cdtrack != 0 || f.muType == kMusicCd) f.track = DecimalText(m.Cd.cdtrack);
             break;
         }
         case kStepDialup:
             f.connect = e.Dial.connectm;
             f.dialname = e.Dial.dialname;
-            f.redial = Decimal(e.Dial.redialattempts);
+            f.redial = DecimalText(e.Dial.redialattempts);
             break;
         case kStepLaunch:
             f.app1 = e.Launch.app1;
@@ -107,7 +99,7 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             LoadMail(e.Mail, f);
             break;
         case kStepSleep:
-            f.seconds = Decimal(e.sseconds);
+            f.seconds = DecimalText(e.sseconds);
             break;
         case kStepSynch:
             f.synchserver = e.Synch.synchserver;
@@ -116,11 +108,11 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             LoadFtp(e.Ftp, f);
             break;
         case kStepRepeat:
-            if (e.Repeat.stepnum >= 1) f.target = Decimal(e.Repeat.stepnum);
+            if (e.Repeat.stepnum >= 1) f.target = DecimalText(e.Repeat.stepnum);
             // Only 1 repeats until stopped when the script runs.
             f.reptype =
                 e.Repeat.reptype == kRepeatUntilStopped ? kRepeatUntilStopped : kRepeatTimes;
-            f.repnum = Decimal(e.Repeat.repnum);
+            f.repnum = DecimalText(e.Repeat.repnum);
             break;
         case kStepFileOp:
             LoadFileOp(e.FileOp, f, kFopCopy);
@@ -231,7 +223,7 @@ std::string StepDescription(const AlEvent& e) {
         case kStepMail:
             return "Send email/page to " + e.Mail.mto;
         case kStepSleep:
-            return "Sleep " + Decimal(e.sseconds) + " seconds.";
+            return "Sleep " + DecimalText(e.sseconds) + " seconds.";
         case kStepSynch:
             return "Synchronize System Time";
         case kStepFtp:

@@ -1,13 +1,8 @@
 #include "ui/AddEvent.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -15,14 +10,7 @@
 #include <algorithm>
 
 #include "core/alarmtable.h"
-#include "core/clock.h"
-#include "core/datetime.h"
 #include "core/script_list.h"
-#include "run/actions.h"
-#include "run/desktop.h"
-#include "run/dialup.h"
-#include "run/mail.h"
-#include "run/timesync.h"
 #include "ui/actionkit.h"
 #include "ui_AddEvent.h"
 #include "widgets/dialogs.h"
@@ -51,105 +39,16 @@ const Kind kKinds[] = {
     {&UiForm::rbRepeat, &UiForm::Repeat},   {&UiForm::rbFileOp, &UiForm::FileOp},
 };
 
-// Fields holding a text of the step as typed.
-struct TextField {
-    QLineEdit* UiForm::*edit;
-    std::string StepForm::*value;
-};
-const TextField kTextFields[] = {
-    {&UiForm::teMP3, &StepForm::mp3file},
-    {&UiForm::teWav, &StepForm::wavfile},
-    {&UiForm::teRepeat, &StepForm::repeatSeconds},
-    {&UiForm::teTrack, &StepForm::track},
-    {&UiForm::teRedial, &StepForm::redial},
-    {&UiForm::teApp1, &StepForm::app1},
-    {&UiForm::teParam1, &StepForm::param1},
-    {&UiForm::teWeb1, &StepForm::url1},
-    {&UiForm::teFrom, &StepForm::from},
-    {&UiForm::teSubject, &StepForm::subject},
-    {&UiForm::teSleep, &StepForm::seconds},
-    {&UiForm::teFTPServer, &StepForm::ftpserver},
-    {&UiForm::teFTPPort, &StepForm::ftpport},
-    {&UiForm::teFTPUser, &StepForm::ftpuser},
-    {&UiForm::teFTPPass, &StepForm::ftppass},
-    {&UiForm::teFTPPath, &StepForm::ftppath},
-    {&UiForm::teLocalFile, &StepForm::ftplocalfile},
-    {&UiForm::teRetries, &StepForm::ftpmaxretry},
-    {&UiForm::teRDelay, &StepForm::ftpdelay},
-    {&UiForm::teReconnect, &StepForm::ftpmaxrecon},
-    {&UiForm::teReconDelay, &StepForm::ftprecondelay},
-    {&UiForm::teRepNum, &StepForm::repnum},
-    {&UiForm::teCopyFrom, &StepForm::copyFrom},
-    {&UiForm::teCopyTo, &StepForm::copyTo},
-    {&UiForm::teMoveFrom, &StepForm::moveFrom},
-    {&UiForm::teMoveTo, &StepForm::moveTo},
-    {&UiForm::teDeleteFile, &StepForm::deleteFile},
-};
-
-struct Tick {
-    QCheckBox* UiForm::*box;
-    bool StepForm::*value;
-};
-const Tick kTicks[] = {
-    {&UiForm::chkOpenNew, &StepForm::opennew},
-    {&UiForm::chkPassive, &StepForm::ftppassive},
-    {&UiForm::chkFTPRetry, &StepForm::ftpretry},
-    {&UiForm::chkFTPReconnect, &StepForm::ftpreconnect},
-};
-
-// A set of choices and the number each stores; the first is taken for a
-// number that is none of them (the form only holds known ones).
-struct Choice {
-    QRadioButton* UiForm::*button;
-    Byte value;
-};
-struct ChoiceSet {
-    Byte StepForm::*value;
-    std::vector<Choice> choices;
-};
-const ChoiceSet kChoiceSets[] = {
-    {&StepForm::muType,
-     {{&UiForm::rbMp3, kMusicMp3}, {&UiForm::rbWav, kMusicWave}, {&UiForm::rbCD, kMusicCd}}},
-    {&StepForm::wavtype,
-     {{&UiForm::rbOnce, kWavOnce},
-      {&UiForm::rbRepeat1, kWavUntilStopped},
-      {&UiForm::rbRepeatM, kWavForSeconds}}},
-    {&StepForm::tracktype,
-     {{&UiForm::rbSelectedTrack, kCdListedTrack}, {&UiForm::rbRandomTrack, kCdRandomTrack}}},
-    {&StepForm::ftptransfertype,
-     {{&UiForm::rbSingleFile, kFtpSingleFile}, {&UiForm::rbAllFiles, kFtpAllFiles}}},
-    {&StepForm::reptype,
-     {{&UiForm::rbRepeatTimes, kRepeatTimes}, {&UiForm::rbRepeatStop, kRepeatUntilStopped}}},
-    {&StepForm::fop,
-     {{&UiForm::rbFileCopy, kFopCopy},
-      {&UiForm::rbFileMove, kFopMove},
-      {&UiForm::rbFileDelete, kFopDelete}}},
-};
-
+// The arrows of the fields only steps have.
 struct Arrows {
     widgets::UpDown* UiForm::*arrows;
     QLineEdit* UiForm::*field;
     FieldRange range;
 };
 const Arrows kArrows[] = {
-    {&UiForm::UpDown1, &UiForm::teRepeat, kStepWavSecondsRange},
-    {&UiForm::UpDown2, &UiForm::teTrack, kStepTrackRange},
-    {&UiForm::UpDown3, &UiForm::teRedial, kStepRedialRange},
     {&UiForm::UpDown4, &UiForm::teSleep, kStepSleepRange},
     {&UiForm::UpDown5, &UiForm::teRepNum, kStepRepeatCountRange},
-    {&UiForm::UpDown6, &UiForm::teRetries, kStepRetriesRange},
-    {&UiForm::UpDown7, &UiForm::teRDelay, kStepRetryDelayRange},
-    {&UiForm::UpDown8, &UiForm::teReconnect, kStepRetriesRange},
-    {&UiForm::UpDown11, &UiForm::teReconDelay, kStepRetryDelayRange},
 };
-
-QString DriveEntry(const QString& letter) {
-    return letter + QStringLiteral(": ") + run::CdDevicePath(letter);
-}
-
-bool SameDrive(const QString& a, const QString& b) {
-    return !a.isEmpty() && !b.isEmpty() && a.at(0).toUpper() == b.at(0).toUpper();
-}
 
 }  // namespace
 
@@ -162,9 +61,9 @@ TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, QWidget* owner)
       index_(g.StepIndex) {
     ui_->setupUi(this);
     auto* u = ui_.get();
-    players_ = std::make_unique<TestPlayers>(
-        services, TestControls::Of(u),
-        [this](BoxKind kind, const QString& text) { Box(kind, text); });
+    const PageContext context{services, this, this,
+                              [this](BoxKind kind, const QString& text) { Box(kind, text); }};
+    actions_ = std::make_unique<ActionPages>(context, g);
     for (const Arrows& a : kArrows) {
         (u->*a.arrows)->SetBuddy(u->*a.field);
         (u->*a.arrows)->SetRange(a.range.min, a.range.max);
@@ -199,50 +98,16 @@ TfrmAddEvent::~TfrmAddEvent() = default;
 
 void TfrmAddEvent::Connect() {
     auto* u = ui_.get();
-    for (QAbstractButton* b : findChildren<QAbstractButton*>())
-        if (qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b))
-            connect(b, &QAbstractButton::toggled, this, [this] { ApplyRules(); });
+    for (const Kind& k : kKinds)
+        connect(u->*k.choice, &QAbstractButton::toggled, this, [this] { ApplyRules(); });
+    for (QRadioButton* b : {u->rbRepeatTimes, u->rbRepeatStop})
+        connect(b, &QAbstractButton::toggled, this, [this] { ApplyRules(); });
     connect(u->rbDialup, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) FillConnections(ui_->cbConnections, loaded_.dialname, dialListLoaded_);
-    });
-    connect(u->chkFTPReconnect, &QCheckBox::toggled, this, [this](bool on) {
-        if (on) FillConnections(ui_->cbFConnections, loaded_.ftpdialname, reconnectListLoaded_);
+        if (on) actions_->dial.FillList();
     });
     connect(u->lstSteps, &QListWidget::currentRowChanged, this, [this] { ShowTargetName(); });
     connect(u->BitBtn1, &QPushButton::clicked, this, &TfrmAddEvent::BitBtn1Click);
     connect(u->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
-
-    ConnectBrowsing(services_.dialogs, this, this, BrowseControls::Of(u));
-
-    connect(u->btnMP3Test, &QPushButton::clicked, this, [this] {
-        run::ShellOpenFile(services_.desktop, services_.dialogs, ui_->teMP3->text(), this);
-    });
-    players_->Connect(this);
-    connect(u->Button12, &QPushButton::clicked, this, [this] { TestApplication(); });
-    connect(u->Button13, &QPushButton::clicked, this, [this] { TestWebSite(); });
-    connect(u->frmAddAttach, &QPushButton::clicked, this, [this] { AddAttachment(); });
-    connect(u->btnRemove, &QPushButton::clicked, this, [this] { RemoveAttachment(); });
-
-    connect(u->Button7, &QPushButton::clicked, this, [this] { TestDial(true); });
-    connect(u->Button8, &QPushButton::clicked, this, [this] { TestDial(false); });
-    // A successful send keeps the editor open: the step is not stored by it.
-    connect(u->btSendMessage, &QPushButton::clicked, this, [this] {
-        SendTestMessageClick(services_, smtp_, TestMessage(Form()),
-                             [this](BoxKind kind, const QString& text) { Box(kind, text); });
-    });
-    connect(u->btnSynchTime1, &QPushButton::clicked, this, [this] {
-        if (!services_.daytime) {
-            Warn(QStringLiteral(
-                "Setting the clock from a time server is not available in this build yet."));
-            return;
-        }
-        run::InteractiveSynchronize(services_, ui_->cboTimeServer->currentText().trimmed(), this);
-    });
-}
-
-void TfrmAddEvent::TestDial(bool dial) {
-    DialTestClick(services_, dialTest_, ui_->cbConnections, ui_->teRedial, ui_->Status, dial,
-                  [this](BoxKind kind, const QString& text) { Box(kind, text); });
 }
 
 void TfrmAddEvent::ApplyClientMode() {
@@ -262,66 +127,23 @@ void TfrmAddEvent::ApplyRules() {
     auto* u = ui_.get();
     for (const Kind& k : kKinds)
         if ((u->*k.choice)->isChecked()) u->Notebook1->setCurrentWidget(u->*k.page);
-    const bool synch = u->rbSynch->isChecked();
-    if (synch)
-        players_->StartClock();
+    if (u->rbSynch->isChecked())
+        actions_->synch.StartClock();
     else
-        players_->StopClock();
-
-    u->nbMusic->setCurrentWidget(u->rbWav->isChecked()  ? u->Wav
-                                 : u->rbCD->isChecked() ? u->CD
-                                                        : u->MP3);
-    u->teRepeat->setEnabled(u->rbRepeatM->isChecked());
-    u->teTrack->setEnabled(u->rbSelectedTrack->isChecked());
-    for (QWidget* w : {u->teRetries, u->teRDelay}) w->setEnabled(u->chkFTPRetry->isChecked());
-    for (QWidget* w :
-         {static_cast<QWidget*>(u->cbFConnections), static_cast<QWidget*>(u->teReconnect),
-          static_cast<QWidget*>(u->teReconDelay)})
-        w->setEnabled(u->chkFTPReconnect->isChecked());
-    const bool all = u->rbAllFiles->isChecked();
-    u->lblLocalFile->setText(all ? QStringLiteral("Local Directory:")
-                                 : QStringLiteral("Local File:"));
-    u->lblFTPPath->setText(all ? QStringLiteral("Remote Directory:")
-                               : QStringLiteral("Remote File:"));
+        actions_->synch.StopClock();
     u->teRepNum->setEnabled(u->rbRepeatTimes->isChecked());
-    u->pcFileOps->setCurrentWidget(u->rbFileMove->isChecked()     ? u->tsMove
-                                   : u->rbFileDelete->isChecked() ? u->tsDelete
-                                                                  : u->tsCopy);
 }
 
 void TfrmAddEvent::Load(const StepForm& form) {
     auto* u = ui_.get();
     loaded_ = form;
-    // Before the kind and ticks: they may fill their lists now.
-    ShowStoredConnection(u->cbConnections, form.dialname, dialListLoaded_);
-    ShowStoredConnection(u->cbFConnections, form.ftpdialname, reconnectListLoaded_);
+    // Before the kind: choosing it may fill the dial-up list now.
+    actions_->Load(form, form.connect ? DialChoice::Connect : DialChoice::Disconnect);
     const std::size_t kind = std::min<std::size_t>(form.kind, std::size(kKinds) - 1);
     (u->*kKinds[kind].choice)->setChecked(true);
-    for (const TextField& f : kTextFields) (u->*f.edit)->setText(ShownText(form.*f.value));
-    for (const Tick& t : kTicks) (u->*t.box)->setChecked(form.*t.value);
-    for (const ChoiceSet& set : kChoiceSets) {
-        const auto it = std::find_if(set.choices.begin(), set.choices.end(),
-                                     [&](const Choice& c) { return c.value == form.*set.value; });
-        (u->*(it != set.choices.end() ? *it : set.choices.front()).button)->setChecked(true);
-    }
-    (form.connect ? u->rbConnect : u->rbDisconnect)->setChecked(true);
-    (form.ftpupload ? u->rbUpload : u->rbDownload)->setChecked(true);
-    (form.ftpascmode ? u->rbASCII : u->rbBinary)->setChecked(true);
-
-    FillDrives();
-    if (!services_.connections) u->Status->setText(QString::fromLatin1(run::kDialUnavailable));
-    LookUpServer(form.synchserver);
-
-    u->MessageText->setPlainText(ShownText(form.msg));
-    u->ListBox1->clear();
-    for (const std::string& a : form.attachments) {
-        auto* row = new QListWidgetItem(ShownText(a), u->ListBox1);
-        row->setData(Qt::UserRole, QByteArray::fromStdString(a));
-    }
-    if (u->ListBox1->count() > 0) u->ListBox1->setCurrentRow(0);
-    u->btnRemove->setEnabled(u->ListBox1->count() > 0);
-    u->teToo->setEditText(ShownText(form.mto));
-    PopulateEmailList();
+    u->teSleep->setText(ShownText(form.seconds));
+    u->teRepNum->setText(ShownText(form.repnum));
+    (form.reptype == kRepeatUntilStopped ? u->rbRepeatStop : u->rbRepeatTimes)->setChecked(true);
 
     u->lstSteps->setCurrentRow(-1);
     const QList<QListWidgetItem*> found =
@@ -336,33 +158,11 @@ StepForm TfrmAddEvent::Form() const {
     StepForm form = loaded_;
     for (std::size_t k = 0; k < std::size(kKinds); ++k)
         if ((u->*kKinds[k].choice)->isChecked()) form.kind = Byte(k);
-    for (const TextField& f : kTextFields)
-        form.*f.value = StoredText((u->*f.edit)->text(), loaded_.*f.value);
-    for (const Tick& t : kTicks) form.*t.value = (u->*t.box)->isChecked();
-    for (const ChoiceSet& set : kChoiceSets)
-        for (const Choice& c : set.choices)
-            if ((u->*c.button)->isChecked()) form.*set.value = c.value;
-    form.connect = u->rbConnect->isChecked();
-    form.ftpupload = u->rbUpload->isChecked();
-    form.ftpascmode = u->rbASCII->isChecked();
-
-    // The letter is what is stored: a drive shown under another name is the
-    // loaded one.
-    const QString drive = u->RzDriveComboBox1->currentText();
-    form.cddrive = drive.isEmpty() || SameDrive(drive, QString::fromStdString(loaded_.cddrive))
-                       ? loaded_.cddrive
-                       : drive.left(1).toStdString();
-    form.dialname = StoredText(u->cbConnections->currentText(), loaded_.dialname);
-    form.ftpdialname = StoredText(u->cbFConnections->currentText(), loaded_.ftpdialname);
-    form.synchserver = StoredText(u->cboTimeServer->currentText(), loaded_.synchserver);
-    form.mto = StoredText(u->teToo->currentText(), loaded_.mto);
-    form.msg = StoredText(u->MessageText->toPlainText(), loaded_.msg);
-    form.attachments.clear();
-    for (int i = 0; i < u->ListBox1->count(); ++i) {
-        const QListWidgetItem* row = u->ListBox1->item(i);
-        form.attachments.push_back(
-            StoredText(row->text(), row->data(Qt::UserRole).toByteArray().toStdString()));
-    }
+    actions_->Store(form);
+    form.connect = actions_->dial.Choice() == DialChoice::Connect;
+    form.seconds = StoredText(u->teSleep->text(), loaded_.seconds);
+    form.repnum = StoredText(u->teRepNum->text(), loaded_.repnum);
+    form.reptype = u->rbRepeatStop->isChecked() ? kRepeatUntilStopped : kRepeatTimes;
     const QListWidgetItem* target = u->lstSteps->currentItem();
     form.target = target && target->isSelected() ? target->text().toStdString() : std::string();
     return form;
@@ -381,7 +181,7 @@ void TfrmAddEvent::BitBtn1Click() {
     for (const StepProblem& p : CheckStepForm(form, lastTarget_, files)) {
         services_.dialogs.Message(this, BoxKind::Warning, widgets::FromFileText(p.message),
                                   BoxCorner());
-        if (p.tab == StepTab::FtpRetry) ui_->pcFTP->setCurrentWidget(ui_->tsRetry);
+        if (p.tab == StepTab::FtpRetry) actions_->ftp.ShowRetryTab();
         if (p.stops) return;
     }
     // Converted and checked: only now does the script change.
@@ -401,10 +201,8 @@ void TfrmAddEvent::BitBtn1Click() {
 }
 
 void TfrmAddEvent::done(int result) {
-    players_->StopWav();
-    players_->StopCd();
-    if (dialTest_) dialTest_->Close();
-    players_->StopClock();
+    actions_->StopTests();
+    actions_->synch.StopClock();
     QDialog::done(result);
 }
 
@@ -425,73 +223,7 @@ void TfrmAddEvent::ShowTargetName() {
                                     : QString());
 }
 
-void TfrmAddEvent::FillDrives() {
-    QComboBox* list = ui_->RzDriveComboBox1;
-    list->clear();
-    for (const QString& letter : run::CdDriveLetters()) list->addItem(DriveEntry(letter));
-    const QString stored = widgets::FromFileText(loaded_.cddrive);
-    if (stored.isEmpty()) {
-        list->setCurrentIndex(list->count() > 0 ? 0 : -1);
-        return;
-    }
-    for (int i = 0; i < list->count(); ++i)
-        if (SameDrive(list->itemText(i), stored)) {
-            list->setCurrentIndex(i);
-            return;
-        }
-    // A drive this machine does not have keeps its letter.
-    list->addItem(stored);
-    list->setCurrentIndex(list->count() - 1);
-}
-
-// Each connection list is filled from the system once, on first need.
-void TfrmAddEvent::FillConnections(QComboBox* list, const std::string& stored, bool& filled) {
-    if (filled) return;
-    filled = true;
-    KeepStoredEntry(list, stored);
-    AddSystemConnections(services_, list);
-}
-
-void TfrmAddEvent::LookUpServer(const std::string& server) {
-    SelectStoredText(ui_->cboTimeServer, server);
-}
-
-void TfrmAddEvent::PopulateEmailList() {
-    FillRecipients(ui_->teToo, g_);
-}
-
-// ------------------------------------------------------------------ tests
-
-void TfrmAddEvent::TestApplication() {
-    const QString app = ui_->teApp1->text();
-    if (app.isEmpty()) return;
-    run::Desktop& desktop = services_.desktop;
-    if (!run::Execute(desktop, run::PlanLaunch(desktop, app, ui_->teParam1->text())))
-        Warn(QStringLiteral("Unable to start %1.").arg(app));
-}
-
-void TfrmAddEvent::TestWebSite() {
-    const QString url = ui_->teWeb1->text();
-    if (url.isEmpty()) return;
-    if (!OpenWebPageTest(services_.desktop, url, ui_->chkOpenNew->isChecked()))
-        Warn(QStringLiteral("Unable to open %1.").arg(url));
-}
-
-// ------------------------------------------------------------ attachments
-
-void TfrmAddEvent::AddAttachment() {
-    AddAttachmentRow(services_.dialogs, this, ui_->ListBox1, ui_->btnRemove);
-}
-
-void TfrmAddEvent::RemoveAttachment() {
-    RemoveAttachmentRow(ui_->ListBox1, ui_->btnRemove);
-}
-
 // ------------------------------------------------------------------ boxes
-
-void TfrmAddEvent::Warn(const QString& text) {
-    Box(BoxKind::Warning, text);
-}
 
 void TfrmAddEvent::Box(BoxKind kind, const QString& text) {
     services_.dialogs.Message(this, kind, text, BoxCorner());

@@ -7,13 +7,8 @@
 
 #include "core/globals.h"
 #include "core/step_form.h"
-#include "run/dialup.h"
-#include "run/mail.h"
 #include "run/services.h"
-#include "ui/actionkit.h"
-
-class QComboBox;
-class QLineEdit;
+#include "ui/actionpages.h"
 
 namespace Ui {
 class TfrmAddEvent;
@@ -46,22 +41,11 @@ protected:
 private:
     void Connect();
     void ApplyClientMode();
-    // Enabled states, shown pages and labels that follow the choices.
+    // The kind's page and what follows the repeat choices.
     void ApplyRules();
     void ShowTargetName();
     void FillRepeatTargets();
-    void FillDrives();
-    void FillConnections(QComboBox* list, const std::string& stored, bool& filled);
-    void PopulateEmailList();
-    void LookUpServer(const std::string& server);
-
-    void TestApplication();
-    void TestWebSite();
-    void AddAttachment();
-    void RemoveAttachment();
-    void Warn(const QString& text);
     void Box(widgets::BoxKind kind, const QString& text);
-    void TestDial(bool dial);
     QPoint BoxCorner() const;
 
     Globals& g_;
@@ -71,12 +55,8 @@ private:
     Integer index_ = 0;       // the step changed or shown, from 1
     Integer lastTarget_ = 0;  // the last step a repeat may go back to
     bool viewOnly_ = false;
-    bool dialListLoaded_ = false;
-    bool reconnectListLoaded_ = false;
     StepForm loaded_;
-    std::unique_ptr<TestPlayers> players_;
-    std::unique_ptr<run::DialTest> dialTest_;
-    std::shared_ptr<run::SmtpClient> smtp_;  // the test sends' connection
+    std::unique_ptr<ActionPages> actions_;
 };
 
 }  // namespace ringmere::ui

@@ -10,11 +10,8 @@
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <algorithm>
-#include <tuple>
 #include <utility>
 
-#include "core/clock.h"
-#include "core/datetime.h"
 #include "core/step_form.h"
 #include "run/desktop.h"
 #include "run/dialup.h"
@@ -134,41 +131,6 @@ void BrowseFolderInto(widgets::DialogService& dialogs, QWidget* owner, QLineEdit
     if (!chosen.isEmpty()) field->setText(chosen);
 }
 
-void ConnectBrowsing(widgets::DialogService& dialogs, QObject* context, QWidget* owner,
-                     const BrowseControls& c) {
-    widgets::DialogService* d = &dialogs;
-    const QString home = QDir::homePath();
-    const QString all = QString::fromLatin1(kAllFiles);
-    auto browse = [=](QPushButton* button, QLineEdit* field, const QString& dir,
-                      const QString& filter) {
-        QObject::connect(button, &QPushButton::clicked, context,
-                         [=] { BrowseFileInto(*d, owner, field, dir, filter); });
-    };
-    browse(c.mp3Browse, c.mp3, home, QStringLiteral("MP3 Audio (*.mp3);;MP3 PlayLists (*.m3u)"));
-    browse(c.wavBrowse, c.wav, QStringLiteral("/usr/share/sounds"),
-           QStringLiteral("Wav Files (*.wav)"));
-    for (const auto& [button, field] : {std::pair{c.app1Browse, c.app1},
-                                        {c.copyFromBrowse, c.copyFrom},
-                                        {c.moveFromBrowse, c.moveFrom},
-                                        {c.deleteBrowse, c.deleteFile}})
-        browse(button, field, home, all);
-    for (const auto& [button, from, to] :
-         {std::tuple{c.copyToBrowse, c.copyFrom, c.copyTo}, {c.moveToBrowse, c.moveFrom, c.moveTo}})
-        QObject::connect(button, &QPushButton::clicked, context, [=] {
-            const QString source = from->text();
-            if (source.contains(QLatin1Char('*')) || source.contains(QLatin1Char('?')))
-                BrowseFolderInto(*d, owner, to);
-            else
-                BrowseFileInto(*d, owner, to, home, all);
-        });
-    QObject::connect(c.ftpLocal, &QPushButton::clicked, context, [=] {
-        if (c.allFiles->isChecked())
-            BrowseFolderInto(*d, owner, c.localFile);
-        else
-            BrowseFileInto(*d, owner, c.localFile, home, all);
-    });
-}
-
 bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow) {
     return run::Execute(desktop, run::PlanWebPage(desktop, url, newWindow));
 }
@@ -191,21 +153,17 @@ TestPlayers::TestPlayers(const Services& services, const TestControls& controls,
       filePlayer_(services.sound.NewFilePlayer()),
       loopPlayer_(services.sound.NewLoopPlayer()),
       cdPlayer_(services.sound.NewCdPlayer()),
-      wavTimer_(services.waiting,
-                [this] {
-                    wavTimer_.Stop();
-                    loopPlayer_->Stop();
-                    if (!gone_) EnablePlayer(c_.playWav, c_.stopWav, false);
-                }),
-      clockTimer_(services.waiting, [this] { ShowTime(); }) {
-    clockTimer_.SetInterval(1000);
+      wavTimer_(services.waiting, [this] {
+          wavTimer_.Stop();
+          loopPlayer_->Stop();
+          if (!gone_) EnablePlayer(c_.playWav, c_.stopWav, false);
+      }) {
     EnablePlayer(c_.playWav, c_.stopWav, false);
     EnablePlayer(c_.playCd, c_.stopCd, false);
 }
 
 TestPlayers::~TestPlayers() {
     wavTimer_.Stop();
-    clockTimer_.Stop();
     loopPlayer_->Stop();
     if (filePlayer_->IsPlaying()) filePlayer_->Stop();
     if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
@@ -221,7 +179,6 @@ void TestPlayers::Connect(QObject* context) {
 void TestPlayers::ControlsGone() {
     gone_ = true;
     wavTimer_.Stop();
-    clockTimer_.Stop();
 }
 
 void TestPlayers::PlayWav() {
@@ -289,21 +246,6 @@ void TestPlayers::PlayCd() {
 void TestPlayers::StopCd() {
     if (cdPlayer_->IsPlaying()) cdPlayer_->Stop();
     if (!gone_) EnablePlayer(c_.playCd, c_.stopCd, false);
-}
-
-void TestPlayers::StartClock() {
-    if (gone_ || clockTimer_.IsActive()) return;
-    ShowTime();
-    clockTimer_.Start();
-}
-
-void TestPlayers::StopClock() {
-    clockTimer_.Stop();
-}
-
-void TestPlayers::ShowTime() {
-    if (gone_) return;
-    c_.time->setText(QString::fromStdString(FormatLongTime(services_.clock.Now())));
 }
 
 // ------------------------------------------------------------ dial and mail

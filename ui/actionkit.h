@@ -1,5 +1,5 @@
-// What the simple set's action tabs and the step editor share: the same
-// controls behave the same in both.
+// What the action pages share beyond one page: stored-text and connection
+// lists, recipients, attachments, browsing, the test players, dial and mail.
 #pragma once
 
 #include <QString>
@@ -63,48 +63,10 @@ void BrowseFolderInto(widgets::DialogService& dialogs, QWidget* owner, QLineEdit
 // "Test Web Site Launch": false when the page could not be opened.
 bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow);
 
-// The browse buttons both editors name alike, with their fields.
-struct BrowseControls {
-    QPushButton* mp3Browse;
-    QLineEdit* mp3;
-    QPushButton* wavBrowse;
-    QLineEdit* wav;
-    QPushButton* app1Browse;
-    QLineEdit* app1;
-    QPushButton* copyFromBrowse;
-    QLineEdit* copyFrom;
-    QPushButton* copyToBrowse;
-    QLineEdit* copyTo;
-    QPushButton* moveFromBrowse;
-    QLineEdit* moveFrom;
-    QPushButton* moveToBrowse;
-    QLineEdit* moveTo;
-    QPushButton* deleteBrowse;
-    QLineEdit* deleteFile;
-    QPushButton* ftpLocal;
-    QLineEdit* localFile;
-    QRadioButton* allFiles;
-
-    template <class Form>
-    static BrowseControls Of(Form* u) {
-        return {u->btnMP3Browse,    u->teMP3,       u->btnWavBrowse,        u->teWav,
-                u->btnApp1Browse,   u->teApp1,      u->btnCopyFromBrowse,   u->teCopyFrom,
-                u->btnCopyToBrowse, u->teCopyTo,    u->btnMoveFromBrowse,   u->teMoveFrom,
-                u->btnMoveToBrowse, u->teMoveTo,    u->btnDeleteFileBrowse, u->teDeleteFile,
-                u->btnFTPLocal,     u->teLocalFile, u->rbAllFiles};
-    }
-};
-// File dialogs over `owner` for each browse button: waves start in the
-// system's sounds, the rest at home; the destination of a wildcard source
-// and the local side of an all-files transfer are folders.
-void ConnectBrowsing(widgets::DialogService& dialogs, QObject* context, QWidget* owner,
-                     const BrowseControls& c);
-
 // A message box over the window the controls are in.
 using ShowBox = std::function<void(widgets::BoxKind, const QString&)>;
 
-// The controls of the wave and CD tests and the time page's clock; both
-// editors name them alike.
+// The controls of the wave and CD tests.
 struct TestControls {
     QLineEdit* wav;
     QRadioButton* once;
@@ -117,18 +79,10 @@ struct TestControls {
     QLineEdit* track;
     QPushButton* playCd;
     QPushButton* stopCd;
-    QLabel* time;
-
-    template <class Form>
-    static TestControls Of(Form* u) {
-        return {u->teWav,    u->rbOnce,   u->rbRepeatM,        u->teRepeat,
-                u->btnPlay1, u->btnStop1, u->RzDriveComboBox1, u->rbRandomTrack,
-                u->teTrack,  u->btnPlay2, u->btnStop2,         u->lblTime};
-    }
 };
 
-// The wave and CD players behind the Play and Stop buttons, and the clock
-// ticking on the time page. Sounds stop when this goes.
+// The wave and CD players behind the Play and Stop buttons. Sounds stop
+// when this goes.
 class TestPlayers {
 public:
     TestPlayers(const Services& services, const TestControls& controls, ShowBox box);
@@ -142,16 +96,11 @@ public:
     void StopWav();
     void PlayCd();
     void StopCd();
-    // Shows the time now and every second after, until StopClock.
-    void StartClock();
-    void StopClock();
     // The controls are destroyed while the sounds may still play: from now
-    // on they are not touched, and the timers stay still.
+    // on they are not touched, and the timer stays still.
     void ControlsGone();
 
 private:
-    void ShowTime();
-
     const Services services_;
     TestControls c_;
     ShowBox box_;
@@ -160,7 +109,6 @@ private:
     std::unique_ptr<run::LoopPlayer> loopPlayer_;
     std::unique_ptr<run::CdPlayer> cdPlayer_;
     run::WaitTimer wavTimer_;
-    run::WaitTimer clockTimer_;
 };
 
 // "Dial" (`dial`) or "Hang Up" of the connection shown; `test` is made on
@@ -169,19 +117,6 @@ void DialTestClick(const Services& services, std::unique_ptr<run::DialTest>& tes
                    QComboBox* connection, QLineEdit* redial, QLabel* status, bool dial,
                    const ShowBox& box);
 
-// The message fields of an alarm's or a step's form, as shown.
-template <class Form>
-smtpmessage TestMessage(const Form& form) {
-    smtpmessage mail;
-    mail.sendmessage = true;
-    mail.from = form.from;
-    mail.mto = form.mto;
-    mail.subject = form.subject;
-    mail.msg = form.msg;
-    mail.Attachment = form.attachments;
-    mail.nAttach = Integer(form.attachments.size());
-    return mail;
-}
 // "Send Test Message": every box the send brings, in order.
 void SendTestMessageClick(const Services& services, std::shared_ptr<run::SmtpClient>& smtp,
                           const smtpmessage& mail, const ShowBox& box);

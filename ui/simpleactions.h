@@ -1,6 +1,7 @@
 // The action tabs of the alarm editor's simple set: "Musical Alarm",
-// "DialUp", "File/Web", "Paging/Email" and "Time Synch". Built from one
-// form; the editor takes the pages into its own tab control.
+// "DialUp", "File/Web", "Paging/Email" and "Time Synch". Drawn in one form,
+// whose controls the action pages bind; the editor takes the tabs into its
+// own tab control.
 #pragma once
 
 #include <QList>
@@ -11,13 +12,9 @@
 #include <vector>
 
 #include "core/alarm_form.h"
-#include "run/dialup.h"
-#include "run/mail.h"
 #include "run/services.h"
-#include "ui/actionkit.h"
+#include "ui/actionpages.h"
 
-class QComboBox;
-class QLineEdit;
 class QWidget;
 
 namespace Ui {
@@ -54,39 +51,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Enabled states, shown pages and labels that follow the ticks and choices.
-    void ApplyRules();
-    void SelectStoredDrive();
-    void FillDrives();
-    void PopulateEmailList();
-    void LookUpServer(const std::string& server);
-    void DialUpShown();
-    void ReconnectTicked();
-
-    void TestApplications();
-    void TestWebSite();
-    void AddAttachment();
-    void TestDial(bool dial);
-    void RemoveAttachment();
-
-    void Warn(const QString& text);
-    void Box(widgets::BoxKind kind, const QString& text);
-
-    Globals& g_;
     Services services_;
     QWidget* editor_;
     // Holds the pages until the editor takes them.
     std::unique_ptr<QWidget> holder_;
     std::unique_ptr<Ui::SimpleActionTabs> ui_;
     QList<QPair<QWidget*, QString>> pages_;
-    struct Rule;
-    std::vector<Rule> rules_;
+    std::unique_ptr<ActionPages> actions_;
     ActionsForm loaded_;
-    bool dialListLoaded_ = false;
-    bool reconnectListLoaded_ = false;
-    std::unique_ptr<TestPlayers> players_;
-    std::unique_ptr<run::DialTest> dialTest_;
-    std::shared_ptr<run::SmtpClient> smtp_;  // the test sends' connection
 };
 
 }  // namespace ringmere::ui

@@ -20,8 +20,8 @@ namespace ringmere {
 // One form per action, and what only steps have. Choices carry the numbers
 // the record stores; the sound has no "silent" here.
 struct StepForm : SoundForm, DialForm, LaunchForm, MailForm, SynchForm, FtpForm, FileOpForm {
-    Byte kind = kStepSound;  // evtype
-    bool connect = true;     // dial-up: connect, else disconnect
+    Byte kind = kStepSound;     // evtype
+    bool connect = true;        // dial-up: connect, else disconnect
     std::string seconds = "1";  // sleep
     // Repeat
     std::string target;  // the chosen step number's text, empty when none

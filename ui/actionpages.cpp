@@ -79,7 +79,9 @@ ActionPage::ActionPage(const PageContext& context) : c_(context) {}
 template <class T>
 T* ActionPage::Need(const char* name) const {
     T* found = Maybe<T>(name);
-    Q_ASSERT_X(found, "ActionPage", name);
+    // A form without the control is a build fault: stop here, by name,
+    // rather than at a null pointer later.
+    if (!found) qFatal("Action page: the form has no control named %s", name);
     return found;
 }
 

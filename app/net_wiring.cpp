@@ -2,7 +2,6 @@
 
 #include <QStatusBar>
 
-#include "core/schedule.h"
 #include "net/netconfig.h"
 
 namespace ringmere::app {
@@ -14,16 +13,10 @@ std::function<bool(QWidget* owner)> NetConfigHook(Globals& g, const Services& se
     };
 }
 
-void ShowReloadIn(net::SharedFileReload& reload, ui::TfrmAlMain& window, Globals& g,
-                  const Services& services) {
+void ShowReloadIn(net::SharedFileReload& reload, ui::TfrmAlMain& window) {
     reload.SetView({.status = [&window](const QString& text,
                                         int ms) { window.statusBar()->showMessage(text, ms); },
-                    .refill =
-                        [&window, &g, &clock = services.clock] {
-                            window.LoadList();
-                            BuildSchedule(g, clock);
-                            window.LoadEvents();
-                        }});
+                    .refill = [&window] { window.Refill(); }});
 }
 
 }  // namespace ringmere::app

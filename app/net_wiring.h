@@ -19,7 +19,6 @@ std::function<bool(QWidget* owner)> NetConfigHook(Globals& g, const Services& se
 
 // The reload's status texts in the window's status bar; a reload that took
 // a new file refills the lists and rebuilds the schedule.
-void ShowReloadIn(net::SharedFileReload& reload, ui::TfrmAlMain& window, Globals& g,
-                  const Services& services);
+void ShowReloadIn(net::SharedFileReload& reload, ui::TfrmAlMain& window);
 
 }  // namespace ringmere::app

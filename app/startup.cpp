@@ -144,12 +144,12 @@ void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes,
 
 // For bench/activation_delay.py: when RINGMERE_ACTIVATION_PROBE names a
 // file, each run window's alarm and the moment it was shown are appended.
-std::function<QWidget*(int)> RunWindowOpener(const Globals& g, const Services& services) {
+std::function<void(int, const QString&)> RunWindowOpener(const Globals& g,
+                                                        const Services& services) {
     const QString probe = qEnvironmentVariable("RINGMERE_ACTIVATION_PROBE");
     if (probe.isEmpty()) return nullptr;
-    return [&g, services, probe](int index) {
-        QWidget* window = run::OpenRunWindow(g, index, services);
-        if (window) {
+    return [&g, services, probe](int index, const QString& title) {
+        if (run::OpenRunWindow(g, index, services, title)) {
             QFile out(probe);
             if (out.open(QIODevice::WriteOnly | QIODevice::Append))
                 out.write(QStringLiteral("%1 %2\n")
@@ -157,7 +157,6 @@ std::function<QWidget*(int)> RunWindowOpener(const Globals& g, const Services& s
                               .arg(QDateTime::currentMSecsSinceEpoch())
                               .toUtf8());
         }
-        return window;
     };
 }
 
@@ -204,8 +203,8 @@ ui::MainWindowHooks MainHooks(Globals& g, const Services& services, WakeControl&
         return wake.Start(*window, target);
     };
     hooks.stopWakeThread = [&wake] { wake.Stop(); };
-    hooks.openEditor = [&g, services](QWidget* owner) {
-        return ui::OpenAlarmEditor(g, services, owner);
+    hooks.openEditor = [&g, services](QWidget* owner, const AlarmEditRequest& request) {
+        return ui::OpenAlarmEditor(g, services, request, owner);
     };
     hooks.openEmailSettings = [&g, services](QWidget* owner) {
         net::OpenEmailSettings(g, services, owner);
@@ -255,7 +254,7 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
     };
     ui::TfrmAlMain window(g, services, std::move(hooks));
     mainWindow = &window;
-    ShowReloadIn(reload, window, g, services);
+    ShowReloadIn(reload, window);
     reload.StartAfterStartup(offline);
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &ui::TfrmAlMain::ShowMainWindow);

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     {
         ui::MainWindowHooks hooks;
         hooks.trayAvailable = [] { return true; };
-        hooks.openEditor = [](QWidget*) { return false; };
+        hooks.openEditor = [](QWidget*, const AlarmEditRequest&) { return std::nullopt; };
         ui::TfrmAlMain window(g, fakes.Handed(), hooks);
         window.resize(560, 400);
         window.show();
@@ -94,8 +94,7 @@ int main(int argc, char** argv) {
         if (window.grab().save(out + QStringLiteral("/mainwindow.png"))) ++written;
     }
     auto* run = new run::TfrmActiveAlarm(g, 1, fakes.Handed());
-    run->findChild<QLabel*>(QStringLiteral("lblAlAct"))
-        ->setText(QStringLiteral("Alarm, Morning walk, Activated."));
+    run->SetTitle(QStringLiteral("Alarm, Morning walk, Activated."));
     run->show();
     QApplication::processEvents();
     if (run->grab().save(out + QStringLiteral("/runwindow.png"))) ++written;

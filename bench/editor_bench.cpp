@@ -56,10 +56,8 @@ void BM_OpenEditor(benchmark::State& state) {
     Fixture f(static_cast<int>(state.range(0)));
     Services services = f.fakes.Handed();
     for (auto _ : state) {
-        f.g.EditIndex = f.g.AlarmCount / 2;
-        f.g.Adding = false;
-        f.g.Duplicating = false;
-        ui::TfrmAddAlarm editor(f.g, services, nullptr);
+        ui::TfrmAddAlarm editor(f.g, services, {AlarmEditRequest::Mode::Edit, f.g.AlarmCount / 2},
+                                nullptr);
         benchmark::DoNotOptimize(&editor);
     }
 }
@@ -74,15 +72,11 @@ void BM_SaveAndRefill(benchmark::State& state) {
     ui::TfrmAlMain main(f.g, services);
     for (auto _ : state) {
         state.PauseTiming();
-        f.g.EditIndex = f.g.AlarmCount / 2;
-        f.g.Adding = false;
-        f.g.Duplicating = false;
-        ui::TfrmAddAlarm editor(f.g, services, &main);
+        ui::TfrmAddAlarm editor(f.g, services, {AlarmEditRequest::Mode::Edit, f.g.AlarmCount / 2},
+                                &main);
         state.ResumeTiming();
         editor.BitBtn1Click();
-        BuildSchedule(f.g, f.fakes.clock);
-        main.LoadEvents();
-        main.LoadList();
+        main.Refill();
         state.PauseTiming();
         if (editor.result() != QDialog::Accepted) state.SkipWithError("the editor did not save");
         state.ResumeTiming();

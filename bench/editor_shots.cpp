@@ -64,11 +64,8 @@ int main(int argc, char** argv) {
     int written = 0;
     for (const bool scripted : {false, true}) {
         g.AlarmTable[1].mtype = scripted ? kScriptedAlarm : kSimpleAlarm;
-        g.EditIndex = 1;
-        g.Adding = false;
-        g.Duplicating = false;
         g.RepeatNoteShown = true;
-        ui::TfrmAddAlarm editor(g, fakes.Handed(), nullptr);
+        ui::TfrmAddAlarm editor(g, fakes.Handed(), {AlarmEditRequest::Mode::Edit, 1}, nullptr);
         editor.resize(editor.sizeHint().expandedTo(QSize(640, 540)));
         editor.show();
         auto* tabs = editor.findChild<QTabWidget*>(scripted ? "pcScripted" : "pcSimple");
@@ -97,11 +94,7 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         if (list.grab().save(out + QStringLiteral("/global-exceptions.png"))) ++written;
     }
-    g.WorkExceptions = g.AlarmTable[1].Exceptions;
-    g.ExceptionIndex = 1;
-    g.AddingException = false;
-    g.EditingGlobal = false;
-    ui::TfrmExceptions rule(g, fakes.Handed(), nullptr);
+    ui::TfrmExceptions rule(g, fakes.Handed(), {g.AlarmTable[1].Exceptions, 1, false}, nullptr);
     rule.show();
     QApplication::processEvents();
     if (rule.grab().save(out + QStringLiteral("/exception-rule.png"))) ++written;

@@ -56,9 +56,7 @@ int main(int argc, char** argv) {
     };
 
     {
-        g.EditIndex = 1;
-        g.Adding = g.Duplicating = false;
-        ui::TfrmAddAlarm editor(g, fakes.Handed(), nullptr);
+        ui::TfrmAddAlarm editor(g, fakes.Handed(), {AlarmEditRequest::Mode::Edit, 1}, nullptr);
         editor.resize(editor.sizeHint().expandedTo(QSize(640, 540)));
         editor.show();
         auto* tabs = editor.findChild<QTabWidget*>(QStringLiteral("pcScripted"));
@@ -67,10 +65,7 @@ int main(int argc, char** argv) {
         save(editor, QStringLiteral("scripted-alarm-script-steps"));
     }
 
-    g.WorkScript = Example();
-    g.AddingStep = true;
-    g.StepIndex = 4;
-    ui::TfrmAddEvent editor(g, fakes.Handed(), nullptr);
+    ui::TfrmAddEvent editor(g, fakes.Handed(), {Example(), 4, true}, nullptr);
     editor.show();
     auto click = [&](const char* name) {
         editor.findChild<QAbstractButton*>(QString::fromLatin1(name))->click();

@@ -28,7 +28,7 @@ enum class WeeksChoice : std::uint8_t { EveryWeek, BiWeekly, EveryX };
 enum class MonthlyChoice : std::uint8_t { FirstDay, LastDay, MonthDays, WeekdaysOfWeeks };
 
 // One set's "Alarm Time" tab: start and end, repeat, in the state the
-// controls show. The exception rules live apart (Globals::WorkExceptions),
+// controls show. The exception rules live apart (the editor's working list),
 // shared by both sets.
 struct ScheduleForm {
     DateTime startDate = 0;                // whole day

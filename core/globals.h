@@ -88,17 +88,7 @@ struct Globals {
     // Filled from the shared file in client modes.
     Integer FirstDamagedAlarm = 0;
 
-    // Hand-over between the main window and the editors.
-    Integer EditIndex = 1;
-    bool Adding = false;
-    bool Duplicating = false;
-    AlEventList WorkScript;
-    ExList WorkExceptions;
-    Integer StepIndex = 0;
-    bool AddingStep = false;
-    Integer ExceptionIndex = 0;
-    bool AddingException = false;
-    bool EditingGlobal = false;
+    // The alarm editor's note on repeating alarms has been shown: once a run.
     bool RepeatNoteShown = false;
 
     // Resizes the table to `count` alarms plus the spare, all fresh records.

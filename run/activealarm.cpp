@@ -148,6 +148,10 @@ std::string TfrmActiveAlarm::DialName() const {
                : std::string();
 }
 
+void TfrmActiveAlarm::SetTitle(const QString& text) {
+    ui_->lblAlAct->setText(text);
+}
+
 QStringList TfrmActiveAlarm::EventLines() const {
     const QString text = ui_->memEvent->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
@@ -386,11 +390,13 @@ void TfrmActiveAlarm::closeEvent(QCloseEvent* event) {
         deletePending_ = true;
 }
 
-QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services) {
+QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services,
+                       const QString& title) {
     if (alarmIndex < 1 || alarmIndex > g.AlarmCount || alarmIndex >= int(g.AlarmTable.size()))
         return nullptr;
     auto* window = new TfrmActiveAlarm(g, alarmIndex, services);
     window->show();
+    if (!title.isEmpty()) window->SetTitle(title);
     return window;
 }
 

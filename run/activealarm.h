@@ -63,6 +63,8 @@ public:
     void tmSnoozeTimer();
     void tmFlashTimer();
 
+    // The line above the message; the run's start replaces it with the name.
+    void SetTitle(const QString& text);
     QStringList EventLines() const;
     // A runner or a snooze pause of this window is on the stack.
     bool IsBusy() const { return busy_ > 0; }
@@ -113,8 +115,10 @@ private:
 };
 
 // The main window's hook: creates and shows the run window of alarm
-// `alarmIndex` (its position in the alarm table); null for an index that
-// names no alarm. The window deletes itself after it closes.
-QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services);
+// `alarmIndex` (its position in the alarm table), titled `title` unless that
+// is empty; null for an index that names no alarm. The window deletes
+// itself after it closes.
+QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services,
+                       const QString& title = QString());
 
 }  // namespace ringmere::run

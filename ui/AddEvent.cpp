@@ -52,13 +52,15 @@ const Arrows kArrows[] = {
 
 }  // namespace
 
-TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, QWidget* owner)
+TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, StepEditRequest request,
+                           QWidget* owner)
     : QDialog(owner),
       g_(g),
       services_(services),
       ui_(std::make_unique<UiForm>()),
-      adding_(g.AddingStep),
-      index_(g.StepIndex) {
+      request_(std::move(request)),
+      adding_(!NamesStep(request_)),
+      index_(request_.index) {
     ui_->setupUi(this);
     auto* u = ui_.get();
     const PageContext context{services, this, this,
@@ -73,9 +75,7 @@ TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, QWidget* owner)
     u->pcFTP->setCurrentIndex(0);
     u->pcFileOps->setCurrentIndex(0);
 
-    const Integer count = StepCount(g.WorkScript);
-    // Nothing to edit there: the step is added instead.
-    if (!adding_ && (index_ < 1 || index_ > count)) adding_ = true;
+    const Integer count = StepCount(request_.script);
     viewOnly_ = IsClientMode(g);
     u->rbRepeat->setEnabled(RepeatAllowed(count, index_));
     lastTarget_ = LastRepeatTarget(count, index_, adding_);
@@ -85,7 +85,8 @@ TfrmAddEvent::TfrmAddEvent(Globals& g, const Services& services, QWidget* owner)
     if (adding_) {
         Load(NewStepForm(g.Settings));
     } else {
-        Load(LoadStepForm(g.WorkScript.Items[std::size_t(index_ - 1)], g.Settings));
+        result_ = request_.script.Items[std::size_t(index_ - 1)];
+        Load(LoadStepForm(result_, g.Settings));
         if (!viewOnly_) setWindowTitle(QStringLiteral("Edit Alarm"));
     }
     ApplyClientMode();
@@ -184,19 +185,8 @@ void TfrmAddEvent::BitBtn1Click() {
         if (p.tab == StepTab::FtpRetry) actions_->ftp.ShowRetryTab();
         if (p.stops) return;
     }
-    // Converted and checked: only now does the script change.
-    AlEventList& script = g_.WorkScript;
-    if (adding_) {
-        AlEvent step;
-        StoreStep(form, step);
-        script.Items.resize(std::size_t(StepCount(script)));
-        script.Items.push_back(std::move(step));
-        script.Count = Integer(script.Items.size());
-        g_.StepIndex = script.Count;
-    } else {
-        StoreStep(form, script.Items[std::size_t(index_ - 1)]);
-        g_.StepIndex = index_;
-    }
+    // Converted and checked: only now is there a step to hand back.
+    StoreStep(form, result_);
     accept();
 }
 
@@ -217,7 +207,7 @@ void TfrmAddEvent::FillRepeatTargets() {
 void TfrmAddEvent::ShowTargetName() {
     const QListWidgetItem* item = ui_->lstSteps->currentItem();
     const Integer k = item ? item->text().toInt() : 0;
-    const AlEventList& script = g_.WorkScript;
+    const AlEventList& script = request_.script;
     ui_->lblTargetName->setText(k >= 1 && k <= StepCount(script)
                                     ? ShownText(script.Items[std::size_t(k - 1)].evname)
                                     : QString());

@@ -1,10 +1,11 @@
-// The script step editor: adds or changes one step of the alarm editor's
-// working script (g.WorkScript), or shows one in a client mode.
+// The script step editor: makes or changes one step of the alarm editor's
+// working script, or shows one in a client mode.
 #pragma once
 
 #include <QDialog>
 #include <memory>
 
+#include "core/edit_requests.h"
 #include "core/globals.h"
 #include "core/step_form.h"
 #include "run/services.h"
@@ -20,14 +21,17 @@ class TfrmAddEvent : public QDialog {
     Q_OBJECT
 
 public:
-    // Reads g.AddingStep, g.StepIndex (the step selected in the alarm
-    // editor, from 1) and g.WorkScript, and opens over `owner`. On OK, when
-    // the checks pass, the step is written into g.WorkScript (appended when
-    // adding, replacing step g.StepIndex when editing), g.StepIndex names
-    // it and the dialog is accepted; the caller refills its list. Cancel
-    // changes nothing; in a client mode neither does OK.
-    TfrmAddEvent(Globals& g, const Services& services, QWidget* owner);
+    // Opens over `owner` on the request's script. On OK, when the checks
+    // pass, the dialog is accepted with the step in Result(); the caller
+    // puts it into its script (PutStep) and refills its list. A request
+    // for a step the script does not hold adds one. In a client mode OK
+    // closes as Cancel does.
+    TfrmAddEvent(Globals& g, const Services& services, StepEditRequest request, QWidget* owner);
     ~TfrmAddEvent() override;
+
+    const StepEditRequest& Request() const { return request_; }
+    // The step OK stored; what was shown before then.
+    const AlEvent& Result() const { return result_; }
 
     // The values the controls show.
     StepForm Form() const;
@@ -51,6 +55,8 @@ private:
     Globals& g_;
     Services services_;
     std::unique_ptr<Ui::TfrmAddEvent> ui_;
+    StepEditRequest request_;
+    AlEvent result_;
     bool adding_ = false;
     Integer index_ = 0;       // the step changed or shown, from 1
     Integer lastTarget_ = 0;  // the last step a repeat may go back to

@@ -38,13 +38,12 @@ std::array<QCheckBox*, 7> DayBoxes(const Ui::TfrmExceptions& ui) {
 
 }  // namespace
 
-TfrmExceptions::TfrmExceptions(Globals& g, const Services& services, QWidget* owner)
+TfrmExceptions::TfrmExceptions(Globals& g, const Services& services,
+                               ExceptionEditRequest request, QWidget* owner)
     : QDialog(owner),
       ui_(std::make_unique<Ui::TfrmExceptions>()),
-      g_(g),
       services_(services),
-      adding_(g.AddingException),
-      index_(g.ExceptionIndex) {
+      request_(std::move(request)) {
     ui_->setupUi(this);
     ui_->MonthCalendar1->setSelectedDate(ToQDate(DateOf(services.clock.Now())));
     widgets::ApplyCalendarColours(ui_->MonthCalendar1, g.Settings);
@@ -67,7 +66,7 @@ TfrmExceptions::TfrmExceptions(Globals& g, const Services& services, QWidget* ow
 
     // Whoever opened it, nothing is changed in client mode.
     viewOnly_ = IsClientMode(g);
-    if (adding_) {
+    if (request_.adding) {
         setWindowTitle(QStringLiteral("Add Exception"));
         ui_->rbSelectedDates->setChecked(true);
         ShowType(ExceptionChoice::SelectedDates);
@@ -80,10 +79,10 @@ TfrmExceptions::TfrmExceptions(Globals& g, const Services& services, QWidget* ow
             ui_->btnCancel->hide();
             ui_->buttonRow->addStretch();  // OK in the middle
         }
-        const ExList& rules = g.WorkExceptions;
-        if (index_ >= 1 && index_ <= rules.Count &&
-            static_cast<std::size_t>(index_) <= rules.Items.size())
-            Load(LoadExceptionForm(rules.Items[static_cast<std::size_t>(index_ - 1)]));
+        if (NamesRule(request_)) {
+            result_ = request_.rules.Items[static_cast<std::size_t>(request_.index - 1)];
+            Load(LoadExceptionForm(result_));
+        }
     }
 
     adjustSize();
@@ -180,21 +179,11 @@ void TfrmExceptions::Ok() {
                                   frameGeometry().topLeft());
         return;
     }
-    ExList& rules = g_.WorkExceptions;
-    ExRec* target = nullptr;
-    if (adding_) {
-        rules.Items.resize(static_cast<std::size_t>(std::max<Integer>(rules.Count, 0)));
-        target = &rules.Items.emplace_back();
-        rules.Count = static_cast<Integer>(rules.Items.size());
-    } else if (index_ >= 1 && index_ <= rules.Count &&
-               static_cast<std::size_t>(index_) <= rules.Items.size()) {
-        target = &rules.Items[static_cast<std::size_t>(index_ - 1)];
-    }
-    if (!target) {  // the rule went away under the editor
+    if (!request_.adding && !NamesRule(request_)) {  // no rule there to change
         reject();
         return;
     }
-    StoreException(form, *target);
+    StoreException(form, result_);
     accept();
 }
 

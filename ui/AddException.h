@@ -1,10 +1,11 @@
-// The exception rule editor: adds, changes or shows one rule of
-// g.WorkExceptions for the global list or the alarm editor.
+// The exception rule editor: makes or changes one rule of the global list's
+// or the alarm editor's working list, or shows one in client mode.
 #pragma once
 
 #include <QDialog>
 #include <memory>
 
+#include "core/edit_requests.h"
 #include "core/exception_form.h"
 #include "core/globals.h"
 #include "run/services.h"
@@ -19,13 +20,18 @@ class TfrmExceptions : public QDialog {
     Q_OBJECT
 
 public:
-    // Reads g.AddingException, g.ExceptionIndex and g.WorkExceptions, and
-    // opens over `owner`. On OK, when the checks pass, the rule is written
-    // into g.WorkExceptions and the dialog is accepted; the caller refills
-    // its rule lists. Cancel changes nothing. In client mode the editor only
-    // shows the rule and OK closes it as Cancel does.
-    TfrmExceptions(Globals& g, const Services& services, QWidget* owner);
+    // Opens over `owner` on the request's rules. On OK, when the checks
+    // pass, the dialog is accepted with the rule in Result(); the caller
+    // puts it into its list (PutRule) and refills its rule lists. A change
+    // to a rule the list does not hold is refused. In client mode the
+    // editor only shows the rule and OK closes it as Cancel does.
+    TfrmExceptions(Globals& g, const Services& services, ExceptionEditRequest request,
+                   QWidget* owner);
     ~TfrmExceptions() override;
+
+    const ExceptionEditRequest& Request() const { return request_; }
+    // The rule OK stored; what was shown before then.
+    const ExRec& Result() const { return result_; }
 
     // The values the controls show.
     ExceptionForm Form() const;
@@ -40,10 +46,9 @@ private:
     void UpdateTimeFrame();
 
     std::unique_ptr<Ui::TfrmExceptions> ui_;
-    Globals& g_;
     Services services_;
-    bool adding_ = false;
-    Integer index_ = 0;  // the rule changed or shown, from 1
+    ExceptionEditRequest request_;
+    ExRec result_;
     bool viewOnly_ = false;
 };
 

@@ -1,9 +1,7 @@
 #include "ui/alarm.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,11 +10,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
-#include <QTimeEdit>
 #include <QToolTip>
 #include <QUrl>
 #include <algorithm>
@@ -32,8 +28,8 @@
 #include "run/activealarm.h"
 #include "ui/alarm_keys.h"
 #include "run/daytime.h"
-#include "run/timesync.h"
 #include "ui/gexcept.h"
+#include "ui/timesync_page.h"
 #include "ui_alarm.h"
 #include "widgets/dialogs.h"
 #include "widgets/themed_icon.h"
@@ -165,16 +161,14 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Services& services, MainWindowHooks hoo
       g_(g),
       services_(services),
       clock_(services.clock),
-      hooks_(std::move(hooks)),
-      timer1_(services.waiting, [this] { ShowClockTime(); }),
-      synchTimer_(services.waiting, [this] { SynchTimerTick(); }) {
+      hooks_(std::move(hooks)) {
     InitUiResources();
     ui_->setupUi(this);
     SetUpViews();
     SetUpOverlays();
     SetUpMenus();
     ConnectCommands();
-    SetUpKeyboard(*this, g_);
+    SetUpKeyboard(*this, *ui_, g_);
     SetUpCheckTimer();
     FillAndStart();
     SetUpTimeSync();
@@ -252,10 +246,12 @@ void TfrmAlMain::SetUpMenus() {
 
 // Every command of the menus, the toolbar, the side bar and the alarm list.
 void TfrmAlMain::ConnectCommands() {
-    connect(ui_->dxAddAlarm2, &QAction::triggered, this, [this] { OpenEditor(true, false); });
-    connect(ui_->dxEditAlarm, &QAction::triggered, this, [this] { OpenEditor(false, false); });
-    connect(ui_->popEdit, &QAction::triggered, this, [this] { OpenEditor(false, false); });
-    connect(ui_->DuplicateAlarm1, &QAction::triggered, this, [this] { OpenEditor(false, true); });
+    using Mode = AlarmEditRequest::Mode;
+    connect(ui_->dxAddAlarm2, &QAction::triggered, this, [this] { OpenEditor(Mode::Add); });
+    connect(ui_->dxEditAlarm, &QAction::triggered, this, [this] { OpenEditor(Mode::Edit); });
+    connect(ui_->popEdit, &QAction::triggered, this, [this] { OpenEditor(Mode::Edit); });
+    connect(ui_->DuplicateAlarm1, &QAction::triggered, this,
+            [this] { OpenEditor(Mode::Duplicate); });
     connect(ui_->dxDeleteAlarm, &QAction::triggered, this, &TfrmAlMain::DeleteSelectedAlarm);
     connect(ui_->popDelete, &QAction::triggered, this, &TfrmAlMain::DeleteSelectedAlarm);
     connect(ui_->dxTestAlarm, &QAction::triggered, this, &TfrmAlMain::TestSelectedAlarm);
@@ -276,36 +272,30 @@ void TfrmAlMain::ConnectCommands() {
     connect(ui_->FeatureRequests1, &QAction::triggered, this, [=] { openPage("support.html"); });
     connect(ui_->OnlineForums1, &QAction::triggered, this, [=] { openPage("forums.html"); });
     connect(ui_->HomePage1, &QAction::triggered, this, [=] { openPage("home.html"); });
-    // Dialogs that later versions bring: there, but not yet usable.
-    for (QAction* later :
-         {ui_->emailSettings1, ui_->NetworkConfiguration1, ui_->AdditionalOptions1})
-        later->setEnabled(false);
     connect(ui_->GlobalExceptions1, &QAction::triggered, this, &TfrmAlMain::OpenGlobalExceptions);
     for (auto [item, open] : {std::pair{ui_->AdditionalOptions1, &hooks_.openAdditionalOptions},
                               std::pair{ui_->emailSettings1, &hooks_.openEmailSettings}}) {
-        item->setEnabled(static_cast<bool>(*open));
         connect(item, &QAction::triggered, this, [this, open] {
             if (*open) (*open)(this);
         });
     }
     // The operating modes live in net/, reached through the hook.
-    ui_->NetworkConfiguration1->setEnabled(static_cast<bool>(hooks_.openNetConfig));
     connect(ui_->NetworkConfiguration1, &QAction::triggered, this, [this] {
-        if (!hooks_.openNetConfig || !hooks_.openNetConfig(this)) return;
-        LoadList();
-        BuildSchedule(g_, clock_);
-        LoadEvents();
+        if (hooks_.openNetConfig && hooks_.openNetConfig(this)) Refill();
     });
+    if (services_.clockSetter)
+        connect(services_.clockSetter, &run::ClockSetter::clockSet, this,
+                &TfrmAlMain::RebuildSchedule);
 
     auto* alarms = ui_->grAlarms;
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ShowPage(ui_->dxSideBar1->row(item)); });
     connect(alarms, &QTableWidget::itemChanged, this, &TfrmAlMain::OnAlarmItemChanged);
-    connect(alarms, &QTableWidget::itemSelectionChanged, this, &TfrmAlMain::UpdateRowCommands);
+    connect(alarms, &QTableWidget::itemSelectionChanged, this, &TfrmAlMain::UpdateCommands);
     // Only a row under the pointer: never an empty list or a stale selection.
     connect(alarms, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (row + 1 >= 1 && row + 1 <= g_.AlarmCount && ui_->dxEditAlarm->isEnabled())
-            OpenEditor(false, false, row + 1);
+            OpenEditor(Mode::Edit, row + 1);
     });
     connect(alarms, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const int row = ui_->grAlarms->rowAt(pos.y());
@@ -326,18 +316,10 @@ void TfrmAlMain::SetUpCheckTimer() {
 // Placement, the lists and the schedule table, the tray icon, then the check.
 void TfrmAlMain::FillAndStart() {
     ApplyPlacement();
-    LoadList();
-    BuildSchedule(g_, clock_);
-    LoadEvents();
+    Refill();
     ShowPage(0);
     SetUpTray();
     StartAlarmCheck();
-    if (ClientMode()) {
-        ui_->DuplicateAlarm1->setEnabled(false);
-        ui_->dxDeleteAlarm->setEnabled(false);
-    }
-    setWindowTitle(ClientMode() ? QStringLiteral("Ringmere (Client Mode)")
-                                : QStringLiteral("Ringmere"));
 }
 
 TfrmAlMain::~TfrmAlMain() {
@@ -427,14 +409,12 @@ void TfrmAlMain::ApplyPlacement() {
 
 void TfrmAlMain::LoadList() {
     const bool client = ClientMode();
-    const bool editor = static_cast<bool>(hooks_.openEditor);
     setWindowTitle(client ? QStringLiteral("Ringmere (Client Mode)") : QStringLiteral("Ringmere"));
     const QString editCaption =
         client ? QStringLiteral("View Alarm") : QStringLiteral("Edit Alarm");
     ui_->dxEditAlarm->setText(editCaption);
     ui_->dxEditAlarm->setToolTip(editCaption);
     ui_->popEdit->setText(editCaption);
-    ui_->dxAddAlarm2->setEnabled(!client && editor);
 
     filling_ = true;
     auto* list = ui_->grAlarms;
@@ -446,21 +426,15 @@ void TfrmAlMain::LoadList() {
         list->setItem(
             0, 2,
             new QTableWidgetItem(QStringLiteral("Please click on Add Alarms to create alarms.")));
-        ui_->dxEditAlarm->setEnabled(false);
-        ui_->popEdit->setEnabled(false);
-        ui_->DuplicateAlarm1->setEnabled(false);
         pnNoAlarms_->show();
         pnNoAlarms2_->show();
         filling_ = false;
-        UpdateRowCommands();
+        UpdateCommands();
         PlaceOverlays();
         return;
     }
     pnNoAlarms_->hide();
     pnNoAlarms2_->hide();
-    ui_->dxEditAlarm->setEnabled(editor);
-    ui_->popEdit->setEnabled(editor);
-    ui_->DuplicateAlarm1->setEnabled(editor && !client);
     list->setRowCount(g_.AlarmCount);
     for (int r = 1; r <= g_.AlarmCount; ++r) {
         if (Damaged(r)) {
@@ -495,8 +469,7 @@ void TfrmAlMain::LoadList() {
         list->setItem(r - 1, 3, actions);
     }
     filling_ = false;
-    UpdateRowCommands();
-    if (page_ != 0) ShowPage(page_);
+    UpdateCommands();
 }
 
 const QIcon& TfrmAlMain::CachedIcon(const QString& path) {
@@ -509,18 +482,41 @@ bool TfrmAlMain::Damaged(int row) const {
     return g_.FirstDamagedAlarm > 0 && row >= g_.FirstDamagedAlarm;
 }
 
-void TfrmAlMain::UpdateRowCommands() {
+// The toolbar acts on the alarm list's page only; the context menu opens
+// only over the list. Edit stands whatever is selected (it asks for a row),
+// Delete and Test need one, and a client changes nothing.
+void TfrmAlMain::UpdateCommands() {
+    const bool client = ClientMode();
+    const bool editor = static_cast<bool>(hooks_.openEditor);
+    const bool listShown = page_ == 0;
+    const bool any = g_.AlarmCount > 0;
     const int row = SelectedRow();
-    const bool onRow = page_ == 0 && row >= 1;
-    const bool canDelete = onRow && !ClientMode();
-    const bool canTest = onRow && !Damaged(row);
+    const bool canDelete = listShown && row >= 1 && !client;
+    const bool canTest = listShown && row >= 1 && !Damaged(row);
+    ui_->dxAddAlarm2->setEnabled(listShown && editor && !client);
+    ui_->dxEditAlarm->setEnabled(listShown && editor && any);
+    ui_->popEdit->setEnabled(editor && any);
+    ui_->DuplicateAlarm1->setEnabled(editor && any && !client);
     ui_->dxDeleteAlarm->setEnabled(canDelete);
     ui_->popDelete->setEnabled(canDelete);
     ui_->dxTestAlarm->setEnabled(canTest);
     ui_->popTest->setEnabled(canTest);
+    ui_->AdditionalOptions1->setEnabled(static_cast<bool>(hooks_.openAdditionalOptions));
+    ui_->emailSettings1->setEnabled(static_cast<bool>(hooks_.openEmailSettings));
+    ui_->NetworkConfiguration1->setEnabled(static_cast<bool>(hooks_.openNetConfig));
 }
 
-void TfrmAlMain::LoadEvents() {
+void TfrmAlMain::Refill() {
+    LoadList();
+    RebuildSchedule();
+}
+
+void TfrmAlMain::RebuildSchedule() {
+    BuildSchedule(g_, clock_);
+    LoadScheduleView();
+}
+
+void TfrmAlMain::LoadScheduleView() {
     auto* view = ui_->grEvents;
     view->clearContents();
     const auto rows = ScheduleViewRows(g_);
@@ -553,7 +549,7 @@ void TfrmAlMain::CheckAlarms() {
         const DateTime now = clock_.Now();
         const FixedClock after(now > latest ? now : latest + 0.5 / kSecondsPerDay);
         BuildSchedule(g_, after);
-        LoadEvents();
+        LoadScheduleView();
     }
     if (!sessionEnding_) StartAlarmCheck();
 }
@@ -573,13 +569,12 @@ void TfrmAlMain::ActivateAlarm(int slot) {
 
 void TfrmAlMain::OpenRun(int index) {
     if (index < 1 || index > g_.AlarmCount) return;
-    QWidget* window = hooks_.openRunWindow ? hooks_.openRunWindow(index)
-                                           : run::OpenRunWindow(g_, index, services_);
-    if (window) {
-        if (auto* title = window->findChild<QLabel*>(QStringLiteral("lblAlAct")))
-            title->setText(QStringLiteral("Alarm, %1, Activated.")
-                               .arg(FromFileText(g_.AlarmTable[index].AlName)));
-    }
+    const QString title =
+        QStringLiteral("Alarm, %1, Activated.").arg(FromFileText(g_.AlarmTable[index].AlName));
+    if (hooks_.openRunWindow)
+        hooks_.openRunWindow(index, title);
+    else
+        run::OpenRunWindow(g_, index, services_, title);
     QApplication::processEvents();
 }
 
@@ -616,9 +611,7 @@ void TfrmAlMain::DeleteSelectedAlarm() {
         g_.AlarmTable.resize(std::size_t(g_.AlarmCount) + 2);
         g_.FirstDamagedAlarm = firstDamaged;
     }
-    LoadList();
-    BuildSchedule(g_, clock_);
-    LoadEvents();
+    Refill();
 }
 
 void TfrmAlMain::OnAlarmItemChanged(QTableWidgetItem* item) {
@@ -649,8 +642,7 @@ void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
         filling_ = false;
         return;
     }
-    BuildSchedule(g_, clock_);
-    LoadEvents();
+    RebuildSchedule();
 }
 
 bool TfrmAlMain::SaveAlarms() {
@@ -662,47 +654,23 @@ void TfrmAlMain::ShowPage(int item) {
     page_ = item;
     ui_->dxSideBar1->setCurrentRow(item);
     ui_->Notebook11->setCurrentIndex(item);
-    const bool client = ClientMode();
-    const bool editor = static_cast<bool>(hooks_.openEditor);
-    if (item == 0) {
-        if (!client) ui_->dxAddAlarm2->setEnabled(editor);
-        if (g_.AlarmCount > 0) {
-            ui_->popEdit->setEnabled(editor);
-            ui_->dxEditAlarm->setEnabled(editor);
-        }
-        UpdateRowCommands();
-    } else {
-        for (QAction* a :
-             {ui_->dxAddAlarm2, ui_->dxEditAlarm, ui_->dxDeleteAlarm, ui_->dxTestAlarm})
-            a->setEnabled(false);
-    }
-    if (client) {
-        ui_->DuplicateAlarm1->setEnabled(false);
-        ui_->dxDeleteAlarm->setEnabled(false);
-        ui_->dxAddAlarm2->setEnabled(false);
-    }
+    UpdateCommands();
 }
 
-void TfrmAlMain::OpenEditor(bool adding, bool duplicating, int row) {
+void TfrmAlMain::OpenEditor(AlarmEditRequest::Mode mode, int row) {
+    using Mode = AlarmEditRequest::Mode;
     if (!hooks_.openEditor) return;
-    if (adding && ClientMode()) return;
-    if (adding) {
-        g_.EditIndex = g_.AlarmCount + 1;
+    if (mode != Mode::Edit && ClientMode()) return;
+    if (mode == Mode::Add) {
+        row = 0;
     } else {
         if (row == 0) row = SelectedRow();
         if (row < 1 || row > g_.AlarmCount || Damaged(row)) return;
-        if (duplicating && ClientMode()) return;
-        g_.EditIndex = row;
     }
-    g_.Adding = adding;
-    g_.Duplicating = duplicating;
-    if (!hooks_.openEditor(this)) return;
-    // The editor left EditIndex at the saved alarm's position.
-    const int saved = g_.EditIndex;
-    BuildSchedule(g_, clock_);
-    LoadEvents();
-    LoadList();
-    if (saved >= 1 && saved <= g_.AlarmCount) ui_->grAlarms->selectRow(saved - 1);
+    const std::optional<Integer> saved = hooks_.openEditor(this, {mode, row});
+    if (!saved) return;
+    Refill();
+    if (*saved >= 1 && *saved <= g_.AlarmCount) ui_->grAlarms->selectRow(int(*saved) - 1);
 }
 
 // Modal without waiting in a nested loop; in client mode a viewer.
@@ -715,10 +683,7 @@ void TfrmAlMain::OpenGlobalExceptions() {
     globalExceptions_->setAttribute(Qt::WA_DeleteOnClose);
     globalExceptions_->setModal(true);
     connect(globalExceptions_, &QDialog::finished, this, [this](int result) {
-        if (result != QDialog::Accepted) return;
-        BuildSchedule(g_, clock_);
-        LoadEvents();
-        LoadList();
+        if (result == QDialog::Accepted) Refill();
     });
     globalExceptions_->show();
 }
@@ -776,9 +741,7 @@ void TfrmAlMain::FirstShowing() {
     hooks_.runStartupWizard(this);
     widgets::MessageBoxReporter boxes(services_.dialogs, this);
     ReadAlarmFile(g_, true, false, boxes, services_.downloader);
-    LoadList();
-    BuildSchedule(g_, clock_);
-    LoadEvents();
+    Refill();
 }
 
 void TfrmAlMain::SessionEnding() {
@@ -903,154 +866,25 @@ bool TfrmAlMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-// The Time Sync page. Its values are the machine's settings, saved at every
-// change.
-namespace {
-const char* const kNoServer = "Please select or enter a time server first.";
-
-// Hour, minute and second as a clock shows them: cut, not rounded.
-int SecondOfDay(DateTime moment) {
-    const long long ms = std::llround(TimeOf(moment) * kSecondsPerDay * 1000.0);
-    return int(ms / 1000 % kSecondsPerDay);
-}
-}  // namespace
-
 void TfrmAlMain::SetUpTimeSync() {
-    timer1_.SetInterval(1000);
-    synchTimer_.SetInterval(5000);
-    ShowClockTime();
-    timer1_.Start();
-    const SettingsRec& s = g_.Settings;
-    auto* box = ui_->cboTimeServer;
-    {
-        const QSignalBlocker quiet1(box), quiet2(ui_->dtSynch), quiet3(ui_->chkSynch);
-        box->setCurrentIndex(-1);
-        if (!s.autoserver.empty()) {
-            const QString server = QString::fromStdString(s.autoserver);
-            const int at = box->findText(server, Qt::MatchExactly | Qt::MatchCaseSensitive);
-            if (at >= 0)
-                box->setCurrentIndex(at);
-            else
-                box->setEditText(server);
-        }
-        const int at = SplitToSecond(s.autotime).second;
-        ui_->dtSynch->setTime(QTime(at / 3600, at / 60 % 60, at % 60));
-        ui_->chkSynch->setChecked(s.autosynch);
-    }
-    SynchChecked(ui_->chkSynch->isChecked());
-    connect(ui_->chkSynch, &QCheckBox::clicked, this, &TfrmAlMain::SynchChecked);
-    connect(ui_->dtSynch, &QTimeEdit::timeChanged, this, [this] { SynchTimeChanged(); });
-    connect(box, &QComboBox::currentTextChanged, this, [this] { ServerChanged(); });
-    connect(ui_->Button1, &QPushButton::clicked, this, &TfrmAlMain::UpdateSystemTime);
-    if (services_.clockSetter)
-        connect(services_.clockSetter, &run::ClockSetter::clockSet, this, &TfrmAlMain::ClockWasSet);
-}
-
-QString TfrmAlMain::SelectedServer() const {
-    return ui_->cboTimeServer->currentText().trimmed();
-}
-
-void TfrmAlMain::SynchChecked(bool checked) {
-    if (checked && SelectedServer().isEmpty()) {
-        services_.dialogs.Message(this, BoxKind::Warning, QString::fromLatin1(kNoServer),
-                                  BoxCorner());
-        const QSignalBlocker quiet(ui_->chkSynch);
-        ui_->chkSynch->setChecked(false);
-        checked = false;
-    }
-    if (checked) {
-        ui_->dtSynch->setEnabled(true);
-        g_.Settings.autosynch = true;
-        synchTimer_.Start();
-    } else {
-        synchTimer_.Stop();
-        ui_->dtSynch->setEnabled(false);
-        g_.Settings.autosynch = false;
-    }
-    SaveSynchSettings();
-}
-
-void TfrmAlMain::SynchTimeChanged() {
-    synchTimer_.Stop();
-    const QTime t = ui_->dtSynch->time();
-    g_.Settings.autotime = EncodeTime(t.hour(), t.minute(), t.second());
-    SaveSynchSettings();
-    synchTimer_.Start();
-}
-
-void TfrmAlMain::ServerChanged() {
-    const QString server = SelectedServer();
-    if (server.isEmpty()) {
-        services_.dialogs.Message(this, BoxKind::Warning, QString::fromLatin1(kNoServer),
-                                  BoxCorner());
-        if (ui_->chkSynch->isChecked()) {
-            const QSignalBlocker quiet(ui_->chkSynch);
-            ui_->chkSynch->setChecked(false);
-            SynchChecked(false);
-        }
-        return;
-    }
-    g_.Settings.autoserver = server.toStdString();
-    SaveSynchSettings();
-}
-
-void TfrmAlMain::SaveSynchSettings() {
-    widgets::MessageBoxReporter boxes(services_.dialogs, this);
-    SaveRegistrySettings(g_, services_.settings, boxes);
-}
-
-void TfrmAlMain::ShowClockTime() {
-    ui_->lblTime->setText(QString::fromStdString(FormatLongTime(clock_.Now())));
+    timeSync_ = new TimeSyncPage(
+        g_, services_,
+        {ui_->cboTimeServer, ui_->dtSynch, ui_->chkSynch, ui_->Button1, ui_->lblTime},
+        {.status = [this](const QString& text) { SetStatusText(text); },
+         .stopping = [this] { return exiting_; }},
+        this);
 }
 
 void TfrmAlMain::UpdateSystemTime() {
-    // One fetch at a time: a daily tick or a second click waits its turn.
-    if (synchBusy_) return;
-    synchBusy_ = true;
-    ui_->Button1->setEnabled(false);
-    run::InteractiveSynchronize(
-        services_, SelectedServer(), this, [this](const QString& text) { SetStatusText(text); },
-        [this] { return exiting_; });
-    ui_->Button1->setEnabled(true);
-    synchBusy_ = false;
+    timeSync_->UpdateSystemTime();
 }
 
 void TfrmAlMain::SynchTimerTick() {
-    if (synchBusy_) return;
-    const int now = SecondOfDay(clock_.Now());
-    const int at = SplitToSecond(g_.Settings.autotime).second;
-    if (now / 60 != at / 60) return;  // hour and minute
-    if (now % 60 <= at % 60 || now % 60 >= at % 60 + 10) return;
-    synchTimer_.Stop();
-    synchBusy_ = true;
-    ui_->Button1->setEnabled(false);
-    SetStatusText(QStringLiteral("Retrieving Time From Server..."));
-    const run::ServerTime time = run::FetchTime(
-        services_, QString::fromStdString(g_.Settings.autoserver), [this] { return exiting_; });
-    SetStatusText(QString());
-    int pauses = 0;
-    if (!time.ok) {
-        SetStatusText(services_.daytime ? QStringLiteral("Unable to retrieve time from server. Try "
-                                                         "selecting a different time server.")
-                                        : QString::fromLatin1(run::kSynchUnavailableInteractive));
-        pauses = 300;
-    } else {
-        SetStatusText(run::SetClockFrom(services_, time).line);
-        pauses = 900;
-    }
-    // The pauses keep the 9-second window from firing twice on one day.
-    for (int i = 0; i < pauses && !exiting_; ++i) services_.waiting.Pause(50);
-    SetStatusText(QString());
-    ui_->Button1->setEnabled(true);
-    synchBusy_ = false;
-    // Unchecked meanwhile: the daily synchronisation stays off.
-    if (g_.Settings.autosynch) synchTimer_.Start();
+    timeSync_->SynchTimerTick();
 }
 
-// Every entry of the schedule was computed against the old clock.
-void TfrmAlMain::ClockWasSet() {
-    BuildSchedule(g_, clock_);
-    LoadEvents();
+bool TfrmAlMain::SynchTimerActive() const {
+    return timeSync_->SynchTimerActive();
 }
 
 void TfrmAlMain::SetStatusText(const QString& text) {

@@ -9,8 +9,10 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/clock.h"
+#include "core/edit_requests.h"
 #include "core/globals.h"
 #include "platform/power_events.h"
 #include "run/services.h"
@@ -28,16 +30,18 @@ class TfrmAlMain;
 namespace ringmere::ui {
 
 class Tfrmgexcept;
+class TimeSyncPage;
 
 // What the main window calls on the rest of the program besides its
 // services. Start-up fills these in; tests put their own.
 struct MainWindowHooks {
-    // Creates and shows the run window of alarm `index`; returns it. Unset:
-    // the run window over the main window's services.
-    std::function<QWidget*(int index)> openRunWindow;
-    // Opens the alarm editor for g.EditIndex / Adding / Duplicating; true
-    // when it saved. Unset while the editor is not part of the program.
-    std::function<bool(QWidget* owner)> openEditor;
+    // Creates and shows the run window of alarm `index` with `title` above
+    // its message. Unset: the run window over the main window's services.
+    std::function<void(int index, const QString& title)> openRunWindow;
+    // Opens the alarm editor on `request`, modal; the position of the alarm
+    // it saved, or nothing. Unset while the editor is not part of the program.
+    std::function<std::optional<Integer>(QWidget* owner, const AlarmEditRequest& request)>
+        openEditor;
     // Ends the program.
     std::function<void()> quit;
     // The wake-up thread: starts one that wakes the computer before
@@ -67,7 +71,15 @@ public:
     ~TfrmAlMain() override;
 
     void LoadList();
-    void LoadEvents();
+    // Fills the schedule view from the schedule table.
+    void LoadScheduleView();
+    // After the alarm table changed: the list, the schedule table and its view.
+    void Refill();
+    // After the clock or an alarm's state changed: the schedule table and its view.
+    void RebuildSchedule();
+    // Enables the commands for the page shown, the mode, the alarm count and
+    // the selected row; the one place that decides them.
+    void UpdateCommands();
     // One tick of the check timer.
     void CheckAlarms();
     void ActivateAlarm(int slot);
@@ -99,11 +111,12 @@ public:
     // Options > "Global Exceptions...": the list opens and this returns.
     void OpenGlobalExceptions();
 
-    // The Time Sync page: "Update System Time", one tick of the daily
+    TimeSyncPage& TimeSync() const { return *timeSync_; }
+    // The Time Sync page's "Update System Time", one tick of its daily
     // synchronisation's timer, and whether that timer runs.
     void UpdateSystemTime();
     void SynchTimerTick();
-    bool SynchTimerActive() const { return synchTimer_.IsActive(); }
+    bool SynchTimerActive() const;
 
     QTimer& AlarmCheck() { return alarmCheck_; }
     // The selected alarm's position, 0 when no alarm row is selected.
@@ -130,33 +143,23 @@ private:
     void ConnectCommands();
     void SetUpCheckTimer();
     void FillAndStart();
-    // The Time Sync page's controls, their rules and the start-up rule.
     void SetUpTimeSync();
-    QString SelectedServer() const;
-    void SynchChecked(bool checked);
-    void SynchTimeChanged();
-    void ServerChanged();
-    void SaveSynchSettings();
-    void ShowClockTime();
-    void ClockWasSet();
 
     void SetUpTray();
     void StartAlarmCheck();
-    // Opens the run window of alarm `index` and titles it.
+    // Opens the run window of alarm `index`, titled.
     void OpenRun(int index);
     void StopWakeThread();
     void ApplyPlacement();
     void SavePlacement(bool fromExit);
     void PlaceOverlays();
     void OnAlarmItemChanged(QTableWidgetItem* item);
-    // Delete and Test act on the selected row only.
-    void UpdateRowCommands();
     // A record that could not be read whole: it can be deleted, nothing else.
     bool Damaged(int row) const;
     // Writes the table; false (and the user told) when the file did not take it.
     bool SaveAlarms();
     // Edit and duplicate act on `row`, or on the selected row when 0.
-    void OpenEditor(bool adding, bool duplicating, int row = 0);
+    void OpenEditor(AlarmEditRequest::Mode mode, int row = 0);
     void OpenWithDesktop(const QString& path);
     QPoint BoxCorner() const;
     bool ClientMode() const;
@@ -167,9 +170,7 @@ private:
     const Clock& clock_;
     MainWindowHooks hooks_;
     QTimer alarmCheck_;
-    run::WaitTimer timer1_;
-    run::WaitTimer synchTimer_;
-    bool synchBusy_ = false;  // a fetch of this page is under way
+    TimeSyncPage* timeSync_ = nullptr;
     QLabel* pnNoAlarms_ = nullptr;
     QLabel* pnNoAlarms2_ = nullptr;
     QMenu* popupMenu2_ = nullptr;  // the alarm list's context menu

@@ -9,30 +9,33 @@
 
 #include "core/actionstrip.h"
 #include "ui/alarm.h"
+#include "ui_alarm.h"
 #include "widgets/dialogs.h"
 
 namespace ringmere::ui {
 
 namespace {
 
+using UiForm = Ui::TfrmAlMain;
+
 struct Shortcut {
-    const char* action;
+    QAction* UiForm::*action;
     QList<QKeySequence> keys;
 };
 
 // Names and hints of the columns that show only an icon or a check box.
 struct ColumnName {
-    const char* list;
+    QTableWidget* UiForm::*list;
     int column;
     const char* name;
     const char* hint;
 };
 
 const ColumnName kColumnNames[] = {
-    {"grAlarms", 0, "Enabled", "Enabled: the alarm goes off at its times"},
-    {"grAlarms", 1, "Ends", "When the alarm ends: once, on a date, or never"},
-    {"grAlarms", 3, "Events", "What the alarm does, one icon per action"},
-    {"grEvents", 0, "Number", "Number in the list of coming alarms"},
+    {&UiForm::grAlarms, 0, "Enabled", "Enabled: the alarm goes off at its times"},
+    {&UiForm::grAlarms, 1, "Ends", "When the alarm ends: once, on a date, or never"},
+    {&UiForm::grAlarms, 3, "Events", "What the alarm does, one icon per action"},
+    {&UiForm::grEvents, 0, "Number", "Number in the list of coming alarms"},
 };
 
 // Every hint of the alarm's strip, one block per action.
@@ -61,19 +64,18 @@ void ShowStripHints(TfrmAlMain& window, QTableWidget& list, const Globals& g) {
 
 }  // namespace
 
-void SetUpKeyboard(TfrmAlMain& window, const Globals& g) {
+void SetUpKeyboard(TfrmAlMain& window, const Ui::TfrmAlMain& ui, const Globals& g) {
     const Shortcut shortcuts[] = {
-        {"dxAddAlarm2", {QKeySequence(Qt::CTRL | Qt::Key_N)}},
-        {"dxEditAlarm", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}},
-        {"dxDeleteAlarm", {QKeySequence(Qt::Key_Delete)}},
-        {"DuplicateAlarm1", {QKeySequence(Qt::CTRL | Qt::Key_D)}},
-        {"dxTestAlarm", {QKeySequence(Qt::CTRL | Qt::Key_T)}},
-        {"Contents1", {QKeySequence(Qt::Key_F1)}},
-        {"Exit1", {QKeySequence(Qt::CTRL | Qt::Key_Q)}},
+        {&UiForm::dxAddAlarm2, {QKeySequence(Qt::CTRL | Qt::Key_N)}},
+        {&UiForm::dxEditAlarm, {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}},
+        {&UiForm::dxDeleteAlarm, {QKeySequence(Qt::Key_Delete)}},
+        {&UiForm::DuplicateAlarm1, {QKeySequence(Qt::CTRL | Qt::Key_D)}},
+        {&UiForm::dxTestAlarm, {QKeySequence(Qt::CTRL | Qt::Key_T)}},
+        {&UiForm::Contents1, {QKeySequence(Qt::Key_F1)}},
+        {&UiForm::Exit1, {QKeySequence(Qt::CTRL | Qt::Key_Q)}},
     };
     for (const Shortcut& s : shortcuts) {
-        auto* action = window.findChild<QAction*>(QString::fromLatin1(s.action));
-        if (!action) continue;
+        QAction* action = ui.*s.action;
         action->setShortcuts(s.keys);
         // Some live only in a context or tray menu, which is not part of the
         // window: the window itself must hold them for the keys to reach them.
@@ -81,20 +83,17 @@ void SetUpKeyboard(TfrmAlMain& window, const Globals& g) {
     }
 
     // Arrow keys move the side bar's highlight; the page follows it.
-    if (auto* bar = window.findChild<QListWidget*>(QStringLiteral("dxSideBar1")))
-        QObject::connect(bar, &QListWidget::currentRowChanged, &window,
-                         [&window](int row) { window.ShowPage(row); });
+    QObject::connect(ui.dxSideBar1, &QListWidget::currentRowChanged, &window,
+                     [&window](int row) { window.ShowPage(row); });
 
-    if (auto* alarms = window.findChild<QTableWidget*>(QStringLiteral("grAlarms"))) {
-        auto* hints = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), alarms);
-        hints->setContext(Qt::WidgetWithChildrenShortcut);
-        QObject::connect(hints, &QShortcut::activated, alarms,
-                         [&window, alarms, &g] { ShowStripHints(window, *alarms, g); });
-    }
+    QTableWidget* alarms = ui.grAlarms;
+    auto* hints = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), alarms);
+    hints->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(hints, &QShortcut::activated, alarms,
+                     [&window, alarms, &g] { ShowStripHints(window, *alarms, g); });
 
     for (const ColumnName& c : kColumnNames) {
-        auto* list = window.findChild<QTableWidget*>(QString::fromLatin1(c.list));
-        if (!list || c.column >= list->columnCount()) continue;
+        QTableWidget* list = ui.*c.list;
         QTableWidgetItem* header = list->horizontalHeaderItem(c.column);
         if (!header) {
             header = new QTableWidgetItem;

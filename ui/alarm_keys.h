@@ -4,6 +4,10 @@
 
 #include "core/globals.h"
 
+namespace Ui {
+class TfrmAlMain;
+}
+
 namespace ringmere::ui {
 
 class TfrmAlMain;
@@ -11,6 +15,6 @@ class TfrmAlMain;
 // Called once from the window's constructor, after its commands are connected.
 // Shift+F1 on the alarm list shows the hints of the selected alarm's actions,
 // which the mouse finds over each icon.
-void SetUpKeyboard(TfrmAlMain& window, const Globals& g);
+void SetUpKeyboard(TfrmAlMain& window, const Ui::TfrmAlMain& ui, const Globals& g);
 
 }  // namespace ringmere::ui

@@ -44,11 +44,12 @@ QString NextLine(const std::vector<DateTime>& next) {
 
 }  // namespace
 
-TfrmAddAlarm::TfrmAddAlarm(Globals& g, const Services& services, QWidget* owner)
+TfrmAddAlarm::TfrmAddAlarm(Globals& g, const Services& services, AlarmEditRequest request,
+                           QWidget* owner)
     : QDialog(owner), g_(g), services_(services), ui_(std::make_unique<Ui::TfrmAddAlarm>()) {
     ui_->setupUi(this);
     BuildPages();
-    Load();
+    Load(request);
     ApplyClientMode();
     Connect();
     UpdateNext();
@@ -77,24 +78,23 @@ void TfrmAddAlarm::BuildPages() {
 
 // Opening: the first tab of every tab group in front, then the alarm (or a
 // new one) in both sets.
-void TfrmAddAlarm::Load() {
+void TfrmAddAlarm::Load(const AlarmEditRequest& request) {
     ui_->pcSimple->setCurrentIndex(0);
     ui_->pcScripted->setCurrentIndex(0);
     const DateTime today = DateOf(services_.clock.Now());
-    const bool duplicating = g_.Duplicating;
-    const bool editing = !g_.Adding || duplicating;
-    if (editing && (g_.EditIndex < 1 || g_.EditIndex > g_.AlarmCount)) {
+    const bool duplicating = request.mode == AlarmEditRequest::Mode::Duplicate;
+    const bool editing = request.mode != AlarmEditRequest::Mode::Add;
+    if (editing && (request.index < 1 || request.index > g_.AlarmCount)) {
         // Nothing to edit there: compose a new alarm instead.
-        g_.Adding = true;
-        g_.Duplicating = false;
-        g_.EditIndex = g_.AlarmCount + 1;
-        Load();
+        Load({});
         return;
     }
+    adding_ = !editing;
+    index_ = editing ? request.index : g_.AlarmCount + 1;
 
     bool scripted = false;
     if (editing) {
-        base_ = g_.AlarmTable[g_.EditIndex];
+        base_ = g_.AlarmTable[index_];
         scripted = base_.mtype != kSimpleAlarm;
         const ScheduleForm schedule = LoadScheduleForm(base_.Schedule, today);
         const InfoForm info = LoadInfoForm(base_);
@@ -102,8 +102,8 @@ void TfrmAddAlarm::Load() {
             time_[i]->Load(schedule);
             info_[i]->Load(info);
         }
-        g_.WorkExceptions = base_.Exceptions;
-        g_.WorkScript = scripted ? base_.Events : AlEventList{};
+        exceptions_ = base_.Exceptions;
+        script_ = scripted ? base_.Events : AlEventList{};
         actions_->Load(LoadActionsForm(base_, g_.Settings));
     } else {
         base_ = AlRec{};
@@ -112,21 +112,21 @@ void TfrmAddAlarm::Load() {
             time_[i]->Load(schedule);
             info_[i]->Load(InfoForm{});
         }
-        g_.WorkExceptions = ExList{};
-        g_.WorkScript = AlEventList{};
+        exceptions_ = ExList{};
+        script_ = AlEventList{};
         actions_->Load(NewActionsForm(g_.Settings));
     }
     for (auto* page : time_) page->InnerTabs()->setCurrentIndex(AlarmTimePage::kStartEnd);
     ChooseKind(scripted);
     (scripted ? ui_->rbScripted : ui_->rbSimple)->setChecked(true);
     FillExceptionLists();
-    if (g_.WorkExceptions.Count == 0)
+    if (exceptions_.Count == 0)
         for (auto* page : time_) page->EditExceptionButton()->setEnabled(false);
     FillScript(1);
 
     if (duplicating) {
-        g_.Adding = true;
-        g_.EditIndex = g_.AlarmCount + 1;
+        adding_ = true;
+        index_ = g_.AlarmCount + 1;
         for (auto* page : info_) page->NameField()->clear();
         setWindowTitle(QStringLiteral("Duplicate Alarm"));
     } else if (editing) {
@@ -170,12 +170,12 @@ void TfrmAddAlarm::Connect() {
         connect(page, &AlarmTimePage::changed, this, &TfrmAddAlarm::UpdateNext);
         QListWidget* list = page->ExceptionList();
         connect(list, &QListWidget::itemClicked, this, [this, page, list](QListWidgetItem* item) {
-            g_.ExceptionIndex = list->row(item) + 1;
+            exceptionIndex_ = list->row(item) + 1;
             if (!ClientMode()) page->EditExceptionButton()->setEnabled(true);
         });
         connect(list, &QListWidget::itemDoubleClicked, this,
                 [this, set, list](QListWidgetItem* item) {
-                    g_.ExceptionIndex = list->row(item) + 1;
+                    exceptionIndex_ = list->row(item) + 1;
                     OpenExceptionEditor(set, false);
                 });
         connect(page->AddExceptionButton(), &QPushButton::clicked, this,
@@ -190,15 +190,13 @@ void TfrmAddAlarm::Connect() {
     connect(ui_->clEvents, &QListWidget::itemDoubleClicked, this,
             [this] { OpenStepEditor(false); });
     connect(ui_->btnDelete, &QPushButton::clicked, this,
-            [this] { FillScript(DeleteStep(g_.WorkScript, SelectedStep())); });
+            [this] { FillScript(DeleteStep(script_, SelectedStep())); });
     connect(ui_->btnUp, &QPushButton::clicked, this,
-            [this] { FillScript(MoveStepUp(g_.WorkScript, SelectedStep())); });
+            [this] { FillScript(MoveStepUp(script_, SelectedStep())); });
     connect(ui_->btnDown, &QPushButton::clicked, this,
-            [this] { FillScript(MoveStepDown(g_.WorkScript, SelectedStep())); });
-    connect(ui_->clEvents, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) g_.StepIndex = row + 1;
-        UpdateScriptButtons();
-    });
+            [this] { FillScript(MoveStepDown(script_, SelectedStep())); });
+    connect(ui_->clEvents, &QListWidget::currentRowChanged, this,
+            &TfrmAddAlarm::UpdateScriptButtons);
 }
 
 void TfrmAddAlarm::ChooseKind(bool scripted) {
@@ -220,7 +218,7 @@ AlarmForm TfrmAddAlarm::CurrentForm() const {
 }
 
 void TfrmAddAlarm::FillExceptionLists() {
-    const ExList& rules = g_.WorkExceptions;
+    const ExList& rules = exceptions_;
     const bool any = rules.Count > 0;
     for (auto* page : time_) {
         QListWidget* list = page->ExceptionList();
@@ -231,18 +229,17 @@ void TfrmAddAlarm::FillExceptionLists() {
         page->EditExceptionButton()->setEnabled(any);
         page->DeleteExceptionButton()->setEnabled(any && !ClientMode());
     }
-    if (any) g_.ExceptionIndex = 1;
+    if (any) exceptionIndex_ = 1;
 }
 
 void TfrmAddAlarm::OpenExceptionEditor(FormSet set, bool adding) {
-    if (!adding && (g_.ExceptionIndex < 1 || g_.ExceptionIndex > g_.WorkExceptions.Count)) return;
+    if (!adding && (exceptionIndex_ < 1 || exceptionIndex_ > exceptions_.Count)) return;
     if (adding && ClientMode()) return;
     (void)set;
     actions_->StopTests();
-    g_.AddingException = adding;
-    g_.EditingGlobal = false;
-    TfrmExceptions editor(g_, services_, this);
+    TfrmExceptions editor(g_, services_, {exceptions_, adding ? 0 : exceptionIndex_, adding}, this);
     if (editor.exec() != QDialog::Accepted || ClientMode()) return;
+    PutRule(exceptions_, editor.Request(), editor.Result());
     FillExceptionLists();
     UpdateNext();
 }
@@ -252,7 +249,7 @@ void TfrmAddAlarm::DeleteException(FormSet set) {
     QListWidget* list = time_[Index(set)]->ExceptionList();
     const int row = list->currentRow();
     if (row < 0 || !list->currentItem() || !list->currentItem()->isSelected()) return;
-    DeleteRule(g_.WorkExceptions, row + 1);
+    DeleteRule(exceptions_, row + 1);
     FillExceptionLists();
     UpdateNext();
 }
@@ -263,13 +260,9 @@ void TfrmAddAlarm::FillScript(Integer select) {
     QListWidget* list = ui_->clEvents;
     const QSignalBlocker quiet(list);
     list->clear();
-    const AlEventList& script = g_.WorkScript;
-    for (Integer k = 1; k <= StepCount(script); ++k)
-        list->addItem(widgets::FromFileText(script.Items[std::size_t(k - 1)].evname));
-    if (select >= 1 && select <= list->count()) {
-        list->setCurrentRow(select - 1);
-        g_.StepIndex = select;
-    }
+    for (Integer k = 1; k <= StepCount(script_); ++k)
+        list->addItem(widgets::FromFileText(script_.Items[std::size_t(k - 1)].evname));
+    if (select >= 1 && select <= list->count()) list->setCurrentRow(select - 1);
     UpdateScriptButtons();
 }
 
@@ -279,7 +272,7 @@ Integer TfrmAddAlarm::SelectedStep() const {
 }
 
 void TfrmAddAlarm::UpdateScriptButtons() {
-    const ScriptButtons b = ScriptButtonStates(g_.WorkScript, SelectedStep(), ClientMode());
+    const ScriptButtons b = ScriptButtonStates(script_, SelectedStep(), ClientMode());
     ui_->Button16->setEnabled(b.add);
     ui_->btnEdit->setEnabled(b.edit);
     ui_->btnDelete->setEnabled(b.remove);
@@ -291,15 +284,13 @@ void TfrmAddAlarm::OpenStepEditor(bool adding) {
     if (adding && ClientMode()) return;
     if (!adding && SelectedStep() == 0) return;
     actions_->StopTests();
-    g_.AddingStep = adding;
-    g_.StepIndex = SelectedStep();
-    TfrmAddEvent editor(g_, services_, this);
+    TfrmAddEvent editor(g_, services_, {script_, SelectedStep(), adding}, this);
     if (editor.exec() != QDialog::Accepted || ClientMode()) return;
-    FillScript(g_.StepIndex);
+    FillScript(PutStep(script_, editor.Request(), editor.Result()));
 }
 
 bool TfrmAddAlarm::RepeatNoteAllows(FormSet set) {
-    if (!g_.Adding || g_.RepeatNoteShown) return true;
+    if (!adding_ || g_.RepeatNoteShown) return true;
     if (time_[Index(set)]->Form().end != EndChoice::Individual) return true;
     services_.dialogs.Message(
         this, BoxKind::Information,
@@ -321,7 +312,7 @@ void TfrmAddAlarm::UpdateNext() {
         for (const FormProblem& p : CheckAlarmForm(form))
             if (p.stops && p.tab == FormTab::Repeat) text = QStringLiteral("Next: ") + widgets::FromFileText(p.message);
         if (text.isEmpty()) {
-            const AlRec alarm = ComposeAlarm(base_, form, g_.WorkExceptions, {}, true);
+            const AlRec alarm = ComposeAlarm(base_, form, exceptions_, {}, true);
             text = NextLine(NextOccurrences(alarm, g_.GlobalExceptions, now, 5));
         }
         time_[Index(set)]->SetNextText(text);
@@ -366,7 +357,7 @@ void TfrmAddAlarm::BitBtn1Click() {
     }
     const AlarmForm form = CurrentForm();
     const QPoint corner = BoxCorner();
-    if (CheckFullExceptions(form.schedule, g_.WorkExceptions) != 0)
+    if (CheckFullExceptions(form.schedule, exceptions_) != 0)
         services_.dialogs.Message(
             this, BoxKind::Warning,
             QStringLiteral("Warning: Alarm exception causes alarm to never occur."), corner);
@@ -376,26 +367,27 @@ void TfrmAddAlarm::BitBtn1Click() {
         ShowTab(p.tab);
         if (p.stops) return;
     }
-    AlRec alarm = ComposeAlarm(base_, form, g_.WorkExceptions, g_.WorkScript, g_.Adding);
+    AlRec alarm = ComposeAlarm(base_, form, exceptions_, script_, adding_);
     if (!SettleName(alarm)) return;
 
     // One assignment: nothing else can see the alarm before it is whole.
-    if (g_.Adding) {
-        g_.EditIndex = g_.AlarmCount + 1;
-        if (g_.AlarmTable.size() < std::size_t(g_.EditIndex) + 2)
-            g_.AlarmTable.resize(std::size_t(g_.EditIndex) + 2);
-        g_.AlarmTable[g_.EditIndex] = std::move(alarm);
+    if (adding_) {
+        index_ = g_.AlarmCount + 1;
+        if (g_.AlarmTable.size() < std::size_t(index_) + 2)
+            g_.AlarmTable.resize(std::size_t(index_) + 2);
+        g_.AlarmTable[index_] = std::move(alarm);
         g_.AlarmCount += 1;
     } else {
-        g_.AlarmTable[g_.EditIndex] = std::move(alarm);
+        g_.AlarmTable[index_] = std::move(alarm);
     }
+    saved_ = index_;
     // A failed write is told; the table keeps the alarm.
     widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, corner);
     accept();
 }
 
 bool TfrmAddAlarm::SettleName(AlRec& alarm) {
-    const std::string proposal = ProposedName(g_.EditIndex);
+    const std::string proposal = ProposedName(index_);
     const QString proposed = QString::fromStdString(proposal);
     if (alarm.AlName.empty()) {
         const std::optional<QString> answer = services_.dialogs.InputText(
@@ -403,7 +395,7 @@ bool TfrmAddAlarm::SettleName(AlRec& alarm) {
             QStringLiteral("Alarm name:"), proposed);
         alarm.AlName = answer ? widgets::ToFileText(*answer) : proposal;
     }
-    while (NameTaken(g_, alarm.AlName, g_.EditIndex)) {
+    while (NameTaken(g_, alarm.AlName, index_)) {
         const std::optional<QString> answer = services_.dialogs.InputText(
             this, QStringLiteral("Please enter a new name"),
             QStringLiteral("Alarm name is already being used by another alarm."), proposed);
@@ -413,7 +405,7 @@ bool TfrmAddAlarm::SettleName(AlRec& alarm) {
         }
         // Cancelled while the proposal is taken too: back to the editor
         // rather than asking for ever.
-        if (NameTaken(g_, proposal, g_.EditIndex)) return false;
+        if (NameTaken(g_, proposal, index_)) return false;
         alarm.AlName = proposal;
     }
     return true;
@@ -440,9 +432,11 @@ bool TfrmAddAlarm::ClientMode() const {
     return IsClientMode(g_);
 }
 
-bool OpenAlarmEditor(Globals& g, const Services& services, QWidget* owner) {
-    TfrmAddAlarm editor(g, services, owner);
-    return editor.exec() == QDialog::Accepted;
+std::optional<Integer> OpenAlarmEditor(Globals& g, const Services& services,
+                                       AlarmEditRequest request, QWidget* owner) {
+    TfrmAddAlarm editor(g, services, request, owner);
+    if (editor.exec() != QDialog::Accepted) return std::nullopt;
+    return editor.Saved();
 }
 
 }  // namespace ringmere::ui

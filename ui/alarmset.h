@@ -8,8 +8,10 @@
 #include <QPoint>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "core/alarm_form.h"
+#include "core/edit_requests.h"
 #include "core/globals.h"
 #include "run/services.h"
 #include "ui/formset.h"
@@ -31,13 +33,19 @@ class TfrmAddAlarm : public QDialog {
     Q_OBJECT
 
 public:
-    // Opens for g.EditIndex, g.Adding and g.Duplicating as the caller set them.
-    TfrmAddAlarm(Globals& g, const Services& services, QWidget* owner);
+    // Opens on the request; an alarm to edit or duplicate that is not in
+    // the table makes it compose a new one.
+    TfrmAddAlarm(Globals& g, const Services& services, AlarmEditRequest request, QWidget* owner);
     ~TfrmAddAlarm() override;
 
     // OK: the checks, then the save. The window accepts only after a save;
     // in a client mode it only closes.
     void BitBtn1Click();
+    // The position of the alarm OK saved; nothing before a save.
+    std::optional<Integer> Saved() const { return saved_; }
+    // The script and the exception rules as edited so far.
+    const AlEventList& WorkingScript() const { return script_; }
+    const ExList& WorkingExceptions() const { return exceptions_; }
 
     AlarmTimePage* TimePage(FormSet set) const { return time_[Index(set)]; }
     AlarmInfoPage* InfoPage(FormSet set) const { return info_[Index(set)]; }
@@ -54,16 +62,16 @@ private:
     static int Index(FormSet set) { return set == FormSet::Simple ? 0 : 1; }
     void BuildPages();
     void Connect();
-    void Load();
+    void Load(const AlarmEditRequest& request);
     void ApplyClientMode();
     void ChooseKind(bool scripted);
-    // Both exception lists show WorkExceptions; after any change the first
-    // row is selected.
+    // Both exception lists show the working rules; after any change the
+    // first row is selected.
     void FillExceptionLists();
     void OpenExceptionEditor(FormSet set, bool adding);
     void DeleteException(FormSet set);
-    // Fills the step list from WorkScript and selects step `select` (from 1;
-    // none when out of range).
+    // Fills the step list from the working script and selects step `select`
+    // (from 1; none when out of range).
     void FillScript(Integer select);
     Integer SelectedStep() const;
     void UpdateScriptButtons();
@@ -85,10 +93,20 @@ private:
     // What the save starts from: the alarm being edited, a copy of the
     // source when duplicating, a fresh record when adding.
     AlRec base_;
+    // A new alarm (added or duplicated) goes to `index_`, the spare slot;
+    // a changed one stays where it is.
+    bool adding_ = false;
+    Integer index_ = 0;
+    AlEventList script_;
+    ExList exceptions_;
+    Integer exceptionIndex_ = 0;  // the rule last clicked in either list, from 1
+    std::optional<Integer> saved_;
     bool placed_ = false;
 };
 
-// Opens the editor modally over `owner`; true when it saved an alarm.
-bool OpenAlarmEditor(Globals& g, const Services& services, QWidget* owner);
+// Opens the editor modally over `owner`; the position of the alarm it
+// saved, or nothing.
+std::optional<Integer> OpenAlarmEditor(Globals& g, const Services& services,
+                                       AlarmEditRequest request, QWidget* owner);
 
 }  // namespace ringmere::ui

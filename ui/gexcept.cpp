@@ -12,14 +12,18 @@
 namespace ringmere::ui {
 
 Tfrmgexcept::Tfrmgexcept(Globals& g, const Services& services, QWidget* owner)
-    : QDialog(owner), ui_(std::make_unique<Ui::Tfrmgexcept>()), g_(g), services_(services) {
+    : QDialog(owner),
+      ui_(std::make_unique<Ui::Tfrmgexcept>()),
+      g_(g),
+      services_(services),
+      rules_(g.GlobalExceptions) {
     ui_->setupUi(this);
     adjustSize();
     if (owner) move(widgets::PlaceOver(owner, frameGeometry().size(), true));
 
     connect(ui_->clExcepts, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0) return;
-        g_.ExceptionIndex = row + 1;
+        selected_ = row + 1;
         if (!ClientMode()) ui_->btnEditException->setEnabled(true);
     });
     // Only a row under the pointer: the view sends no item for empty space.
@@ -33,7 +37,6 @@ Tfrmgexcept::Tfrmgexcept(Globals& g, const Services& services, QWidget* owner)
     connect(ui_->btnOK, &QPushButton::clicked, this, &Tfrmgexcept::Ok);
     connect(ui_->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    g_.WorkExceptions = g_.GlobalExceptions;
     Refill();
     if (ClientMode()) {
         ui_->btnAddException->setEnabled(false);
@@ -54,16 +57,15 @@ bool Tfrmgexcept::ClientMode() const {
 void Tfrmgexcept::Refill() {
     QListWidget* list = ui_->clExcepts;
     list->clear();
-    const ExList& rules = g_.WorkExceptions;
-    const Integer count = std::min(rules.Count, static_cast<Integer>(rules.Items.size()));
+    const Integer count = std::min(rules_.Count, static_cast<Integer>(rules_.Items.size()));
     for (Integer k = 1; k <= count; ++k)
-        list->addItem(QString::fromStdString(RuleDescription(rules, k)));
+        list->addItem(QString::fromStdString(RuleDescription(rules_, k)));
     const bool any = list->count() > 0;
     ui_->btnEditException->setEnabled(any);
     ui_->btnDeleteException->setEnabled(any && !ClientMode());
     if (any) {
         list->setCurrentRow(0);
-        g_.ExceptionIndex = 1;
+        selected_ = 1;
     }
 }
 
@@ -75,19 +77,20 @@ void Tfrmgexcept::AddException() {
 void Tfrmgexcept::EditException() {
     const int row = ui_->clExcepts->currentRow();
     if (row < 0) return;
-    g_.ExceptionIndex = row + 1;
+    selected_ = row + 1;
     OpenEditor(false);
 }
 
 void Tfrmgexcept::OpenEditor(bool adding) {
     if (editor_) return;
-    g_.AddingException = adding;
-    g_.EditingGlobal = true;
-    editor_ = new TfrmExceptions(g_, services_, this);
-    editor_->setAttribute(Qt::WA_DeleteOnClose);
-    editor_->setModal(true);
-    connect(editor_, &QDialog::finished, this, [this](int result) {
-        if (result == QDialog::Accepted) Refill();
+    auto* editor = new TfrmExceptions(g_, services_, {rules_, adding ? 0 : selected_, adding}, this);
+    editor_ = editor;
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    editor->setModal(true);
+    connect(editor, &QDialog::finished, this, [this, editor](int result) {
+        if (result != QDialog::Accepted) return;
+        PutRule(rules_, editor->Request(), editor->Result());
+        Refill();
     });
     editor_->show();
 }
@@ -95,7 +98,7 @@ void Tfrmgexcept::OpenEditor(bool adding) {
 void Tfrmgexcept::DeleteException() {
     const int row = ui_->clExcepts->currentRow();
     if (ClientMode() || row < 0) return;
-    DeleteRule(g_.WorkExceptions, row + 1);
+    DeleteRule(rules_, row + 1);
     Refill();
 }
 
@@ -106,7 +109,7 @@ void Tfrmgexcept::Ok() {
         reject();
         return;
     }
-    g_.GlobalExceptions = g_.WorkExceptions;
+    g_.GlobalExceptions = rules_;
     widgets::SaveSettingsTelling(g_, services_.dialogs, this, frameGeometry().topLeft());
     accept();
 }

@@ -21,11 +21,11 @@ class Tfrmgexcept : public QDialog {
     Q_OBJECT
 
 public:
-    // Copies g.GlobalExceptions into g.WorkExceptions and opens over `owner`.
-    // OK makes the copy g.GlobalExceptions, writes the alarm file (a failed
-    // write is reported) and accepts; the caller rebuilds the schedule and
-    // refills its lists. In client mode the rules are only shown and OK
-    // closes as Cancel does, writing nothing.
+    // Opens over `owner` on a copy of g.GlobalExceptions. OK makes the copy
+    // g.GlobalExceptions, writes the alarm file (a failed write is reported)
+    // and accepts; the caller rebuilds the schedule and refills its lists.
+    // In client mode the rules are only shown and OK closes as Cancel does,
+    // writing nothing.
     Tfrmgexcept(Globals& g, const Services& services, QWidget* owner);
     ~Tfrmgexcept() override;
 
@@ -34,6 +34,9 @@ public:
     void AddException();
     void EditException();
     TfrmExceptions* Editor() const;
+    // The rules as edited so far, and the selected one's number (0 for none).
+    const ExList& Rules() const { return rules_; }
+    Integer SelectedRule() const { return selected_; }
 
     void DeleteException();
     void Ok();
@@ -47,6 +50,8 @@ private:
     std::unique_ptr<Ui::Tfrmgexcept> ui_;
     Globals& g_;
     Services services_;
+    ExList rules_;
+    Integer selected_ = 0;
     QPointer<TfrmExceptions> editor_;
 };
 

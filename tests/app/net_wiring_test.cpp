@@ -51,10 +51,10 @@ protected:
         WriteText(shared, FileOf("Shared"));
         ui::MainWindowHooks hooks;
         hooks.trayAvailable = [] { return false; };
-        hooks.openEditor = [](QWidget*) { return false; };
+        hooks.openEditor = [](QWidget*, const AlarmEditRequest&) { return std::nullopt; };
         hooks.openNetConfig = NetConfigHook(g, services, reload);
         window = std::make_unique<ui::TfrmAlMain>(g, services, hooks);
-        ShowReloadIn(reload, *window, g, services);
+        ShowReloadIn(reload, *window);
     }
 
     // Chooses the menu item; the dialog, once open, gets `mode` and `fill`

@@ -85,9 +85,14 @@ protected:
     }
 
     std::unique_ptr<TfrmAddEvent> Open(bool adding, Integer index) {
-        g_.AddingStep = adding;
-        g_.StepIndex = index;
-        return std::make_unique<TfrmAddEvent>(g_, fakes_.Handed(), nullptr);
+        return std::make_unique<TfrmAddEvent>(g_, fakes_.Handed(),
+                                              StepEditRequest{script_, index, adding}, nullptr);
+    }
+    // What the alarm editor does after the step editor closes: an accepted
+    // step goes into the script. The step's number, 0 when none was kept.
+    Integer Kept(const TfrmAddEvent& editor) {
+        if (editor.result() != QDialog::Accepted) return 0;
+        return PutStep(script_, editor.Request(), editor.Result());
     }
 
     template <class T = QWidget>
@@ -109,6 +114,7 @@ protected:
     QTemporaryDir dir_;
     Globals g_;
     run::testing::FakeServices fakes_{g_};
+    AlEventList script_;  // the alarm editor's working script
 };
 
 // Every kind, opened on its own step and saved: the same step, byte for byte.
@@ -117,8 +123,8 @@ const char* const kPages[] = {"Music", "Dialup", "File", "Web",    "Page",
 TEST_F(StepEditorTest, EveryKindOpensAndSavesUnchanged) {
     std::vector<AlEvent> steps;
     for (Byte kind = kStepSound; kind <= kStepFileOp; ++kind) steps.push_back(Full(kind));
-    g_.WorkScript = Script(steps);
-    const AlEventList before = g_.WorkScript;
+    script_ = Script(steps);
+    const AlEventList before = script_;
     for (Integer k = 1; k <= before.Count; ++k) {
         auto editor = Open(false, k);
         EXPECT_EQ(editor->windowTitle(), "Edit Alarm");
@@ -126,14 +132,14 @@ TEST_F(StepEditorTest, EveryKindOpensAndSavesUnchanged) {
                   kPages[k - 1]);
         editor->BitBtn1Click();
         EXPECT_EQ(editor->result(), QDialog::Accepted) << k;
-        EXPECT_EQ(g_.WorkScript, before) << "step " << k << " " << before.Items[k - 1].evname;
-        EXPECT_EQ(g_.StepIndex, k);
+        EXPECT_EQ(Kept(*editor), k);
+        EXPECT_EQ(script_, before) << "step " << k << " " << before.Items[k - 1].evname;
     }
     EXPECT_TRUE(Shown().isEmpty()) << Shown().join(QLatin1Char('|')).toStdString();
 }
 
 TEST_F(StepEditorTest, AddingStartsWithDefaultsAndAppends) {
-    g_.WorkScript = Script({Full(kStepLaunch), Full(kStepWeb)});
+    script_ = Script({Full(kStepLaunch), Full(kStepWeb)});
     auto editor = Open(true, 2);
     QWidget* w = editor.get();
     EXPECT_EQ(w->windowTitle(), "Add Event");
@@ -147,19 +153,19 @@ TEST_F(StepEditorTest, AddingStartsWithDefaultsAndAppends) {
     Type(w, "teSleep", "45");
     editor->BitBtn1Click();
     ASSERT_EQ(editor->result(), QDialog::Accepted);
-    ASSERT_EQ(g_.WorkScript.Count, 3);
-    const AlEvent& added = g_.WorkScript.Items[2];
+    EXPECT_EQ(Kept(*editor), 3);
+    ASSERT_EQ(script_.Count, 3);
+    const AlEvent& added = script_.Items[2];
     EXPECT_EQ(added.evtype, kStepSleep);
     EXPECT_EQ(added.sseconds, 45);
     EXPECT_EQ(added.evname, "Sleep 45 seconds.");
-    EXPECT_EQ(g_.StepIndex, 3);
 }
 
 // A number that does not convert stores nothing and keeps the editor open;
 // the retry ranges are told and the step is stored as typed.
 TEST_F(StepEditorTest, ConversionFailuresStoreNothingRangesStoreAsTyped) {
-    g_.WorkScript = Script({Full(kStepLaunch)});
-    const AlEventList before = g_.WorkScript;
+    script_ = Script({Full(kStepLaunch)});
+    const AlEventList before = script_;
     auto editor = Open(true, 1);
     QWidget* w = editor.get();
     Click(w, "rbFTP");
@@ -167,7 +173,9 @@ TEST_F(StepEditorTest, ConversionFailuresStoreNothingRangesStoreAsTyped) {
     editor->BitBtn1Click();
     EXPECT_EQ(Shown(), QStringList{"Invalid FTP port."});
     EXPECT_NE(editor->result(), QDialog::Accepted);
-    EXPECT_EQ(g_.WorkScript, before);
+    EXPECT_EQ(editor->Result(), AlEvent{});
+    EXPECT_EQ(Kept(*editor), 0);
+    EXPECT_EQ(script_, before);
 
     Type(w, "teFTPPort", "21");
     Click(w, "chkFTPRetry");
@@ -176,12 +184,13 @@ TEST_F(StepEditorTest, ConversionFailuresStoreNothingRangesStoreAsTyped) {
     EXPECT_EQ(Shown().last(), "Number of retries should be between 0 and 1000.");
     EXPECT_EQ(Find<QTabWidget>(w, "pcFTP")->currentWidget(), Find<QWidget>(w, "tsRetry"));
     ASSERT_EQ(editor->result(), QDialog::Accepted);
-    ASSERT_EQ(g_.WorkScript.Count, 2);
-    EXPECT_EQ(g_.WorkScript.Items[1].Ftp.ftpmaxretry, 5000);
+    EXPECT_EQ(Kept(*editor), 2);
+    ASSERT_EQ(script_.Count, 2);
+    EXPECT_EQ(script_.Items[1].Ftp.ftpmaxretry, 5000);
 }
 
 TEST_F(StepEditorTest, RepeatTargetsAreTheStepsBefore) {
-    g_.WorkScript = Script(
+    script_ = Script(
         {Full(kStepLaunch), Full(kStepWeb), Full(kStepSleep), Full(kStepSynch), Full(kStepMail)});
     auto editor = Open(false, 4);
     QWidget* w = editor.get();
@@ -197,14 +206,15 @@ TEST_F(StepEditorTest, RepeatTargetsAreTheStepsBefore) {
               "Open Web Page: https://example.org/status");
     editor->BitBtn1Click();
     ASSERT_EQ(editor->result(), QDialog::Accepted);
-    EXPECT_EQ(g_.WorkScript.Items[3].evname, "Repeat to step 2");
+    EXPECT_EQ(Kept(*editor), 4);
+    EXPECT_EQ(script_.Items[3].evname, "Repeat to step 2");
 
     struct Case {
         Integer steps, selected;
         bool allowed;
     };
     for (const Case& c : {Case{0, 0, false}, Case{3, 1, false}, Case{3, 2, true}}) {
-        g_.WorkScript = Script(std::vector<AlEvent>(std::size_t(c.steps), Full(kStepSleep)));
+        script_ = Script(std::vector<AlEvent>(std::size_t(c.steps), Full(kStepSleep)));
         auto adder = Open(true, c.selected);
         EXPECT_EQ(Find<QRadioButton>(adder.get(), "rbRepeat")->isEnabled(), c.allowed)
             << c.steps << " steps, " << c.selected << " selected";
@@ -213,8 +223,8 @@ TEST_F(StepEditorTest, RepeatTargetsAreTheStepsBefore) {
 
 TEST_F(StepEditorTest, ClientModeOnlyShows) {
     g_.Settings.UserMode = "Client";
-    g_.WorkScript = Script({Full(kStepSleep)});
-    const AlEventList before = g_.WorkScript;
+    script_ = Script({Full(kStepSleep)});
+    const AlEventList before = script_;
     auto editor = Open(false, 1);
     QWidget* w = editor.get();
     EXPECT_EQ(w->windowTitle(), "View Event (Client Mode)");
@@ -222,11 +232,12 @@ TEST_F(StepEditorTest, ClientModeOnlyShows) {
     EXPECT_FALSE(Find<QWidget>(w, "rgEventType")->isEnabled());
     Type(w, "teSleep", "99");
     editor->BitBtn1Click();
-    EXPECT_EQ(g_.WorkScript, before);
+    EXPECT_EQ(Kept(*editor), 0);
+    EXPECT_EQ(script_, before);
 }
 
 TEST_F(StepEditorTest, TestButtonsUseTheFieldsAsShown) {
-    g_.WorkScript = Script({});
+    script_ = Script({});
     auto editor = Open(true, 0);
     QWidget* w = editor.get();
     const std::pair<const char*, const char*> missing[] = {
@@ -274,9 +285,9 @@ protected:
         g_.AlarmCount = 1;
         g_.ResetAlarmTable(1);
         g_.AlarmTable[1] = a;
-        g_.EditIndex = 1;
-        g_.Adding = g_.Duplicating = false;
-        return std::make_unique<TfrmAddAlarm>(g_, fakes_.Handed(), nullptr);
+        return std::make_unique<TfrmAddAlarm>(g_, fakes_.Handed(),
+                                              AlarmEditRequest{AlarmEditRequest::Mode::Edit, 1},
+                                              nullptr);
     }
     static QStringList Rows(QWidget* w) {
         auto* list = Find<QListWidget>(w, "clEvents");
@@ -343,7 +354,7 @@ TEST_F(ScriptTabTest, ButtonsEditTheWorkingScriptOnly) {
 
     alarm->BitBtn1Click();
     ASSERT_EQ(alarm->result(), QDialog::Accepted) << Shown().join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(g_.AlarmTable[1].Events, g_.WorkScript);
+    EXPECT_EQ(g_.AlarmTable[1].Events, alarm->WorkingScript());
     Click(w, "btnDelete");
     Click(w, "btnDelete");
     EXPECT_TRUE(Rows(w).isEmpty());

@@ -41,15 +41,12 @@ protected:
         g_.AlarmTable[1] = Daily("Tea");
         g_.AlarmTable[2] = Daily("Post");
         MainWindowHooks hooks;
-        hooks.openRunWindow = [this](int index) -> QWidget* {
-            runs_.push_back(index);
-            return nullptr;
-        };
+        hooks.openRunWindow = [this](int index, const QString&) { runs_.push_back(index); };
         hooks.trayAvailable = [] { return false; };
         hooks.quit = [this] { ++quits_; };
-        hooks.openEditor = [this](QWidget*) {
-            editor_.push_back({g_.EditIndex, g_.Adding, g_.Duplicating});
-            return false;
+        hooks.openEditor = [this](QWidget*, const AlarmEditRequest& request) {
+            editor_.push_back(request);
+            return std::nullopt;
         };
         window_ = std::make_unique<TfrmAlMain>(g_, fakes_.Handed(), hooks);
         window_->show();
@@ -59,11 +56,8 @@ protected:
         list_->setFocus();
     }
 
-    struct Opened {
-        int index;
-        bool adding, duplicating;
-        bool operator==(const Opened&) const = default;
-    };
+    using Opened = AlarmEditRequest;
+    using Mode = AlarmEditRequest::Mode;
 
     QTemporaryDir dir_;
     Globals g_;
@@ -84,19 +78,19 @@ TEST_F(AlarmKeysTest, ShortcutsRunTheCommandsOnTheSelectedAlarm) {
     } cases[] = {
         {"Ctrl+N adds", Qt::Key_N, Qt::ControlModifier,
          [this] {
-             return editor_ == std::vector<Opened>{{3, true, false}};
+             return editor_ == std::vector<Opened>{{Mode::Add, 0}};
          }},
         {"Return edits", Qt::Key_Return, Qt::NoModifier,
          [this] {
-             return editor_ == std::vector<Opened>{{2, false, false}};
+             return editor_ == std::vector<Opened>{{Mode::Edit, 2}};
          }},
         {"Enter edits", Qt::Key_Enter, Qt::KeypadModifier,
          [this] {
-             return editor_ == std::vector<Opened>{{2, false, false}};
+             return editor_ == std::vector<Opened>{{Mode::Edit, 2}};
          }},
         {"Ctrl+D duplicates", Qt::Key_D, Qt::ControlModifier,
          [this] {
-             return editor_ == std::vector<Opened>{{2, false, true}};
+             return editor_ == std::vector<Opened>{{Mode::Duplicate, 2}};
          }},
         {"Ctrl+T tests", Qt::Key_T, Qt::ControlModifier,
          [this] { return runs_ == std::vector<int>{2}; }},

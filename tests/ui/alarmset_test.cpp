@@ -62,10 +62,12 @@ protected:
     }
 
     std::unique_ptr<TfrmAddAlarm> Open(int index, bool adding = false, bool duplicating = false) {
-        g_.EditIndex = adding ? g_.AlarmCount + 1 : index;
-        g_.Adding = adding;
-        g_.Duplicating = duplicating;
-        return std::make_unique<TfrmAddAlarm>(g_, fakes_.Handed(), nullptr);
+        using Mode = AlarmEditRequest::Mode;
+        const AlarmEditRequest request{adding        ? Mode::Add
+                                       : duplicating ? Mode::Duplicate
+                                                     : Mode::Edit,
+                                       adding ? 0 : index};
+        return std::make_unique<TfrmAddAlarm>(g_, fakes_.Handed(), request, nullptr);
     }
 
     template <class T>
@@ -152,10 +154,7 @@ TEST_F(AlarmEditorTest, RandomRecordsOpenAndSaveUnchanged) {
         g.Settings.AlarmFile = g.ProgramDir + "alfile.ini";
         const auto save = [&](int i) {
             fakes_.dialogs.shown.clear();
-            g.EditIndex = i;
-            g.Adding = false;
-            g.Duplicating = false;
-            TfrmAddAlarm editor(g, fakes_.Handed(), nullptr);
+            TfrmAddAlarm editor(g, fakes_.Handed(), {AlarmEditRequest::Mode::Edit, i}, nullptr);
             editor.BitBtn1Click();
             return editor.result() == QDialog::Accepted;
         };
@@ -197,7 +196,7 @@ TEST_F(AlarmEditorTest, AddingStoresANewEnabledAlarmAndWritesTheFileOnce) {
     EXPECT_EQ(a.Schedule.AlWeekdays, std::vector<Integer>{3});
     EXPECT_EQ(a.Schedule.AlEndType, kEndNever);
     EXPECT_EQ(a.Schedule.AlStartDate, EncodeDate(2026, 12, 9));
-    EXPECT_EQ(g_.EditIndex, 2);
+    EXPECT_EQ(editor->Saved(), 2);
     // The file holds both alarms; the scheduler sees a Tuesday at noon.
     EXPECT_NE(FileText().find("AlName=Walk"), std::string::npos);
     const auto next = NextOccurrences(a, g_.GlobalExceptions, fakes_.clock.Now(), 1);
@@ -322,8 +321,8 @@ TEST_F(AlarmEditorTest, DuplicateCopiesEverythingButTheName) {
 
     auto next = Open(0, true);
     EXPECT_TRUE(Find<QLineEdit>(next.get(), "teAlName")->text().isEmpty());
-    EXPECT_EQ(g_.WorkScript.Count, 0);
-    EXPECT_EQ(g_.WorkExceptions.Count, 0);
+    EXPECT_EQ(next->WorkingScript().Count, 0);
+    EXPECT_EQ(next->WorkingExceptions().Count, 0);
     EXPECT_TRUE(Find<QRadioButton>(next.get(), "rbSimple")->isChecked());
 }
 
@@ -393,14 +392,13 @@ TEST_F(AlarmEditorTest, MainWindowSelectsTheSavedAlarm) {
     MainWindowHooks hooks;
     hooks.trayAvailable = [] { return false; };
     int opened = 0;
-    hooks.openEditor = [&](QWidget*) {
+    hooks.openEditor = [&](QWidget*, const AlarmEditRequest&) -> std::optional<Integer> {
         ++opened;
         AlRec added = Weekly("Walk");
         g_.AlarmTable.resize(4);
         g_.AlarmTable[2] = added;
         g_.AlarmCount = 2;
-        g_.EditIndex = 2;
-        return true;
+        return 2;
     };
     TfrmAlMain main(g_, fakes_.Handed(), hooks);
     main.findChild<QAction*>(QStringLiteral("dxAddAlarm2"))->trigger();

@@ -32,10 +32,8 @@ TEST_F(CheckLoopTest, OpensRunWindowsWhileARunnerWaits) {
     Add(second);
     std::vector<QPointer<TfrmActiveAlarm>> opened;
     MainWindowHooks hooks;
-    hooks.openRunWindow = [&](int index) -> QWidget* {
-        auto* w = static_cast<TfrmActiveAlarm*>(OpenRunWindow(g, index, services));
-        opened.emplace_back(w);
-        return w;
+    hooks.openRunWindow = [&](int index, const QString& title) {
+        opened.emplace_back(static_cast<TfrmActiveAlarm*>(OpenRunWindow(g, index, services, title)));
     };
     TfrmAlMain main(g, services, hooks);
     BuildSchedule(g, clock);

@@ -115,7 +115,7 @@ TEST_F(ExceptionsTest, ListAddsEditsAndDeletesOnACopyThatOkSaves) {
     EXPECT_EQ(list->currentRow(), 0);
 
     list->setCurrentRow(1);
-    EXPECT_EQ(g_.ExceptionIndex, 2);
+    EXPECT_EQ(w->SelectedRule(), 2);
     Click(w.get(), "btnDeleteException");
     EXPECT_EQ(Texts(list), (QStringList{"1: Daily", "2: Weekly", "3: Daily", "4: Weekly"}));
     EXPECT_EQ(list->currentRow(), 0);
@@ -126,14 +126,14 @@ TEST_F(ExceptionsTest, ListAddsEditsAndDeletesOnACopyThatOkSaves) {
     TfrmExceptions* add = EditorOf(w.get());
     ASSERT_TRUE(add);
     EXPECT_EQ(add->windowTitle(), "Add Exception");
-    EXPECT_TRUE(g_.EditingGlobal);
+    EXPECT_EQ(add->Request().rules, w->Rules());
     Find<QRadioButton>(add, "rbWeekly")->click();
     Find<QCheckBox>(add, "cbMonday")->click();
     Click(add, "btnOK");
     EXPECT_FALSE(add->isVisible());
     EXPECT_EQ(Texts(list).last(), "5: Weekly");
-    EXPECT_EQ(g_.WorkExceptions.Count, 5);
-    EXPECT_EQ(g_.WorkExceptions.Items[4].ExWeekDays, std::vector<Integer>{2});
+    EXPECT_EQ(w->Rules().Count, 5);
+    EXPECT_EQ(w->Rules().Items[4].ExWeekDays, std::vector<Integer>{2});
     Flush();
 
     // Edit rule 3, the later daily one.
@@ -146,15 +146,15 @@ TEST_F(ExceptionsTest, ListAddsEditsAndDeletesOnACopyThatOkSaves) {
     EXPECT_EQ(Find<QTimeEdit>(edit, "dtStart")->time(), QTime(4, 0));
     Find<QTimeEdit>(edit, "dtEnd")->setTime(QTime(6, 30));
     Click(edit, "btnOK");
-    EXPECT_EQ(g_.WorkExceptions.Items[2].ExTEnd, EncodeTime(6, 30, 0));
-    EXPECT_EQ(g_.WorkExceptions.Count, 5);
+    EXPECT_EQ(w->Rules().Items[2].ExTEnd, EncodeTime(6, 30, 0));
+    EXPECT_EQ(w->Rules().Count, 5);
     Flush();
 
     EXPECT_EQ(g_.GlobalExceptions, five_);
     EXPECT_FALSE(FileWritten());
     Click(w.get(), "btnOK");
     EXPECT_EQ(w->result(), QDialog::Accepted);
-    EXPECT_EQ(g_.GlobalExceptions, g_.WorkExceptions);
+    EXPECT_EQ(g_.GlobalExceptions, w->Rules());
     EXPECT_EQ(ReadWholeFile(g_.Settings.AlarmFile).value_or(""), FormatAlarmFile(g_));
     EXPECT_TRUE(dialogs_.shown.isEmpty());
 }
@@ -165,7 +165,7 @@ TEST_F(ExceptionsTest, CancelAnywhereChangesNothing) {
     Click(w.get(), "btnAddException");
     Find<QRadioButton>(EditorOf(w.get()), "rbDaily")->click();
     Click(EditorOf(w.get()), "btnCancel");
-    EXPECT_EQ(g_.WorkExceptions, five_);
+    EXPECT_EQ(w->Rules(), five_);
     Flush();
 
     Click(w.get(), "btnAddException");
@@ -227,7 +227,7 @@ TEST_F(ExceptionsTest, EditorChecksKeepItOpen) {
         EXPECT_EQ(box.topLeft, e->frameGeometry().topLeft());
     }
     EXPECT_TRUE(e->isVisible());
-    EXPECT_EQ(g_.WorkExceptions.Count, 0);
+    EXPECT_EQ(w->Rules().Count, 0);
 }
 
 TEST_F(ExceptionsTest, DatesListAscendingOnce) {
@@ -257,7 +257,7 @@ TEST_F(ExceptionsTest, DatesListAscendingOnce) {
     Find<QRadioButton>(e, "rbBetweenTimes")->click();
     EXPECT_TRUE(Find<QTimeEdit>(e, "dtsStart")->isEnabled());
     Click(e, "btnOK");
-    const ExRec& rule = g_.WorkExceptions.Items.at(0);
+    const ExRec& rule = w->Rules().Items.at(0);
     EXPECT_EQ(rule.ExDays, (std::vector<DateTime>{EncodeDate(2026, 1, 15), EncodeDate(2026, 2, 1),
                                                   EncodeDate(2026, 3, 1)}));
     EXPECT_EQ(rule.ExSelType, 1);
@@ -281,8 +281,9 @@ TEST_F(ExceptionsTest, DoubleClickOnlyOnARow) {
     const QRect second = list->visualItemRect(list->item(1));
     DoubleClick(list->viewport(), second.center());
     ASSERT_TRUE(w->Editor());
-    EXPECT_EQ(g_.ExceptionIndex, 2);
-    EXPECT_FALSE(g_.AddingException);
+    EXPECT_EQ(w->SelectedRule(), 2);
+    EXPECT_EQ(w->Editor()->Request().index, 2);
+    EXPECT_FALSE(w->Editor()->Request().adding);
     EXPECT_TRUE(Find<QRadioButton>(w->Editor(), "rbSelectedDates")->isChecked());
 }
 

@@ -61,21 +61,20 @@ protected:
 
     std::unique_ptr<TfrmAlMain> Make(bool withEditor = true) {
         MainWindowHooks hooks;
-        hooks.openRunWindow = [this](int index) -> QWidget* {
+        hooks.openRunWindow = [this](int index, const QString& text) {
             opened_.push_back(index);
             auto* w = new QWidget;
             w->setAttribute(Qt::WA_DeleteOnClose);
-            auto* title = new QLabel(w);
+            auto* title = new QLabel(text, w);
             title->setObjectName(QStringLiteral("lblAlAct"));
             titles_.push_back(title);
-            return w;
         };
         hooks.trayAvailable = [this] { return trayAvailable_; };
         hooks.quit = [this] { ++quits_; };
         if (withEditor)
-            hooks.openEditor = [this](QWidget*) {
+            hooks.openEditor = [this](QWidget*, const AlarmEditRequest&) {
                 ++editorOpened_;
-                return false;
+                return std::nullopt;
             };
         return std::make_unique<TfrmAlMain>(g_, fakes_.Handed(), hooks);
     }
@@ -175,6 +174,54 @@ TEST_F(MainWindowTest, SideBarPagesSwitchTheToolbar) {
     }
     w->ShowPage(0);
     for (const char* a : toolbar) EXPECT_TRUE(Enabled(w.get(), a)) << a;
+}
+
+// Every command's state over the mode, the editor's presence, the page, the
+// alarm count and the selected row (alarm 3 damaged), and after a refill on
+// the page it was taken on. Columns: dxAddAlarm2, dxEditAlarm, popEdit,
+// DuplicateAlarm1, dxDeleteAlarm, popDelete, dxTestAlarm, popTest.
+TEST_F(MainWindowTest, CommandStatesFollowModePageCountAndSelection) {
+    struct Case {
+        const char* mode;
+        bool editor;
+        int alarms, page, row;  // row 0: none selected
+        const char* enabled;
+    };
+    const Case cases[] = {
+        {"Single", true, 0, 0, 0, "10000000"},  {"Single", true, 3, 0, 0, "11110000"},
+        {"Single", true, 3, 0, 1, "11111111"},  {"Single", true, 3, 0, 3, "11111100"},
+        {"Single", true, 3, 1, 1, "00110000"},  {"Single", true, 3, 2, 2, "00110000"},
+        {"Single", true, 0, 1, 0, "00000000"},  {"Single", false, 3, 0, 1, "00001111"},
+        {"Single", false, 0, 0, 0, "00000000"}, {"Client", true, 3, 0, 1, "01100011"},
+        {"Client", true, 3, 0, 3, "01100000"},  {"WClient", true, 0, 0, 0, "00000000"},
+        {"Client", true, 3, 2, 1, "00100000"},  {"Server", true, 3, 0, 2, "11111111"},
+    };
+    const char* actions[] = {"dxAddAlarm2",   "dxEditAlarm", "popEdit",     "DuplicateAlarm1",
+                             "dxDeleteAlarm", "popDelete",   "dxTestAlarm", "popTest"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + (c.editor ? " editor" : " no editor") + ", " +
+                     std::to_string(c.alarms) + " alarms, page " + std::to_string(c.page) +
+                     ", row " + std::to_string(c.row));
+        g_.Settings.UserMode = c.mode;
+        std::vector<AlRec> alarms;
+        for (int i = 1; i <= c.alarms; ++i) alarms.push_back(Daily("A" + std::to_string(i), 9, i));
+        SetAlarms(alarms);
+        g_.FirstDamagedAlarm = c.alarms >= 3 ? 3 : 0;
+        auto w = Make(c.editor);
+        if (c.row > 0) Find<QTableWidget>(w.get(), "grAlarms")->selectRow(c.row - 1);
+        w->ShowPage(c.page);
+        const auto states = [&] {
+            std::string out;
+            for (const char* a : actions) out += Enabled(w.get(), a) ? '1' : '0';
+            return out;
+        };
+        EXPECT_EQ(states(), c.enabled);
+        // A refill drops the selection and keeps the page's rule.
+        w->Refill();
+        std::string unselected = c.enabled;
+        for (int k = 4; k < 8; ++k) unselected[std::size_t(k)] = '0';
+        EXPECT_EQ(states(), unselected) << "after a refill";
+    }
 }
 
 TEST_F(MainWindowTest, ClientModeOnlyViews) {

@@ -54,10 +54,7 @@ TEST(ScriptMadeInTheEditors, FiresAndLogsItsSteps) {
     MainWindowHooks hooks;
     hooks.trayAvailable = [] { return false; };
     TfrmAlMain main(f.g, f.services, hooks);
-    f.g.EditIndex = 1;
-    f.g.Adding = true;
-    f.g.Duplicating = false;
-    TfrmAddAlarm editor(f.g, f.services, &main);
+    TfrmAddAlarm editor(f.g, f.services, AlarmEditRequest{}, &main);
     Find<QRadioButton>(&editor, "rbScripted")->click();
     Find<QLineEdit>(&editor, "teAlName2")->setText(QStringLiteral("Copy twice"));
     const DateTime due = f.clock.Now() + 2.0 / kSecondsPerDay;
@@ -93,7 +90,7 @@ TEST(ScriptMadeInTheEditors, FiresAndLogsItsSteps) {
     ASSERT_EQ(f.g.AlarmCount, 1);
     EXPECT_EQ(f.g.AlarmTable[1].Events.Count, 3);
     BuildSchedule(f.g, f.clock);
-    main.LoadEvents();
+    main.LoadScheduleView();
     ASSERT_GE(f.g.ScheduleCount, 1);
 
     f.clock.Advance(2000);

@@ -67,20 +67,18 @@ TEST_F(TabOrderTest, EveryWindowInReadingOrder) {
          }},
         {"alarm editor",
          [&] {
-             g_.EditIndex = 1;
-             g_.Adding = false;
-             return std::make_unique<TfrmAddAlarm>(g_, fakes_.Handed(), nullptr);
+             return std::make_unique<TfrmAddAlarm>(
+                 g_, fakes_.Handed(), AlarmEditRequest{AlarmEditRequest::Mode::Edit, 1}, nullptr);
          }},
         {"step editor",
          [&] {
-             g_.AddingStep = true;
-             g_.StepIndex = 1;
-             return std::make_unique<TfrmAddEvent>(g_, fakes_.Handed(), nullptr);
+             return std::make_unique<TfrmAddEvent>(g_, fakes_.Handed(),
+                                                   StepEditRequest{{}, 1, true}, nullptr);
          }},
         {"exception editor",
          [&] {
-             g_.AddingException = true;
-             return std::make_unique<TfrmExceptions>(g_, fakes_.Handed(), nullptr);
+             return std::make_unique<TfrmExceptions>(g_, fakes_.Handed(),
+                                                     ExceptionEditRequest{{}, 0, true}, nullptr);
          }},
         {"global exceptions",
          [&] { return std::make_unique<Tfrmgexcept>(g_, fakes_.Handed(), nullptr); }},

@@ -94,9 +94,7 @@ struct AlarmTabs {
 struct StepEditor {
     using Form = StepForm;
     StepEditor(Globals& g, const Services& services) {
-        g.AddingStep = true;
-        g.StepIndex = 0;
-        dialog = std::make_unique<TfrmAddEvent>(g, services, nullptr);
+        dialog = std::make_unique<TfrmAddEvent>(g, services, StepEditRequest{{}, 0, true}, nullptr);
     }
     QWidget* Root() { return dialog.get(); }
     void Load(const Form& form) { dialog->Load(form); }

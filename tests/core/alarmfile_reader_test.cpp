@@ -1030,7 +1030,7 @@ TEST(AlarmFileReaderFailures, AFileThatCannotBeReadIsNotClean) {
     EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
     EXPECT_FALSE(g.AlarmFileDamaged);
     testing::WriteText(dir.file("alfile.ini"), "");
-    std::filesystem::resize_file(dir.file("alfile.ini"), (64 << 20) + 1);  // sparse
+    std::filesystem::resize_file(dir.file("alfile.ini"), (std::uintmax_t{512} << 20) + 1);  // sparse
     EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
     EXPECT_TRUE(g.AlarmFileDamaged);
 }

@@ -22,7 +22,7 @@ void ShowReloadIn(net::SharedFileReload& reload, ui::TfrmAlMain& window, Globals
                         [&window, &g, &clock = services.clock] {
                             window.LoadList();
                             BuildSchedule(g, clock);
-                            window.LoadEvents();
+                            window.LoadScheduleView();
                         }});
 }
 

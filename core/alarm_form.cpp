@@ -270,7 +270,7 @@ ActionsForm NewActionsForm(const SettingsRec& settings) {
 
 ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
     ActionsForm form = NewActionsForm(settings);
-    const MusicType& m = a.Music;
+    const MusicType& m = *a.Music;
     form.muType = m.MuType <= kMusicSilent ? m.MuType : Byte{kMusicSilent};
     form.mp3file = m.Mp3.mp3file;
     form.mp3ptype = m.Mp3.mp3ptype;
@@ -281,22 +281,22 @@ ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
     form.tracktype = m.Cd.tracktype == kCdListedTrack ? kCdListedTrack : kCdRandomTrack;
     form.track = Decimal(m.Cd.cdtrack);
 
-    if (a.Dial.usedialup) {
-        form.dial = a.Dial.connectm ? DialChoice::Connect : DialChoice::Disconnect;
-        form.dialname = a.Dial.dialname;
+    if (a.Dial->usedialup) {
+        form.dial = a.Dial->connectm ? DialChoice::Connect : DialChoice::Disconnect;
+        form.dialname = a.Dial->dialname;
     }
-    form.redial = Decimal(a.Dial.redialattempts);
+    form.redial = Decimal(a.Dial->redialattempts);
 
-    form.app1 = a.Launch.app1;
-    form.param1 = a.Launch.param1;
-    form.app2 = a.Launch.app2;
-    form.param2 = a.Launch.param2;
-    form.app3 = a.Launch.app3;
-    form.param3 = a.Launch.param3;
-    form.url1 = a.Web.url1;
-    form.opennew = a.Web.opennew;
+    form.app1 = a.Launch->app1;
+    form.param1 = a.Launch->param1;
+    form.app2 = a.Launch->app2;
+    form.param2 = a.Launch->param2;
+    form.app3 = a.Launch->app3;
+    form.param3 = a.Launch->param3;
+    form.url1 = a.Web->url1;
+    form.opennew = a.Web->opennew;
 
-    const FTPRecT& f = a.Ftp;
+    const FTPRecT& f = *a.Ftp;
     form.ftpenabled = f.ftpenabled;
     form.ftpserver = f.ftpserver;
     form.ftpport = Decimal(f.ftpport);
@@ -318,39 +318,39 @@ ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
         form.ftprecondelay = Decimal(f.ftprecondelay);
     }
 
-    switch (a.FileOp.fop) {
+    switch (a.FileOp->fop) {
         case kFopCopy:
             form.fop = kFopCopy;
-            form.copyFrom = a.FileOp.ffrom;
-            form.copyTo = a.FileOp.fto;
+            form.copyFrom = a.FileOp->ffrom;
+            form.copyTo = a.FileOp->fto;
             break;
         case kFopMove:
             form.fop = kFopMove;
-            form.moveFrom = a.FileOp.ffrom;
-            form.moveTo = a.FileOp.fto;
+            form.moveFrom = a.FileOp->ffrom;
+            form.moveTo = a.FileOp->fto;
             break;
         case kFopDelete:
             form.fop = kFopDelete;
-            form.deleteFile = a.FileOp.fdel;
+            form.deleteFile = a.FileOp->fdel;
             break;
         default:
             form.fop = kFopNone;
             break;
     }
 
-    form.sendmessage = a.Mail.sendmessage;
+    form.sendmessage = a.Mail->sendmessage;
     // The reply-to address stands in for a missing sender only where mail is
     // sent: an alarm opened and saved unchanged stays as it was. Ticking
     // "Send" later fills it in the window.
-    form.from = a.Mail.from;
-    if (form.from.empty() && a.Mail.sendmessage) form.from = settings.ReplyTo;
-    form.mto = a.Mail.mto;
-    form.subject = a.Mail.subject;
-    form.msg = a.Mail.msg;
-    form.attachments = UsedEntries(a.Mail.Attachment, a.Mail.nAttach);
+    form.from = a.Mail->from;
+    if (form.from.empty() && a.Mail->sendmessage) form.from = settings.ReplyTo;
+    form.mto = a.Mail->mto;
+    form.subject = a.Mail->subject;
+    form.msg = a.Mail->msg;
+    form.attachments = UsedEntries(a.Mail->Attachment, a.Mail->nAttach);
 
-    form.dosynch = a.Synch.dosynch;
-    form.synchserver = a.Synch.synchserver;
+    form.dosynch = a.Synch->dosynch;
+    form.synchserver = a.Synch->synchserver;
     return form;
 }
 
@@ -468,7 +468,7 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
         x.mtype = kSimpleAlarm;
         StoreSchedule(form.schedule, x.Schedule);
 
-        MusicType& m = x.Music;
+        MusicType& m = *x.Music;
         m.MuType = a.muType;
         m.Mp3.mp3ptype = a.mp3ptype;
         m.Mp3.mp3file = a.mp3file;
@@ -480,7 +480,7 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
         m.Cd.cdtrack = NumberOr(a.track, m.Cd.cdtrack);
         m.Cd.tracktype = a.tracktype;
 
-        DialRec& d = x.Dial;
+        DialRec& d = *x.Dial;
         d.usedialup = a.dial != DialChoice::None;
         if (a.dial != DialChoice::None) {
             d.connectm = a.dial == DialChoice::Connect;
@@ -488,10 +488,10 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
         }
         d.redialattempts = NumberOr(a.redial, d.redialattempts);
 
-        x.Synch.dosynch = a.dosynch;
-        if (a.dosynch) x.Synch.synchserver = a.synchserver;
+        x.Synch->dosynch = a.dosynch;
+        if (a.dosynch) x.Synch->synchserver = a.synchserver;
 
-        FTPRecT& f = x.Ftp;
+        FTPRecT& f = *x.Ftp;
         f.ftpenabled = a.ftpenabled;
         f.ftpserver = a.ftpserver;
         f.ftpport = NumberOr(a.ftpport, f.ftpport);
@@ -513,7 +513,7 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
             f.ftprecondelay = NumberOr(a.ftprecondelay, f.ftprecondelay);
         }
 
-        FileOps& o = x.FileOp;
+        FileOps& o = *x.FileOp;
         o.fop = a.fop;
         switch (a.fop) {
             case kFopCopy:
@@ -533,16 +533,16 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
         }
     }
 
-    x.Launch = {a.app1, a.param1, a.app2, a.param2, a.app3, a.param3};
-    x.Web.url1 = a.url1;
-    x.Web.opennew = a.opennew;
-    x.Mail.sendmessage = a.sendmessage;
-    x.Mail.from = a.from;
-    x.Mail.mto = a.mto;
-    x.Mail.subject = a.subject;
-    x.Mail.msg = a.msg;
-    x.Mail.Attachment = a.attachments;
-    x.Mail.nAttach = static_cast<Integer>(a.attachments.size());
+    x.Launch = FileLaunch{a.app1, a.param1, a.app2, a.param2, a.app3, a.param3};
+    x.Web->url1 = a.url1;
+    x.Web->opennew = a.opennew;
+    x.Mail->sendmessage = a.sendmessage;
+    x.Mail->from = a.from;
+    x.Mail->mto = a.mto;
+    x.Mail->subject = a.subject;
+    x.Mail->msg = a.msg;
+    x.Mail->Attachment = a.attachments;
+    x.Mail->nAttach = static_cast<Integer>(a.attachments.size());
     return x;
 }
 

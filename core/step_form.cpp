@@ -81,7 +81,7 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
     f.kind = e.evtype <= kStepFileOp ? e.evtype : Byte{kStepSound};
     switch (e.evtype) {
         case kStepSound: {
-            const MusicType& m = e.Music;
+            const MusicType& m = *e.Music;
             f.muType = m.MuType == kMusicWave || m.MuType == kMusicCd ? m.MuType : Byte{kMusicMp3};
             f.mp3file = m.Mp3.mp3file;
             f.mp3ptype = m.Mp3.mp3ptype;
@@ -96,20 +96,20 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             break;
         }
         case kStepDialup:
-            f.connect = e.Dial.connectm;
-            f.dialname = e.Dial.dialname;
-            f.redial = Decimal(e.Dial.redialattempts);
+            f.connect = e.Dial->connectm;
+            f.dialname = e.Dial->dialname;
+            f.redial = Decimal(e.Dial->redialattempts);
             break;
         case kStepLaunch:
-            f.app1 = e.Launch.app1;
-            f.param1 = e.Launch.param1;
+            f.app1 = e.Launch->app1;
+            f.param1 = e.Launch->param1;
             break;
         case kStepWeb:
-            f.url1 = e.Web.url1;
-            f.opennew = e.Web.opennew;
+            f.url1 = e.Web->url1;
+            f.opennew = e.Web->opennew;
             break;
         case kStepMail: {
-            const smtpmessage& m = e.Mail;
+            const smtpmessage& m = *e.Mail;
             f.from = m.from;
             f.mto = m.mto;
             f.subject = m.subject;
@@ -123,10 +123,10 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             f.seconds = Decimal(e.sseconds);
             break;
         case kStepSynch:
-            f.synchserver = e.Synch.synchserver;
+            f.synchserver = e.Synch->synchserver;
             break;
         case kStepFtp: {
-            const FTPRecT& t = e.Ftp;
+            const FTPRecT& t = *e.Ftp;
             f.ftpserver = t.ftpserver;
             f.ftpport = Decimal(t.ftpport);
             f.ftpuser = t.ftpuser;
@@ -156,20 +156,20 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             f.repnum = Decimal(e.Repeat.repnum);
             break;
         case kStepFileOp:
-            switch (e.FileOp.fop) {
+            switch (e.FileOp->fop) {
                 case kFopMove:
                     f.fop = kFopMove;
-                    f.moveFrom = e.FileOp.ffrom;
-                    f.moveTo = e.FileOp.fto;
+                    f.moveFrom = e.FileOp->ffrom;
+                    f.moveTo = e.FileOp->fto;
                     break;
                 case kFopDelete:
                     f.fop = kFopDelete;
-                    f.deleteFile = e.FileOp.fdel;
+                    f.deleteFile = e.FileOp->fdel;
                     break;
                 default:
                     f.fop = kFopCopy;
-                    f.copyFrom = e.FileOp.ffrom;
-                    f.copyTo = e.FileOp.fto;
+                    f.copyFrom = e.FileOp->ffrom;
+                    f.copyTo = e.FileOp->fto;
                     break;
             }
             break;
@@ -221,7 +221,7 @@ void StoreStep(const StepForm& f, AlEvent& e) {
     e.evtype = f.kind;
     switch (f.kind) {
         case kStepSound: {
-            MusicType& m = e.Music;
+            MusicType& m = *e.Music;
             m.MuType = f.muType;
             m.Mp3.mp3file = f.mp3file;
             m.Mp3.mp3ptype = f.mp3ptype;
@@ -237,36 +237,36 @@ void StoreStep(const StepForm& f, AlEvent& e) {
             break;
         }
         case kStepDialup:
-            e.Dial.usedialup = true;
-            e.Dial.connectm = f.connect;
-            e.Dial.dialname = f.dialname;
-            e.Dial.redialattempts = NumberOr(f.redial, e.Dial.redialattempts);
+            e.Dial->usedialup = true;
+            e.Dial->connectm = f.connect;
+            e.Dial->dialname = f.dialname;
+            e.Dial->redialattempts = NumberOr(f.redial, e.Dial->redialattempts);
             break;
         case kStepLaunch:
-            e.Launch.app1 = f.app1;
-            e.Launch.param1 = f.param1;
+            e.Launch->app1 = f.app1;
+            e.Launch->param1 = f.param1;
             break;
         case kStepWeb:
-            e.Web.url1 = f.url1;
-            e.Web.opennew = f.opennew;
+            e.Web->url1 = f.url1;
+            e.Web->opennew = f.opennew;
             break;
         case kStepMail:
-            e.Mail.sendmessage = true;
-            e.Mail.from = f.from;
-            e.Mail.mto = f.mto;
-            e.Mail.subject = f.subject;
-            e.Mail.msg = f.msg;
-            e.Mail.Attachment = f.attachments;
-            e.Mail.nAttach = Integer(f.attachments.size());
+            e.Mail->sendmessage = true;
+            e.Mail->from = f.from;
+            e.Mail->mto = f.mto;
+            e.Mail->subject = f.subject;
+            e.Mail->msg = f.msg;
+            e.Mail->Attachment = f.attachments;
+            e.Mail->nAttach = Integer(f.attachments.size());
             break;
         case kStepSleep:
             e.sseconds = NumberOr(f.seconds, e.sseconds);
             break;
         case kStepSynch:
-            e.Synch.synchserver = f.synchserver;
+            e.Synch->synchserver = f.synchserver;
             break;
         case kStepFtp: {
-            FTPRecT& t = e.Ftp;
+            FTPRecT& t = *e.Ftp;
             t.ftpserver = f.ftpserver;
             t.ftpport = NumberOr(f.ftpport, t.ftpport);
             t.ftpuser = f.ftpuser;
@@ -294,12 +294,12 @@ void StoreStep(const StepForm& f, AlEvent& e) {
             e.Repeat.repnum = NumberOr(f.repnum, e.Repeat.repnum);
             break;
         case kStepFileOp:
-            e.FileOp.fop = f.fop;
+            e.FileOp->fop = f.fop;
             if (f.fop == kFopCopy || f.fop == kFopMove) {
-                e.FileOp.ffrom = f.fop == kFopCopy ? f.copyFrom : f.moveFrom;
-                e.FileOp.fto = f.fop == kFopCopy ? f.copyTo : f.moveTo;
+                e.FileOp->ffrom = f.fop == kFopCopy ? f.copyFrom : f.moveFrom;
+                e.FileOp->fto = f.fop == kFopCopy ? f.copyTo : f.moveTo;
             } else if (f.fop == kFopDelete) {
-                e.FileOp.fdel = f.deleteFile;
+                e.FileOp->fdel = f.deleteFile;
             }
             break;
         default:
@@ -311,29 +311,29 @@ void StoreStep(const StepForm& f, AlEvent& e) {
 std::string StepDescription(const AlEvent& e) {
     switch (e.evtype) {
         case kStepSound:
-            if (e.Music.MuType == kMusicCd) return "Play CD";
+            if (e.Music->MuType == kMusicCd) return "Play CD";
             return "Play " +
-                   (e.Music.MuType == kMusicWave ? e.Music.Wav.wavfile : e.Music.Mp3.mp3file);
+                   (e.Music->MuType == kMusicWave ? e.Music->Wav.wavfile : e.Music->Mp3.mp3file);
         case kStepDialup:
-            return (e.Dial.connectm ? "Connect to " : "Disconnect from ") + e.Dial.dialname;
+            return (e.Dial->connectm ? "Connect to " : "Disconnect from ") + e.Dial->dialname;
         case kStepLaunch:
-            return "Open " + e.Launch.app1;
+            return "Open " + e.Launch->app1;
         case kStepWeb:
-            return "Open Web Page: " + e.Web.url1;
+            return "Open Web Page: " + e.Web->url1;
         case kStepMail:
-            return "Send email/page to " + e.Mail.mto;
+            return "Send email/page to " + e.Mail->mto;
         case kStepSleep:
             return "Sleep " + Decimal(e.sseconds) + " seconds.";
         case kStepSynch:
             return "Synchronize System Time";
         case kStepFtp:
-            return "Open FTP session to " + e.Ftp.ftpserver;
+            return "Open FTP session to " + e.Ftp->ftpserver;
         case kStepRepeat:
             return RepeatName(e.Repeat.stepnum);
         case kStepFileOp:
-            return e.FileOp.fop == kFopMove     ? "Move File."
-                   : e.FileOp.fop == kFopDelete ? "Delete File."
-                                                : "Copy File.";
+            return e.FileOp->fop == kFopMove     ? "Move File."
+                   : e.FileOp->fop == kFopDelete ? "Delete File."
+                                                 : "Copy File.";
         default:
             return e.evname;
     }

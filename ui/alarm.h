@@ -2,8 +2,6 @@
 // commands that reach every other window.
 #pragma once
 
-#include <QHash>
-#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -19,7 +17,6 @@
 class QLabel;
 class QMenu;
 class QSystemTrayIcon;
-class QTableWidgetItem;
 
 namespace Ui {
 class TfrmAlMain;
@@ -27,6 +24,8 @@ class TfrmAlMain;
 
 namespace ringmere::ui {
 
+class AlarmListModel;
+class ScheduleModel;
 class Tfrmgexcept;
 
 // What the main window calls on the rest of the program besides its
@@ -67,7 +66,8 @@ public:
     ~TfrmAlMain() override;
 
     void LoadList();
-    void LoadEvents();
+    // Refills the view of the coming activations from the schedule table.
+    void LoadScheduleView();
     // One tick of the check timer.
     void CheckAlarms();
     void ActivateAlarm(int slot);
@@ -118,10 +118,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // One icon for each file: drawing an SVG anew for every row of a long
-    // list dominated the start-up.
-    const QIcon& CachedIcon(const QString& path);
-    QHash<QString, QIcon> icons_;
     // The parts of building the window, in the order the constructor takes them.
     void SetUpViews();
     void SetUpIcons(bool sideBarGradient);
@@ -148,7 +144,6 @@ private:
     void ApplyPlacement();
     void SavePlacement(bool fromExit);
     void PlaceOverlays();
-    void OnAlarmItemChanged(QTableWidgetItem* item);
     // Delete and Test act on the selected row only.
     void UpdateRowCommands();
     // A record that could not be read whole: it can be deleted, nothing else.
@@ -175,8 +170,9 @@ private:
     QMenu* popupMenu2_ = nullptr;  // the alarm list's context menu
     QMenu* popupMenu1_ = nullptr;  // the tray icon's menu
     QSystemTrayIcon* tray_ = nullptr;
+    AlarmListModel* alarmList_ = nullptr;
+    ScheduleModel* schedule_ = nullptr;
     QPointer<Tfrmgexcept> globalExceptions_;
-    bool filling_ = false;
     bool sessionEnding_ = false;
     bool exiting_ = false;
     bool shownOnce_ = false;

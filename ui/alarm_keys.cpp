@@ -4,7 +4,7 @@
 #include <QKeySequence>
 #include <QListWidget>
 #include <QShortcut>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolTip>
 
 #include "core/actionstrip.h"
@@ -48,7 +48,7 @@ QString StripHints(const AlRec& alarm) {
     return hints.join(QStringLiteral("\n\n"));
 }
 
-void ShowStripHints(TfrmAlMain& window, QTableWidget& list, const Globals& g) {
+void ShowStripHints(TfrmAlMain& window, QTableView& list, const Globals& g) {
     const int row = window.SelectedRow();
     if (!g.Settings.dispevdesc || row < 1 || row > g.AlarmCount ||
         (g.FirstDamagedAlarm > 0 && row >= g.FirstDamagedAlarm))
@@ -85,7 +85,7 @@ void SetUpKeyboard(TfrmAlMain& window, const Globals& g) {
         QObject::connect(bar, &QListWidget::currentRowChanged, &window,
                          [&window](int row) { window.ShowPage(row); });
 
-    if (auto* alarms = window.findChild<QTableWidget*>(QStringLiteral("grAlarms"))) {
+    if (auto* alarms = window.findChild<QTableView*>(QStringLiteral("grAlarms"))) {
         auto* hints = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), alarms);
         hints->setContext(Qt::WidgetWithChildrenShortcut);
         QObject::connect(hints, &QShortcut::activated, alarms,
@@ -93,15 +93,12 @@ void SetUpKeyboard(TfrmAlMain& window, const Globals& g) {
     }
 
     for (const ColumnName& c : kColumnNames) {
-        auto* list = window.findChild<QTableWidget*>(QString::fromLatin1(c.list));
-        if (!list || c.column >= list->columnCount()) continue;
-        QTableWidgetItem* header = list->horizontalHeaderItem(c.column);
-        if (!header) {
-            header = new QTableWidgetItem;
-            list->setHorizontalHeaderItem(c.column, header);
-        }
-        header->setData(Qt::AccessibleTextRole, QString::fromLatin1(c.name));
-        header->setToolTip(QString::fromLatin1(c.hint));
+        auto* list = window.findChild<QTableView*>(QString::fromLatin1(c.list));
+        if (!list || !list->model()) continue;
+        list->model()->setHeaderData(c.column, Qt::Horizontal, QString::fromLatin1(c.name),
+                                     Qt::AccessibleTextRole);
+        list->model()->setHeaderData(c.column, Qt::Horizontal, QString::fromLatin1(c.hint),
+                                     Qt::ToolTipRole);
     }
 }
 

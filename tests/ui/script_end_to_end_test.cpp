@@ -93,7 +93,7 @@ TEST(ScriptMadeInTheEditors, FiresAndLogsItsSteps) {
     ASSERT_EQ(f.g.AlarmCount, 1);
     EXPECT_EQ(f.g.AlarmTable[1].Events.Count, 3);
     BuildSchedule(f.g, f.clock);
-    main.LoadEvents();
+    main.LoadScheduleView();
     ASSERT_GE(f.g.ScheduleCount, 1);
 
     f.clock.Advance(2000);

@@ -387,7 +387,7 @@ TEST_F(LocalMailTest, FailureIsALineAndTheRunGoesOn) {
 TEST_F(LocalMailTest, TestMessageBoxesOfTheEditors) {
     using widgets::BoxKind;
     std::shared_ptr<SmtpClient> own;
-    smtpmessage m = MailAlarm("a@example.org").Mail;
+    smtpmessage m = *MailAlarm("a@example.org").Mail;
     Install(0);
     auto sent = SendTestMessage(services, own, m);
     ASSERT_EQ(sent.boxes.size(), 1u);

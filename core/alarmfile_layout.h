@@ -295,7 +295,8 @@ void StepFields(V& v, R& e) {
     v.When(e.evtype == kStepSynch, [&] { v.Group("Synch", [&] { SynchFields(v, *e.Synch); }); });
     v.When(e.evtype == kStepFtp, [&] { v.Group("Ftp", [&] { FtpFields(v, *e.Ftp); }); });
     v.When(e.evtype == kStepRepeat, [&] { v.Group("Repeat", [&] { RepeatFields(v, e.Repeat); }); });
-    v.When(e.evtype == kStepFileOp, [&] { v.Group("FileOp", [&] { FileOpFields(v, *e.FileOp); }); });
+    v.When(e.evtype == kStepFileOp,
+           [&] { v.Group("FileOp", [&] { FileOpFields(v, *e.FileOp); }); });
 }
 
 template <class V, class R>

@@ -19,7 +19,8 @@ class Sparse {
 public:
     Sparse() = default;
     Sparse(const T& value) { *this = value; }  // NOLINT: stands for a T
-    Sparse(const Sparse& other) : part_(other.part_ ? std::make_unique<T>(*other.part_) : nullptr) {}
+    Sparse(const Sparse& other)
+        : part_(other.part_ ? std::make_unique<T>(*other.part_) : nullptr) {}
     Sparse(Sparse&&) noexcept = default;
     Sparse& operator=(const Sparse& other) {
         if (this != &other) part_ = other.part_ ? std::make_unique<T>(*other.part_) : nullptr;

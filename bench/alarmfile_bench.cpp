@@ -51,12 +51,12 @@ void Fill(Globals& g, int count) {
                 s.evname = "Step " + std::to_string(e + 1);
                 s.sseconds = 5;
                 s.Repeat = {1, 0, 2};
-                s.FileOp = {1, "/home/user/a/*.txt", "/home/user/b", ""};
-                s.Mail.msg = "Body\r\nof the mail";
+                *s.FileOp = {1, "/home/user/a/*.txt", "/home/user/b", ""};
+                s.Mail->msg = "Body\r\nof the mail";
             }
         } else {
-            r.Launch.app1 = "/usr/bin/true";
-            r.Mail.msg = "Body";
+            r.Launch->app1 = "/usr/bin/true";
+            r.Mail->msg = "Body";
         }
     }
 }

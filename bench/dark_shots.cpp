@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QStyleFactory>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include "run/activealarm.h"
@@ -41,8 +41,8 @@ AlRec Daily(const char* name, int hour, Byte music) {
     a.AlName = name;
     a.AlMessage = "Time to stretch your legs.";
     a.enabled = true;
-    a.Music.MuType = music;
-    a.Music.Wav.wavfile = "/usr/share/sounds/alsa/Front_Center.wav";
+    a.Music->MuType = music;
+    a.Music->Wav.wavfile = "/usr/share/sounds/alsa/Front_Center.wav";
     a.Schedule.AlType = kEveryXDays;
     a.Schedule.AlXDays = 1;
     a.Schedule.AlEndType = kEndNever;
@@ -72,13 +72,13 @@ int main(int argc, char** argv) {
     AlRec& backup = g.AlarmTable[3] = Daily("Nightly backup", 23, kMusicSilent);
     backup.Schedule.AlEndType = kEndAtDate;
     backup.Schedule.AlEndDate = EncodeDate(2027, 6, 30);
-    backup.Dial.usedialup = true;
-    backup.Launch.app1 = "/usr/bin/rsync";
-    backup.Web.url1 = "https://example.org/";
-    backup.Mail.sendmessage = true;
-    backup.Synch.dosynch = true;
-    backup.Ftp.ftpenabled = true;
-    backup.FileOp.fop = kFopCopy;
+    backup.Dial->usedialup = true;
+    backup.Launch->app1 = "/usr/bin/rsync";
+    backup.Web->url1 = "https://example.org/";
+    backup.Mail->sendmessage = true;
+    backup.Synch->dosynch = true;
+    backup.Ftp->ftpenabled = true;
+    backup.FileOp->fop = kFopCopy;
     run::testing::FakeServices fakes(g, EncodeDate(2026, 12, 9) + EncodeTime(8, 0, 0));
     int written = 0;
     {
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         window.resize(560, 400);
         window.show();
         // A selected row shows the icons on the highlight too.
-        window.findChild<QTableWidget*>(QStringLiteral("grAlarms"))->selectRow(0);
+        window.findChild<QTableView*>(QStringLiteral("grAlarms"))->selectRow(0);
         QApplication::processEvents();
         if (window.grab().save(out + QStringLiteral("/mainwindow.png"))) ++written;
     }

@@ -22,8 +22,8 @@ AlRec Example() {
     a.AlMessage = "Shoes by the door.\r\nTake the long way round.";
     a.AlSnooze = true;
     a.snoozeming = 10;
-    a.Music.MuType = kMusicWave;
-    a.Music.Wav.wavfile = "/usr/share/sounds/alsa/Front_Center.wav";
+    a.Music->MuType = kMusicWave;
+    a.Music->Wav.wavfile = "/usr/share/sounds/alsa/Front_Center.wav";
     a.Schedule.AlType = kWeekly;
     a.Schedule.AlXWeeks = 1;
     a.Schedule.AlWeekdays = {2, 4, 6};

@@ -20,12 +20,12 @@ namespace {
 AlEventList Example() {
     std::vector<AlEvent> steps(4);
     steps[0].evtype = kStepFileOp;
-    steps[0].FileOp = {kFopCopy, "/home/user/Documents/*.odt", "/media/backup", ""};
+    *steps[0].FileOp = {kFopCopy, "/home/user/Documents/*.odt", "/media/backup", ""};
     steps[1].evtype = kStepSleep;
     steps[1].sseconds = 10;
     steps[2].evtype = kStepSound;
-    steps[2].Music.MuType = kMusicWave;
-    steps[2].Music.Wav.wavfile = "/usr/share/sounds/alsa/Front_Center.wav";
+    steps[2].Music->MuType = kMusicWave;
+    steps[2].Music->Wav.wavfile = "/usr/share/sounds/alsa/Front_Center.wav";
     steps[3].evtype = kStepRepeat;
     steps[3].Repeat = {2, kRepeatTimes, 3};
     for (AlEvent& e : steps) e.evname = StepDescription(e);

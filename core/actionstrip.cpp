@@ -65,42 +65,43 @@ struct SimpleAction {
 std::vector<SimpleAction> SimpleActions(const AlRec& a) {
     std::vector<SimpleAction> out;
     std::vector<ActionIcon> icon;
-    if (SoundIcon(a.Music, icon)) out.push_back({icon.back(), SoundHint(a.Music)});
-    if (a.Dial.usedialup) out.push_back({ActionIcon::kDialup, DialHint(a.Dial)});
-    if (!a.Launch.app1.empty()) {
-        std::string hint = "Launch " + a.Launch.app1;
-        for (const std::string* app : {&a.Launch.app2, &a.Launch.app3})
+    if (SoundIcon(*a.Music, icon)) out.push_back({icon.back(), SoundHint(*a.Music)});
+    if (a.Dial->usedialup) out.push_back({ActionIcon::kDialup, DialHint(*a.Dial)});
+    if (!a.Launch->app1.empty()) {
+        std::string hint = "Launch " + a.Launch->app1;
+        for (const std::string* app : {&a.Launch->app2, &a.Launch->app3})
             if (!app->empty()) hint += kBreak + ("Launch " + *app);
         out.push_back({ActionIcon::kLaunch, hint});
     }
-    if (!a.Web.url1.empty()) out.push_back({ActionIcon::kWebPage, "Launch " + a.Web.url1});
-    if (a.Mail.sendmessage) out.push_back({ActionIcon::kMail, "Send email/Page to " + a.Mail.mto});
-    if (a.Synch.dosynch) out.push_back({ActionIcon::kTimeSync, "Perform Time Synchronization"});
-    if (a.Ftp.ftpenabled) out.push_back({ActionIcon::kFtp, FtpHint(a.Ftp)});
-    if (a.FileOp.fop != kFopNone) out.push_back({ActionIcon::kFileOp, FileOpHint(a.FileOp)});
+    if (!a.Web->url1.empty()) out.push_back({ActionIcon::kWebPage, "Launch " + a.Web->url1});
+    if (a.Mail->sendmessage)
+        out.push_back({ActionIcon::kMail, "Send email/Page to " + a.Mail->mto});
+    if (a.Synch->dosynch) out.push_back({ActionIcon::kTimeSync, "Perform Time Synchronization"});
+    if (a.Ftp->ftpenabled) out.push_back({ActionIcon::kFtp, FtpHint(*a.Ftp)});
+    if (a.FileOp->fop != kFopNone) out.push_back({ActionIcon::kFileOp, FileOpHint(*a.FileOp)});
     return out;
 }
 
 std::string StepHint(const AlEvent& e) {
     switch (e.evtype) {
         case kStepSound:
-            return SoundHint(e.Music);
+            return SoundHint(*e.Music);
         case kStepDialup:
-            return DialHint(e.Dial);
+            return DialHint(*e.Dial);
         case kStepLaunch:
-            return "Launch " + e.Launch.app1;
+            return "Launch " + e.Launch->app1;
         case kStepWeb:
-            return "Launch " + e.Web.url1;
+            return "Launch " + e.Web->url1;
         case kStepMail:
-            return "Send email/Page to " + e.Mail.mto;
+            return "Send email/Page to " + e.Mail->mto;
         case kStepSleep:
             return "Sleep " + std::to_string(e.sseconds) + " seconds";
         case kStepSynch:
             return "Perform Time Synchronization";
         case kStepFtp:
-            return FtpHint(e.Ftp);
+            return FtpHint(*e.Ftp);
         case kStepFileOp:
-            return FileOpHint(e.FileOp);
+            return FileOpHint(*e.FileOp);
         default:
             return "";  // repeat steps and unknown kinds
     }
@@ -117,7 +118,7 @@ std::vector<ActionIcon> ActionStrip(const AlRec& alarm) {
     for (const AlEvent& e : alarm.Events.Items) {
         switch (e.evtype) {
             case kStepSound:
-                SoundIcon(e.Music, out);
+                SoundIcon(*e.Music, out);
                 break;
             case kStepDialup:
                 out.push_back(ActionIcon::kDialup);

@@ -262,40 +262,40 @@ ActionsForm NewActionsForm(const SettingsRec& settings) {
 
 ActionsForm LoadActionsForm(const AlRec& a, const SettingsRec& settings) {
     ActionsForm form = NewActionsForm(settings);
-    const MusicType& m = a.Music;
+    const MusicType& m = *a.Music;
     form.muType = m.MuType <= kMusicSilent ? m.MuType : Byte{kMusicSilent};
     LoadSound(m, form);
     form.repeatSeconds = DecimalText(m.Wav.reptimes);
     form.track = DecimalText(m.Cd.cdtrack);
 
-    if (a.Dial.usedialup) {
-        form.dial = a.Dial.connectm ? DialChoice::Connect : DialChoice::Disconnect;
-        form.dialname = a.Dial.dialname;
+    if (a.Dial->usedialup) {
+        form.dial = a.Dial->connectm ? DialChoice::Connect : DialChoice::Disconnect;
+        form.dialname = a.Dial->dialname;
     }
-    form.redial = DecimalText(a.Dial.redialattempts);
+    form.redial = DecimalText(a.Dial->redialattempts);
 
-    form.app1 = a.Launch.app1;
-    form.param1 = a.Launch.param1;
-    form.app2 = a.Launch.app2;
-    form.param2 = a.Launch.param2;
-    form.app3 = a.Launch.app3;
-    form.param3 = a.Launch.param3;
-    form.url1 = a.Web.url1;
-    form.opennew = a.Web.opennew;
+    form.app1 = a.Launch->app1;
+    form.param1 = a.Launch->param1;
+    form.app2 = a.Launch->app2;
+    form.param2 = a.Launch->param2;
+    form.app3 = a.Launch->app3;
+    form.param3 = a.Launch->param3;
+    form.url1 = a.Web->url1;
+    form.opennew = a.Web->opennew;
 
-    form.ftpenabled = a.Ftp.ftpenabled;
-    LoadFtp(a.Ftp, form);
-    LoadFileOp(a.FileOp, form, kFopNone);
+    form.ftpenabled = a.Ftp->ftpenabled;
+    LoadFtp(*a.Ftp, form);
+    LoadFileOp(*a.FileOp, form, kFopNone);
 
-    form.sendmessage = a.Mail.sendmessage;
-    LoadMail(a.Mail, form);
+    form.sendmessage = a.Mail->sendmessage;
+    LoadMail(*a.Mail, form);
     // The reply-to address stands in for a missing sender only where mail is
     // sent: an alarm opened and saved unchanged stays as it was. Ticking
     // "Send" later fills it in the window.
-    if (form.from.empty() && a.Mail.sendmessage) form.from = settings.ReplyTo;
+    if (form.from.empty() && a.Mail->sendmessage) form.from = settings.ReplyTo;
 
-    form.dosynch = a.Synch.dosynch;
-    form.synchserver = a.Synch.synchserver;
+    form.dosynch = a.Synch->dosynch;
+    form.synchserver = a.Synch->synchserver;
     return form;
 }
 
@@ -413,9 +413,9 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
         x.mtype = kSimpleAlarm;
         StoreSchedule(form.schedule, x.Schedule);
 
-        StoreSound(a, x.Music, true);
+        StoreSound(a, *x.Music, true);
 
-        DialRec& d = x.Dial;
+        DialRec& d = *x.Dial;
         d.usedialup = a.dial != DialChoice::None;
         if (a.dial != DialChoice::None) {
             d.connectm = a.dial == DialChoice::Connect;
@@ -423,19 +423,19 @@ AlRec ComposeAlarm(const AlRec& base, const AlarmForm& form, const ExList& rules
         }
         d.redialattempts = NumberOr(a.redial, d.redialattempts);
 
-        x.Synch.dosynch = a.dosynch;
-        if (a.dosynch) x.Synch.synchserver = a.synchserver;
+        x.Synch->dosynch = a.dosynch;
+        if (a.dosynch) x.Synch->synchserver = a.synchserver;
 
-        x.Ftp.ftpenabled = a.ftpenabled;
-        StoreFtp(a, x.Ftp);
-        StoreFileOp(a, x.FileOp);
+        x.Ftp->ftpenabled = a.ftpenabled;
+        StoreFtp(a, *x.Ftp);
+        StoreFileOp(a, *x.FileOp);
     }
 
-    x.Launch = {a.app1, a.param1, a.app2, a.param2, a.app3, a.param3};
-    x.Web.url1 = a.url1;
-    x.Web.opennew = a.opennew;
-    x.Mail.sendmessage = a.sendmessage;
-    StoreMail(a, x.Mail);
+    x.Launch = FileLaunch{a.app1, a.param1, a.app2, a.param2, a.app3, a.param3};
+    x.Web->url1 = a.url1;
+    x.Web->opennew = a.opennew;
+    x.Mail->sendmessage = a.sendmessage;
+    StoreMail(a, *x.Mail);
     return x;
 }
 

@@ -284,18 +284,19 @@ void StepFields(V& v, R& e) {
     v.Tag("[Event Info]");
     v.Text("evname", e.evname);
     v.Byte("evtype", e.evtype, Codes(kStepFileOp));
-    v.When(e.evtype == kStepSound, [&] { v.Group("Music", [&] { MusicFields(v, e.Music); }); });
-    v.When(e.evtype == kStepDialup, [&] { v.Group("Dial", [&] { DialFields(v, e.Dial); }); });
+    v.When(e.evtype == kStepSound, [&] { v.Group("Music", [&] { MusicFields(v, *e.Music); }); });
+    v.When(e.evtype == kStepDialup, [&] { v.Group("Dial", [&] { DialFields(v, *e.Dial); }); });
     v.When(e.evtype == kStepLaunch,
-           [&] { v.Group("Launch", [&] { StepLaunchFields(v, e.Launch); }); });
-    v.When(e.evtype == kStepWeb, [&] { v.Group("Web", [&] { WebFields(v, e.Web); }); });
-    v.When(e.evtype == kStepMail, [&] { v.Group("Mail", [&] { MailFields(v, e.Mail); }); });
+           [&] { v.Group("Launch", [&] { StepLaunchFields(v, *e.Launch); }); });
+    v.When(e.evtype == kStepWeb, [&] { v.Group("Web", [&] { WebFields(v, *e.Web); }); });
+    v.When(e.evtype == kStepMail, [&] { v.Group("Mail", [&] { MailFields(v, *e.Mail); }); });
     v.When(e.evtype == kStepSleep,
            [&] { v.Block("[sleep]", [&] { v.Int("sseconds", e.sseconds, kNonNegative); }); });
-    v.When(e.evtype == kStepSynch, [&] { v.Group("Synch", [&] { SynchFields(v, e.Synch); }); });
-    v.When(e.evtype == kStepFtp, [&] { v.Group("Ftp", [&] { FtpFields(v, e.Ftp); }); });
+    v.When(e.evtype == kStepSynch, [&] { v.Group("Synch", [&] { SynchFields(v, *e.Synch); }); });
+    v.When(e.evtype == kStepFtp, [&] { v.Group("Ftp", [&] { FtpFields(v, *e.Ftp); }); });
     v.When(e.evtype == kStepRepeat, [&] { v.Group("Repeat", [&] { RepeatFields(v, e.Repeat); }); });
-    v.When(e.evtype == kStepFileOp, [&] { v.Group("FileOp", [&] { FileOpFields(v, e.FileOp); }); });
+    v.When(e.evtype == kStepFileOp,
+           [&] { v.Group("FileOp", [&] { FileOpFields(v, *e.FileOp); }); });
 }
 
 template <class V, class R>
@@ -351,14 +352,14 @@ void AlarmFields(V& v, R& a) {
                  [&](auto& step) { StepFields(v, step); });
     });
     v.When(a.mtype == kSimpleAlarm, [&] {
-        v.Group("Music", [&] { MusicFields(v, a.Music); });
-        v.Group("Dial", [&] { DialFields(v, a.Dial); });
-        v.Group("Launch", [&] { LaunchFields(v, a.Launch); });
-        v.Group("Web", [&] { WebFields(v, a.Web); });
-        v.Group("Mail", [&] { MailFields(v, a.Mail); });
-        v.Group("Synch", [&] { SynchFields(v, a.Synch); });
-        v.Group("Ftp", [&] { FtpFields(v, a.Ftp); });
-        v.Group("FileOp", [&] { FileOpFields(v, a.FileOp); });
+        v.Group("Music", [&] { MusicFields(v, *a.Music); });
+        v.Group("Dial", [&] { DialFields(v, *a.Dial); });
+        v.Group("Launch", [&] { LaunchFields(v, *a.Launch); });
+        v.Group("Web", [&] { WebFields(v, *a.Web); });
+        v.Group("Mail", [&] { MailFields(v, *a.Mail); });
+        v.Group("Synch", [&] { SynchFields(v, *a.Synch); });
+        v.Group("Ftp", [&] { FtpFields(v, *a.Ftp); });
+        v.Group("FileOp", [&] { FileOpFields(v, *a.FileOp); });
     });
 }
 

@@ -576,6 +576,7 @@ public:
             if (!r_.FindTag("[Alarm " + std::to_string(a) + "]"))
                 r_.reporter().Report("Error reading Alarm Header");
             body(table[a]);
+            ShrinkParts(table[a]);
             if (r_.RanOut() && progress.firstRanOut == 0) progress.firstRanOut = a;
         }
         progress.alarm = 0;

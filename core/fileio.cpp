@@ -19,7 +19,8 @@ namespace ringmere {
 
 namespace {
 
-constexpr off_t kMaxReadSize = 64 << 20;
+// An alarm file of 100,000 alarms is some 130 MB.
+constexpr off_t kMaxReadSize = off_t{512} << 20;
 
 std::string DirectoryOf(const std::string& path) {
     const auto slash = path.rfind('/');

@@ -9,7 +9,7 @@
 
 namespace ringmere {
 
-// A regular file of at most 64 MiB; anything else reads as missing. A
+// A regular file of at most 512 MiB; anything else reads as missing. A
 // symbolic link is followed. The second form says why a file could not be
 // read: what kind of file it is, that it is too large, or the system's reason.
 std::optional<std::string> ReadWholeFile(const std::string& path);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/datetime.h"
+#include "core/sparse.h"
 
 namespace ringmere {
 
@@ -281,19 +282,20 @@ struct RepeatRec {
     bool operator==(const RepeatRec&) const = default;
 };
 
+// A step uses the part of its kind (evtype) only; the others stay empty.
 struct AlEvent {
     std::string evname;
     Byte evtype = 0;
-    MusicType Music;
-    DialRec Dial;
-    SFileLaunch Launch;
-    WebLaunch Web;
-    smtpmessage Mail;
+    Sparse<MusicType> Music;
+    Sparse<DialRec> Dial;
+    Sparse<SFileLaunch> Launch;
+    Sparse<WebLaunch> Web;
+    Sparse<smtpmessage> Mail;
     Integer sseconds = 0;
-    SynchronizeRec Synch;
-    FTPRecT Ftp;
+    Sparse<SynchronizeRec> Synch;
+    Sparse<FTPRecT> Ftp;
     RepeatRec Repeat;
-    FileOps FileOp;
+    Sparse<FileOps> FileOp;
     bool operator==(const AlEvent&) const = default;
 };
 
@@ -314,18 +316,24 @@ struct AlRec {
     Integer snoozeming = 0;
     Byte mtype = 0;
     TimeRec Schedule;
-    MusicType Music;
-    DialRec Dial;
-    FileLaunch Launch;
-    WebLaunch Web;
-    smtpmessage Mail;
-    FTPRecT Ftp;
-    SynchronizeRec Synch;
-    FileOps FileOp;
+    // The actions of a simple alarm; a scripted alarm leaves them empty.
+    Sparse<MusicType> Music;
+    Sparse<DialRec> Dial;
+    Sparse<FileLaunch> Launch;
+    Sparse<WebLaunch> Web;
+    Sparse<smtpmessage> Mail;
+    Sparse<FTPRecT> Ftp;
+    Sparse<SynchronizeRec> Synch;
+    Sparse<FileOps> FileOp;
     bool enabled = false;
     AlEventList Events;
     ExList Exceptions;
     bool operator==(const AlRec&) const = default;
 };
+
+// Gives back the memory of every action part, the steps' too, that holds
+// only its defaults (after reading, which fills them all in).
+void ShrinkParts(AlEvent& step);
+void ShrinkParts(AlRec& alarm);
 
 }  // namespace ringmere

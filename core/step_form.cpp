@@ -73,7 +73,7 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
     f.kind = e.evtype <= kStepFileOp ? e.evtype : Byte{kStepSound};
     switch (e.evtype) {
         case kStepSound: {
-            const MusicType& m = e.Music;
+            const MusicType& m = *e.Music;
             f.muType = m.MuType == kMusicWave || m.MuType == kMusicCd ? m.MuType : Byte{kMusicMp3};
             LoadSound(m, f);
             // A number no one chose shows the arrows' start.
@@ -83,29 +83,29 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             break;
         }
         case kStepDialup:
-            f.connect = e.Dial.connectm;
-            f.dialname = e.Dial.dialname;
-            f.redial = DecimalText(e.Dial.redialattempts);
+            f.connect = e.Dial->connectm;
+            f.dialname = e.Dial->dialname;
+            f.redial = DecimalText(e.Dial->redialattempts);
             break;
         case kStepLaunch:
-            f.app1 = e.Launch.app1;
-            f.param1 = e.Launch.param1;
+            f.app1 = e.Launch->app1;
+            f.param1 = e.Launch->param1;
             break;
         case kStepWeb:
-            f.url1 = e.Web.url1;
-            f.opennew = e.Web.opennew;
+            f.url1 = e.Web->url1;
+            f.opennew = e.Web->opennew;
             break;
         case kStepMail:
-            LoadMail(e.Mail, f);
+            LoadMail(*e.Mail, f);
             break;
         case kStepSleep:
             f.seconds = DecimalText(e.sseconds);
             break;
         case kStepSynch:
-            f.synchserver = e.Synch.synchserver;
+            f.synchserver = e.Synch->synchserver;
             break;
         case kStepFtp:
-            LoadFtp(e.Ftp, f);
+            LoadFtp(*e.Ftp, f);
             break;
         case kStepRepeat:
             if (e.Repeat.stepnum >= 1) f.target = DecimalText(e.Repeat.stepnum);
@@ -115,7 +115,7 @@ StepForm LoadStepForm(const AlEvent& e, const SettingsRec& settings) {
             f.repnum = DecimalText(e.Repeat.repnum);
             break;
         case kStepFileOp:
-            LoadFileOp(e.FileOp, f, kFopCopy);
+            LoadFileOp(*e.FileOp, f, kFopCopy);
             break;
         default:
             break;  // a kind the program does not know shows as a new step
@@ -165,34 +165,34 @@ void StoreStep(const StepForm& f, AlEvent& e) {
     e.evtype = f.kind;
     switch (f.kind) {
         case kStepSound:
-            StoreSound(f, e.Music, f.muType == kMusicCd);
+            StoreSound(f, *e.Music, f.muType == kMusicCd);
             break;
         case kStepDialup:
-            e.Dial.usedialup = true;
-            e.Dial.connectm = f.connect;
-            e.Dial.dialname = f.dialname;
-            e.Dial.redialattempts = NumberOr(f.redial, e.Dial.redialattempts);
+            e.Dial->usedialup = true;
+            e.Dial->connectm = f.connect;
+            e.Dial->dialname = f.dialname;
+            e.Dial->redialattempts = NumberOr(f.redial, e.Dial->redialattempts);
             break;
         case kStepLaunch:
-            e.Launch.app1 = f.app1;
-            e.Launch.param1 = f.param1;
+            e.Launch->app1 = f.app1;
+            e.Launch->param1 = f.param1;
             break;
         case kStepWeb:
-            e.Web.url1 = f.url1;
-            e.Web.opennew = f.opennew;
+            e.Web->url1 = f.url1;
+            e.Web->opennew = f.opennew;
             break;
         case kStepMail:
-            e.Mail.sendmessage = true;
-            StoreMail(f, e.Mail);
+            e.Mail->sendmessage = true;
+            StoreMail(f, *e.Mail);
             break;
         case kStepSleep:
             e.sseconds = NumberOr(f.seconds, e.sseconds);
             break;
         case kStepSynch:
-            e.Synch.synchserver = f.synchserver;
+            e.Synch->synchserver = f.synchserver;
             break;
         case kStepFtp:
-            StoreFtp(f, e.Ftp);
+            StoreFtp(f, *e.Ftp);
             break;
         case kStepRepeat:
             e.Repeat.stepnum = NumberOr(f.target, e.Repeat.stepnum);
@@ -200,7 +200,7 @@ void StoreStep(const StepForm& f, AlEvent& e) {
             e.Repeat.repnum = NumberOr(f.repnum, e.Repeat.repnum);
             break;
         case kStepFileOp:
-            StoreFileOp(f, e.FileOp);
+            StoreFileOp(f, *e.FileOp);
             break;
         default:
             break;
@@ -211,29 +211,29 @@ void StoreStep(const StepForm& f, AlEvent& e) {
 std::string StepDescription(const AlEvent& e) {
     switch (e.evtype) {
         case kStepSound:
-            if (e.Music.MuType == kMusicCd) return "Play CD";
+            if (e.Music->MuType == kMusicCd) return "Play CD";
             return "Play " +
-                   (e.Music.MuType == kMusicWave ? e.Music.Wav.wavfile : e.Music.Mp3.mp3file);
+                   (e.Music->MuType == kMusicWave ? e.Music->Wav.wavfile : e.Music->Mp3.mp3file);
         case kStepDialup:
-            return (e.Dial.connectm ? "Connect to " : "Disconnect from ") + e.Dial.dialname;
+            return (e.Dial->connectm ? "Connect to " : "Disconnect from ") + e.Dial->dialname;
         case kStepLaunch:
-            return "Open " + e.Launch.app1;
+            return "Open " + e.Launch->app1;
         case kStepWeb:
-            return "Open Web Page: " + e.Web.url1;
+            return "Open Web Page: " + e.Web->url1;
         case kStepMail:
-            return "Send email/page to " + e.Mail.mto;
+            return "Send email/page to " + e.Mail->mto;
         case kStepSleep:
             return "Sleep " + DecimalText(e.sseconds) + " seconds.";
         case kStepSynch:
             return "Synchronize System Time";
         case kStepFtp:
-            return "Open FTP session to " + e.Ftp.ftpserver;
+            return "Open FTP session to " + e.Ftp->ftpserver;
         case kStepRepeat:
             return RepeatName(e.Repeat.stepnum);
         case kStepFileOp:
-            return e.FileOp.fop == kFopMove     ? "Move File."
-                   : e.FileOp.fop == kFopDelete ? "Delete File."
-                                                : "Copy File.";
+            return e.FileOp->fop == kFopMove     ? "Move File."
+                   : e.FileOp->fop == kFopDelete ? "Delete File."
+                                                 : "Copy File.";
         default:
             return e.evname;
     }

@@ -39,8 +39,8 @@ void CheckRewriteIsStable(const ringmere::Globals& read) {
         std::size_t lines = 0;
         for (char c : alarm.AlMessage) lines += c == '\n';
         for (const auto& e : alarm.Events.Items)
-            for (char c : e.Mail.msg) lines += c == '\n';
-        for (char c : alarm.Mail.msg) lines += c == '\n';
+            for (char c : e.Mail->msg) lines += c == '\n';
+        for (char c : alarm.Mail->msg) lines += c == '\n';
         if (lines >= 999) return;
     }
     const std::string first = ringmere::FormatAlarmFile(read);

@@ -15,7 +15,7 @@ namespace ringmere::net {
 struct HttpLimits {
     int timeoutMs = 30000;              // without a byte moving
     int totalMs = 300000;               // a trickle of bytes ends too
-    std::int64_t maxBody = 64LL << 20;  // as the reader's limit for files
+    std::int64_t maxBody = 512LL << 20;  // as the reader's limit for files
     // Certificates (PEM) trusted for "https://" hosts beside the system's.
     std::string caFile{};
 };

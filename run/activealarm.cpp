@@ -141,10 +141,10 @@ void TfrmActiveAlarm::SetDialStatus(const std::string& text) {
 }
 
 std::string TfrmActiveAlarm::DialName() const {
-    if (alarm_.mtype == kSimpleAlarm) return alarm_.Dial.dialname;
+    if (alarm_.mtype == kSimpleAlarm) return alarm_.Dial->dialname;
     const auto& steps = alarm_.Events.Items;
     return currentStep_ >= 1 && currentStep_ <= int(steps.size())
-               ? steps[std::size_t(currentStep_) - 1].Dial.dialname
+               ? steps[std::size_t(currentStep_) - 1].Dial->dialname
                : std::string();
 }
 
@@ -208,31 +208,31 @@ void TfrmActiveAlarm::afTimerTimer() {
 bool TfrmActiveAlarm::RunSimple(quint64 run) {
     const AlRec& a = alarm_;
     // Nothing new starts in a window the user has closed: no one could stop it.
-    actions_->StartSound(*this, a.Music, false);
-    if (a.Dial.usedialup) {
+    actions_->StartSound(*this, *a.Music, false);
+    if (a.Dial->usedialup) {
         if (closed_) return false;
-        if (actions_->Dial(*this, a.Dial) == Outcome::EndRun) return false;
-        if (a.Dial.connectm && Stopped(run)) return false;
+        if (actions_->Dial(*this, *a.Dial) == Outcome::EndRun) return false;
+        if (a.Dial->connectm && Stopped(run)) return false;
     }
     if (closed_) return false;
-    actions_->LaunchPrograms(*this, a.Launch);
+    actions_->LaunchPrograms(*this, *a.Launch);
     if (closed_) return false;
-    actions_->OpenWebPage(*this, a.Web, false);
-    if (a.Synch.dosynch) {
+    actions_->OpenWebPage(*this, *a.Web, false);
+    if (a.Synch->dosynch) {
         if (closed_) return false;
-        if (actions_->Synchronize(*this, a.Synch, false) == Outcome::EndRun) return false;
+        if (actions_->Synchronize(*this, *a.Synch, false) == Outcome::EndRun) return false;
     }
-    if (a.Ftp.ftpenabled) {
+    if (a.Ftp->ftpenabled) {
         if (closed_) return false;
-        if (actions_->TransferFtp(*this, a.Ftp) == Outcome::EndRun || Stopped(run)) return false;
+        if (actions_->TransferFtp(*this, *a.Ftp) == Outcome::EndRun || Stopped(run)) return false;
     }
-    if (a.FileOp.fop >= kFopCopy && a.FileOp.fop <= kFopDelete) {
+    if (a.FileOp->fop >= kFopCopy && a.FileOp->fop <= kFopDelete) {
         if (closed_) return false;
-        actions_->FileOperation(*this, a.FileOp);
+        actions_->FileOperation(*this, *a.FileOp);
     }
-    if (a.Mail.sendmessage) {
+    if (a.Mail->sendmessage) {
         if (closed_) return false;
-        if (actions_->SendMessage(*this, a.Mail, false) == Outcome::EndRun) return false;
+        if (actions_->SendMessage(*this, *a.Mail, false) == Outcome::EndRun) return false;
     }
     return true;
 }
@@ -270,19 +270,19 @@ bool TfrmActiveAlarm::RunScript(quint64 run) {
 bool TfrmActiveAlarm::RunStep(quint64 run, const AlEvent& ev) {
     switch (ev.evtype) {
         case kStepSound:
-            actions_->StartSound(*this, ev.Music, true);
+            actions_->StartSound(*this, *ev.Music, true);
             return true;
         case kStepDialup:
-            if (actions_->Dial(*this, ev.Dial) == Outcome::EndRun) return false;
-            return !(ev.Dial.connectm && Stopped(run));
+            if (actions_->Dial(*this, *ev.Dial) == Outcome::EndRun) return false;
+            return !(ev.Dial->connectm && Stopped(run));
         case kStepLaunch:
-            actions_->LaunchProgram(*this, ev.Launch);
+            actions_->LaunchProgram(*this, *ev.Launch);
             return true;
         case kStepWeb:
-            actions_->OpenWebPage(*this, ev.Web, true);
+            actions_->OpenWebPage(*this, *ev.Web, true);
             return true;
         case kStepMail:
-            return actions_->SendMessage(*this, ev.Mail, true) == Outcome::Continue;
+            return actions_->SendMessage(*this, *ev.Mail, true) == Outcome::Continue;
         case kStepSleep: {
             Report("Sleeping " + std::to_string(ev.sseconds) + " seconds.");
             const long long ticks = std::max<long long>(0, ev.sseconds) * 10;
@@ -293,12 +293,12 @@ bool TfrmActiveAlarm::RunStep(quint64 run, const AlEvent& ev) {
             return true;
         }
         case kStepSynch:
-            return actions_->Synchronize(*this, ev.Synch, true) == Outcome::Continue;
+            return actions_->Synchronize(*this, *ev.Synch, true) == Outcome::Continue;
         case kStepFtp:
-            return actions_->TransferFtp(*this, ev.Ftp) == Outcome::Continue && !Stopped(run);
+            return actions_->TransferFtp(*this, *ev.Ftp) == Outcome::Continue && !Stopped(run);
         case kStepFileOp:
-            if (ev.FileOp.fop >= kFopCopy && ev.FileOp.fop <= kFopDelete)
-                actions_->FileOperation(*this, ev.FileOp);
+            if (ev.FileOp->fop >= kFopCopy && ev.FileOp->fop <= kFopDelete)
+                actions_->FileOperation(*this, *ev.FileOp);
             return true;
         default:
             return true;  // an unknown kind from a damaged file does nothing

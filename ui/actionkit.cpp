@@ -91,9 +91,9 @@ void FillRecipients(QComboBox* to, const Globals& g) {
         const AlRec& alarm = g.AlarmTable[std::size_t(a)];
         if (alarm.mtype != kSimpleAlarm) {
             for (const AlEvent& step : alarm.Events.Items)
-                if (step.evtype == kStepMail) insert(step.Mail.mto);
-        } else if (alarm.Mail.sendmessage) {
-            insert(alarm.Mail.mto);
+                if (step.evtype == kStepMail) insert(step.Mail->mto);
+        } else if (alarm.Mail->sendmessage) {
+            insert(alarm.Mail->mto);
         }
     }
     to->setCurrentIndex(-1);

@@ -12,7 +12,7 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QSystemTrayIcon>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolTip>
 #include <QUrl>
 #include <algorithm>
@@ -26,9 +26,10 @@
 #include "core/settings.h"
 #include "platform/system.h"
 #include "run/activealarm.h"
-#include "ui/alarm_keys.h"
 #include "run/daytime.h"
+#include "ui/alarm_list_model.h"
 #include "ui/gexcept.h"
+#include "ui/schedule_model.h"
 #include "ui/timesync_page.h"
 #include "ui_alarm.h"
 #include "widgets/dialogs.h"
@@ -44,75 +45,7 @@ using widgets::FromFileText;
 
 namespace {
 
-constexpr int kStripRole = Qt::UserRole + 1;
 constexpr int kIconSpacing = 20;
-const char* const kDamagedName = "(damaged: could not be read)";
-
-QString IconName(ActionIcon icon) {
-    switch (icon) {
-        case ActionIcon::kSoundFile:
-            return QStringLiteral("act-sound");
-        case ActionIcon::kAudioCd:
-            return QStringLiteral("act-cd");
-        case ActionIcon::kDialup:
-            return QStringLiteral("act-dialup");
-        case ActionIcon::kLaunch:
-            return QStringLiteral("act-launch");
-        case ActionIcon::kWebPage:
-            return QStringLiteral("act-web");
-        case ActionIcon::kMail:
-            return QStringLiteral("act-mail");
-        case ActionIcon::kSleep:
-            return QStringLiteral("act-sleep");
-        case ActionIcon::kTimeSync:
-            return QStringLiteral("act-timesync");
-        case ActionIcon::kFtp:
-            return QStringLiteral("act-ftp");
-        case ActionIcon::kFileOp:
-            return QStringLiteral("act-fileop");
-    }
-    return {};
-}
-
-// What the action strip's icons and the end rule's icon say, for screen
-// readers and the end rule's tooltip.
-QString ActionName(ActionIcon icon) {
-    switch (icon) {
-        case ActionIcon::kSoundFile:
-            return QStringLiteral("sound file");
-        case ActionIcon::kAudioCd:
-            return QStringLiteral("audio CD");
-        case ActionIcon::kDialup:
-            return QStringLiteral("dial-up");
-        case ActionIcon::kLaunch:
-            return QStringLiteral("launch program");
-        case ActionIcon::kWebPage:
-            return QStringLiteral("web page");
-        case ActionIcon::kMail:
-            return QStringLiteral("e-mail");
-        case ActionIcon::kSleep:
-            return QStringLiteral("sleep");
-        case ActionIcon::kTimeSync:
-            return QStringLiteral("time synchronisation");
-        case ActionIcon::kFtp:
-            return QStringLiteral("FTP");
-        case ActionIcon::kFileOp:
-            return QStringLiteral("file operation");
-    }
-    return {};
-}
-
-QString EndRuleName(Byte endType) {
-    if (endType == kEndOnce) return QStringLiteral("Once");
-    if (endType == kEndAtDate) return QStringLiteral("Until an end date");
-    return QStringLiteral("No end");
-}
-
-QString EndRuleIcon(Byte endType) {
-    if (endType == kEndOnce) return QStringLiteral(":/icons/end-once.svg");
-    if (endType == kEndAtDate) return QStringLiteral(":/icons/end-until.svg");
-    return QStringLiteral(":/icons/end-forever.svg");
-}
 
 // Draws the action strip: one 20-pixel icon per action from x = 0.
 class StripDelegate final : public QStyledItemDelegate {
@@ -121,7 +54,7 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyledItemDelegate::paint(painter, option, index);
-        const QStringList icons = index.data(kStripRole).toStringList();
+        const QStringList icons = index.data(AlarmListModel::kStripRole).toStringList();
         const int size = qMin(16, option.rect.height() - 2);
         int x = option.rect.left();
         const QIcon::Mode mode =
@@ -189,6 +122,8 @@ void TfrmAlMain::SetUpViews() {
     SetUpIcons(gradient);
 
     auto* alarms = ui_->grAlarms;
+    alarmList_ = new AlarmListModel(g_, this);
+    alarms->setModel(alarmList_);
     alarms->setItemDelegateForColumn(3, new StripDelegate(alarms));
     alarms->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     alarms->setColumnWidth(0, 24);
@@ -196,6 +131,8 @@ void TfrmAlMain::SetUpViews() {
     alarms->setColumnWidth(2, 180);
     alarms->viewport()->installEventFilter(this);
     alarms->verticalHeader()->setDefaultSectionSize(22);
+    schedule_ = new ScheduleModel(this);
+    ui_->grEvents->setModel(schedule_);
     ui_->grEvents->verticalHeader()->setDefaultSectionSize(20);
     ui_->grEvents->setColumnWidth(0, 32);
     ui_->grEvents->setColumnWidth(1, 170);
@@ -207,9 +144,9 @@ void TfrmAlMain::SetUpIcons(bool sideBarGradient) {
                                QStringLiteral(":/icons/events.svg"),
                                QStringLiteral(":/icons/timesync.svg")};
     for (int i = 0; i < ui_->dxSideBar1->count() && i < 3; ++i)
-        ui_->dxSideBar1->item(i)->setIcon(
-            sideBarGradient ? widgets::ThemedIcon(sideBar[i], QColor(Qt::white))
-                            : widgets::ThemedIcon(sideBar[i], QPalette::Text));
+        ui_->dxSideBar1->item(i)->setIcon(sideBarGradient
+                                              ? widgets::ThemedIcon(sideBar[i], QColor(Qt::white))
+                                              : widgets::ThemedIcon(sideBar[i], QPalette::Text));
     const std::pair<QAction*, const char*> toolbar[] = {{ui_->dxAddAlarm2, ":/icons/add.svg"},
                                                         {ui_->dxEditAlarm, ":/icons/edit.svg"},
                                                         {ui_->dxDeleteAlarm, ":/icons/delete.svg"},
@@ -290,10 +227,12 @@ void TfrmAlMain::ConnectCommands() {
     auto* alarms = ui_->grAlarms;
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ShowPage(ui_->dxSideBar1->row(item)); });
-    connect(alarms, &QTableWidget::itemChanged, this, &TfrmAlMain::OnAlarmItemChanged);
-    connect(alarms, &QTableWidget::itemSelectionChanged, this, &TfrmAlMain::UpdateCommands);
+    connect(alarmList_, &AlarmListModel::EnabledToggled, this, &TfrmAlMain::SetAlarmEnabled);
+    connect(alarms->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TfrmAlMain::UpdateCommands);
     // Only a row under the pointer: never an empty list or a stale selection.
-    connect(alarms, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+    connect(alarms, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        const int row = index.row();
         if (row + 1 >= 1 && row + 1 <= g_.AlarmCount && ui_->dxEditAlarm->isEnabled())
             OpenEditor(Mode::Edit, row + 1);
     });
@@ -416,66 +355,19 @@ void TfrmAlMain::LoadList() {
     ui_->dxEditAlarm->setToolTip(editCaption);
     ui_->popEdit->setText(editCaption);
 
-    filling_ = true;
-    auto* list = ui_->grAlarms;
-    list->clearContents();
     // A selection would now name another alarm.
-    list->clearSelection();
+    ui_->grAlarms->clearSelection();
+    alarmList_->Refill();
     if (g_.AlarmCount <= 0) {
-        list->setRowCount(1);
-        list->setItem(
-            0, 2,
-            new QTableWidgetItem(QStringLiteral("Please click on Add Alarms to create alarms.")));
         pnNoAlarms_->show();
         pnNoAlarms2_->show();
-        filling_ = false;
         UpdateCommands();
         PlaceOverlays();
         return;
     }
     pnNoAlarms_->hide();
     pnNoAlarms2_->hide();
-    list->setRowCount(g_.AlarmCount);
-    for (int r = 1; r <= g_.AlarmCount; ++r) {
-        if (Damaged(r)) {
-            // No check box: it would enable a record that holds nothing sure.
-            auto* mark = new QTableWidgetItem();
-            mark->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            list->setItem(r - 1, 0, mark);
-            list->setItem(r - 1, 1, new QTableWidgetItem());
-            list->setItem(r - 1, 2, new QTableWidgetItem(QString::fromLatin1(kDamagedName)));
-            list->setItem(r - 1, 3, new QTableWidgetItem());
-            continue;
-        }
-        const AlRec& a = g_.AlarmTable[r];
-        auto* check = new QTableWidgetItem();
-        check->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        check->setCheckState(a.enabled ? Qt::Checked : Qt::Unchecked);
-        list->setItem(r - 1, 0, check);
-        auto* end = new QTableWidgetItem(CachedIcon(EndRuleIcon(a.Schedule.AlEndType)), QString());
-        end->setData(Qt::AccessibleTextRole, EndRuleName(a.Schedule.AlEndType));
-        end->setToolTip(EndRuleName(a.Schedule.AlEndType));
-        list->setItem(r - 1, 1, end);
-        list->setItem(r - 1, 2, new QTableWidgetItem(FromFileText(a.AlName)));
-        QStringList strip, names;
-        for (ActionIcon icon : ActionStrip(a)) {
-            strip << IconName(icon);
-            names << ActionName(icon);
-        }
-        auto* actions = new QTableWidgetItem();
-        actions->setData(kStripRole, strip);
-        actions->setData(Qt::AccessibleTextRole,
-                         names.isEmpty() ? QStringLiteral("No actions") : names.join(", "));
-        list->setItem(r - 1, 3, actions);
-    }
-    filling_ = false;
     UpdateCommands();
-}
-
-const QIcon& TfrmAlMain::CachedIcon(const QString& path) {
-    auto it = icons_.find(path);
-    if (it == icons_.end()) it = icons_.insert(path, widgets::ThemedIcon(path, QPalette::Text));
-    return *it;
 }
 
 bool TfrmAlMain::Damaged(int row) const {
@@ -517,16 +409,8 @@ void TfrmAlMain::RebuildSchedule() {
 }
 
 void TfrmAlMain::LoadScheduleView() {
-    auto* view = ui_->grEvents;
-    view->clearContents();
-    const auto rows = ScheduleViewRows(g_);
-    view->setRowCount(static_cast<int>(rows.size()));
-    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-        view->setItem(i, 0, new QTableWidgetItem(QString::number(rows[i].Number)));
-        view->setItem(i, 1, new QTableWidgetItem(QString::fromStdString(rows[i].Time)));
-        view->setItem(i, 2, new QTableWidgetItem(FromFileText(rows[i].Name)));
-    }
-    if (!rows.empty()) view->selectRow(0);
+    schedule_->Refill(ScheduleViewRows(g_));
+    if (schedule_->rowCount() > 0) ui_->grEvents->selectRow(0);
 }
 
 void TfrmAlMain::CheckAlarms() {
@@ -594,8 +478,8 @@ void TfrmAlMain::TestSelectedAlarm() {
 void TfrmAlMain::DeleteSelectedAlarm() {
     const int row = SelectedRow();
     if (row < 1 || ClientMode()) return;
-    const QString name =
-        Damaged(row) ? QString::fromLatin1(kDamagedName) : FromFileText(g_.AlarmTable[row].AlName);
+    const QString name = Damaged(row) ? QString::fromLatin1(AlarmListModel::kDamagedName)
+                                      : FromFileText(g_.AlarmTable[row].AlName);
     if (services_.dialogs.Message(
             this, BoxKind::Confirmation,
             QStringLiteral("Are you sure you want to delete the alarm \"%1\"?").arg(name),
@@ -614,11 +498,7 @@ void TfrmAlMain::DeleteSelectedAlarm() {
     Refill();
 }
 
-void TfrmAlMain::OnAlarmItemChanged(QTableWidgetItem* item) {
-    if (filling_ || item->column() != 0) return;
-    SetAlarmEnabled(item->row() + 1, item->checkState() == Qt::Checked);
-}
-
+// The box shows what the table holds: refused or not saved, the old state.
 void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
     if (row < 1 || row > g_.AlarmCount || Damaged(row)) return;
     if (ClientMode()) {
@@ -626,22 +506,17 @@ void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
             this, BoxKind::Warning,
             QStringLiteral("Running in client mode. Alarms can only be enabled/disabled by server"),
             BoxCorner());
-        filling_ = true;
-        if (auto* item = ui_->grAlarms->item(row - 1, 0))
-            item->setCheckState(g_.AlarmTable[row].enabled ? Qt::Checked : Qt::Unchecked);
-        filling_ = false;
+        alarmList_->AlarmChanged(row);
         return;
     }
     g_.AlarmTable[row].enabled = enabled;
     if (!SaveAlarms()) {
-        // The file kept the old state: the table and the box go back to it.
+        // The file kept the old state: so does the table.
         g_.AlarmTable[row].enabled = !enabled;
-        filling_ = true;
-        if (auto* item = ui_->grAlarms->item(row - 1, 0))
-            item->setCheckState(enabled ? Qt::Unchecked : Qt::Checked);
-        filling_ = false;
+        alarmList_->AlarmChanged(row);
         return;
     }
+    alarmList_->AlarmChanged(row);
     RebuildSchedule();
 }
 

@@ -2,8 +2,6 @@
 // commands that reach every other window.
 #pragma once
 
-#include <QHash>
-#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -21,7 +19,6 @@
 class QLabel;
 class QMenu;
 class QSystemTrayIcon;
-class QTableWidgetItem;
 
 namespace Ui {
 class TfrmAlMain;
@@ -29,6 +26,8 @@ class TfrmAlMain;
 
 namespace ringmere::ui {
 
+class AlarmListModel;
+class ScheduleModel;
 class Tfrmgexcept;
 class TimeSyncPage;
 
@@ -131,10 +130,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // One icon for each file: drawing an SVG anew for every row of a long
-    // list dominated the start-up.
-    const QIcon& CachedIcon(const QString& path);
-    QHash<QString, QIcon> icons_;
     // The parts of building the window, in the order the constructor takes them.
     void SetUpViews();
     void SetUpIcons(bool sideBarGradient);
@@ -153,7 +148,6 @@ private:
     void ApplyPlacement();
     void SavePlacement(bool fromExit);
     void PlaceOverlays();
-    void OnAlarmItemChanged(QTableWidgetItem* item);
     // A record that could not be read whole: it can be deleted, nothing else.
     bool Damaged(int row) const;
     // Writes the table; false (and the user told) when the file did not take it.
@@ -176,8 +170,9 @@ private:
     QMenu* popupMenu2_ = nullptr;  // the alarm list's context menu
     QMenu* popupMenu1_ = nullptr;  // the tray icon's menu
     QSystemTrayIcon* tray_ = nullptr;
+    AlarmListModel* alarmList_ = nullptr;
+    ScheduleModel* schedule_ = nullptr;
     QPointer<Tfrmgexcept> globalExceptions_;
-    bool filling_ = false;
     bool sessionEnding_ = false;
     bool exiting_ = false;
     bool shownOnce_ = false;

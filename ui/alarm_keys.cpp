@@ -4,7 +4,7 @@
 #include <QKeySequence>
 #include <QListWidget>
 #include <QShortcut>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolTip>
 
 #include "core/actionstrip.h"
@@ -25,7 +25,7 @@ struct Shortcut {
 
 // Names and hints of the columns that show only an icon or a check box.
 struct ColumnName {
-    QTableWidget* UiForm::*list;
+    QTableView* UiForm::*list;
     int column;
     const char* name;
     const char* hint;
@@ -51,7 +51,7 @@ QString StripHints(const AlRec& alarm) {
     return hints.join(QStringLiteral("\n\n"));
 }
 
-void ShowStripHints(TfrmAlMain& window, QTableWidget& list, const Globals& g) {
+void ShowStripHints(TfrmAlMain& window, QTableView& list, const Globals& g) {
     const int row = window.SelectedRow();
     if (!g.Settings.dispevdesc || row < 1 || row > g.AlarmCount ||
         (g.FirstDamagedAlarm > 0 && row >= g.FirstDamagedAlarm))
@@ -86,21 +86,18 @@ void SetUpKeyboard(TfrmAlMain& window, const Ui::TfrmAlMain& ui, const Globals& 
     QObject::connect(ui.dxSideBar1, &QListWidget::currentRowChanged, &window,
                      [&window](int row) { window.ShowPage(row); });
 
-    QTableWidget* alarms = ui.grAlarms;
+    QTableView* alarms = ui.grAlarms;
     auto* hints = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), alarms);
     hints->setContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(hints, &QShortcut::activated, alarms,
                      [&window, alarms, &g] { ShowStripHints(window, *alarms, g); });
 
     for (const ColumnName& c : kColumnNames) {
-        QTableWidget* list = ui.*c.list;
-        QTableWidgetItem* header = list->horizontalHeaderItem(c.column);
-        if (!header) {
-            header = new QTableWidgetItem;
-            list->setHorizontalHeaderItem(c.column, header);
-        }
-        header->setData(Qt::AccessibleTextRole, QString::fromLatin1(c.name));
-        header->setToolTip(QString::fromLatin1(c.hint));
+        QAbstractItemModel* model = (ui.*c.list)->model();
+        model->setHeaderData(c.column, Qt::Horizontal, QString::fromLatin1(c.name),
+                             Qt::AccessibleTextRole);
+        model->setHeaderData(c.column, Qt::Horizontal, QString::fromLatin1(c.hint),
+                             Qt::ToolTipRole);
     }
 }
 

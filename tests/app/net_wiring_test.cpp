@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <functional>
 
@@ -81,14 +81,14 @@ protected:
         EXPECT_TRUE(opened);
     }
     QString Cell(const char* table, int row, int column) const {
-        const QTableWidgetItem* it =
-            window->findChild<QTableWidget*>(QLatin1String(table))->item(row, column);
-        return it ? it->text() : QString();
+        const QAbstractItemModel* cells =
+            window->findChild<QTableView*>(QLatin1String(table))->model();
+        return cells->index(row, column).data().toString();
     }
     QStringList Scheduled() const {
-        auto* events = window->findChild<QTableWidget*>(QStringLiteral("grEvents"));
+        auto* events = window->findChild<QTableView*>(QStringLiteral("grEvents"));
         QStringList names;
-        for (int r = 0; r < events->rowCount(); ++r) names << Cell("grEvents", r, 2);
+        for (int r = 0; r < events->model()->rowCount(); ++r) names << Cell("grEvents", r, 2);
         return names;
     }
     bool Enabled(const char* action) const {
@@ -123,7 +123,7 @@ TEST_F(NetWiring, AModeChosenInTheDialogReachesTheMainWindow) {
     EXPECT_TRUE(Scheduled().contains("Shared")) << Scheduled().join(',').toStdString();
     EXPECT_FALSE(Scheduled().contains("Own"));
     EXPECT_EQ(window->findChild<QAction*>(QStringLiteral("dxEditAlarm"))->text(), "View Alarm");
-    window->findChild<QTableWidget*>(QStringLiteral("grAlarms"))->selectRow(0);
+    window->findChild<QTableView*>(QStringLiteral("grAlarms"))->selectRow(0);
     for (const char* a : {"dxAddAlarm2", "dxDeleteAlarm", "DuplicateAlarm1"})
         EXPECT_FALSE(Enabled(a)) << a;
     fakes.dialogs.shown.clear();

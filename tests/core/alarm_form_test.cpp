@@ -196,11 +196,11 @@ TEST(AlarmFormSaving, OpeningAndSavingChangesNothing) {
         ASSERT_GT(g.AlarmCount, 0) << file;
         for (Integer i = 1; i <= g.AlarmCount; ++i) {
             AlRec turned = g.AlarmTable[i];
-            turned.Ftp.ftpreconnect = !turned.Ftp.ftpreconnect;
-            turned.Dial.usedialup = !turned.Dial.usedialup;
-            turned.Synch.dosynch = !turned.Synch.dosynch;
-            turned.Music.MuType = kMusicWave;
-            turned.Music.Wav.wavtype = kWavForSeconds;
+            turned.Ftp->ftpreconnect = !turned.Ftp->ftpreconnect;
+            turned.Dial->usedialup = !turned.Dial->usedialup;
+            turned.Synch->dosynch = !turned.Synch->dosynch;
+            turned.Music->MuType = kMusicWave;
+            turned.Music->Wav.wavtype = kWavForSeconds;
             turned.Schedule.AlType = static_cast<Byte>((turned.Schedule.AlType + 7) % 8);
             for (const bool isTurned : {false, true}) {
                 const AlRec& a = isTurned ? turned : g.AlarmTable[i];
@@ -209,7 +209,7 @@ TEST(AlarmFormSaving, OpeningAndSavingChangesNothing) {
                 // The one change: where mail is sent, an empty "From:" shows, and is
                 // saved as, the reply-to address.
                 AlRec expected = a;
-                if (a.Mail.from.empty() && a.Mail.sendmessage) expected.Mail.from = g.Settings.ReplyTo;
+                if (a.Mail->from.empty() && a.Mail->sendmessage) expected.Mail->from = g.Settings.ReplyTo;
                 EXPECT_EQ(ComposeAlarm(a, form, a.Exceptions, a.Events, false), expected)
                     << file << " alarm " << i << (isTurned ? " turned" : "");
             }
@@ -219,13 +219,13 @@ TEST(AlarmFormSaving, OpeningAndSavingChangesNothing) {
 
 TEST(AlarmFormSaving, FieldsTheFormDoesNotShowSurvive) {
     AlRec base;
-    base.Mail.servername = "smtp.example.org";
-    base.Mail.username = "bob";
+    base.Mail->servername = "smtp.example.org";
+    base.Mail->username = "bob";
     base.Events = {1, {Step("step")}};
-    base.Dial = {false, true, "Office", 3};
-    base.Music.Wav.reptimes = 12;
-    base.Ftp.ftpdialname = "Home";
-    base.Synch.synchserver = "time.example.org";
+    *base.Dial = {false, true, "Office", 3};
+    base.Music->Wav.reptimes = 12;
+    base.Ftp->ftpdialname = "Home";
+    base.Synch->synchserver = "time.example.org";
     base.snoozeming = 7;
 
     AlarmForm form = BlankForm();
@@ -236,17 +236,17 @@ TEST(AlarmFormSaving, FieldsTheFormDoesNotShowSurvive) {
     EXPECT_TRUE(simple.enabled);
     EXPECT_EQ(simple.mtype, kSimpleAlarm);
     EXPECT_EQ(simple.Events, base.Events);
-    EXPECT_EQ(simple.Mail.servername, "smtp.example.org");
-    EXPECT_EQ(simple.Mail.username, "bob");
-    EXPECT_FALSE(simple.Dial.usedialup);
-    EXPECT_TRUE(simple.Dial.connectm);
-    EXPECT_EQ(simple.Dial.dialname, "Office");
-    EXPECT_EQ(simple.Music.Wav.reptimes, 12);
-    EXPECT_EQ(simple.Ftp.ftpdialname, "Home");
-    EXPECT_EQ(simple.Synch.synchserver, "time.example.org");
+    EXPECT_EQ(simple.Mail->servername, "smtp.example.org");
+    EXPECT_EQ(simple.Mail->username, "bob");
+    EXPECT_FALSE(simple.Dial->usedialup);
+    EXPECT_TRUE(simple.Dial->connectm);
+    EXPECT_EQ(simple.Dial->dialname, "Office");
+    EXPECT_EQ(simple.Music->Wav.reptimes, 12);
+    EXPECT_EQ(simple.Ftp->ftpdialname, "Home");
+    EXPECT_EQ(simple.Synch->synchserver, "time.example.org");
     EXPECT_EQ(simple.snoozeming, 7);
-    EXPECT_EQ(simple.Mail.msg, "line 1\r\nline 2");
-    EXPECT_EQ(simple.Mail.nAttach, 2);
+    EXPECT_EQ(simple.Mail->msg, "line 1\r\nline 2");
+    EXPECT_EQ(simple.Mail->nAttach, 2);
 
     const AlEventList script{2, {Step("a"), Step("b")}};
     const AlRec scripted = ComposeAlarm(base, BlankForm(true), {}, script, false);
@@ -259,11 +259,11 @@ TEST(AlarmFormSaving, LoadingActionsFillsWhatTheTabsShow) {
     SettingsRec settings;
     settings.ReplyTo = "me@example.org";
     AlRec a;
-    a.Music.MuType = 9;
-    a.Music.Wav.wavtype = 5;
-    a.Music.Cd.tracktype = 4;
-    a.FileOp = {kFopMove, "from", "to", "gone"};
-    a.Ftp.ftpmaxrecon = 9;
+    a.Music->MuType = 9;
+    a.Music->Wav.wavtype = 5;
+    a.Music->Cd.tracktype = 4;
+    *a.FileOp = {kFopMove, "from", "to", "gone"};
+    a.Ftp->ftpmaxrecon = 9;
     const ActionsForm f = LoadActionsForm(a, settings);
     EXPECT_EQ(f.muType, kMusicSilent);
     EXPECT_EQ(f.wavtype, kWavForSeconds);
@@ -271,7 +271,7 @@ TEST(AlarmFormSaving, LoadingActionsFillsWhatTheTabsShow) {
     EXPECT_EQ(f.moveFrom + f.moveTo + f.copyFrom + f.deleteFile, "fromto");
     EXPECT_EQ(f.ftpmaxrecon, "5");
     EXPECT_EQ(f.from, "");
-    a.Mail.sendmessage = true;
+    a.Mail->sendmessage = true;
     EXPECT_EQ(LoadActionsForm(a, settings).from, "me@example.org");
     EXPECT_EQ(NewActionsForm(settings).from, "me@example.org");
 }

@@ -121,15 +121,15 @@ TEST(AlarmFileRoundTrip, SmallestVisibleChanges) {
         AlRec& w = p.written.AlarmTable[1];
         AlRec& e = p.expected.AlarmTable[1];
         if (c.multiLine) {
-            w.AlMessage = w.Mail.msg = c.written;
-            e.AlMessage = e.Mail.msg = c.expected;
+            w.AlMessage = w.Mail->msg = c.written;
+            e.AlMessage = e.Mail->msg = c.expected;
         } else {
-            w.AlName = w.Launch.app1 = w.Mail.subject = c.written;
-            e.AlName = e.Launch.app1 = e.Mail.subject = c.expected;
+            w.AlName = w.Launch->app1 = w.Mail->subject = c.written;
+            e.AlName = e.Launch->app1 = e.Mail->subject = c.expected;
         }
         w.AlHideWindow = e.AlHideWindow = true;
-        w.Mail.nAttach = e.Mail.nAttach = 1;
-        w.Mail.Attachment = e.Mail.Attachment = {"after"};
+        w.Mail->nAttach = e.Mail->nAttach = 1;
+        w.Mail->Attachment = e.Mail->Attachment = {"after"};
         ExpectReadsBack(p, dir);
     }
 }
@@ -165,10 +165,10 @@ TEST(AlarmFileRoundTrip, LongMessages) {
             g->AlarmCount = 1;
             g->ResetAlarmTable(1);
             g->AlarmTable[1].AlHideWindow = true;
-            g->AlarmTable[1].Mail.subject = "after";
+            g->AlarmTable[1].Mail->subject = "after";
         }
-        p.written.AlarmTable[1].AlMessage = p.written.AlarmTable[1].Mail.msg = Lines(1, c.lines);
-        p.expected.AlarmTable[1].AlMessage = p.expected.AlarmTable[1].Mail.msg = c.expected;
+        p.written.AlarmTable[1].AlMessage = p.written.AlarmTable[1].Mail->msg = Lines(1, c.lines);
+        p.expected.AlarmTable[1].AlMessage = p.expected.AlarmTable[1].Mail->msg = c.expected;
         ExpectReadsBack(p, dir);
     }
 }

@@ -109,24 +109,24 @@ Globals GoldenGlobals() {
     dates.ExWeekdayNum = 1;
     dates.ExWeekDays = {3};
     a.Exceptions = Rules({dates});
-    a.Music.MuType = 1;
-    a.Music.Mp3 = {"/music/a.mp3", 1};
-    a.Music.Wav = {"/sounds/bell.wav", 2, 30};
-    a.Music.Cd = {"D", 1, 4};
-    a.Dial = {true, true, "ISP", 3};
-    a.Launch = {"/usr/bin/backup", "--all", "/usr/bin/report", "", "", "-q"};
-    a.Web = {"https://example.org/news", false};
-    a.Mail.sendmessage = true;
-    a.Mail.servername = "smtp.old";
-    a.Mail.username = "bob";
-    a.Mail.from = "alice@example.org";
-    a.Mail.mto = "bob@example.org;carol@example.org";
-    a.Mail.subject = "Morning";
-    a.Mail.msg = "Line one\r\nLine two\r\nLine three";
-    a.Mail.nAttach = 2;
-    a.Mail.Attachment = {"/tmp/a.txt", "/tmp/b.txt"};
-    a.Synch = {true, "time.example.org"};
-    FTPRecT& f = a.Ftp;
+    a.Music->MuType = 1;
+    a.Music->Mp3 = {"/music/a.mp3", 1};
+    a.Music->Wav = {"/sounds/bell.wav", 2, 30};
+    a.Music->Cd = {"D", 1, 4};
+    *a.Dial = {true, true, "ISP", 3};
+    *a.Launch = {"/usr/bin/backup", "--all", "/usr/bin/report", "", "", "-q"};
+    *a.Web = {"https://example.org/news", false};
+    a.Mail->sendmessage = true;
+    a.Mail->servername = "smtp.old";
+    a.Mail->username = "bob";
+    a.Mail->from = "alice@example.org";
+    a.Mail->mto = "bob@example.org;carol@example.org";
+    a.Mail->subject = "Morning";
+    a.Mail->msg = "Line one\r\nLine two\r\nLine three";
+    a.Mail->nAttach = 2;
+    a.Mail->Attachment = {"/tmp/a.txt", "/tmp/b.txt"};
+    *a.Synch = {true, "time.example.org"};
+    FTPRecT& f = *a.Ftp;
     f.ftpenabled = true;
     f.ftpserver = "ftp.example.org";
     f.ftppath = "/pub/in";
@@ -145,7 +145,7 @@ Globals GoldenGlobals() {
     f.ftpmaxrecon = 2;
     f.ftprecondelay = 30;
     f.ftptransfertype = 1;
-    a.FileOp = {1, "/a", "/b", "/c"};
+    *a.FileOp = {1, "/a", "/b", "/c"};
     // A simple alarm keeps a script it once had; it is not written.
     a.Events.Count = 1;
     a.Events.Items = {Step("left over", kStepSleep)};
@@ -183,43 +183,43 @@ Globals GoldenGlobals() {
     b.AlMinWindow = true;
     b.Exceptions = Rules({WindowRule(Time(0, 0), Time(1, 0)), WeekdaysRule({4})});
     // A scripted alarm's own action records are not written.
-    b.Music.Mp3.mp3file = "/not/written.mp3";
-    b.Web.url1 = "http://not.written/";
+    b.Music->Mp3.mp3file = "/not/written.mp3";
+    b.Web->url1 = "http://not.written/";
 
     std::vector<AlEvent> steps;
     AlEvent sound = Step("Play bell", kStepSound);
-    sound.Music.MuType = 2;
-    sound.Music.Wav = {"/w.wav", 0, 1};
-    sound.Music.Cd = {"E", 0, 7};
-    sound.Web.url1 = "http://not.written/";
+    sound.Music->MuType = 2;
+    sound.Music->Wav = {"/w.wav", 0, 1};
+    sound.Music->Cd = {"E", 0, 7};
+    sound.Web->url1 = "http://not.written/";
     steps.push_back(sound);
     AlEvent dial = Step("Connect", kStepDialup);
-    dial.Dial = {true, false, "Work", 2};
+    *dial.Dial = {true, false, "Work", 2};
     steps.push_back(dial);
     AlEvent launch = Step("Run tool", kStepLaunch);
-    launch.Launch = {"/bin/tool", "-x y"};
+    *launch.Launch = {"/bin/tool", "-x y"};
     steps.push_back(launch);
     AlEvent web = Step("Open site", kStepWeb);
-    web.Web = {"http://a.example/", true};
+    *web.Web = {"http://a.example/", true};
     steps.push_back(web);
     AlEvent mail = Step("Send report", kStepMail);
-    mail.Mail.sendmessage = true;
-    mail.Mail.from = "a@x";
-    mail.Mail.mto = "b@x";
-    mail.Mail.subject = "Report";
-    mail.Mail.msg = "Done";
-    mail.Mail.nAttach = 1;
-    mail.Mail.Attachment = {"/var/log/r.log"};
+    mail.Mail->sendmessage = true;
+    mail.Mail->from = "a@x";
+    mail.Mail->mto = "b@x";
+    mail.Mail->subject = "Report";
+    mail.Mail->msg = "Done";
+    mail.Mail->nAttach = 1;
+    mail.Mail->Attachment = {"/var/log/r.log"};
     steps.push_back(mail);
     AlEvent sleep = Step("Sleep 30", kStepSleep);
     sleep.sseconds = 30;
-    sleep.Synch.synchserver = "not.written";
+    sleep.Synch->synchserver = "not.written";
     steps.push_back(sleep);
     AlEvent synch = Step("Sync clock", kStepSynch);
-    synch.Synch = {true, "time.nist.gov"};
+    *synch.Synch = {true, "time.nist.gov"};
     steps.push_back(synch);
     AlEvent ftp = Step("Download", kStepFtp);
-    FTPRecT& sf = ftp.Ftp;
+    FTPRecT& sf = *ftp.Ftp;
     sf.ftpenabled = true;
     sf.ftpserver = "ftp2";
     sf.ftpport = 2121;
@@ -241,13 +241,13 @@ Globals GoldenGlobals() {
     repeat.Repeat = {2, 0, 3};
     steps.push_back(repeat);
     AlEvent none = Step("Nothing", kStepFileOp);
-    none.FileOp = {0, "/not", "/written", "/either"};
+    *none.FileOp = {0, "/not", "/written", "/either"};
     steps.push_back(none);
     AlEvent copy = Step("Copy", kStepFileOp);
-    copy.FileOp = {1, "/x", "/y", "/not-written"};
+    *copy.FileOp = {1, "/x", "/y", "/not-written"};
     steps.push_back(copy);
     AlEvent del = Step("Delete", kStepFileOp);
-    del.FileOp = {3, "/not", "/written", "/tmp/old"};
+    *del.FileOp = {3, "/not", "/written", "/tmp/old"};
     steps.push_back(del);
     b.Events.Count = static_cast<Integer>(steps.size());
     b.Events.Items = std::move(steps);
@@ -296,7 +296,7 @@ TEST(AlarmFileWriter, GoldenFileReadsBackToItsRecords) {
     dates.ExTStart = 0;
     dates.ExWeekdayNum = 0;
     dates.ExWeekDays.clear();
-    want.AlarmTable[1].FileOp.fdel.clear();
+    want.AlarmTable[1].FileOp->fdel.clear();
     want.AlarmTable[1].Events = {};
     want.AlarmTable[2].Music = {};
     want.AlarmTable[2].Web = {};
@@ -304,9 +304,9 @@ TEST(AlarmFileWriter, GoldenFileReadsBackToItsRecords) {
     steps[0].Web = {};
     steps[5].Synch = {};
     steps[9].FileOp = {};
-    steps[10].FileOp.fdel.clear();
-    steps[11].FileOp.ffrom.clear();
-    steps[11].FileOp.fto.clear();
+    steps[10].FileOp->fdel.clear();
+    steps[11].FileOp->ffrom.clear();
+    steps[11].FileOp->fto.clear();
 
     EXPECT_EQ(g.GlobalExceptions, want.GlobalExceptions);
     ASSERT_EQ(g.AlarmCount, 2);
@@ -441,18 +441,18 @@ TEST(AlarmFileWriter, MessageForms) {
 
 TEST(AlarmFileWriter, MailBodyIsMultiLine) {
     AlRec a;
-    a.Mail.msg = "x\r\n\r\ny";
+    a.Mail->msg = "x\r\n\r\ny";
     EXPECT_EQ(LinesAfter(AlarmLines(a), "subject=", 6),
               (Lines{"msg=x", "", "y", "eom1", "[Attachments]", "nAttach=0"}));
-    a.Mail.msg.clear();
+    a.Mail->msg.clear();
     EXPECT_EQ(LinesAfter(AlarmLines(a), "subject=", 2), (Lines{"msg=", "[Attachments]"}));
 }
 
 TEST(AlarmFileWriter, SingleLineTextsLoseTheirLineBreaks) {
     AlRec a;
     a.AlName = "one\r\ntwo\nthree\rfour";
-    a.Launch.app1 = "Backup [daily]";
-    a.Launch.param1 = "a=b";
+    a.Launch->app1 = "Backup [daily]";
+    a.Launch->param1 = "a=b";
     const Lines lines = AlarmLines(a);
     EXPECT_EQ(lines[1], "AlName=one two three four");
     EXPECT_EQ(LinesAfter(lines, "[File Launch]", 4)[0], "app1=Backup [daily]");
@@ -509,8 +509,8 @@ TEST(AlarmFileWriter, CountsBeyondTheirListsWriteEmptyEntries) {
     AlRec a;
     a.Schedule.AlDayCount = 2;
     a.Schedule.AlDays = {Date(2004, 3, 7)};
-    a.Mail.nAttach = 2;
-    a.Mail.Attachment = {"x"};
+    a.Mail->nAttach = 2;
+    a.Mail->Attachment = {"x"};
     a.Exceptions.Count = 1;  // no rule in the list: a fresh one
     const Lines lines = AlarmLines(a);
     EXPECT_EQ(LinesAfter(lines, "[Alarm Days]", 3),
@@ -604,7 +604,7 @@ TEST(AlarmFileWriter, FileOperationForms) {
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.fop));
         AlRec simple;
-        simple.FileOp = {c.fop, "F", "T", "D"};
+        *simple.FileOp = {c.fop, "F", "T", "D"};
         const Lines s = AlarmLines(simple);
         ASSERT_GE(s.size(), c.tail.size());
         EXPECT_EQ(Lines(s.end() - c.tail.size(), s.end()), c.tail);
@@ -628,7 +628,7 @@ TEST(AlarmFileWriter, StepOfUnknownKindHasNoBlock) {
     a.mtype = 1;
     AlEvent odd = Step("odd", 10);
     odd.sseconds = 5;
-    odd.Music.MuType = 1;
+    odd.Music->MuType = 1;
     a.Events = {2, {odd, Step("next", kStepSleep)}};
     const Lines lines = AlarmLines(a);
     EXPECT_EQ(LinesAfter(lines, "ExCnt=0", 10),

@@ -43,7 +43,7 @@ TEST(FileIo, OnlyRegularFilesAreReadAndTheRefusalSaysWhy) {
     fs::create_symlink("none", dir.path / "dangling");
     ASSERT_EQ(mkfifo((dir.path / "pipe").c_str(), 0600), 0);
     { std::ofstream(dir.path / "huge"); }
-    fs::resize_file(dir.path / "huge", (64 << 20) + 1);  // sparse
+    fs::resize_file(dir.path / "huge", (std::uintmax_t{512} << 20) + 1);  // sparse
     const std::string d = dir.path.string() + "/";
 
     struct Case {
@@ -59,7 +59,7 @@ TEST(FileIo, OnlyRegularFilesAreReadAndTheRefusalSaysWhy) {
         {dir.path.string(), false, "a directory"},
         {d + "pipe", false, "a named pipe (FIFO), not a regular file"},  // would block for ever
         {"/dev/zero", false, "a character device"},                      // would never end
-        {d + "huge", true, "larger than 64 MiB"},
+        {d + "huge", true, "larger than 512 MiB"},
         {"/proc/self/mem", true, "Input/output error"},
     };
     for (const Case& c : cases) {

@@ -247,29 +247,29 @@ public:
         Same(w.evtype, e.evtype, kind);
         switch (kind) {
             case kStepSound:
-                Sound(w.Music, e.Music);
+                Sound(*w.Music, *e.Music);
                 break;
             case kStepDialup:
-                Dial(w.Dial, e.Dial);
+                Dial(*w.Dial, *e.Dial);
                 break;
             case kStepLaunch:
-                Text(w.Launch.app1, e.Launch.app1);
-                Text(w.Launch.param1, e.Launch.param1);
+                Text(w.Launch->app1, e.Launch->app1);
+                Text(w.Launch->param1, e.Launch->param1);
                 break;
             case kStepWeb:
-                Web(w.Web, e.Web);
+                Web(*w.Web, *e.Web);
                 break;
             case kStepMail:
-                Mail(w.Mail, e.Mail);
+                Mail(*w.Mail, *e.Mail);
                 break;
             case kStepSleep:
                 Same(w.sseconds, e.sseconds, Int());
                 break;
             case kStepSynch:
-                Synch(w.Synch, e.Synch);
+                Synch(*w.Synch, *e.Synch);
                 break;
             case kStepFtp:
-                Ftp(w.Ftp, e.Ftp);
+                Ftp(*w.Ftp, *e.Ftp);
                 break;
             case kStepRepeat:
                 Same(w.Repeat.stepnum, e.Repeat.stepnum, Int());
@@ -277,7 +277,7 @@ public:
                 Same(w.Repeat.repnum, e.Repeat.repnum, Int());
                 break;
             case kStepFileOp:
-                FileOp(w.FileOp, e.FileOp);
+                FileOp(*w.FileOp, *e.FileOp);
                 break;
             default:
                 break;  // a kind the program does not know: nothing else
@@ -340,19 +340,19 @@ public:
             for (int k = 0; k < n; ++k) Step(w.Events.Items[k], e.Events.Items[k]);
             return;
         }
-        Sound(w.Music, e.Music);
-        Dial(w.Dial, e.Dial);
-        Text(w.Launch.app1, e.Launch.app1);
-        Text(w.Launch.param1, e.Launch.param1);
-        Text(w.Launch.app2, e.Launch.app2);
-        Text(w.Launch.param2, e.Launch.param2);
-        Text(w.Launch.app3, e.Launch.app3);
-        Text(w.Launch.param3, e.Launch.param3);
-        Web(w.Web, e.Web);
-        Mail(w.Mail, e.Mail);
-        Ftp(w.Ftp, e.Ftp);
-        Synch(w.Synch, e.Synch);
-        FileOp(w.FileOp, e.FileOp);
+        Sound(*w.Music, *e.Music);
+        Dial(*w.Dial, *e.Dial);
+        Text(w.Launch->app1, e.Launch->app1);
+        Text(w.Launch->param1, e.Launch->param1);
+        Text(w.Launch->app2, e.Launch->app2);
+        Text(w.Launch->param2, e.Launch->param2);
+        Text(w.Launch->app3, e.Launch->app3);
+        Text(w.Launch->param3, e.Launch->param3);
+        Web(*w.Web, *e.Web);
+        Mail(*w.Mail, *e.Mail);
+        Ftp(*w.Ftp, *e.Ftp);
+        Synch(*w.Synch, *e.Synch);
+        FileOp(*w.FileOp, *e.FileOp);
     }
 
     // The header fields of the settings; the rest keep their defaults.

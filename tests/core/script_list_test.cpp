@@ -15,7 +15,7 @@ AlEvent Plain(const std::string& tag) {
     AlEvent e;
     e.evtype = kStepSleep;
     e.evname = tag;
-    e.Launch.app1 = tag;
+    e.Launch->app1 = tag;
     return e;
 }
 
@@ -23,7 +23,7 @@ AlEvent Repeat(const std::string& tag, Integer target) {
     AlEvent e;
     e.evtype = kStepRepeat;
     e.evname = RepeatName(target);
-    e.Launch.app1 = tag;
+    e.Launch->app1 = tag;
     e.Repeat.stepnum = target;
     return e;
 }
@@ -37,10 +37,10 @@ std::string Shape(const AlEventList& s) {
     std::string out;
     for (const AlEvent& e : s.Items) {
         if (!out.empty()) out += ' ';
-        out += e.Launch.app1;
+        out += e.Launch->app1;
         if (e.evtype == kStepRepeat) {
             out += '>' + std::to_string(e.Repeat.stepnum);
-            EXPECT_EQ(e.evname, RepeatName(e.Repeat.stepnum)) << e.Launch.app1;
+            EXPECT_EQ(e.evname, RepeatName(e.Repeat.stepnum)) << e.Launch->app1;
         }
     }
     return out;
@@ -194,12 +194,12 @@ TEST(ScriptList, RandomEditsKeepTheScriptRunnable) {
                 EXPECT_LT(e.Repeat.stepnum, p);
                 // A target still before its repeat step is still the same step.
                 for (const AlEvent& old : before.Items) {
-                    if (old.Launch.app1 != e.Launch.app1) continue;
+                    if (old.Launch->app1 != e.Launch->app1) continue;
                     const std::string target =
-                        before.Items[std::size_t(old.Repeat.stepnum - 1)].Launch.app1;
+                        before.Items[std::size_t(old.Repeat.stepnum - 1)].Launch->app1;
                     for (Integer q = 1; q < p; ++q) {
-                        if (s.Items[std::size_t(q - 1)].Launch.app1 == target) {
-                            EXPECT_EQ(e.Repeat.stepnum, q) << e.Launch.app1;
+                        if (s.Items[std::size_t(q - 1)].Launch->app1 == target) {
+                            EXPECT_EQ(e.Repeat.stepnum, q) << e.Launch->app1;
                         }
                     }
                 }

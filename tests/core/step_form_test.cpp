@@ -15,42 +15,42 @@ namespace {
 AlEvent Full(Byte kind) {
     AlEvent e;
     e.evtype = kind;
-    e.Music = {kMusicWave,
-               {"/m/wake.mp3", kInternalPlayer},
-               {"/s/bell.wav", kWavForSeconds, 12},
-               {"E", kCdRandomTrack, 7}};
-    e.Dial = {true, false, "Office line", 3};
-    e.Launch = {"/usr/bin/backup", "--all \"my files\""};
-    e.Web = {"https://example.org/status", true};
-    e.Mail.sendmessage = true;
-    e.Mail.from = "me@example.org";
-    e.Mail.mto = "a@example.org;b@example.org";
-    e.Mail.subject = "Caf\xE9 opens";  // Windows-1252 from an older file
-    e.Mail.msg = "first\r\nsecond";
-    e.Mail.nAttach = 2;
-    e.Mail.Attachment = {"/tmp/one.txt", "/tmp/two.pdf"};
+    *e.Music = {kMusicWave,
+                {"/m/wake.mp3", kInternalPlayer},
+                {"/s/bell.wav", kWavForSeconds, 12},
+                {"E", kCdRandomTrack, 7}};
+    *e.Dial = {true, false, "Office line", 3};
+    *e.Launch = {"/usr/bin/backup", "--all \"my files\""};
+    *e.Web = {"https://example.org/status", true};
+    e.Mail->sendmessage = true;
+    e.Mail->from = "me@example.org";
+    e.Mail->mto = "a@example.org;b@example.org";
+    e.Mail->subject = "Caf\xE9 opens";  // Windows-1252 from an older file
+    e.Mail->msg = "first\r\nsecond";
+    e.Mail->nAttach = 2;
+    e.Mail->Attachment = {"/tmp/one.txt", "/tmp/two.pdf"};
     e.sseconds = 45;
-    e.Synch.synchserver = "time-c-g.nist.gov";
-    e.Ftp = {false,
-             "ftp.example.org",
-             "/pub/in",
-             "/home/me/out",
-             2121,
-             "me",
-             "secret",
-             false,
-             false,
-             true,
-             true,
-             5000,
-             45,
-             true,
-             "Backup line",
-             2,
-             60,
-             kFtpAllFiles};
+    e.Synch->synchserver = "time-c-g.nist.gov";
+    *e.Ftp = {false,
+              "ftp.example.org",
+              "/pub/in",
+              "/home/me/out",
+              2121,
+              "me",
+              "secret",
+              false,
+              false,
+              true,
+              true,
+              5000,
+              45,
+              true,
+              "Backup line",
+              2,
+              60,
+              kFtpAllFiles};
     e.Repeat = {3, kRepeatUntilStopped, 9};
-    e.FileOp = {kFopMove, "/a/*.txt", "/b/", "/tmp/old"};
+    *e.FileOp = {kFopMove, "/a/*.txt", "/b/", "/tmp/old"};
     e.evname = StepDescription(e);
     return e;
 }
@@ -78,7 +78,7 @@ TEST(StepForm, FileStepsStoreBackUnchanged) {
         int steps = 0;
         for (Integer a = 1; a <= g.AlarmCount; ++a) {
             for (AlEvent step : g.AlarmTable[std::size_t(a)].Events.Items) {
-                if (step.evtype == kStepFileOp && step.FileOp.fop == kFopNone) continue;
+                if (step.evtype == kStepFileOp && step.FileOp->fop == kFopNone) continue;
                 step.evname = StepDescription(step);
                 AlEvent stored = step;
                 StoreStep(LoadStepForm(step, g.Settings), stored);
@@ -98,7 +98,7 @@ TEST(StepForm, ChoosingAnotherKindKeepsTheOldKindsFields) {
     form.opennew = false;
     StoreStep(form, step);
     AlEvent expected = Full(kStepWeb);
-    expected.Web = {"https://example.net", false};
+    *expected.Web = {"https://example.net", false};
     expected.evname = "Open Web Page: https://example.net";
     EXPECT_EQ(step, expected);
 }
@@ -116,9 +116,9 @@ TEST(StepForm, NewStepsStartAsDescribed) {
     EXPECT_TRUE(f.ftpupload && f.ftpascmode && !f.ftppassive);
 
     AlEvent cd;
-    cd.Music.MuType = kMusicCd;
+    cd.Music->MuType = kMusicCd;
     for (Byte track : {kCdListedTrack, kCdRandomTrack}) {
-        cd.Music.Cd.tracktype = track;
+        cd.Music->Cd.tracktype = track;
         EXPECT_EQ(StepDescription(cd), "Play CD");
     }
     AlEvent sleep;

@@ -29,13 +29,13 @@ const char* const kBusyText = "The device was disconnected.";
 AlEvent DialStep(const std::string& entry, bool connect, int redials = 0) {
     AlEvent e;
     e.evtype = kStepDialup;
-    e.Dial = {true, connect, entry, redials};
+    *e.Dial = {true, connect, entry, redials};
     return e;
 }
 
 AlRec DialAlarm(const std::string& entry, bool connect, int redials = 0) {
     AlRec a = Simple("D");
-    a.Dial = {true, connect, entry, redials};
+    *a.Dial = {true, connect, entry, redials};
     return a;
 }
 

@@ -420,8 +420,8 @@ TEST_F(FtpRunTest, CloseDuringAThrottledUploadStopsItWithoutRetrying) {
     WriteFile(Local("up.bin"), data);
     AlRec a = Simple("Up");
     a.Ftp = Settings(peer.port, "up.bin", Local("up.bin"), true);
-    a.Ftp.ftpretry = true;
-    a.Ftp.ftpmaxretry = 5;
+    a.Ftp->ftpretry = true;
+    a.Ftp->ftpmaxretry = 5;
     QPointer<TfrmActiveAlarm> w = Open(a);
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
@@ -451,10 +451,10 @@ TEST_F(FtpRunTest, RunEndsInsideTheRetriesWhenClosedOrWithoutAThread) {
     ASSERT_NE(peer.port, 0);
     AlRec a = Simple("Ends");
     a.Ftp = Settings(peer.port, "x", Local("x"), false);
-    a.Ftp.ftppass = "wrong";
-    a.Ftp.ftpretry = true;
-    a.Ftp.ftpmaxretry = 3;
-    a.Ftp.ftpdelay = 10;
+    a.Ftp->ftppass = "wrong";
+    a.Ftp->ftpretry = true;
+    a.Ftp->ftpmaxretry = 3;
+    a.Ftp->ftpdelay = 10;
     // {first start that fails, last line}; none fails: closed 3 s into the first wait.
     const std::pair<int, const char*> cases[] = {
         {1, "Error creating thread."}, {2, "Error creating FTP thread."}, {0, nullptr}};

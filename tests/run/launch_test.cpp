@@ -152,9 +152,9 @@ class LaunchRunTest : public ::testing::Test, public RunFixture {};
 TEST_F(LaunchRunTest, SimpleAlarmLaunchesOnlyTheProgramsItHasAndWritesNoLine) {
     desktop.onPath[QStringLiteral("second")] = QStringLiteral("/usr/bin/second");
     AlRec a = Simple("L");
-    a.Launch.app2 = "second";
-    a.Launch.param2 = "--flag";
-    a.Launch.param1 = "orphan parameter";
+    a.Launch->app2 = "second";
+    a.Launch->param2 = "--flag";
+    a.Launch->param1 = "orphan parameter";
     QPointer<TfrmActiveAlarm> w = Open(a);
     clock.Advance(1000);
     EXPECT_EQ(desktop.started, QStringList{"/usr/bin/second|--flag"});
@@ -165,7 +165,7 @@ TEST_F(LaunchRunTest, StepsReportTheirLaunchesAndAnEmptyProgramIsSkipped) {
     desktop.onPath[QStringLiteral("prog")] = QStringLiteral("/usr/bin/prog");
     AlEvent web;
     web.evtype = kStepWeb;
-    web.Web.url1 = "https://example.org/";
+    web.Web->url1 = "https://example.org/";
     AlEvent emptyWeb;
     emptyWeb.evtype = kStepWeb;
     QPointer<TfrmActiveAlarm> w =

@@ -145,11 +145,11 @@ std::vector<std::string> Strings(const QJsonValue& v) {
 
 AlRec MailAlarm(const std::string& to, const std::string& subject = "Hello") {
     AlRec a = Simple("Mailer");
-    a.Mail.sendmessage = true;
-    a.Mail.from = "Me <me@example.org>";
-    a.Mail.mto = to;
-    a.Mail.subject = subject;
-    a.Mail.msg = "First line\r\nSecond line";
+    a.Mail->sendmessage = true;
+    a.Mail->from = "Me <me@example.org>";
+    a.Mail->mto = to;
+    a.Mail->subject = subject;
+    a.Mail->msg = "First line\r\nSecond line";
     return a;
 }
 
@@ -258,8 +258,8 @@ TEST_F(MailTest, MissingAttachmentIsReportedAndTheRestIsSent) {
     note.write("hello");
     note.close();
     AlRec a = MailAlarm("a@example.org");
-    a.Mail.Attachment = {Path("gone.pdf"), Path("note.txt")};
-    a.Mail.nAttach = 2;
+    a.Mail->Attachment = {Path("gone.pdf"), Path("note.txt")};
+    a.Mail->nAttach = 2;
     EXPECT_EQ(Run(a), QStringList({QString::fromLatin1(kSendingMessage),
                                    QString::fromStdString(kMissingAttachment + Path("gone.pdf")),
                                    QString::fromLatin1(kSentSuccessfully),
@@ -387,7 +387,7 @@ TEST_F(LocalMailTest, FailureIsALineAndTheRunGoesOn) {
 TEST_F(LocalMailTest, TestMessageBoxesOfTheEditors) {
     using widgets::BoxKind;
     std::shared_ptr<SmtpClient> own;
-    smtpmessage m = MailAlarm("a@example.org").Mail;
+    smtpmessage m = *MailAlarm("a@example.org").Mail;
     Install(0);
     auto sent = SendTestMessage(services, own, m);
     ASSERT_EQ(sent.boxes.size(), 1u);

@@ -256,7 +256,7 @@ inline AlRec Simple(const std::string& name) {
     a.AlName = name;
     a.enabled = true;
     a.mtype = 0;
-    a.Music.MuType = 3;
+    a.Music->MuType = 3;
     a.AlSnooze = true;
     a.snoozeming = 5;
     return a;
@@ -280,8 +280,8 @@ inline AlEvent Sleep(int seconds) {
 inline AlEvent Launch(const std::string& app, const std::string& params = {}) {
     AlEvent e;
     e.evtype = kStepLaunch;
-    e.Launch.app1 = app;
-    e.Launch.param1 = params;
+    e.Launch->app1 = app;
+    e.Launch->param1 = params;
     return e;
 }
 

@@ -16,7 +16,7 @@ protected:
     static AlRec Plain() {
         AlRec a;
         a.AlName = "Tea";
-        a.Music.MuType = 3;
+        a.Music->MuType = 3;
         return a;
     }
 };

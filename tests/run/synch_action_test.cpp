@@ -23,13 +23,13 @@ protected:
     static AlEvent SynchStep(const std::string& server) {
         AlEvent e;
         e.evtype = kStepSynch;
-        e.Synch.synchserver = server;
+        e.Synch->synchserver = server;
         return e;
     }
     static AlRec SimpleSynch(const std::string& server) {
         AlRec a = Simple("Clock");
-        a.Synch.dosynch = true;
-        a.Synch.synchserver = server;
+        a.Synch->dosynch = true;
+        a.Synch->synchserver = server;
         return a;
     }
     QStringList RunAndLines(const AlRec& a) {

@@ -12,7 +12,7 @@ class RunTabOrderTest : public ::testing::Test, public testing::RunFixture {};
 TEST_F(RunTabOrderTest, EveryControlInReadingOrder) {
     AlRec a;
     a.AlName = "Tea";
-    a.Music.MuType = 3;
+    a.Music->MuType = 3;
     TfrmActiveAlarm* w = Open(a);
     ASSERT_TRUE(w);
     // A player shows while its sound plays, one at a time in one place.

@@ -110,7 +110,7 @@ TEST_F(Cli, ErrorsAreOneLineWithStatusTwo) {
 TEST_F(Cli, AFileThatCannotBeReadIsNamedWithTheReason) {
     ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
     Spit(dir_ / "huge", "");
-    fs::resize_file(dir_ / "huge", (64 << 20) + 1);  // sparse
+    fs::resize_file(dir_ / "huge", (std::uintmax_t{512} << 20) + 1);  // sparse
     struct Case {
         std::vector<std::string> args;
         std::string err;
@@ -122,7 +122,7 @@ TEST_F(Cli, AFileThatCannotBeReadIsNamedWithTheReason) {
         {{"check", "/dev/null"},
          "cannot read /dev/null: it is a character device, not a regular file"},
         {{"check", "/proc/self/mem"}, "cannot read /proc/self/mem: Input/output error"},
-        {{"check", d + "huge"}, "cannot read " + d + "huge: it is larger than 64 MiB"},
+        {{"check", d + "huge"}, "cannot read " + d + "huge: it is larger than 512 MiB"},
         {{"check", d + "none"}, "cannot read " + d + "none: No such file or directory"},
         {{"rewrite", d + "pipe", d + "out.ini"}, "cannot read " + d + "pipe: it is a named pipe"},
         {{"rewrite", SampleHere().string(), d + "no/out.ini"},

@@ -29,44 +29,44 @@ namespace {
 AlEvent Full(Byte kind) {
     AlEvent e;
     e.evtype = kind;
-    e.Music = {kMusicWave,
-               {"/m/wake.mp3", kInternalPlayer},
-               {"/s/bell.wav", kWavForSeconds, 12},
-               {"E", kCdRandomTrack, 7}};
-    e.Dial = {true, false, "Office line", 3};
-    e.Launch = {"/usr/bin/backup", "--all \"my files\""};
-    e.Web = {"https://example.org/status", true};
-    e.Mail = {true,
-              "",
-              "",
-              "me@example.org",
-              "a@example.org;b@example.org",
-              "Caf\xE9 opens",
-              "first\r\nsecond",
-              2,
-              {"/tmp/one.txt", "/tmp/r\xE9sum\xE9.pdf"}};
+    *e.Music = {kMusicWave,
+                {"/m/wake.mp3", kInternalPlayer},
+                {"/s/bell.wav", kWavForSeconds, 12},
+                {"E", kCdRandomTrack, 7}};
+    *e.Dial = {true, false, "Office line", 3};
+    *e.Launch = {"/usr/bin/backup", "--all \"my files\""};
+    *e.Web = {"https://example.org/status", true};
+    *e.Mail = {true,
+               "",
+               "",
+               "me@example.org",
+               "a@example.org;b@example.org",
+               "Caf\xE9 opens",
+               "first\r\nsecond",
+               2,
+               {"/tmp/one.txt", "/tmp/r\xE9sum\xE9.pdf"}};
     e.sseconds = 45;
-    e.Synch.synchserver = "ntp.example.net";  // not in the list
-    e.Ftp = {false,
-             "ftp.example.org",
-             "/pub/in",
-             "/home/me/out",
-             2121,
-             "me",
-             "secret",
-             false,
-             false,
-             true,
-             true,
-             9,
-             45,
-             true,
-             "Backup line",
-             2,
-             60,
-             kFtpAllFiles};
+    e.Synch->synchserver = "ntp.example.net";  // not in the list
+    *e.Ftp = {false,
+              "ftp.example.org",
+              "/pub/in",
+              "/home/me/out",
+              2121,
+              "me",
+              "secret",
+              false,
+              false,
+              true,
+              true,
+              9,
+              45,
+              true,
+              "Backup line",
+              2,
+              60,
+              kFtpAllFiles};
     e.Repeat = {3, kRepeatUntilStopped, 9};
-    e.FileOp = {kFopMove, "/a/*.txt", "/b/", "/tmp/old"};
+    *e.FileOp = {kFopMove, "/a/*.txt", "/b/", "/tmp/old"};
     e.evname = StepDescription(e);
     return e;
 }
@@ -186,7 +186,7 @@ TEST_F(StepEditorTest, ConversionFailuresStoreNothingRangesStoreAsTyped) {
     ASSERT_EQ(editor->result(), QDialog::Accepted);
     EXPECT_EQ(Kept(*editor), 2);
     ASSERT_EQ(script_.Count, 2);
-    EXPECT_EQ(script_.Items[1].Ftp.ftpmaxretry, 5000);
+    EXPECT_EQ(script_.Items[1].Ftp->ftpmaxretry, 5000);
 }
 
 TEST_F(StepEditorTest, RepeatTargetsAreTheStepsBefore) {

@@ -9,19 +9,21 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include "core/alarmfile.h"
 #include "core/fileio.h"
 #include "core/settings.h"
 #include "tests/run/fake_services.h"
+#include "tests/ui/list_cells.h"
 #include "ui/addoptions.h"
 #include "ui/alarm.h"
 #include "widgets/calendar.h"
 
 namespace ringmere::ui {
 namespace {
+
+using namespace testing;
 
 class FakeAutoStart final : public AutoStartEntry {
 public:
@@ -250,7 +252,7 @@ TEST_F(OptionsTest, MenuItemsFollowTheirHooksAndTheFirstShowingRunsTheWizard) {
     w.FirstShowing();  // once only
     EXPECT_EQ(opened, QStringList({"options", "email", "wizard"}));
     EXPECT_EQ(g_.AlarmCount, 1);
-    EXPECT_EQ(Find<QTableWidget>(&w, "grAlarms")->item(0, 2)->text(), "From the wizard");
+    EXPECT_EQ(CellText(Find<QTableView>(&w, "grAlarms"), 0, 2), "From the wizard");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
@@ -22,7 +22,7 @@ AlRec Daily(const std::string& name) {
     AlRec a;
     a.AlName = name;
     a.enabled = true;
-    a.Music.MuType = 3;
+    a.Music->MuType = 3;
     a.Schedule.AlXDays = 1;
     a.Schedule.AlEndType = 1;
     a.Schedule.AlStartDate = EncodeDate(2026, 1, 1);
@@ -51,7 +51,7 @@ protected:
         window_ = std::make_unique<TfrmAlMain>(g_, fakes_.Handed(), hooks);
         window_->show();
         QApplication::setActiveWindow(window_.get());
-        list_ = window_->findChild<QTableWidget*>(QStringLiteral("grAlarms"));
+        list_ = window_->findChild<QTableView*>(QStringLiteral("grAlarms"));
         ASSERT_TRUE(list_);
         list_->setFocus();
     }
@@ -63,7 +63,7 @@ protected:
     Globals g_;
     run::testing::FakeServices fakes_{g_};
     std::unique_ptr<TfrmAlMain> window_;
-    QTableWidget* list_ = nullptr;
+    QTableView* list_ = nullptr;
     std::vector<Opened> editor_;
     std::vector<int> runs_;
     int quits_ = 0;
@@ -154,8 +154,8 @@ TEST_F(AlarmKeysTest, SideBarArrowsChangeThePage) {
 }
 
 TEST_F(AlarmKeysTest, ShiftF1ShowsTheActionHintsOfTheSelectedAlarm) {
-    g_.AlarmTable[2].Music.MuType = kMusicWave;
-    g_.AlarmTable[2].Music.Wav.wavfile = "/sounds/bell.wav";
+    g_.AlarmTable[2].Music->MuType = kMusicWave;
+    g_.AlarmTable[2].Music->Wav.wavfile = "/sounds/bell.wav";
     const QString hint = QStringLiteral("Play /sounds/bell.wav");
     // Hints off, then a row without actions: nothing; then the hint.
     g_.Settings.dispevdesc = false;
@@ -174,7 +174,7 @@ TEST_F(AlarmKeysTest, ShiftF1ShowsTheActionHintsOfTheSelectedAlarm) {
 TEST_F(AlarmKeysTest, IconColumnsHaveNamesAndHints) {
     for (const auto& [name, column] : {std::pair{"grAlarms", 0}, std::pair{"grAlarms", 1},
                                        std::pair{"grAlarms", 3}, std::pair{"grEvents", 0}}) {
-        auto* list = window_->findChild<QTableWidget*>(QString::fromLatin1(name));
+        auto* list = window_->findChild<QTableView*>(QString::fromLatin1(name));
         ASSERT_TRUE(list);
         const QVariant accessible =
             list->model()->headerData(column, Qt::Horizontal, Qt::AccessibleTextRole);
@@ -187,8 +187,8 @@ TEST_F(AlarmKeysTest, IconColumnsHaveNamesAndHints) {
 TEST_F(AlarmKeysTest, IconCellsNameEachRow) {
     g_.AlarmTable[1].Schedule.AlEndType = kEndOnce;
     g_.AlarmTable[2].Schedule.AlEndType = kEndAtDate;
-    g_.AlarmTable[2].Music.MuType = kMusicWave;
-    g_.AlarmTable[2].Music.Wav.wavfile = "/sounds/bell.wav";
+    g_.AlarmTable[2].Music->MuType = kMusicWave;
+    g_.AlarmTable[2].Music->Wav.wavfile = "/sounds/bell.wav";
     window_->LoadList();
     const auto cell = [this](int row, int column, int role) {
         return list_->model()->index(row, column).data(role).toString().toStdString();

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <filesystem>
 
@@ -19,6 +19,7 @@
 #include "core/fileio.h"
 #include "tests/core/record_generator.h"
 #include "tests/run/fake_services.h"
+#include "tests/ui/list_cells.h"
 #include "ui/alarm.h"
 #include "ui/alarminfo.h"
 #include "ui/alarmset.h"
@@ -28,6 +29,8 @@
 namespace ringmere::ui {
 namespace {
 
+using namespace testing;
+
 using widgets::BoxKind;
 
 AlRec Weekly(const std::string& name) {
@@ -35,7 +38,7 @@ AlRec Weekly(const std::string& name) {
     a.AlName = name;
     a.enabled = true;
     a.snoozeming = 10;
-    a.Music.MuType = kMusicSilent;
+    a.Music->MuType = kMusicSilent;
     a.Schedule.AlType = kWeekly;
     a.Schedule.AlXWeeks = 1;
     a.Schedule.AlWeekdays = {2, 6};
@@ -298,7 +301,7 @@ TEST_F(AlarmEditorTest, NamesAreProposedAndTakenNamesAskedAgain) {
 TEST_F(AlarmEditorTest, DuplicateCopiesEverythingButTheName) {
     AlRec a = Weekly("Tea");
     a.enabled = false;
-    a.Mail.servername = "kept.example.org";
+    a.Mail->servername = "kept.example.org";
     a.Schedule.AlXTimes = 7;
     a.mtype = kScriptedAlarm;
     a.Events.Count = 1;
@@ -403,11 +406,11 @@ TEST_F(AlarmEditorTest, MainWindowSelectsTheSavedAlarm) {
     TfrmAlMain main(g_, fakes_.Handed(), hooks);
     main.findChild<QAction*>(QStringLiteral("dxAddAlarm2"))->trigger();
     EXPECT_EQ(opened, 1);
-    auto* list = Find<QTableWidget>(&main, "grAlarms");
-    ASSERT_EQ(list->rowCount(), 2);
-    EXPECT_EQ(list->item(1, 2)->text(), "Walk");
+    auto* list = Find<QTableView>(&main, "grAlarms");
+    ASSERT_EQ(RowCount(list), 2);
+    EXPECT_EQ(CellText(list, 1, 2), "Walk");
     EXPECT_EQ(main.SelectedRow(), 2);
-    EXPECT_GT(Find<QTableWidget>(&main, "grEvents")->rowCount(), 0);
+    EXPECT_GT(RowCount(Find<QTableView>(&main, "grEvents")), 0);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimeEdit>
 
 #include "core/alarmfile.h"
@@ -19,12 +19,15 @@
 #include "core/fileio.h"
 #include "tests/core/rules_testing.h"
 #include "tests/run/fake_services.h"
+#include "tests/ui/list_cells.h"
 #include "ui/AddException.h"
 #include "ui/alarm.h"
 #include "ui/gexcept.h"
 
 namespace ringmere::ui {
 namespace {
+
+using namespace testing;
 
 using fixtures::DatesRule;
 using fixtures::WeekdaysRule;
@@ -291,7 +294,7 @@ TEST_F(ExceptionsTest, MainWindowRebuildsTheScheduleAfterOk) {
     AlRec noon;
     noon.AlName = "Noon";
     noon.enabled = true;
-    noon.Music.MuType = kMusicSilent;
+    noon.Music->MuType = kMusicSilent;
     noon.Schedule.AlType = kEveryXDays;
     noon.Schedule.AlXDays = 1;
     noon.Schedule.AlEndType = kEndNever;
@@ -303,8 +306,8 @@ TEST_F(ExceptionsTest, MainWindowRebuildsTheScheduleAfterOk) {
     MainWindowHooks hooks;
     hooks.trayAvailable = [] { return false; };
     TfrmAlMain main(g_, fakes_.Handed(), hooks);
-    auto* events = Find<QTableWidget>(&main, "grEvents");
-    ASSERT_GT(events->rowCount(), 0);
+    auto* events = Find<QTableView>(&main, "grEvents");
+    ASSERT_GT(RowCount(events), 0);
 
     QAction* open = Find<QAction>(&main, "GlobalExceptions1");
     ASSERT_TRUE(open->isEnabled());
@@ -318,7 +321,7 @@ TEST_F(ExceptionsTest, MainWindowRebuildsTheScheduleAfterOk) {
     Click(list, "btnOK");
     EXPECT_EQ(g_.GlobalExceptions.Count, 1);
     EXPECT_EQ(g_.ScheduleCount, 0);
-    EXPECT_EQ(events->rowCount(), 0);
+    EXPECT_EQ(RowCount(events), 0);
 }
 
 }  // namespace

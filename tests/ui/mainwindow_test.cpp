@@ -10,7 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -20,12 +20,15 @@
 #include "core/schedule.h"
 #include "run/activealarm.h"
 #include "tests/run/fake_services.h"
+#include "tests/ui/list_cells.h"
 #include "ui/alarm.h"
 #include "widgets/dialogs.h"
 #include "widgets/window_count.h"
 
 namespace ringmere::ui {
 namespace {
+
+using namespace testing;
 
 std::string ReadFileText(const std::string& path) {
     return ReadWholeFile(path).value_or("(missing)");
@@ -35,7 +38,7 @@ AlRec Daily(const std::string& name, int hour, int minute, int second = 0) {
     AlRec a;
     a.AlName = name;
     a.enabled = true;
-    a.Music.MuType = 3;
+    a.Music->MuType = 3;
     a.Schedule.AlType = 0;
     a.Schedule.AlXDays = 1;
     a.Schedule.AlEndType = 1;
@@ -104,17 +107,17 @@ protected:
 
 TEST_F(MainWindowTest, EmptyTableShowsThePlaceholderAndDisablesCommands) {
     auto w = Make();
-    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
-    ASSERT_EQ(list->rowCount(), 1);
-    EXPECT_EQ(list->item(0, 2)->text(), "Please click on Add Alarms to create alarms.");
+    auto* list = Find<QTableView>(w.get(), "grAlarms");
+    ASSERT_EQ(RowCount(list), 1);
+    EXPECT_EQ(CellText(list, 0, 2), "Please click on Add Alarms to create alarms.");
     EXPECT_FALSE(Find<QLabel>(w.get(), "pnNoAlarms")->isHidden());
     EXPECT_FALSE(Find<QLabel>(w.get(), "pnNoAlarms2")->isHidden());
     EXPECT_TRUE(Enabled(w.get(), "dxAddAlarm2"));
     for (const char* a : {"dxEditAlarm", "dxDeleteAlarm", "dxTestAlarm"})
         EXPECT_FALSE(Enabled(w.get(), a)) << a;
-    EXPECT_EQ(Find<QTableWidget>(w.get(), "grEvents")->rowCount(), 0);
+    EXPECT_EQ(RowCount(Find<QTableView>(w.get(), "grEvents")), 0);
     // Nothing can start a command on the placeholder row.
-    emit list->cellDoubleClicked(0, 2);
+    emit list->doubleClicked(list->model()->index(0, 2));
     EXPECT_EQ(editorOpened_, 0);
     w->DeleteSelectedAlarm();
     EXPECT_EQ(g_.AlarmCount, 0);
@@ -129,11 +132,11 @@ TEST_F(MainWindowTest, ListAndScheduleViewShowTheAlarms) {
     once.Schedule.AlStartDate = EncodeDate(2026, 12, 10);
     SetAlarms({Daily("Tea", 9, 5), off, once});
     auto w = Make();
-    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
-    ASSERT_EQ(list->rowCount(), 3);
-    EXPECT_EQ(list->item(0, 2)->text(), "Tea");
-    EXPECT_EQ(list->item(0, 0)->checkState(), Qt::Checked);
-    EXPECT_EQ(list->item(1, 0)->checkState(), Qt::Unchecked);
+    auto* list = Find<QTableView>(w.get(), "grAlarms");
+    ASSERT_EQ(RowCount(list), 3);
+    EXPECT_EQ(CellText(list, 0, 2), "Tea");
+    EXPECT_EQ(CellCheck(list, 0, 0), Qt::Checked);
+    EXPECT_EQ(CellCheck(list, 1, 0), Qt::Unchecked);
     EXPECT_TRUE(Find<QLabel>(w.get(), "pnNoAlarms")->isHidden());
     // Delete and Test wait for a row.
     for (const char* a : {"dxDeleteAlarm", "dxTestAlarm", "popDelete", "popTest"})
@@ -143,19 +146,19 @@ TEST_F(MainWindowTest, ListAndScheduleViewShowTheAlarms) {
          {"dxEditAlarm", "dxDeleteAlarm", "dxTestAlarm", "dxAddAlarm2", "popDelete", "popTest"})
         EXPECT_TRUE(Enabled(w.get(), a)) << a;
 
-    auto* view = Find<QTableWidget>(w.get(), "grEvents");
-    ASSERT_GE(view->rowCount(), 2);
-    EXPECT_EQ(view->item(0, 1)->text(), "12/9/2026  9:05:00AM");
-    EXPECT_EQ(view->item(0, 2)->text(), "Tea");
-    EXPECT_EQ(view->item(1, 1)->text(), "12/10/2026 12:00:00AM");
-    EXPECT_EQ(view->item(1, 2)->text(), "Once");
-    EXPECT_EQ(view->rowCount(), 40);
+    auto* view = Find<QTableView>(w.get(), "grEvents");
+    ASSERT_GE(RowCount(view), 2);
+    EXPECT_EQ(CellText(view, 0, 1), "12/9/2026  9:05:00AM");
+    EXPECT_EQ(CellText(view, 0, 2), "Tea");
+    EXPECT_EQ(CellText(view, 1, 1), "12/10/2026 12:00:00AM");
+    EXPECT_EQ(CellText(view, 1, 2), "Once");
+    EXPECT_EQ(RowCount(view), 40);
 }
 
 TEST_F(MainWindowTest, EditorCommandsStayOffUntilTheEditorIsThere) {
     SetAlarms({Daily("Tea", 9, 5)});
     auto w = Make(false);
-    Find<QTableWidget>(w.get(), "grAlarms")->selectRow(0);
+    Find<QTableView>(w.get(), "grAlarms")->selectRow(0);
     EXPECT_FALSE(Enabled(w.get(), "dxAddAlarm2"));
     EXPECT_FALSE(Enabled(w.get(), "dxEditAlarm"));
     EXPECT_FALSE(Enabled(w.get(), "DuplicateAlarm1"));
@@ -166,7 +169,7 @@ TEST_F(MainWindowTest, EditorCommandsStayOffUntilTheEditorIsThere) {
 TEST_F(MainWindowTest, SideBarPagesSwitchTheToolbar) {
     SetAlarms({Daily("Tea", 9, 5)});
     auto w = Make();
-    Find<QTableWidget>(w.get(), "grAlarms")->selectRow(0);
+    Find<QTableView>(w.get(), "grAlarms")->selectRow(0);
     const char* toolbar[] = {"dxAddAlarm2", "dxEditAlarm", "dxDeleteAlarm", "dxTestAlarm"};
     for (int page : {1, 2}) {
         w->ShowPage(page);
@@ -237,23 +240,23 @@ TEST_F(MainWindowTest, ClientModeOnlyViews) {
     w->ShowPage(0);
     EXPECT_FALSE(Enabled(w.get(), "dxDeleteAlarm"));
 
-    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
-    list->item(0, 0)->setCheckState(Qt::Unchecked);
+    auto* list = Find<QTableView>(w.get(), "grAlarms");
+    SetCellCheck(list, 0, 0, Qt::Unchecked);
     ASSERT_EQ(dialogs_.shown.size(), 1);
     EXPECT_EQ(dialogs_.shown[0].text,
               "Running in client mode. Alarms can only be enabled/disabled by server");
     EXPECT_TRUE(g_.AlarmTable[1].enabled);
-    EXPECT_EQ(list->item(0, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(CellCheck(list, 0, 0), Qt::Checked);
     EXPECT_FALSE(FileExists(g_.Settings.AlarmFile));
 }
 
 TEST_F(MainWindowTest, CheckBoxWritesTheFileAndRebuildsTheSchedule) {
     SetAlarms({Daily("Tea", 9, 5), Daily("Lunch", 12, 0)});
     auto w = Make();
-    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
-    list->item(0, 0)->setCheckState(Qt::Unchecked);
+    auto* list = Find<QTableView>(w.get(), "grAlarms");
+    SetCellCheck(list, 0, 0, Qt::Unchecked);
     EXPECT_FALSE(g_.AlarmTable[1].enabled);
-    EXPECT_EQ(Find<QTableWidget>(w.get(), "grEvents")->item(0, 2)->text(), "Lunch");
+    EXPECT_EQ(CellText(Find<QTableView>(w.get(), "grEvents"), 0, 2), "Lunch");
     Globals reread;
     reread.ProgramDir = g_.ProgramDir;
     SetDefaultSettings(reread);
@@ -266,7 +269,7 @@ TEST_F(MainWindowTest, CheckBoxWritesTheFileAndRebuildsTheSchedule) {
 TEST_F(MainWindowTest, DeleteAsksThenRenumbersAndRebuilds) {
     SetAlarms({Daily("A", 9, 0), Daily("B", 10, 0), Daily("C", 11, 0)});
     auto w = Make();
-    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+    auto* list = Find<QTableView>(w.get(), "grAlarms");
     list->selectRow(1);
 
     dialogs_.answers = {widgets::Answer::Cancel};
@@ -280,8 +283,8 @@ TEST_F(MainWindowTest, DeleteAsksThenRenumbersAndRebuilds) {
     ASSERT_EQ(g_.AlarmCount, 2);
     EXPECT_EQ(g_.AlarmTable[2].AlName, "C");
     EXPECT_EQ(g_.AlarmTable.size(), 4u);  // slot 0, two alarms, the spare
-    EXPECT_EQ(list->rowCount(), 2);
-    EXPECT_EQ(list->item(1, 2)->text(), "C");
+    EXPECT_EQ(RowCount(list), 2);
+    EXPECT_EQ(CellText(list, 1, 2), "C");
     // The schedule refers to C by its new position.
     for (int i = 1; i <= g_.ScheduleCount; ++i) EXPECT_LE(g_.ScheduleTable[i].AlarmIndex, 2);
     EXPECT_EQ(g_.AlarmTable[g_.ScheduleTable[2].AlarmIndex].AlName, "C");
@@ -326,7 +329,7 @@ TEST_F(MainWindowTest, CheckLoopStartsDueAlarmsInPositionOrderAtMostSix) {
 TEST_F(MainWindowTest, TestOpensTheSelectedAlarm) {
     SetAlarms({Daily("A", 9, 0), Daily("B", 10, 0)});
     auto w = Make();
-    Find<QTableWidget>(w.get(), "grAlarms")->selectRow(1);
+    Find<QTableView>(w.get(), "grAlarms")->selectRow(1);
     w->TestSelectedAlarm();
     EXPECT_EQ(opened_, (std::vector<int>{2}));
     EXPECT_EQ(titles_.back()->text(), "Alarm, B, Activated.");
@@ -390,9 +393,9 @@ TEST_F(MainWindowTest, DeleteAndTestActOnlyOnASelectedRow) {
 }
 
 TEST_F(MainWindowTest, AFailedSaveIsReportedAndTheTableKeepsWhatTheFileHas) {
-    const std::function<void(TfrmAlMain&, QTableWidget&)> changes[] = {
-        [](TfrmAlMain&, QTableWidget& list) { list.item(1, 0)->setCheckState(Qt::Unchecked); },
-        [](TfrmAlMain& w, QTableWidget& list) {
+    const std::function<void(TfrmAlMain&, QTableView&)> changes[] = {
+        [](TfrmAlMain&, QTableView& list) { SetCellCheck(&list, 1, 0, Qt::Unchecked); },
+        [](TfrmAlMain& w, QTableView& list) {
             list.selectRow(1);
             w.DeleteSelectedAlarm();
         },
@@ -402,7 +405,7 @@ TEST_F(MainWindowTest, AFailedSaveIsReportedAndTheTableKeepsWhatTheFileHas) {
         g_.Settings.AlarmFile = g_.ProgramDir + "no such folder/alfile.ini";
         dialogs_.shown.clear();
         auto w = Make();
-        auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+        auto* list = Find<QTableView>(w.get(), "grAlarms");
         change(*w, *list);
         ASSERT_FALSE(dialogs_.shown.isEmpty());
         EXPECT_EQ(dialogs_.shown.last().kind, widgets::BoxKind::Warning);
@@ -411,9 +414,9 @@ TEST_F(MainWindowTest, AFailedSaveIsReportedAndTheTableKeepsWhatTheFileHas) {
         ASSERT_EQ(g_.AlarmCount, 2);
         EXPECT_EQ(g_.AlarmTable[2].AlName, "B");
         EXPECT_TRUE(g_.AlarmTable[2].enabled);
-        ASSERT_EQ(list->rowCount(), 2);
-        EXPECT_EQ(list->item(1, 2)->text(), "B");
-        EXPECT_EQ(list->item(1, 0)->checkState(), Qt::Checked);
+        ASSERT_EQ(RowCount(list), 2);
+        EXPECT_EQ(CellText(list, 1, 2), "B");
+        EXPECT_EQ(CellCheck(list, 1, 0), Qt::Checked);
     }
 }
 
@@ -424,13 +427,13 @@ TEST_F(MainWindowTest, DamagedRecordsShowAsDamagedRowsThatCanOnlyBeDeleted) {
     std::string error;
     ASSERT_EQ(WriteFileAtomically(g_.Settings.AlarmFile, "original", error), kWriteDone);
     auto w = Make();
-    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
-    ASSERT_EQ(list->rowCount(), 3);
-    EXPECT_EQ(list->item(0, 2)->text(), "A");
+    auto* list = Find<QTableView>(w.get(), "grAlarms");
+    ASSERT_EQ(RowCount(list), 3);
+    EXPECT_EQ(CellText(list, 0, 2), "A");
     for (int row : {1, 2}) {
-        EXPECT_EQ(list->item(row, 2)->text(), "(damaged: could not be read)");
-        EXPECT_FALSE(list->item(row, 0)->flags() & Qt::ItemIsUserCheckable);
-        EXPECT_FALSE(list->item(row, 0)->data(Qt::CheckStateRole).isValid());
+        EXPECT_EQ(CellText(list, row, 2), "(damaged: could not be read)");
+        EXPECT_FALSE(CellFlags(list, row, 0) & Qt::ItemIsUserCheckable);
+        EXPECT_FALSE(CellData(list, row, 0, Qt::CheckStateRole).isValid());
     }
     list->selectRow(1);
     EXPECT_FALSE(Enabled(w.get(), "dxTestAlarm"));
@@ -445,8 +448,8 @@ TEST_F(MainWindowTest, DamagedRecordsShowAsDamagedRowsThatCanOnlyBeDeleted) {
     list->selectRow(0);
     w->DeleteSelectedAlarm();
     EXPECT_EQ(g_.FirstDamagedAlarm, 1);
-    ASSERT_EQ(list->rowCount(), 2);
-    for (int row : {0, 1}) EXPECT_EQ(list->item(row, 2)->text(), "(damaged: could not be read)");
+    ASSERT_EQ(RowCount(list), 2);
+    for (int row : {0, 1}) EXPECT_EQ(CellText(list, row, 2), "(damaged: could not be read)");
     EXPECT_EQ(ReadFileText(g_.Settings.AlarmFile + ".damaged"), "original");
     ASSERT_EQ(dialogs_.shown.size(), 2);  // the confirmation, then where the original went
     EXPECT_TRUE(dialogs_.shown[1].text.contains("alfile.ini.damaged"));
@@ -483,7 +486,7 @@ TEST_F(MainWindowTest, AnEnableClickAfterADamagedReadKeepsTheOriginal) {
     EXPECT_EQ(read.FirstDamagedAlarm, 2);
     run::testing::FakeServices fakes(read);
     TfrmAlMain w(read, fakes.Handed());
-    Find<QTableWidget>(&w, "grAlarms")->item(0, 0)->setCheckState(Qt::Unchecked);
+    SetCellCheck(Find<QTableView>(&w, "grAlarms"), 0, 0, Qt::Unchecked);
     EXPECT_EQ(ReadFileText(read.Settings.AlarmFile + ".damaged"), text);
     EXPECT_NE(ReadFileText(read.Settings.AlarmFile), text);
     ASSERT_FALSE(fakes.dialogs.shown.isEmpty());
@@ -521,7 +524,7 @@ TEST_F(MainWindowTest, ExitEndsTheRunsWaitingInNestedLoops) {
     TfrmAlMain w(g_, fakes_.Handed(), hooks);
     window = &w;
     w.show();
-    Find<QTableWidget>(&w, "grAlarms")->selectRow(0);
+    Find<QTableView>(&w, "grAlarms")->selectRow(0);
     w.TestSelectedAlarm();
     QPointer<run::TfrmActiveAlarm> runWindow;
     for (QWidget* t : QApplication::topLevelWidgets())
@@ -541,12 +544,12 @@ TEST_F(MainWindowTest, ExitEndsTheRunsWaitingInNestedLoops) {
 
 TEST_F(MainWindowTest, ActionHintsFollowTheSetting) {
     AlRec a = Daily("Tea", 9, 5);
-    a.Web.url1 = "https://example.org";
+    a.Web->url1 = "https://example.org";
     SetAlarms({a});
     auto w = Make();
     w->resize(800, 400);
     w->show();
-    auto* list = Find<QTableWidget>(w.get(), "grAlarms");
+    auto* list = Find<QTableView>(w.get(), "grAlarms");
     const int x = list->columnViewportPosition(3) + 8;
     const int y = list->rowViewportPosition(0) + 2;
     EXPECT_EQ(w->ActionHintAt({x, y}), "Launch https://example.org");

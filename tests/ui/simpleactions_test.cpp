@@ -224,13 +224,13 @@ TEST_F(SimpleActionsTest, RecipientsOfEveryAlarmListedOnceSortedShownTextKept) {
     using run::testing::Simple;
     auto sender = [](const std::string& to, bool send = true) {
         AlRec a = Simple("s");
-        a.Mail.sendmessage = send;
-        a.Mail.mto = to;
+        a.Mail->sendmessage = send;
+        a.Mail->mto = to;
         return a;
     };
     AlEvent step;
     step.evtype = kStepMail;
-    step.Mail.mto = "zed@example.org";
+    step.Mail->mto = "zed@example.org";
     const std::vector<AlRec> alarms = {sender("zed@example.org"), sender("amy@example.org"),
                                        run::testing::Script("x", {step}),
                                        sender("zed@example.org"), sender("off@example.org", false)};

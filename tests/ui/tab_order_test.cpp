@@ -28,7 +28,7 @@ AlRec Daily(const std::string& name) {
     AlRec a;
     a.AlName = name;
     a.enabled = true;
-    a.Music.MuType = 3;
+    a.Music->MuType = 3;
     a.Schedule.AlXDays = 1;
     a.Schedule.AlEndType = kEndOnce;
     a.Schedule.AlStartDate = EncodeDate(2026, 1, 1);

@@ -234,7 +234,7 @@ TEST_F(TimeSyncTest, TheScheduleIsRebuiltAfterTheClockMoved) {
     AlRec a;
     a.AlName = "Ten";
     a.enabled = true;
-    a.Music.MuType = 3;
+    a.Music->MuType = 3;
     a.Schedule.AlType = 0;
     a.Schedule.AlXDays = 1;
     a.Schedule.AlEndType = 1;

@@ -78,8 +78,7 @@ TfrmActiveAlarm::TfrmActiveAlarm(const Globals& g, int alarmIndex, const Service
       tmSnooze_(services.waiting, [this] { tmSnoozeTimer(); }) {
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(size());
     ui_->mediaplayer1->setVisible(false);
     ui_->MediaPlayer2->setVisible(false);

@@ -28,7 +28,6 @@
 #include "core/placement.h"
 #include "core/schedule.h"
 #include "core/settings.h"
-#include "platform/system.h"
 #include "run/activealarm.h"
 #include "ui/alarm_keys.h"
 #include "run/daytime.h"
@@ -352,7 +351,7 @@ void TfrmAlMain::StopWakeThread() {
 }
 
 void TfrmAlMain::PowerEvent(int code) {
-    if (WindowsVersionName() == "Windows 95" || !g_.Settings.allowWake) return;
+    if (!g_.Settings.allowWake) return;
     switch (code) {
         case kPowerSuspend: {
             if (g_.ScheduleCount < 1) return;

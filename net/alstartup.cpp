@@ -9,7 +9,7 @@
 #include "net/emailpart.h"
 #include "net/modepages.h"
 #include "ui_alstartup.h"
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 // Resources of a static library are registered by hand.
 static void InitNetResources() {

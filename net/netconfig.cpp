@@ -8,6 +8,7 @@
 #include "net/modepages.h"
 #include "net/shared_reload.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::net {
 

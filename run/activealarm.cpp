@@ -11,6 +11,7 @@
 #include "core/repeat_rule.h"
 #include "ui_activealarm.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/palette_colours.h"
 #include "widgets/window_count.h"
 

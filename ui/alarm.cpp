@@ -35,6 +35,7 @@
 #include "ui/gexcept.h"
 #include "ui_alarm.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/themed_icon.h"
 #include "widgets/window_count.h"
 

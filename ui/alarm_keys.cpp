@@ -9,7 +9,7 @@
 
 #include "core/actionstrip.h"
 #include "ui/alarm.h"
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::ui {
 

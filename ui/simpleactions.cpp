@@ -25,6 +25,7 @@
 #include "ui/actionkit.h"
 #include "ui_simpleactions.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/form_text.h"
 #include "widgets/updown.h"
 

@@ -144,7 +144,7 @@ bool TfrmAStartUp::WriteLocalFile() {
 void TfrmAStartUp::ReadSharedFile(bool web) {
     Globals scratch = g_;
     CollectingReporter said;
-    if (ReadAlarmFile(scratch, true, false, said, services_.downloader) == kFileDone) {
+    if (ReadAlarmFile(scratch, {.followClient = true}, said, services_.downloader) == kFileDone) {
         g_ = std::move(scratch);
         return;
     }

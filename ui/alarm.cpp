@@ -775,7 +775,7 @@ void TfrmAlMain::FirstShowing() {
     if (!hooks_.runStartupWizard) return;
     hooks_.runStartupWizard(this);
     widgets::MessageBoxReporter boxes(services_.dialogs, this);
-    ReadAlarmFile(g_, true, false, boxes, services_.downloader);
+    ReadAlarmFile(g_, {.followClient = true}, boxes, services_.downloader);
     LoadList();
     BuildSchedule(g_, clock_);
     LoadEvents();

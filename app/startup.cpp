@@ -281,7 +281,7 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
 
     if (StartsHidden(QApplication::arguments())) {
         widgets::SetVisibleWindowCount(0);
-        if (IsNTPlatform()) TrimWorkingSet();
+        TrimWorkingSet();
     } else {
         widgets::SetVisibleWindowCount(1);
         window.show();

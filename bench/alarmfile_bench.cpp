@@ -98,8 +98,8 @@ void BM_ReadAlarmFile(benchmark::State& state) {
         g.ProgramDir = dir.path;
         SetDefaultSettings(g);
         CollectingReporter messages;
-        if (ReadAlarmFile(g, true, false, messages) != kFileDone || !messages.messages.empty() ||
-            g.AlarmCount != state.range(0))
+        if (ReadAlarmFile(g, {.followClient = true}, messages) != kFileDone ||
+            !messages.messages.empty() || g.AlarmCount != state.range(0))
             state.SkipWithError("read failed");
         benchmark::DoNotOptimize(g.AlarmTable.data());
     }
@@ -124,7 +124,8 @@ void BM_ReadEmptyLines(benchmark::State& state) {
         g.ProgramDir = dir.path;
         SetDefaultSettings(g);
         SilentReporter quiet;
-        if (ReadAlarmFile(g, true, false, quiet) != kFileDone) state.SkipWithError("read failed");
+        if (ReadAlarmFile(g, {.followClient = true}, quiet) != kFileDone)
+            state.SkipWithError("read failed");
     }
     state.counters["bytes"] = static_cast<double>(text.size());
 }

@@ -59,6 +59,16 @@ int WriteClientConfigFile(const Globals& g, const std::string& path,
 std::string FormatAlarmFile(const Globals& g);
 std::string FormatClientConfigFile(const Globals& g, const std::string& sharedAlarmFile);
 
+// Which file a read takes the alarms from.
+struct ReadOptions {
+    // In "Client" mode, the shared file's; without it the local file's. A
+    // web client always takes the downloaded file's.
+    bool followClient = false;
+    // A web client reads its kept copy "webtmp.ini" when there is one
+    // instead of downloading.
+    bool reuseDownload = false;
+};
+
 // Reads ProgramDir + "alfile.ini" into g, and in client modes the alarms
 // from the shared file. `downloader` may be null outside "WClient" mode.
 // The shared file is read into a scratch state, taken over only when it was
@@ -67,7 +77,7 @@ std::string FormatClientConfigFile(const Globals& g, const std::string& sharedAl
 // (readable by its owner only) and sets WebFileDate to the HEAD answer's
 // Date only after such a read; a copy that cannot be written gives
 // kFileWriteFailed and nothing is taken over.
-int ReadAlarmFile(Globals& g, bool followClient, bool reuseDownload, Reporter& reporter,
+int ReadAlarmFile(Globals& g, ReadOptions options, Reporter& reporter,
                   AlarmFileDownloader* downloader = nullptr);
 
 // Reads ProgramDir + "alfile.ini" with its own alarms and rules, in every

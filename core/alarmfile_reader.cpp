@@ -661,8 +661,7 @@ constexpr int kRetryDownload = 1;
 
 struct ReadState {
     Globals& g;
-    bool followClient;
-    bool reuseDownload;
+    ReadOptions options;
     Reporter& reporter;
     AlarmFileDownloader* downloader;
     Progress& progress;
@@ -729,7 +728,7 @@ int ReadOnce(ReadState& st) {
     }
 
     const bool web = s.UserMode == "WClient";
-    if (st.ownOnly || (!web && !(s.UserMode == "Client" && st.followClient))) {
+    if (st.ownOnly || (!web && !(s.UserMode == "Client" && st.options.followClient))) {
         layout::RulesAndAlarmsFields(local, g);
         return kFileDone;
     }
@@ -738,7 +737,7 @@ int ReadOnce(ReadState& st) {
     const std::string webCopy = g.ProgramDir + "webtmp.ini";
     std::optional<std::string> sharedText;
     HttpHead head;
-    const bool download = web && !(st.reuseDownload && FileExists(webCopy));
+    const bool download = web && !(st.options.reuseDownload && FileExists(webCopy));
     if (download) {
         std::string body;
         if (!st.downloader || !st.downloader->Head(s.AlarmFile, head)) return kFileInvalid;
@@ -753,7 +752,7 @@ int ReadOnce(ReadState& st) {
     if (!ReadPreamble(shared, version)) {
         if (web && st.firstAttempt) {
             st.firstAttempt = false;
-            st.reuseDownload = false;
+            st.options.reuseDownload = false;
             return kRetryDownload;
         }
         st.reporter.Report("Error: Invalid alarm file");
@@ -798,11 +797,12 @@ int ReadOnce(ReadState& st) {
 
 namespace {
 
-int Read(Globals& g, bool followClient, bool reuseDownload, bool ownOnly, Reporter& reporter,
+// `ownOnly`: the local file's own alarms, whatever the mode and the options.
+int Read(Globals& g, ReadOptions options, bool ownOnly, Reporter& reporter,
          AlarmFileDownloader* downloader) {
     Progress progress;
     MessageCounter counting(reporter, progress);
-    ReadState st{g, followClient, reuseDownload, counting, downloader, progress, ownOnly};
+    ReadState st{g, options, counting, downloader, progress, ownOnly};
     int result = kFileInvalid;
     bool abandoned = false;
     try {
@@ -837,13 +837,13 @@ int Read(Globals& g, bool followClient, bool reuseDownload, bool ownOnly, Report
 
 }  // namespace
 
-int ReadAlarmFile(Globals& g, bool followClient, bool reuseDownload, Reporter& reporter,
+int ReadAlarmFile(Globals& g, ReadOptions options, Reporter& reporter,
                   AlarmFileDownloader* downloader) {
-    return Read(g, followClient, reuseDownload, false, reporter, downloader);
+    return Read(g, options, /*ownOnly=*/false, reporter, downloader);
 }
 
 int ReadOwnAlarmFile(Globals& g, Reporter& reporter) {
-    return Read(g, false, true, true, reporter, nullptr);
+    return Read(g, {}, /*ownOnly=*/true, reporter, nullptr);
 }
 
 bool UpgradeOldAlarmFile(Globals& g, int readResult, bool readWasClean, Reporter& reporter) {

@@ -49,7 +49,7 @@ void CheckRewriteIsStable(const ringmere::Globals& read) {
     ringmere::SetDefaultSettings(again);
     Put(again.LocalAlarmFilePath(), first);
     ringmere::CollectingReporter messages;
-    const int result = ringmere::ReadAlarmFile(again, false, false, messages);
+    const int result = ringmere::ReadAlarmFile(again, {.followClient = false}, messages);
     if (result != ringmere::kFileDone) std::abort();
     for (const std::string& m : messages.messages)
         if (!m.starts_with("Damaged value in the alarm file: ")) std::abort();
@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Put(g.LocalAlarmFilePath(), text);
     }
     ringmere::CollectingReporter messages;
-    const int result = ringmere::ReadAlarmFile(g, true, true, messages);
+    const int result =
+        ringmere::ReadAlarmFile(g, {.followClient = true, .reuseDownload = true}, messages);
     if (result == ringmere::kFileDone) CheckRewriteIsStable(g);
     return 0;
 }

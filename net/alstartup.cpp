@@ -9,7 +9,7 @@
 #include "net/emailpart.h"
 #include "net/modepages.h"
 #include "ui_alstartup.h"
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 // Resources of a static library are registered by hand.
 static void InitNetResources() {
@@ -144,7 +144,7 @@ bool TfrmAStartUp::WriteLocalFile() {
 void TfrmAStartUp::ReadSharedFile(bool web) {
     Globals scratch = g_;
     CollectingReporter said;
-    if (ReadAlarmFile(scratch, true, false, said, services_.downloader) == kFileDone) {
+    if (ReadAlarmFile(scratch, {.followClient = true}, said, services_.downloader) == kFileDone) {
         g_ = std::move(scratch);
         return;
     }

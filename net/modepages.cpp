@@ -6,6 +6,7 @@
 #include "net/same_file.h"
 #include "ui_modepages.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::net {
 

@@ -8,6 +8,7 @@
 #include "net/modepages.h"
 #include "net/shared_reload.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::net {
 
@@ -56,7 +57,8 @@ bool TfrmNetConfig::ApplySingleOrServer(const char* mode, bool reuseDownload) {
     const std::string local = g_.LocalAlarmFilePath();
     CollectingReporter read;
     s.AlarmFile = local;
-    const int result = ReadAlarmFile(g_, false, reuseDownload, read, services_.downloader);
+    const int result =
+        ReadAlarmFile(g_, {.reuseDownload = reuseDownload}, read, services_.downloader);
     s.UserMode = mode;
     s.AlarmFile = local;
     CollectingReporter written;
@@ -95,7 +97,7 @@ bool TfrmNetConfig::ApplyClient() {
     CollectingReporter written;
     const int saved = SaveOwnFile(g_, wasClient, written);
     CollectingReporter read;
-    const int result = ReadAlarmFile(g_, true, false, read, services_.downloader);
+    const int result = ReadAlarmFile(g_, {.followClient = true}, read, services_.downloader);
     set();  // also when the local file did not take them
     QString problems;
     if (saved != kFileDone)

@@ -87,12 +87,12 @@ void SharedFileReload::Tick() {
         tmWebCheck_.start(kDeferMs);
         return;
     }
-    if (Reload(true, false) == kFileDone && view_.refill) view_.refill();
+    if (Reload({.followClient = true}) == kFileDone && view_.refill) view_.refill();
     tmWebCheck_.setInterval(int(ReloadPeriodMs(g_.Settings.dldInterval)));
     if (g_.Settings.dldAlarmFile) tmWebCheck_.start();
 }
 
-int SharedFileReload::Reload(bool followClient, bool reuseDownload) {
+int SharedFileReload::Reload(ReadOptions options) {
     reloading_ = true;
     struct Done {
         bool& flag;
@@ -100,8 +100,8 @@ int SharedFileReload::Reload(bool followClient, bool reuseDownload) {
     } done{reloading_};
     widgets::MessageBoxReporter boxes(services_.dialogs);
     const SettingsRec& s = g_.Settings;
-    if (s.UserMode != "WClient" || (reuseDownload && FileExists(WebCopyPath(g_))))
-        return ReadAlarmFile(g_, followClient, reuseDownload, boxes, services_.downloader);
+    if (s.UserMode != "WClient" || (options.reuseDownload && FileExists(WebCopyPath(g_))))
+        return ReadAlarmFile(g_, options, boxes, services_.downloader);
 
     AlarmFileDownloader* web = services_.downloader;
     const std::string url = s.AlarmFile;
@@ -124,7 +124,7 @@ int SharedFileReload::Reload(bool followClient, bool reuseDownload) {
     }
     // The copy counts from its Last-Modified time.
     Fetched fetched(HttpHead{head.lastModified, head.lastModified}, std::move(body));
-    const int result = ReadAlarmFile(g_, followClient, false, boxes, &fetched);
+    const int result = ReadAlarmFile(g_, {.followClient = options.followClient}, boxes, &fetched);
     if (result == kFileDone)
         Status(kDownloaded, kStatusShownMs);
     else
@@ -135,12 +135,12 @@ int SharedFileReload::Reload(bool followClient, bool reuseDownload) {
 int ReadAlarmFileAtStart(Globals& g, Reporter& reporter, AlarmFileDownloader* downloader,
                          bool& offline) {
     offline = false;
-    const int result = ReadAlarmFile(g, true, false, reporter, downloader);
+    const int result = ReadAlarmFile(g, {.followClient = true}, reporter, downloader);
     if (result == kFileDone || g.Settings.UserMode != "WClient" || !FileExists(WebCopyPath(g)))
         return result;
     offline = true;
     // The kept copy, without another attempt at the server.
-    return ReadAlarmFile(g, true, true, reporter, nullptr);
+    return ReadAlarmFile(g, {.followClient = true, .reuseDownload = true}, reporter, nullptr);
 }
 
 }  // namespace ringmere::net

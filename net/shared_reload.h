@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/alarmfile.h"
 #include "core/globals.h"
 #include "run/services.h"
 
@@ -49,9 +50,9 @@ public:
     // The network dialog ended: in a client mode with automatic reloads the
     // timer runs again, with `freshInterval` set anew first.
     void Resume(bool freshInterval);
-    // One reload (followClient, reuseDownload as ReadAlarmFile); the result
-    // of ReadAlarmFile, -1 for a failed or unnecessary download.
-    int Reload(bool followClient, bool reuseDownload);
+    // One reload, read as ReadAlarmFile reads with `options`; the result of
+    // ReadAlarmFile, -1 for a failed or unnecessary download.
+    int Reload(ReadOptions options);
     // One tick of the timer.
     void Tick();
     bool Reloading() const { return reloading_; }

@@ -2,17 +2,7 @@
 
 #include <malloc.h>
 
-#include "core/osinfo.h"
-
 namespace ringmere {
-
-std::string WindowsVersionName() {
-    return WindowsVersionName(OsVersionInfo{OsFamily::Other, 0});
-}
-
-bool IsNTPlatform() {
-    return true;
-}
 
 void TrimWorkingSet() {
     malloc_trim(0);

@@ -7,6 +7,7 @@
 #include "run/actions.h"
 #include "run/timesync.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::run {
 

@@ -3,7 +3,7 @@
 #include "core/fileops.h"
 #include "run/dialup.h"
 #include "run/runsound.h"
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::run {
 

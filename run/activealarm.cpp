@@ -11,6 +11,7 @@
 #include "core/repeat_rule.h"
 #include "ui_activealarm.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/palette_colours.h"
 #include "widgets/window_count.h"
 
@@ -78,8 +79,7 @@ TfrmActiveAlarm::TfrmActiveAlarm(const Globals& g, int alarmIndex, const Service
       tmSnooze_(services.waiting, [this] { tmSnoozeTimer(); }) {
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(size());
     ui_->mediaplayer1->setVisible(false);
     ui_->MediaPlayer2->setVisible(false);

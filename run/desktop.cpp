@@ -9,6 +9,7 @@
 
 #include "core/cmdline.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::run {
 

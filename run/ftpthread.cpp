@@ -16,7 +16,7 @@
 #include <set>
 #include <system_error>
 
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::run {
 

@@ -12,6 +12,7 @@
 #include "run/actions.h"
 #include "run/mail_text.h"
 #include "run/services.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::run {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "run/actions.h"
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::run {
 

@@ -51,7 +51,8 @@ LoadedFile LoadAsLocalFile(Globals& g, const std::string& path, StderrReporter& 
     SetDefaultSettings(g);
     const int before = reporter.count;
     LoadedFile loaded;
-    loaded.result = ReadAlarmFile(g, true, true, reporter, nullptr);
+    loaded.result =
+        ReadAlarmFile(g, {.followClient = true, .reuseDownload = true}, reporter, nullptr);
     loaded.messages = reporter.count - before;
     return loaded;
 }

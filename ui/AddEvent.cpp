@@ -14,6 +14,7 @@
 #include "ui/actionkit.h"
 #include "ui_AddEvent.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/form_text.h"
 #include "widgets/updown.h"
 

@@ -17,6 +17,7 @@
 #include "run/dialup.h"
 #include "run/mail.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/form_text.h"
 
 namespace ringmere::ui {

@@ -15,6 +15,7 @@
 #include "ui_addoptions.h"
 #include "widgets/calendar.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/settings_save.h"
 
 namespace ringmere::ui {

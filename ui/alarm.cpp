@@ -24,7 +24,6 @@
 #include "core/placement.h"
 #include "core/schedule.h"
 #include "core/settings.h"
-#include "platform/system.h"
 #include "run/activealarm.h"
 #include "run/daytime.h"
 #include "ui/alarm_list_model.h"
@@ -33,6 +32,7 @@
 #include "ui/timesync_page.h"
 #include "ui_alarm.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/themed_icon.h"
 #include "widgets/window_count.h"
 
@@ -273,7 +273,7 @@ void TfrmAlMain::StopWakeThread() {
 }
 
 void TfrmAlMain::PowerEvent(int code) {
-    if (WindowsVersionName() == "Windows 95" || !g_.Settings.allowWake) return;
+    if (!g_.Settings.allowWake) return;
     switch (code) {
         case kPowerSuspend: {
             if (g_.ScheduleCount < 1) return;
@@ -615,7 +615,7 @@ void TfrmAlMain::FirstShowing() {
     if (!hooks_.runStartupWizard) return;
     hooks_.runStartupWizard(this);
     widgets::MessageBoxReporter boxes(services_.dialogs, this);
-    ReadAlarmFile(g_, true, false, boxes, services_.downloader);
+    ReadAlarmFile(g_, {.followClient = true}, boxes, services_.downloader);
     Refill();
 }
 

@@ -10,7 +10,7 @@
 #include "core/actionstrip.h"
 #include "ui/alarm.h"
 #include "ui_alarm.h"
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::ui {
 

@@ -20,6 +20,7 @@
 #include "ui/simpleactions.h"
 #include "ui_alarmset.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::ui {
 

@@ -7,7 +7,7 @@
 
 #include "core/alarmfile.h"
 #include "core/placement.h"
-#include "core/text.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::widgets {
 
@@ -130,14 +130,6 @@ QString ScriptedDialogs::ExistingDirectory(QWidget*, const QString&, const QStri
 
 void MessageBoxReporter::Report(const std::string& message) {
     dialogs_.Message(owner_, BoxKind::Warning, FromFileText(message));
-}
-
-QString FromFileText(const std::string& text) {
-    return QString::fromStdString(ToDisplayUtf8(text));
-}
-
-std::string ToFileText(const QString& text) {
-    return text.toStdString();
 }
 
 }  // namespace ringmere::widgets

@@ -85,10 +85,4 @@ private:
     QWidget* owner_;
 };
 
-// Texts from the alarm file as the user sees them: UTF-8 when they are valid
-// UTF-8, otherwise Windows-1252 from an older installation.
-QString FromFileText(const std::string& text);
-// What the user types is stored as UTF-8.
-std::string ToFileText(const QString& text);
-
 }  // namespace ringmere::widgets

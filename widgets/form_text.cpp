@@ -1,6 +1,6 @@
 #include "widgets/form_text.h"
 
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::widgets {
 

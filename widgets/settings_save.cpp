@@ -1,6 +1,7 @@
 #include "widgets/settings_save.h"
 
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::widgets {
 

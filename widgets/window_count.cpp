@@ -15,7 +15,7 @@ int VisibleWindowCount() {
 void ChangeVisibleWindowCount(int delta) {
     g_visibleWindows += delta;
     if (g_visibleWindows < 0) g_visibleWindows = 0;
-    if (delta < 0 && g_visibleWindows == 0 && IsNTPlatform()) TrimWorkingSet();
+    if (delta < 0 && g_visibleWindows == 0) TrimWorkingSet();
 }
 
 void SetVisibleWindowCount(int count) {

@@ -47,7 +47,7 @@ protected:
         SetDefaultSettings(g);
         WriteText(g.LocalAlarmFilePath(), FileOf("Own"));
         CollectingReporter said;
-        EXPECT_EQ(ReadAlarmFile(g, true, false, said), kFileDone);
+        EXPECT_EQ(ReadAlarmFile(g, {.followClient = true}, said), kFileDone);
         WriteText(shared, FileOf("Shared"));
         ui::MainWindowHooks hooks;
         hooks.trayAvailable = [] { return false; };

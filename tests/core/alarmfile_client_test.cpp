@@ -169,7 +169,7 @@ TEST(AlarmFileClient, SharedFileIsReadByItsOwnGates) {
         Globals h;
         testing::Prepare(h, dir);
         CollectingReporter again;
-        ASSERT_EQ(ReadAlarmFile(h, /*followClient=*/false, false, again), kFileDone);
+        ASSERT_EQ(ReadAlarmFile(h, {.followClient = false}, again), kFileDone);
         EXPECT_EQ(again.messages, Messages{});
         EXPECT_EQ(h.AlarmTable[1].AlName, "Local");
         EXPECT_EQ(h.AlarmTable[2].Events.Count, 6);
@@ -285,7 +285,7 @@ protected:
     }
 
     int Read(bool reuseDownload) {
-        return ReadAlarmFile(g, /*followClient=*/false, reuseDownload, reporter, &web);
+        return ReadAlarmFile(g, {.reuseDownload = reuseDownload}, reporter, &web);
     }
     std::string WebCopy() const { return dir.file("webtmp.ini"); }
 
@@ -391,7 +391,7 @@ TEST_F(AlarmFileWebClient, InvalidReusedCopyIsFetchedAfresh) {
 }
 
 TEST_F(AlarmFileWebClient, NoDownloaderIsAFailedDownload) {
-    EXPECT_EQ(ReadAlarmFile(g, true, false, reporter, nullptr), kFileInvalid);
+    EXPECT_EQ(ReadAlarmFile(g, {.followClient = true}, reporter, nullptr), kFileInvalid);
     EXPECT_EQ(reporter.messages, Messages{});
     EXPECT_EQ(g.AlarmTable[1].AlName, "from the last read");
 }
@@ -416,7 +416,7 @@ UpgradeRun ReadAndUpgrade(const ScratchDir& dir, const std::string& text,
     WriteText(dir.file(name), text);
     run.before = text;
     CollectingReporter reporter;
-    run.result = ReadAlarmFile(g, true, false, reporter);
+    run.result = ReadAlarmFile(g, {.followClient = true}, reporter);
     run.messages = reporter.messages;
     run.upgraded = UpgradeOldAlarmFile(g, run.result, reporter.messages.empty(), reporter);
     run.after = ReadText(dir.file(name));
@@ -440,7 +440,7 @@ TEST(AlarmFileUpgrade, OldFilesAreRewrittenInTheCurrentLayout) {
         Globals g;
         testing::Prepare(g, dir);
         CollectingReporter reporter;
-        ASSERT_EQ(ReadAlarmFile(g, true, false, reporter), kFileDone);
+        ASSERT_EQ(ReadAlarmFile(g, {.followClient = true}, reporter), kFileDone);
         EXPECT_EQ(reporter.messages, Messages{});
         EXPECT_DOUBLE_EQ(g.FileVersion, 2.1);
         EXPECT_TRUE(g.Settings.allowWake);
@@ -487,7 +487,7 @@ TEST(AlarmFileUpgrade, MissingFileIsNotCreated) {
     Globals g;
     testing::Prepare(g, dir);
     CollectingReporter reporter;
-    const int result = ReadAlarmFile(g, true, false, reporter);
+    const int result = ReadAlarmFile(g, {.followClient = true}, reporter);
     EXPECT_EQ(result, kFileCannotOpen);
     EXPECT_FALSE(UpgradeOldAlarmFile(g, result, true, reporter));
     EXPECT_FALSE(std::filesystem::exists(dir.file("alfile.ini")));

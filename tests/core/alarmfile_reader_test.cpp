@@ -511,12 +511,12 @@ TEST(AlarmFileReaderFailures, MissingFile) {
     Preset(g);
     const Globals before = g;
     CollectingReporter reporter;
-    EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
+    EXPECT_EQ(ReadAlarmFile(g, {.followClient = true}, reporter), kFileCannotOpen);
     EXPECT_EQ(reporter.messages, Messages{});
     ExpectSameRecords(g, before);
     // A directory in its place cannot be opened either.
     std::filesystem::create_directory(dir.file("alfile.ini"));
-    EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
+    EXPECT_EQ(ReadAlarmFile(g, {.followClient = true}, reporter), kFileCannotOpen);
     EXPECT_EQ(reporter.messages, Messages{});
 }
 
@@ -1027,11 +1027,11 @@ TEST(AlarmFileReaderFailures, AFileThatCannotBeReadIsNotClean) {
     Globals g;
     testing::Prepare(g, dir);
     CollectingReporter reporter;
-    EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
+    EXPECT_EQ(ReadAlarmFile(g, {.followClient = true}, reporter), kFileCannotOpen);
     EXPECT_FALSE(g.AlarmFileDamaged);
     testing::WriteText(dir.file("alfile.ini"), "");
     std::filesystem::resize_file(dir.file("alfile.ini"), (std::uintmax_t{512} << 20) + 1);  // sparse
-    EXPECT_EQ(ReadAlarmFile(g, true, false, reporter), kFileCannotOpen);
+    EXPECT_EQ(ReadAlarmFile(g, {.followClient = true}, reporter), kFileCannotOpen);
     EXPECT_TRUE(g.AlarmFileDamaged);
 }
 

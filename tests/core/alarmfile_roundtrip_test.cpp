@@ -35,7 +35,7 @@ void ExpectReadsBack(const Pair& p, const ScratchDir& dir) {
     CollectingReporter reporter;
     Globals g;
     testing::Prepare(g, dir);
-    ASSERT_EQ(ReadAlarmFile(g, /*followClient=*/false, false, reporter), kFileDone);
+    ASSERT_EQ(ReadAlarmFile(g, {.followClient = false}, reporter), kFileDone);
     // Values out of their range are reported and still read back.
     bool replaced = false;
     for (const std::string& m : reporter.messages) {

@@ -134,7 +134,7 @@ inline void Prepare(Globals& g, const ScratchDir& dir) {
 inline int ReadLocalText(Globals& g, const ScratchDir& dir, std::string_view text,
                          CollectingReporter& reporter, bool followClient = true) {
     WriteText(dir.file("alfile.ini"), text);
-    return ReadAlarmFile(g, followClient, false, reporter);
+    return ReadAlarmFile(g, {.followClient = followClient}, reporter);
 }
 
 inline DateTime Date(int y, int m, int d) {

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/osinfo.h"
-
 namespace ringmere {
 namespace {
 
@@ -517,30 +515,6 @@ TEST(Registry, KeysIgnoreCaseAndStraySeparators) {
     EXPECT_FALSE(store.CreateKey("\\\\", error));
     EXPECT_EQ(store.Keys().size(), 1u);
     EXPECT_EQ(store.Keys()[0].path, "Software\\Ringmere\\Main");
-}
-
-TEST(OsInfo, WindowsVersionNames) {
-    const struct {
-        OsFamily family;
-        std::uint32_t build;
-        const char* name;
-    } cases[] = {
-        {OsFamily::WindowsNT, 1381, "Windows NT"},
-        {OsFamily::WindowsNT, 0x4FFFFFF, "Windows NT"},
-        {OsFamily::WindowsNT, 0x5000000, "Windows 2000"},
-        {OsFamily::WindowsNT, 0x50008E3, "Windows 2000"},
-        {OsFamily::Windows9x, 0x040003B6, "Windows 95"},
-        {OsFamily::Windows9x, 0x04090000, "Windows 95"},
-        {OsFamily::Windows9x, 0x040A0000, "Windows 98"},
-        {OsFamily::Windows9x, 0x040A08AE, "Windows 98"},
-        {OsFamily::Windows9x, 0x04590000, "Windows 98"},
-        {OsFamily::Windows9x, 0x045A0BB8, "Windows Millennium"},
-        {OsFamily::Other, 0x5000000, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.build);
-        EXPECT_EQ(WindowsVersionName(OsVersionInfo{c.family, c.build}), c.name);
-    }
 }
 
 }  // namespace

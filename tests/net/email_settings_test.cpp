@@ -117,7 +117,7 @@ TEST_F(EmailTest, AClientSavesIntoItsLocalFileAroundItsOwnAlarms) {
     WriteFile(g_.LocalAlarmFilePath(), "Client", "Own alarm", shared);
     const std::string sharedBefore = Text(shared);
     CollectingReporter said;
-    ASSERT_EQ(ReadAlarmFile(g_, true, false, said), kFileDone);
+    ASSERT_EQ(ReadAlarmFile(g_, {.followClient = true}, said), kFileDone);
     ASSERT_EQ(g_.AlarmTable[1].AlName, "Server alarm");
 
     Tfrmemail d(g_, fakes_.Handed(), nullptr);
@@ -128,7 +128,7 @@ TEST_F(EmailTest, AClientSavesIntoItsLocalFileAroundItsOwnAlarms) {
     Globals local;
     local.ProgramDir = g_.ProgramDir;
     SetDefaultSettings(local);
-    ASSERT_EQ(ReadAlarmFile(local, false, false, said), kFileDone);
+    ASSERT_EQ(ReadAlarmFile(local, {.followClient = false}, said), kFileDone);
     EXPECT_EQ(local.Settings.ReplyTo, "client@example.org");
     EXPECT_EQ(local.Settings.UserMode, "Client");
     EXPECT_EQ(local.Settings.AlarmFile, shared);

@@ -30,7 +30,7 @@ protected:
         SetDefaultSettings(g);
         WriteText(g.LocalAlarmFilePath(), ServerText("Own"));
         CollectingReporter said;
-        EXPECT_EQ(ReadAlarmFile(g, true, false, said), kFileDone);
+        EXPECT_EQ(ReadAlarmFile(g, {.followClient = true}, said), kFileDone);
         WriteText(shared, ServerText("Shared"));
         reload.busy = [] { return false; };
     }

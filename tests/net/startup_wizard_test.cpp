@@ -113,7 +113,7 @@ TEST_F(WizardTest, DefaultsThroughEveryPageWriteOneSingleUserFile) {
     back.ProgramDir = g_.ProgramDir;
     SetDefaultSettings(back);
     CollectingReporter said;
-    ASSERT_EQ(ReadAlarmFile(back, true, false, said), kFileDone);
+    ASSERT_EQ(ReadAlarmFile(back, {.followClient = true}, said), kFileDone);
     EXPECT_TRUE(said.messages.empty());
     EXPECT_EQ(back.Settings.UserMode, "Single");
     EXPECT_FALSE(back.Settings.UseSMTP);

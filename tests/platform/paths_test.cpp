@@ -4,7 +4,6 @@
 
 #include <unistd.h>
 
-#include "platform/system.h"
 #include "tests/platform/temp_environment.h"
 
 namespace ringmere {
@@ -104,11 +103,6 @@ TEST_F(Paths, ProgramFilePathNamesThisProgram) {
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path.front(), '/');
     EXPECT_TRUE(fs::equivalent(path, "/proc/self/exe"));
-}
-
-TEST(System, LinuxIsNoWindowsReleaseButTakesTheNtPaths) {
-    EXPECT_EQ(WindowsVersionName(), "");
-    EXPECT_TRUE(IsNTPlatform());
 }
 
 }  // namespace

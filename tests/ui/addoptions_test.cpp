@@ -140,7 +140,7 @@ TEST_F(OptionsTest, OkAppliesInOrderAndStopsAtTheFirstFailure) {
             back.ProgramDir = g_.ProgramDir;
             SetDefaultSettings(back);
             CollectingReporter said;
-            ASSERT_EQ(ReadAlarmFile(back, false, false, said), kFileDone);
+            ASSERT_EQ(ReadAlarmFile(back, {.followClient = false}, said), kFileDone);
             EXPECT_TRUE(back.Settings.allowWake);
             EXPECT_TRUE(back.Settings.enablelogging);
             EXPECT_EQ(back.Settings.monthBackColor, kRed);

@@ -111,7 +111,7 @@ TEST_F(AlarmEditorTest, OpeningAndSavingChangesNothing) {
         ASSERT_TRUE(QFile::copy(QStringLiteral(RINGMERE_TEST_DATA "/") + file,
                                 QString::fromStdString(g.LocalAlarmFilePath())));
         SilentReporter silent;
-        ASSERT_EQ(ReadAlarmFile(g, false, false, silent), kFileDone);
+        ASSERT_EQ(ReadAlarmFile(g, {.followClient = false}, silent), kFileDone);
         ASSERT_EQ(SaveAlarmFile(g, g.Settings.AlarmFile, silent), kFileDone);
         const std::string before = FileText();
         for (int i = 1; i <= g.AlarmCount; ++i) {

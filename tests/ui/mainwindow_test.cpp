@@ -261,7 +261,7 @@ TEST_F(MainWindowTest, CheckBoxWritesTheFileAndRebuildsTheSchedule) {
     reread.ProgramDir = g_.ProgramDir;
     SetDefaultSettings(reread);
     SilentReporter quiet;
-    ASSERT_EQ(ReadAlarmFile(reread, true, false, quiet), kFileDone);
+    ASSERT_EQ(ReadAlarmFile(reread, {.followClient = true}, quiet), kFileDone);
     EXPECT_FALSE(reread.AlarmTable[1].enabled);
     EXPECT_TRUE(reread.AlarmTable[2].enabled);
 }
@@ -480,7 +480,7 @@ TEST_F(MainWindowTest, AnEnableClickAfterADamagedReadKeepsTheOriginal) {
     read.ProgramDir = g_.ProgramDir;
     SetDefaultSettings(read);
     CollectingReporter said;
-    ReadAlarmFile(read, true, false, said);
+    ReadAlarmFile(read, {.followClient = true}, said);
     EXPECT_FALSE(said.messages.empty());
     EXPECT_TRUE(read.AlarmFileDamaged);
     EXPECT_EQ(read.FirstDamagedAlarm, 2);

@@ -107,10 +107,7 @@ void BM_AddAndRefill(benchmark::State& state) {
     double save = 0, schedule = 0, lists = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        f.g.EditIndex = f.g.AlarmCount + 1;
-        f.g.Adding = true;
-        f.g.Duplicating = false;
-        ui::TfrmAddAlarm editor(f.g, services, &main);
+        ui::TfrmAddAlarm editor(f.g, services, {AlarmEditRequest::Mode::Add}, &main);
         editor.findChild<QLineEdit*>(QStringLiteral("teAlName"))->setText(QStringLiteral("Walk"));
         editor.findChild<QRadioButton*>(QStringLiteral("rbWeekly"))->click();
         editor.findChild<QCheckBox*>(QStringLiteral("cbTuesday"))->click();

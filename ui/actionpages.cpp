@@ -21,6 +21,7 @@
 #include "run/mail.h"
 #include "run/timesync.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/form_text.h"
 #include "widgets/updown.h"
 

@@ -26,6 +26,7 @@
 #include "core/settings.h"
 #include "run/activealarm.h"
 #include "run/daytime.h"
+#include "ui/alarm_keys.h"
 #include "ui/alarm_list_model.h"
 #include "ui/gexcept.h"
 #include "ui/schedule_model.h"

@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "core/actionstrip.h"
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 #include "widgets/themed_icon.h"
 
 namespace ringmere::ui {

@@ -1,6 +1,6 @@
 #include "ui/schedule_model.h"
 
-#include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::ui {
 

@@ -211,7 +211,7 @@ TEST_F(MainWindowTest, CommandStatesFollowModePageCountAndSelection) {
         SetAlarms(alarms);
         g_.FirstDamagedAlarm = c.alarms >= 3 ? 3 : 0;
         auto w = Make(c.editor);
-        if (c.row > 0) Find<QTableWidget>(w.get(), "grAlarms")->selectRow(c.row - 1);
+        if (c.row > 0) Find<QTableView>(w.get(), "grAlarms")->selectRow(c.row - 1);
         w->ShowPage(c.page);
         const auto states = [&] {
             std::string out;

@@ -11,9 +11,6 @@ using widgets::StoredText;
 EmailPart::EmailPart(bool withLogin, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::EmailPart>()), withLogin_(withLogin) {
     ui_->setupUi(this);
-    ui_->lblMAPINote->setText(
-        QStringLiteral("Sends message via a MAPI-compliant email program such as \n"
-                       "Outlook or Outlook Express."));
     ui_->pnLogin->setVisible(withLogin);
     ui_->rbMAPI->setChecked(true);
     ShowMethodPage();

@@ -57,7 +57,7 @@ TEST_F(SimpleActionsTest, PagesAndEveryControlOnceWithItsCaption) {
         {"rbRandomTrack", "Random Track"}, {"rbConnect", "Connect"}, {"rbDisconnect", "Disconnect"},
         {"rbNone", "None"}, {"Button7", "Dial"}, {"Button8", "Hang Up"},
         {"Button12", "Test Application Launch"},
-        {"chkOpenNew", "Open in new browser window (Internet Explorer only)"},
+        {"chkOpenNew", "Open in a new browser window"},
         {"Button13", "Test Web Site Launch"}, {"chkEnableFTP", "Perform FTP Transfer"},
         {"btnFTPLocal", "Browse..."}, {"rbSingleFile", "Transfer Single File"},
         {"rbAllFiles", "Transfer All Files In Directory"}, {"rbUpload", "Upload File"},

@@ -21,12 +21,23 @@ Outcome StandardActions::SendMessage(RunSession& s, const smtpmessage& mail, boo
                          return s.Report(kMissingAttachment + text);
                      case MailEvent::ConnectFailed:
                          outcome = Outcome::EndRun;
-                         return s.Report(kUnableToConnect);
+                         s.Report(kUnableToConnect);
+                         if (!text.empty()) s.Report(text);
+                         return;
+                     case MailEvent::LoginRefused:
+                         outcome = Outcome::EndRun;
+                         return s.Report(text);
                      case MailEvent::SendFailed:
                          outcome = Outcome::EndRun;
-                         if (!step) return s.Report(kErrorSending);
-                         services_.dialogs.Message(s.Window(), widgets::BoxKind::Warning,
-                                                   QString::fromLatin1(kErrorSending));
+                         if (!step) {
+                             s.Report(kErrorSending);
+                             if (!text.empty()) s.Report(text);
+                             return;
+                         }
+                         if (!text.empty()) s.Report(text);
+                         services_.dialogs.Message(
+                             s.Window(), widgets::BoxKind::Warning,
+                             QString::fromStdString(WithReason(kErrorSending, text)));
                          return;
                      case MailEvent::LocalFailed:
                          if (!text.empty()) s.Report(text);
@@ -36,8 +47,9 @@ Outcome StandardActions::SendMessage(RunSession& s, const smtpmessage& mail, boo
                          if (!step) s.Report(kSentSuccessfully);
                          return;
                      case MailEvent::Cancelled:
+                         // Nothing was ended: the recipients got no message.
                          outcome = Outcome::EndRun;
-                         return;
+                         return s.Report(kSendingCancelled);
                  }
              });
     return outcome;

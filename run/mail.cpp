@@ -48,6 +48,10 @@ std::string RandomHex(int bytes) {
 
 }  // namespace
 
+std::string WithReason(const std::string& text, const std::string& reason) {
+    return reason.empty() ? text : text + "\n\n" + reason;
+}
+
 void SendMail(MailSender& sender, std::shared_ptr<SmtpClient>& smtp, const smtpmessage& mail,
               Waiting& waiting, const CancelCheck& cancelled,
               const std::function<void(MailEvent, const std::string&)>& onEvent) {
@@ -106,13 +110,16 @@ void SendMail(MailSender& sender, std::shared_ptr<SmtpClient>& smtp, const smtpm
 
     if (useSmtp) {
         if (!smtp) smtp = sender.NewSmtpClient();
-        switch (smtp->Send(envelope, data, waiting, cancelled)) {
+        const SendResult sent = smtp->Send(envelope, data, waiting, cancelled);
+        switch (sent.status) {
             case SendStatus::Sent:
                 return onEvent(MailEvent::Sent, {});
             case SendStatus::ConnectFailed:
-                return onEvent(MailEvent::ConnectFailed, {});
+                return onEvent(MailEvent::ConnectFailed, sent.reason);
+            case SendStatus::LoginRefused:
+                return onEvent(MailEvent::LoginRefused, sent.reason);
             case SendStatus::SendFailed:
-                return onEvent(MailEvent::SendFailed, {});
+                return onEvent(MailEvent::SendFailed, sent.reason);
             case SendStatus::Cancelled:
                 return onEvent(MailEvent::Cancelled, {});
         }
@@ -147,9 +154,11 @@ TestMessageBoxes SendTestMessage(const Services& services, std::shared_ptr<SmtpC
                      case MailEvent::MissingAttachment:
                          return box(BoxKind::Warning, kMissingAttachment + text);
                      case MailEvent::ConnectFailed:
-                         return box(BoxKind::Warning, kUnableToConnect);
+                         return box(BoxKind::Warning, WithReason(kUnableToConnect, text));
+                     case MailEvent::LoginRefused:
+                         return box(BoxKind::Warning, text);
                      case MailEvent::SendFailed:
-                         return box(BoxKind::Warning, kErrorSending);
+                         return box(BoxKind::Warning, WithReason(kErrorSending, text));
                      case MailEvent::LocalFailed:
                          if (!text.empty()) box(BoxKind::Warning, text);
                          return box(BoxKind::Warning, kLocalFailed);

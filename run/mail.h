@@ -26,7 +26,23 @@ struct Envelope {
     std::vector<std::string> to;
 };
 
-enum class SendStatus { Sent, ConnectFailed, SendFailed, Cancelled };
+// LoginRefused: the server turned the user name and password down; a
+// second try with the same login would only be turned down again.
+enum class SendStatus { Sent, ConnectFailed, LoginRefused, SendFailed, Cancelled };
+
+struct SendResult {
+    SendStatus status = SendStatus::SendFailed;
+    // A failure's cause as a sentence: the server's reply or the system's
+    // reason. Never holds the password.
+    std::string reason;
+};
+
+// What a server said about TLS before any login.
+enum class TlsOffer { FromTheStart, StartTls, None, Unknown };
+struct TlsCheck {
+    TlsOffer offer = TlsOffer::Unknown;
+    std::string reason;  // Unknown: why the server could not be asked
+};
 
 // Answers true once the caller no longer wants the result (a Snooze, a
 // closed window); the send under way is then abandoned.
@@ -38,8 +54,9 @@ class SmtpClient {
 public:
     virtual ~SmtpClient() = default;
     // Connects (a failed connect is tried once more on a fresh
-    // connection), then sends `data` to the envelope's recipients.
-    virtual SendStatus Send(const Envelope& envelope, const std::string& data, Waiting& waiting,
+    // connection), then sends `data` to the envelope's recipients. A
+    // cancel drops the connection at once and never ends the message.
+    virtual SendResult Send(const Envelope& envelope, const std::string& data, Waiting& waiting,
                             const CancelCheck& cancelled) = 0;
 };
 
@@ -58,6 +75,12 @@ public:
     // Hands the message to the local mail system.
     virtual LocalMailResult SendLocal(const Envelope& envelope, const std::string& data,
                                       Waiting& waiting, const CancelCheck& cancelled) = 0;
+    // Whether the local mail program is there to be run.
+    virtual bool LocalMailInstalled() const = 0;
+    // Greets the server named by `serverText` (as the settings hold it)
+    // and asks for TLS, sending no login.
+    virtual TlsCheck CheckTls(const std::string& serverText, Waiting& waiting,
+                              const CancelCheck& cancelled) = 0;
 };
 
 struct MailOptions {
@@ -65,6 +88,7 @@ struct MailOptions {
     int connectTimeoutMs = 30000;
     int sendTimeoutMs = 120000;  // a whole send, and a run of the mail program
     std::string caFile;          // certificates to trust instead of the system's
+    int quitBoundMs = 5000;      // the longest the program's end waits for a send
 };
 
 // libcurl for SMTP, the sendmail program for local mail. `settings` must
@@ -75,8 +99,9 @@ std::unique_ptr<MailSender> NewSystemMailSender(const SettingsRec& settings,
 // What a send said, in the order it happened.
 enum class MailEvent {
     MissingAttachment,  // text: the path
-    ConnectFailed,
-    SendFailed,
+    ConnectFailed,      // text: why, or empty
+    LoginRefused,       // text: the line that says so, with the server's reply
+    SendFailed,         // text: why, or empty
     LocalFailed,  // text: why the mail program did not run, or empty
     Sent,
     Cancelled,
@@ -88,6 +113,9 @@ enum class MailEvent {
 void SendMail(MailSender& sender, std::shared_ptr<SmtpClient>& smtp, const smtpmessage& mail,
               Waiting& waiting, const CancelCheck& cancelled,
               const std::function<void(MailEvent, const std::string&)>& onEvent);
+
+// A box's text and, below it, why.
+std::string WithReason(const std::string& text, const std::string& reason);
 
 // The editors' "Send Test Message": the message boxes to show, in order.
 // After a send through the local mail system the last one is the success
@@ -104,6 +132,7 @@ TestMessageBoxes SendTestMessage(const Services& services, std::shared_ptr<SmtpC
                                  const smtpmessage& mail, const CancelCheck& cancelled = {});
 
 inline constexpr const char* kSendingMessage = "Sending message...";
+inline constexpr const char* kSendingCancelled = "Sending cancelled.";
 inline constexpr const char* kUnableToConnect =
     "Unable to connect to SMTP server.  Check your SMTP server settings.";
 inline constexpr const char* kErrorSending = "Error sending message.";

@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "fake_services.h"
+#include "ftp_peer.h"
 #include "run/ftp_client.h"
 #include "run/ftpthread.h"
 
@@ -20,12 +21,6 @@ namespace {
 
 using namespace testing;
 using Strings = std::vector<std::string>;
-
-QString PeerPython() {
-    for (const QString& python : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")})
-        if (QProcess::execute(python, {"-c", "import pyftpdlib"}) == 0) return python;
-    return {};
-}
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -37,39 +32,6 @@ QByteArray ReadFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
-
-// The server, serving `Root()` to "user" / "secret"; every command it got
-// is in Commands(), as "CMD arg".
-class FtpPeer {
-public:
-    explicit FtpPeer(const QStringList& options = {}) {
-        QDir().mkpath(Root());
-        const QString python = PeerPython();
-        if (python.isEmpty()) return;
-        const QString script =
-            QDir::cleanPath(QStringLiteral(RINGMERE_TEST_DATA "/../run/ftp_server.py"));
-        process_.start(python, QStringList{script, Root(), "--log", dir_.filePath("commands")} +
-                                   options);
-        while (!process_.canReadLine() && process_.waitForReadyRead(30000)) {
-        }
-        port = process_.readLine().trimmed().toInt();
-    }
-    ~FtpPeer() {
-        process_.kill();
-        process_.waitForFinished(10000);
-    }
-    QString Root() const { return dir_.filePath("root"); }
-    QStringList Commands() const {
-        return QString::fromUtf8(ReadFile(dir_.filePath("commands"))).split('\n', Qt::SkipEmptyParts);
-    }
-    bool Got(const QString& command) const { return Commands().contains(command); }
-
-    int port = 0;
-
-private:
-    QTemporaryDir dir_;
-    QProcess process_;
-};
 
 FTPRecT Settings(int port, const std::string& path, const QString& local, bool upload) {
     FTPRecT f;

@@ -12,7 +12,9 @@
 #include <QTimer>
 
 #include "fake_services.h"
+#include "ftp_peer.h"
 #include "smtp_peer.h"
+#include "run/ftp_client.h"
 #include "run/mail_text.h"
 
 namespace ringmere::run {
@@ -269,33 +271,113 @@ TEST_F(MailTest, MissingAttachmentIsReportedAndTheRestIsSent) {
     EXPECT_EQ(peer.Data().find("gone.pdf"), std::string::npos);
 }
 
-TEST_F(MailTest, FailedConnectIsTriedTwiceThenEndsTheRun) {
+// Each failure says why; a wrong password is told from a refused connection
+// and is not tried again.
+TEST_F(MailTest, FailuresSayWhyAndAWrongPasswordIsNotARefusedConnection) {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const std::string refused = "127.0.0.1:" + std::to_string(closed.serverPort());
     closed.close();
     SmtpPeer rejecting("reject");
     SmtpPeer silent("stall");
+    SmtpPeer login("auth");
     MailOptions quick;  // for the server that never answers
     quick.connectTimeoutMs = 500;
     quick.sendTimeoutMs = 1000;
-    const std::pair<std::string, MailOptions> cases[] = {{refused, {}},
-                                                         {rejecting.Address(), {}},
-                                                         {silent.Address(), quick},
-                                                         {"not a host", {}}};
-    for (const auto& [server, options] : cases) {
-        UseSmtp(server, options);
-        EXPECT_EQ(Run(MailAlarm("a@example.org")), Lines({kSendingMessage, kUnableToConnect}))
-            << server;
+    struct Case {
+        std::string server, password;
+        MailOptions options;
+        std::vector<std::string> lines;
+    };
+    const auto at = [](const std::string& where) { return "The SMTP server " + where; };
+    const Case cases[] = {
+        {refused, "", {}, {kUnableToConnect, at(refused) + " could not be reached: Connection refused."}},
+        {login.Address(), "wrong-pw-77", {},
+         {at(login.Address()) + " refused the login (authentication refused): 535 5.7.8 "
+                                "Authentication credentials invalid"}},
+        {login.Address(), "good-pw-77", {}, {kSentSuccessfully, "Alarm Completed."}},
+        {rejecting.Address(), "", {}, {kUnableToConnect, at(rejecting.Address()) + " replied: 554 no service here"}},
+        {silent.Address(), "", quick,
+         {kUnableToConnect, at(silent.Address()) + " did not answer: timed out after 0.5 s."}},
+        {"not a host", "", {}, {kUnableToConnect, "\"not a host\" is not an SMTP server's address."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.server + " " + c.password);
+        g.Settings.SMTPUser = c.password.empty() ? "" : "ann";
+        g.Settings.SMTPPass = c.password;
+        UseSmtp(c.server, c.options);
+        QStringList want{QString::fromLatin1(kSendingMessage)};
+        for (const std::string& l : c.lines) want << QString::fromStdString(l);
+        EXPECT_EQ(Run(MailAlarm("a@example.org")), want);
     }
     EXPECT_EQ(rejecting.Events("connect").size(), 2u);
+    EXPECT_EQ(login.Events("connect").size(), 2u);  // once for each password
+    EXPECT_EQ(login.Events("message").size(), 1u);
+}
+
+// A message bigger than the sockets hold, to a server that stops reading it:
+// a close never ends the message, and the server takes nothing once it reads
+// on.
+TEST_F(MailTest, ClosingDuringAStalledMessageDropsItUnended) {
+    SmtpPeer peer("stalldata");
+    UseSmtp(peer.Address());
+    QFile big(dir.filePath("big.bin"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray(12 << 20, 'b'));
+    big.close();
+    AlRec a = MailAlarm("a@example.org");
+    a.Mail->Attachment = {Path("big.bin")};
+    a.Mail->nAttach = 1;
+    window = Open(a);
+    // Looks at the server in the send's own pauses; closes once it stalled.
+    std::function<void()> look = [&] {
+        if (peer.Events("data").empty()) return clock.At(clock.NowMs() + 20, look);
+        QTimer::singleShot(0, window.data(), [&] { window->close(); });
+    };
+    clock.At(100, look);
+    clock.Advance(1000);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->EventLines(), Lines({kSendingMessage, kSendingCancelled}));
+    Flush();
+    peer.Tell("resume");
+    ASSERT_TRUE(peer.AwaitEvent("disconnect"));
+    EXPECT_TRUE(peer.Events("message").empty());
+    const auto logged = LogMessages();
+    EXPECT_NE(std::find(logged.begin(), logged.end(), kSendingCancelled), logged.end());
+}
+
+// Quitting ends a send that waits for a server at once, and the program's
+// end leaves no connection behind.
+TEST_F(MailTest, QuittingDuringAStuckSendCancelsItAndDropsTheConnection) {
+    SmtpPeer silent("stall");
+    MailOptions patient;  // time-outs of 30 s and 120 s, and a minute for the end
+    patient.quitBoundMs = 60000;
+    UseSmtp(silent.Address(), patient);
+    window = Open(MailAlarm("a@example.org"));
+    // Quits once the server holds the connection.
+    std::function<void()> look = [&] {
+        if (silent.Events("connect").empty()) return clock.At(clock.NowMs() + 20, look);
+        clock.Quit();
+    };
+    clock.At(100, look);
+    clock.Advance(1000);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->EventLines(), Lines({kSendingMessage, kSendingCancelled}));
+    window->close();
+    Flush();
+    services.mail = nullptr;
+    sender.reset();
+    EXPECT_TRUE(silent.AwaitEvent("disconnect"));
 }
 
 TEST_F(MailTest, RefusedSendIsALineForAnAlarmAndABoxForAStep) {
     SmtpPeer peer("plain");
     UseSmtp(peer.Address());
     // Refused by the server after the connect: not tried again.
-    EXPECT_EQ(Run(MailAlarm("nobody@example.org")), Lines({kSendingMessage, kErrorSending}));
+    EXPECT_EQ(Run(MailAlarm("nobody@example.org")),
+              QStringList({kSendingMessage, kErrorSending,
+                           QString::fromStdString("The SMTP server " + peer.Address() +
+                                                  " replied: 550 no such user here")}));
     EXPECT_EQ(peer.Events("connect").size(), 1u);
     // An address the envelope cannot carry fails before any connection.
     EXPECT_EQ(Run(Script("S", {MailStep("x@example.org\r\nRCPT TO:<e@v.org>"), Sleep(0)})),
@@ -322,9 +404,52 @@ TEST_F(MailTest, ClosingTheWindowDuringAStalledSendEndsTheRunAndThenTheWindow) {
     clock.Advance(1000);
     EXPECT_TRUE(busyAtClose);
     ASSERT_TRUE(window);
-    EXPECT_EQ(window->EventLines(), Lines({kSendingMessage}));
+    EXPECT_EQ(window->EventLines(), Lines({kSendingMessage, kSendingCancelled}));
     Flush();
     EXPECT_FALSE(window);
+}
+
+// Mail and FTP logins, accepted and refused: no password reaches the log.
+TEST_F(MailTest, TheLogNeverHoldsAPassword) {
+    if (PeerPython().isEmpty()) GTEST_SKIP() << "python3-pyftpdlib is missing";
+    SmtpPeer smtp("auth");
+    FtpPeer ftp;
+    ASSERT_NE(ftp.port, 0);
+    FtpClient ftpClient;
+    services.ftp = &ftpClient;
+    QFile up(dir.filePath("up.txt"));
+    ASSERT_TRUE(up.open(QIODevice::WriteOnly));
+    up.write("data");
+    up.close();
+    g.Settings.SMTPUser = "ann";
+    for (const char* password : {"mail-pw-1517", "wrong-pw-2931"}) {
+        g.Settings.SMTPPass = password;
+        UseSmtp(smtp.Address());
+        Run(MailAlarm("a@example.org"));
+    }
+    ASSERT_EQ(smtp.Events("auth").size(), 2u);
+    ASSERT_EQ(smtp.Events("message").size(), 1u);
+    for (const char* password : {"secret", "ftp-pw-4021"}) {  // the server takes "secret"
+        AlRec a = Simple("Put");
+        FTPRecT f;
+        f.ftpenabled = true;
+        f.ftpserver = "127.0.0.1";
+        f.ftpport = ftp.port;
+        f.ftpuser = "user";
+        f.ftppass = password;
+        f.ftppath = "up.txt";
+        f.ftplocalfile = Path("up.txt");
+        f.ftpupload = true;
+        f.ftppassive = true;
+        a.Ftp = f;
+        Run(a);
+    }
+    ASSERT_TRUE(QFile::exists(ftp.Root() + "/up.txt"));
+    ASSERT_TRUE(ftp.Got("PASS ftp-pw-4021"));
+    const std::string log = LogText();
+    ASSERT_NE(log.find("authentication refused"), std::string::npos) << log;
+    for (const char* password : {"mail-pw-1517", "wrong-pw-2931", "secret", "ftp-pw-4021"})
+        EXPECT_EQ(log.find(password), std::string::npos) << password << " in\n" << log;
 }
 
 // A stand-in for /usr/sbin/sendmail that records its arguments and input.

@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QThread>
 #include <QTemporaryDir>
 #include <string>
 #include <vector>
@@ -55,6 +57,21 @@ public:
             if (o.value("event").toString() == QLatin1String(kind)) out.push_back(o);
         }
         return out;
+    }
+    // A command for the server ("resume").
+    void Tell(const char* line) {
+        process_.write(QByteArray(line) + "\n");
+        process_.waitForBytesWritten(5000);
+    }
+    // Whether the server records a `kind` event within the bound, which is
+    // generous: it only ends a test that would otherwise wait for ever.
+    bool AwaitEvent(const char* kind, int boundMs = 20000) const {
+        const QDeadlineTimer deadline(boundMs);
+        while (Events(kind).empty()) {
+            if (deadline.hasExpired()) return false;
+            QThread::msleep(10);
+        }
+        return true;
     }
     std::string Data(std::size_t n = 0) const {
         const auto m = Events("message");

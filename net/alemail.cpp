@@ -11,7 +11,7 @@
 namespace ringmere::net {
 
 Tfrmemail::Tfrmemail(Globals& g, const Services& services, QWidget* owner)
-    : QDialog(owner), g_(g), services_(services), part_(new EmailPart(true, this)) {
+    : QDialog(owner), g_(g), services_(services), part_(new EmailPart(true, services, this)) {
     setObjectName(QStringLiteral("Tfrmemail"));
     setWindowTitle(QStringLiteral("email Settings"));
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

@@ -35,7 +35,7 @@ TfrmAStartUp::TfrmAStartUp(Globals& g, const Services& services, QWidget* owner)
       ui_(std::make_unique<Ui::TfrmAStartUp>()),
       g_(g),
       services_(services),
-      email_(new EmailPart(false, this)),
+      email_(new EmailPart(false, services, this)),
       modes_(new ModePages(g, services, ModePages::Host::Wizard, this)) {
     InitNetResources();
     ui_->setupUi(this);

@@ -2,7 +2,11 @@
 // written (never into a client's shared file), and that Cancel changes nothing.
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -10,7 +14,11 @@
 #include "core/alarmfile.h"
 #include "core/fileio.h"
 #include "net/alemail.h"
+#include "net/alstartup.h"
+#include "net/emailpart.h"
+#include "run/mail.h"
 #include "tests/run/fake_services.h"
+#include "tests/run/smtp_peer.h"
 
 namespace ringmere::net {
 namespace {
@@ -157,6 +165,76 @@ TEST_F(EmailTest, AWebClientSavesIntoItsLocalFileAroundItsOwnAlarms) {
     EXPECT_EQ(local.Settings.AlarmFile, url);
     ASSERT_EQ(local.AlarmCount, 1);
     EXPECT_EQ(local.AlarmTable[1].AlName, "Own alarm");
+}
+
+// Beside the password: what a check of the server found about TLS. The check
+// sends no login, and a changed server name forgets what it found.
+TEST_F(EmailTest, CheckServerSaysWhetherTheLoginGoesInClearText) {
+    if (run::testing::MailPython().isEmpty()) GTEST_SKIP() << "python3-aiosmtpd is missing";
+    run::testing::SmtpPeer plain("auth"), starttls("starttls"), smtps("smtps");
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const std::string refused = "127.0.0.1:" + std::to_string(closed.serverPort());
+    closed.close();
+    const std::pair<std::string, QString> cases[] = {
+        {plain.Address(), "This server offers no TLS: the user name and password are sent in "
+                          "clear text."},
+        {starttls.Address(), "The server offers TLS (STARTTLS): "},
+        {"smtps://" + smtps.Address(), "TLS from the start: "},
+        {refused, QString::fromStdString("The server could not be checked: The SMTP server " +
+                                         refused + " could not be reached: Connection refused.")},
+    };
+    Tfrmemail d(g_, fakes_.Handed(), nullptr);
+    auto* note = Find<QLabel>(&d, "lblTlsNote");
+    const QString unchecked = note->text();
+    EXPECT_TRUE(unchecked.contains("clear text")) << unchecked.toStdString();
+    for (const auto& [server, said] : cases) {
+        SCOPED_TRACE(server);
+        run::MailOptions options;
+        options.caFile = server.find(smtps.Address()) != std::string::npos ? smtps.Ca() : starttls.Ca();
+        const auto sender = run::NewSystemMailSender(g_.Settings, options);
+        Services services = fakes_.Handed();
+        services.mail = sender.get();
+        Tfrmemail checked(g_, services, nullptr);
+        Find<QLineEdit>(&checked, "teHost")->setText(QString::fromStdString(server));
+        Find<QPushButton>(&checked, "btnCheckTls")->click();
+        auto* shown = Find<QLabel>(&checked, "lblTlsNote");
+        EXPECT_TRUE(shown->text().startsWith(said)) << shown->text().toStdString();
+        Find<QLineEdit>(&checked, "teHost")->textEdited("other.example.org");
+        EXPECT_EQ(shown->text(), unchecked);
+    }
+    EXPECT_EQ(plain.Events("connect").size(), 1u);
+    EXPECT_TRUE(plain.Events("auth").empty());
+    EXPECT_TRUE(starttls.Events("message").empty());
+}
+
+// Until the settings say otherwise, mail goes by SMTP unless a local mail
+// program is there, in the dialog and in the wizard.
+TEST_F(EmailTest, MethodIsSmtpWithoutALocalMailProgram) {
+    const QString program = QDir(dir_.path()).filePath("sendmail");
+    QFile f(program);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\nexit 0\n");
+    f.close();
+    f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    const std::pair<std::string, bool> cases[] = {
+        {"", false}, {program.toStdString(), true}, {program.toStdString() + "-missing", false}};
+    for (const auto& [sendmail, local] : cases) {
+        SCOPED_TRACE(sendmail);
+        std::unique_ptr<run::MailSender> sender;
+        Services services = fakes_.Handed();
+        if (!sendmail.empty()) {
+            run::MailOptions options;
+            options.sendmail = sendmail;
+            sender = run::NewSystemMailSender(g_.Settings, options);
+            services.mail = sender.get();
+        }
+        EmailPart part(true, services);
+        EXPECT_EQ(Find<QRadioButton>(&part, "rbSMTP")->isChecked(), !local);
+        EXPECT_EQ(Find<QRadioButton>(&part, "rbMAPI")->isChecked(), local);
+        TfrmAStartUp wizard(g_, services, nullptr);
+        EXPECT_EQ(Find<QRadioButton>(&wizard, "rbSMTP")->isChecked(), !local);
+    }
 }
 
 }  // namespace

@@ -90,8 +90,9 @@ TEST_F(WizardTest, DefaultsThroughEveryPageWriteOneSingleUserFile) {
     EXPECT_FALSE(Find<QPushButton>(&w, "btnPrevious")->isEnabled());
     w.Next();
     ASSERT_EQ(w.Page(), Wizard::kEmail);
-    EXPECT_TRUE(Find<QRadioButton>(&w, "rbMAPI")->isChecked());
-    EXPECT_TRUE(Find<QLineEdit>(&w, "teReplyToM")->text().isEmpty());
+    // The fakes have no local mail program: SMTP.
+    EXPECT_TRUE(Find<QRadioButton>(&w, "rbSMTP")->isChecked());
+    EXPECT_TRUE(Find<QLineEdit>(&w, "teReply")->text().isEmpty());
     EXPECT_FALSE(Find<QLineEdit>(&w, "teSMTPUser")->isVisibleTo(&w));
     w.Next();
     ASSERT_EQ(w.Page(), Wizard::kNetwork);
@@ -116,7 +117,7 @@ TEST_F(WizardTest, DefaultsThroughEveryPageWriteOneSingleUserFile) {
     ASSERT_EQ(ReadAlarmFile(back, {.followClient = true}, said), kFileDone);
     EXPECT_TRUE(said.messages.empty());
     EXPECT_EQ(back.Settings.UserMode, "Single");
-    EXPECT_FALSE(back.Settings.UseSMTP);
+    EXPECT_TRUE(back.Settings.UseSMTP);
     EXPECT_EQ(back.Settings.ReplyTo, "");
     EXPECT_EQ(back.AlarmCount, 0);
     EXPECT_EQ(back.Settings.AlarmFile, Local());

@@ -16,12 +16,12 @@ run::ClockResult SystemClockSetter::Apply(qint64 utcMicroseconds) {
             return true;
         });
     if (asked.status == TimedatedResult::Done) return {true, {}};
-    if (asked.status == TimedatedResult::Refused) return {false, asked.error};
+    if (asked.status == TimedatedResult::Refused) return {false, asked.error, asked.denied};
     timespec ts{};
     ts.tv_sec = time_t(utcMicroseconds / 1000000);
     ts.tv_nsec = long(utcMicroseconds % 1000000) * 1000;
     if (clock_settime(CLOCK_REALTIME, &ts) != 0)
-        return {false, QString::fromLocal8Bit(std::strerror(errno))};
+        return {false, QString::fromLocal8Bit(std::strerror(errno)), errno == EPERM};
     return {true, {}};
 }
 

@@ -49,6 +49,8 @@ TimedatedResult SetTimeByTimedated(const QDBusConnection& bus, qint64 utcMicrose
             break;
     }
     r.status = TimedatedResult::Refused;
+    r.denied = e.type() == QDBusError::AccessDenied ||
+               e.name() == QLatin1String("org.freedesktop.DBus.Error.InteractiveAuthorizationRequired");
     if (e.name() == QLatin1String("org.freedesktop.timedate1.AutomaticTimeSyncEnabled"))
         // Said plainly: the system keeps its own clock, and that is its owner's choice.
         r.error = QStringLiteral(

@@ -17,6 +17,7 @@ struct TimedatedResult {
     };
     Status status = Unreachable;
     QString error;
+    bool denied = false;  // Refused for want of permission (polkit)
 };
 
 // SetTime with UTC microseconds, absolute, interactive (polkit may ask the

@@ -12,19 +12,17 @@ namespace ringmere::run {
 
 namespace {
 
-bool IsProgress(const std::string& text) {
-    return text.find("bytes") != std::string::npos;
-}
-
 // A run of progress texts keeps to one line, which only its first writes
 // to the log.
-void ShowStatus(RunSession& s, const std::string& text, std::string& lastShown) {
-    if (text.empty() || text == lastShown) return;
-    if (IsProgress(text) && IsProgress(lastShown))
-        s.ReplaceLast(text);
+void ShowStatus(RunSession& s, const StatusText& status, StatusText& lastShown) {
+    if (status.text.empty() ||
+        (status.text == lastShown.text && status.progress == lastShown.progress))
+        return;
+    if (status.progress && lastShown.progress)
+        s.ReplaceLast(status.text);
     else
-        s.Report(text);
-    lastShown = text;
+        s.Report(status.text);
+    lastShown = status;
 }
 
 }  // namespace
@@ -47,18 +45,18 @@ Outcome StandardActions::TransferFtp(RunSession& s, const FTPRecT& ftp) {
     }
     ftpWorker_ = worker;
     ftpAborted_ = false;
-    std::string lastShown;
+    StatusText lastShown;
     int retries = 0;
     for (;;) {
         for (;;) {
             s.Waiter().ProcessEvents();
             if (s.CancelRequested()) {
-                StopFtp();
+                CancelFtp(s);
                 return Outcome::EndRun;
             }
             // Finished first: once it is set, every text is there to take.
             const bool finished = worker->Finished();
-            for (const std::string& text : worker->TakeStatusTexts()) ShowStatus(s, text, lastShown);
+            for (const StatusText& status : worker->TakeStatus()) ShowStatus(s, status, lastShown);
             if (finished) break;
             worker->WaitForNews(tick);
         }
@@ -94,7 +92,7 @@ Outcome StandardActions::TransferFtp(RunSession& s, const FTPRecT& ftp) {
             return Outcome::EndRun;
         }
         ftpWorker_ = worker;
-        lastShown.clear();
+        lastShown = {};
         ++retries;
     }
     ftpWorker_.reset();
@@ -104,12 +102,17 @@ Outcome StandardActions::TransferFtp(RunSession& s, const FTPRecT& ftp) {
 
 // Closing or snoozing: the transfer stops within a poll of the worker, so
 // waiting for its end here is short.
-void StandardActions::StopFtp() {
-    if (!ftpWorker_) return;
+bool StandardActions::StopFtp() {
+    if (!ftpWorker_) return false;
     ftpWorker_->Abort();
     ftpWorker_->Join();
     ftpAborted_ = true;
     ftpWorker_.reset();
+    return true;
+}
+
+void StandardActions::CancelFtp(RunSession& s) {
+    if (StopFtp()) s.Report("Transfer cancelled.");
 }
 
 }  // namespace ringmere::run

@@ -44,9 +44,9 @@ void StandardActions::FileOperation(RunSession& s, const FileOps& op) {
     RunFileOperation(op, s.Time().Now(), [&](const std::string& line) { s.Report(line); });
 }
 
-void StandardActions::StopAll(RunSession&) {
+void StandardActions::StopAll(RunSession& s) {
     if (dialer_) dialer_->Stop();
-    StopFtp();
+    CancelFtp(s);
 }
 
 }  // namespace ringmere::run

@@ -88,7 +88,10 @@ public:
     RunDialer* Dialer(RunSession& s);
 
 private:
-    void StopFtp();
+    // True when a transfer was under way.
+    bool StopFtp();
+    // Stops it and says so in the run.
+    void CancelFtp(RunSession& s);
 
     Services services_;
     // The window's SMTP client: its connection stays open between messages.

@@ -1,10 +1,16 @@
 #include "run/daytime.h"
 
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QTcpSocket>
 #include <QUdpSocket>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "core/datetime.h"
@@ -84,7 +90,7 @@ bool DaytimeReplyComplete(const QByteArray& reply) {
     return reply.size() > 24 && reply.indexOf('\n', 24) >= 0;
 }
 
-Conversion ConvertDaytime(const QByteArray& text, int localYear) {
+Conversion ConvertDaytime(const QByteArray& text, int nearYear) {
     Conversion c;
     if (text.size() < 24) {
         c.error = "the server's reply is too short to hold a time";
@@ -114,7 +120,9 @@ Conversion ConvertDaytime(const QByteArray& text, int localYear) {
             return c;
         }
     }
-    const int year = localYear / 100 * 100 + values[0];
+    int year = nearYear / 100 * 100 + values[0];
+    if (year - nearYear > 50) year -= 100;
+    if (nearYear - year > 50) year += 100;
     if (values[2] > DaysInMonth(year, values[1])) {
         c.error = "the server's reply holds no valid time: day " + std::to_string(values[2]);
         return c;
@@ -128,6 +136,39 @@ Conversion ConvertDaytime(const QByteArray& text, int localYear) {
     tm.tm_sec = values[5];
     c.utcSeconds = qint64(timegm(&tm));
     return c;
+}
+
+QByteArray DaytimeFields(const QByteArray& text) {
+    return text.mid(7, 17);
+}
+
+qint64 BuildDateUtcSeconds() {
+    static const qint64 built = [] {
+        const char* date = RINGMERE_BUILD_DATE;  // yyyy-mm-dd
+        std::tm tm{};
+        tm.tm_year = std::atoi(date) - 1900;
+        tm.tm_mon = std::atoi(date + 5) - 1;
+        tm.tm_mday = std::atoi(date + 8);
+        return qint64(timegm(&tm));
+    }();
+    return built;
+}
+
+std::string FormatUtc(qint64 utcSeconds) {
+    std::tm tm{};
+    const std::time_t t = std::time_t(utcSeconds);
+    if (!gmtime_r(&t, &tm)) return std::to_string(utcSeconds) + " s after 1970 (UTC)";
+    char text[64];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &tm);
+    return text;
+}
+
+std::string RefusalOf(qint64 utcSeconds, qint64 builtUtcSeconds) {
+    const std::string built = FormatUtc(builtUtcSeconds).substr(0, 10);
+    if (utcSeconds < builtUtcSeconds) return "it is before this program was built (" + built + ")";
+    if (utcSeconds > builtUtcSeconds + 366LL * kSecondsPerDay)
+        return "it is more than a year after this program was built (" + built + ")";
+    return {};
 }
 
 quint64 NtpTimestamp(qint64 utcMicroseconds) {
@@ -157,6 +198,10 @@ qint64 UtcFromNtp(quint64 ntp, qint64 nearUtcMicroseconds) {
     return (best - kNtpToUnix) * 1000000 + micros;
 }
 
+qint64 NtpEraCentreUtcMicroseconds(qint64 builtUtcSeconds) {
+    return (builtUtcSeconds + 10LL * 365 * kSecondsPerDay) * 1000000;
+}
+
 QByteArray SntpRequest(quint64 transmitNtp) {
     QByteArray request(48, '\0');
     request[0] = char(0x23);  // no leap warning, version 4, client
@@ -165,7 +210,7 @@ QByteArray SntpRequest(quint64 transmitNtp) {
 }
 
 SntpAnswer ReadSntpReply(const QByteArray& reply, quint64 sentNtp, qint64 sentUtcMicroseconds,
-                         qint64 receivedUtcMicroseconds) {
+                         qint64 receivedUtcMicroseconds, qint64 eraCentreUtcMicroseconds) {
     SntpAnswer a;
     if (reply.size() < 48) {
         a.error = "the server's reply is too short";
@@ -194,7 +239,9 @@ SntpAnswer ReadSntpReply(const QByteArray& reply, quint64 sentNtp, qint64 sentUt
     // The server's clock at our moment of receipt: its send time moved on
     // by half the time the request spent on the way.
     const qint64 t1 = sentUtcMicroseconds, t4 = receivedUtcMicroseconds;
-    const qint64 t2 = UtcFromNtp(received, t1), t3 = UtcFromNtp(transmitted, t1);
+    // Not the era of our own clock: that may be the one that is wrong.
+    const qint64 t2 = UtcFromNtp(received, eraCentreUtcMicroseconds),
+                 t3 = UtcFromNtp(transmitted, eraCentreUtcMicroseconds);
     a.utcMicroseconds = t4 + ((t2 - t1) + (t3 - t4)) / 2;
     return a;
 }
@@ -229,6 +276,39 @@ QString Interrupted(const QElapsedTimer& elapsed, int timeoutMs, const QAbstract
         default:
             return QStringLiteral("no whole answer within %1 s").arg(seconds);
     }
+}
+
+// A closed port answers a datagram with an ICMP message, whose error Qt
+// takes and drops; queued, it stays to be read.
+void QueueSocketErrors(const QUdpSocket& socket) {
+    const int fd = int(socket.socketDescriptor());
+    const int on = 1;
+    if (socket.peerAddress().protocol() == QAbstractSocket::IPv6Protocol)
+        ::setsockopt(fd, SOL_IPV6, IPV6_RECVERR, &on, sizeof on);
+    else
+        ::setsockopt(fd, SOL_IP, IP_RECVERR, &on, sizeof on);
+}
+
+// The system's text of a queued error, or an empty text.
+QString QueuedSocketError(const QUdpSocket& socket) {
+    char data[64];
+    alignas(cmsghdr) char control[512];
+    iovec io{data, sizeof data};
+    msghdr msg{};
+    msg.msg_iov = &io;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    if (::recvmsg(int(socket.socketDescriptor()), &msg, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) return {};
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if ((c->cmsg_level == SOL_IP && c->cmsg_type == IP_RECVERR) ||
+            (c->cmsg_level == SOL_IPV6 && c->cmsg_type == IPV6_RECVERR)) {
+            sock_extended_err err;
+            std::memcpy(&err, CMSG_DATA(c), sizeof err);
+            if (err.ee_errno != 0) return QString::fromLocal8Bit(std::strerror(int(err.ee_errno)));
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -287,6 +367,7 @@ ServerTime NetworkDaytimeClient::FetchSntp(const ServerAddress& a,
         failure = Interrupted(elapsed, timeout, socket, waiting_, cancelled);
         if (failure.isEmpty()) waiting_.Pause(kPollMs);
     }
+    if (failure.isEmpty()) QueueSocketErrors(socket);
     const qint64 sent = NowUtcMicroseconds();
     const quint64 sentNtp = NtpTimestamp(sent);
     if (failure.isEmpty() && socket.write(SntpRequest(sentNtp)) != 48)
@@ -294,7 +375,9 @@ ServerTime NetworkDaytimeClient::FetchSntp(const ServerAddress& a,
     while (failure.isEmpty()) {
         while (socket.hasPendingDatagrams()) {
             const QByteArray reply = socket.receiveDatagram(512).data();
-            const SntpAnswer answer = ReadSntpReply(reply, sentNtp, sent, NowUtcMicroseconds());
+            const SntpAnswer answer =
+                ReadSntpReply(reply, sentNtp, sent, NowUtcMicroseconds(),
+                              NtpEraCentreUtcMicroseconds(BuildDateUtcSeconds()));
             // A stray datagram is not the answer; the answer may still come.
             if (answer.stray) continue;
             if (!answer.utcMicroseconds) {
@@ -306,6 +389,8 @@ ServerTime NetworkDaytimeClient::FetchSntp(const ServerAddress& a,
             break;
         }
         if (t.ok || !failure.isEmpty()) break;
+        failure = QueuedSocketError(socket);
+        if (!failure.isEmpty()) break;
         failure = Interrupted(elapsed, timeout, socket, waiting_, cancelled);
         if (failure.isEmpty()) waiting_.Pause(kPollMs);
     }

@@ -40,9 +40,21 @@ struct Conversion {
 };
 
 // The six fields of a NIST daytime reply at positions 7, 10, 13, 16, 19 and
-// 22, counted from the reply's first character; the century comes from
-// `localYear`, the year on the computer's own clock.
-Conversion ConvertDaytime(const QByteArray& text, int localYear);
+// 22, counted from the reply's first character. The two-digit year is taken
+// in the century that puts it nearest `nearYear` (the build year: the
+// computer's own clock may be the one that is wrong).
+Conversion ConvertDaytime(const QByteArray& text, int nearYear);
+// The reply's date and time fields as the server wrote them, "yy-mm-dd hh:mm:ss".
+QByteArray DaytimeFields(const QByteArray& text);
+
+// Midnight UTC of the day this program was built, in seconds since 1970.
+qint64 BuildDateUtcSeconds();
+// Why a server's time `utcSeconds` is not to be believed, or empty: no true
+// time lies before the build date `builtUtcSeconds`, and none more than a
+// year after it.
+std::string RefusalOf(qint64 utcSeconds, qint64 builtUtcSeconds);
+// "2026-12-08 14:05:06 UTC".
+std::string FormatUtc(qint64 utcSeconds);
 
 // True when `reply` holds a whole NIST line: the time field and a line end
 // after it. Until then a reply that arrived in parts is read on.
@@ -55,13 +67,19 @@ QByteArray SntpRequest(quint64 transmitNtp);
 quint64 NtpTimestamp(qint64 utcMicroseconds);
 // The reverse, in the NTP era that lies nearest `nearUtcMicroseconds`.
 qint64 UtcFromNtp(quint64 ntp, qint64 nearUtcMicroseconds);
+// Where an SNTP reply's era is centred for a program built at
+// `builtUtcSeconds`: 136 years from 58 years before the build (1968 to
+// 2104 for a 2026 build, the range RFC 4330 reads), so that the years after
+// 2036 are read in NTP era 1 and every refused time is shown as it was sent.
+qint64 NtpEraCentreUtcMicroseconds(qint64 builtUtcSeconds);
 struct SntpAnswer {
     std::optional<qint64> utcMicroseconds;
     std::string error;
     bool stray = false;  // an answer to some other request: the right one may follow
 };
+// The server's timestamps are read in the era centred on `eraCentreUtcMicroseconds`.
 SntpAnswer ReadSntpReply(const QByteArray& reply, quint64 sentNtp, qint64 sentUtcMicroseconds,
-                         qint64 receivedUtcMicroseconds);
+                         qint64 receivedUtcMicroseconds, qint64 eraCentreUtcMicroseconds);
 
 // The network side of a time server. Each fetch has a connection of its own,
 // so a run window and the main window may ask at the same time.
@@ -91,6 +109,7 @@ private:
 struct ClockResult {
     bool ok = false;
     QString error;  // the system's text when !ok
+    bool denied = false;  // the program lacks the permission to set the clock
 };
 
 // Sets the system clock. The program's setter lives with the program alone
@@ -102,6 +121,9 @@ class ClockSetter : public QObject {
 
 public:
     ClockResult Set(qint64 utcMicroseconds);
+
+    // No true time lies before it (tests move it).
+    qint64 builtUtcSeconds = BuildDateUtcSeconds();
 
 signals:
     void clockSet();

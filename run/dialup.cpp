@@ -19,6 +19,17 @@ int ClampRedials(long long n) {
     return int(std::clamp<long long>(n, 0, kMostRedials));
 }
 
+// Hangs up every active connection of profile `entry`; the status line's
+// text afterwards.
+std::string HangUpStatus(NetworkConnections& service, const std::vector<ActiveConnection>& active,
+                         const std::string& entry) {
+    bool down = true;
+    for (const ActiveConnection& c : active)
+        if (c.entry == entry && !service.HangUpConnection(c.handle)) down = false;
+    return down ? DialStateText(kDialDisconnected)
+                : "Error. The connection is still up after the hang-up.";
+}
+
 }  // namespace
 
 // ---- DialUpClient
@@ -119,7 +130,14 @@ Outcome RunDialer::Disconnect(const DialRec& dial) {
         s_.Report(kNoNetworkManager);
         return Outcome::EndRun;
     }
-    HangUpMatching(active, dial.dialname);
+    const bool ours = client_.Entry == dial.dialname;
+    const bool up = std::any_of(active.begin(), active.end(), [&](const ActiveConnection& c) {
+        return c.entry == dial.dialname;
+    });
+    if (ours) client_.AbandonDial();
+    const std::string status = HangUpStatus(client_.Service(), active, dial.dialname);
+    // The status line speaks of the window's own link, or of the one hung up.
+    if (ours || up) s_.SetDialStatus(status);
     return Outcome::Continue;
 }
 
@@ -263,8 +281,9 @@ bool DialTest::HangUp(const std::string& entry) {
     std::vector<ActiveConnection> active;
     std::string error;
     if (!client_.Service().ListActiveConnections(active, error)) return false;
-    for (const ActiveConnection& c : active)
-        if (c.entry == entry) client_.Service().HangUpConnection(c.handle);
+    // The test's own dial of it says nothing more: its end is this hang-up.
+    if (client_.Entry == entry) client_.AbandonDial();
+    status_(HangUpStatus(client_.Service(), active, entry));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "run/ftpthread.h"
 
 #include <curl/curl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -83,7 +84,7 @@ struct TFTPThread::Shared {
     std::mutex m;
     std::condition_variable news;   // the window waits here
     std::condition_variable awake;  // the worker's pauses wait here
-    std::vector<std::string> texts;
+    std::vector<StatusText> texts;
     bool lastIsProgress = false;
     bool unreadNews = false;  // a text other than progress waits
     int result = kFtpSucceeded;
@@ -97,9 +98,9 @@ struct TFTPThread::Shared {
         {
             std::lock_guard lock(m);
             if (progress && lastIsProgress)
-                texts.back() = std::move(text);
+                texts.back().text = std::move(text);
             else
-                texts.push_back(std::move(text));
+                texts.push_back({std::move(text), progress});
             lastIsProgress = progress;
             unreadNews = unreadNews || !progress;
         }
@@ -126,7 +127,7 @@ using Result = std::optional<Failure>;  // empty: done
 class Session {
 public:
     Session(const FTPRecT& s, const FtpLimits& limits, TFTPThread::Shared& shared)
-        : shared_(shared), ascii_(s.ftpascmode) {
+        : shared_(shared), ascii_(s.ftpascmode), connectBackMs_(std::max(1, limits.responseTimeoutMs)) {
         easy_ = curl_easy_init();
         multi_ = curl_multi_init();
         url_ = curl_url();
@@ -165,7 +166,14 @@ public:
             Set(CURLOPT_PASSWORD, s.ftppass.c_str());
         }
         Set(CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
-        if (!s.ftppassive) Set(CURLOPT_FTPPORT, "-");
+        if (!s.ftppassive) {
+            Set(CURLOPT_FTPPORT, "-");
+            // The session's own bound (OnProgress) ends the wait first: libcurl's
+            // own would go on to wait a minute for the reply of the transfer.
+            Set(CURLOPT_ACCEPTTIMEOUT_MS, long(connectBackMs_) * 2 + 5000);
+            Set(CURLOPT_SOCKOPTFUNCTION, &Session::SocketMade);
+            Set(CURLOPT_SOCKOPTDATA, this);
+        }
         Set(CURLOPT_TRANSFERTEXT, long(ascii_));
         Set(CURLOPT_CONNECTTIMEOUT_MS, long(std::max(1, limits.connectTimeoutMs)));
         Set(CURLOPT_SERVER_RESPONSE_TIMEOUT, long(std::max(1, (limits.responseTimeoutMs + 999) / 1000)));
@@ -178,7 +186,7 @@ public:
         Set(CURLOPT_XFERINFOFUNCTION, &Session::OnProgress);
         Set(CURLOPT_XFERINFODATA, this);
         Set(CURLOPT_OPENSOCKETFUNCTION, &Session::OpenSocket);
-        Set(CURLOPT_OPENSOCKETDATA, &shared_);
+        Set(CURLOPT_OPENSOCKETDATA, this);
         Set(CURLOPT_CLOSESOCKETFUNCTION, &Session::CloseSocket);
         Set(CURLOPT_CLOSESOCKETDATA, &shared_);
         // A name lookup still under way is left behind rather than waited for.
@@ -267,6 +275,8 @@ private:
         pendingLf_ = false;
         previous_ = 0;
         readPos_ = readLen_ = 0;
+        listeningSince_.reset();
+        connectedBack_ = false;
         Set(CURLOPT_NOBODY, long(kind == Kind::Nothing));
         Set(CURLOPT_UPLOAD, long(kind == Kind::Upload));
         Set(CURLOPT_DIRLISTONLY, long(kind == Kind::Listing));
@@ -315,6 +325,14 @@ private:
     static int OnProgress(void* p, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
         auto* self = static_cast<Session*>(p);
         if (self->shared_.abort) return 1;
+        if (self->listeningSince_ && !self->connectedBack_ &&
+            std::chrono::steady_clock::now() - *self->listeningSince_ >
+                std::chrono::milliseconds(self->connectBackMs_)) {
+            self->localError_ = "The server did not connect back within " +
+                                std::to_string((self->connectBackMs_ + 999) / 1000) +
+                                " s for the data (active mode); passive mode may get through.";
+            return 1;
+        }
         const curl_off_t count = self->kind_ == Kind::Upload     ? up
                                  : self->kind_ == Kind::Download ? down
                                                                  : 0;
@@ -404,12 +422,29 @@ private:
 
     // The session's sockets are known, so that Abort can wake whatever waits on them.
     static curl_socket_t OpenSocket(void* p, curlsocktype, curl_sockaddr* a) {
-        auto* shared = static_cast<TFTPThread::Shared*>(p);
+        auto* self = static_cast<Session*>(p);
+        TFTPThread::Shared* shared = &self->shared_;
         std::lock_guard lock(shared->m);
         if (shared->abort) return CURL_SOCKET_BAD;
         const curl_socket_t s = ::socket(a->family, a->socktype | SOCK_CLOEXEC, a->protocol);
         if (s != CURL_SOCKET_BAD) shared->sockets.insert(s);
+        // A socket for port 0 is active mode's listener: every connection
+        // made goes to a port of the server.
+        if (s != CURL_SOCKET_BAD && PortOf(a) == 0) self->listeningSince_ = std::chrono::steady_clock::now();
         return s;
+    }
+
+    static int SocketMade(void* p, curl_socket_t, curlsocktype purpose) {
+        if (purpose == CURLSOCKTYPE_ACCEPT) static_cast<Session*>(p)->connectedBack_ = true;
+        return CURL_SOCKOPT_OK;
+    }
+
+    static int PortOf(const curl_sockaddr* a) {
+        if (a->family == AF_INET && a->addrlen >= sizeof(sockaddr_in))
+            return ntohs(reinterpret_cast<const sockaddr_in*>(&a->addr)->sin_port);
+        if (a->family == AF_INET6 && a->addrlen >= sizeof(sockaddr_in6))
+            return ntohs(reinterpret_cast<const sockaddr_in6*>(&a->addr)->sin6_port);
+        return -1;
     }
 
     static int CloseSocket(void* p, curl_socket_t s) {
@@ -423,6 +458,9 @@ private:
 
     TFTPThread::Shared& shared_;
     const bool ascii_;
+    const int connectBackMs_;
+    std::optional<std::chrono::steady_clock::time_point> listeningSince_;
+    bool connectedBack_ = false;
     bool tls_ = false;
     CURL* easy_ = nullptr;
     CURLM* multi_ = nullptr;
@@ -563,12 +601,18 @@ TFTPThread::~TFTPThread() {
     Join();
 }
 
-std::vector<std::string> TFTPThread::TakeStatusTexts() {
+std::vector<StatusText> TFTPThread::TakeStatus() {
     std::lock_guard lock(shared_->m);
-    std::vector<std::string> out;
+    std::vector<StatusText> out;
     out.swap(shared_->texts);
     shared_->lastIsProgress = false;
     shared_->unreadNews = false;
+    return out;
+}
+
+std::vector<std::string> TFTPThread::TakeStatusTexts() {
+    std::vector<std::string> out;
+    for (StatusText& t : TakeStatus()) out.push_back(std::move(t.text));
     return out;
 }
 

@@ -23,10 +23,18 @@ inline constexpr int kFtpDownloadFailed = -4;  // also listing, and no local fil
 // else a transfer trusts.
 struct FtpLimits {
     int connectTimeoutMs = 30000;   // until logged in
-    int responseTimeoutMs = 60000;  // for every reply of the server
+    int responseTimeoutMs = 60000;  // for every reply of the server, and its connecting
+                                    // back in active mode
     int lowSpeedSeconds = 60;       // a transfer below 1 byte a second this long fails
     // Certificates trusted for "ftps://" hosts beside the system's.
     std::string caFile;
+};
+
+// A worker's status text; `progress` for a byte count, which is told by where
+// it comes from, never by its words (an error may speak of bytes too).
+struct StatusText {
+    std::string text;
+    bool progress = false;
 };
 
 // `ftppath` split at its last "/"; without one the directory is empty.
@@ -53,6 +61,8 @@ public:
 
     // The status texts published since the last call, oldest first; runs of
     // progress texts ("N bytes.") arrive as their newest.
+    std::vector<StatusText> TakeStatus();
+    // The same, the texts alone.
     std::vector<std::string> TakeStatusTexts();
     int ResultCode() const;
     // Once true, every status text of the worker has been published.

@@ -453,7 +453,9 @@ SynchPage::SynchPage(const PageContext& context)
                 "Setting the clock from a time server is not available in this build yet."));
             return;
         }
-        run::InteractiveSynchronize(c_.services, server_->currentText().trimmed(), c_.owner);
+        // A test: the time is shown, and the clock set only when the user says so.
+        run::InteractiveSynchronize(c_.services, server_->currentText().trimmed(), c_.owner, {},
+                                    {}, run::SynchConfirm::AskFirst);
     });
 }
 

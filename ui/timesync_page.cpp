@@ -8,10 +8,13 @@
 #include <QTimeEdit>
 #include <cmath>
 
+#include "core/activitylog.h"
 #include "core/clock.h"
+#include "core/report.h"
 #include "core/settings.h"
 #include "run/timesync.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 namespace ringmere::ui {
 
@@ -146,17 +149,24 @@ void TimeSyncPage::SynchTimerTick() {
     busy_ = true;
     ui_.now->setEnabled(false);
     hooks_.status(QStringLiteral("Retrieving Time From Server..."));
-    const run::ServerTime time = run::FetchTime(
-        services_, QString::fromStdString(g_.Settings.autoserver), hooks_.stopping);
+    const QString server = QString::fromStdString(g_.Settings.autoserver);
+    const run::ServerTime time = run::FetchTime(services_, server, hooks_.stopping);
     hooks_.status(QString());
+    const auto log = [this](const QString& line) {
+        SilentReporter quiet;
+        services_.log.Append(widgets::ToFileText(line), quiet);
+    };
     int pauses = 0;
     if (!time.ok) {
+        if (services_.daytime) log(run::NoTimeLine(server, time));
         hooks_.status(services_.daytime ? QStringLiteral("Unable to retrieve time from server. "
                                                          "Try selecting a different time server.")
                                         : QString::fromLatin1(run::kSynchUnavailableInteractive));
         pauses = 300;
     } else {
-        hooks_.status(run::SetClockFrom(services_, time).line);
+        const run::SynchOutcome outcome = run::SetClockFrom(services_, server, time, log);
+        log(outcome.line);
+        hooks_.status(outcome.line);
         pauses = 900;
     }
     // The pauses keep the 9-second window from firing twice on one day.

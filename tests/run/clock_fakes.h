@@ -3,7 +3,11 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdlib>
+#include <ctime>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "run/daytime.h"
@@ -39,8 +43,12 @@ public:
     std::function<void()> during;  // runs while the fetch waits
 };
 
+// The build date the fake setter holds: 1 January 2026.
+inline constexpr qint64 kTestBuildUtc = 1767225600;
+
 class FakeClockSetter final : public ClockSetter {
 public:
+    FakeClockSetter() { builtUtcSeconds = kTestBuildUtc; }
     std::vector<qint64> set;  // UTC microseconds, one per call
     ClockResult result{true, {}};
     std::function<void()> onSet;
@@ -51,6 +59,29 @@ protected:
         if (onSet) onSet();
         return result;
     }
+};
+
+// TZ=UTC while it lives, so that offsets from the local clock read the same
+// on every machine.
+class UtcZone {
+public:
+    UtcZone() {
+        if (const char* tz = std::getenv("TZ")) saved_ = tz;
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    ~UtcZone() {
+        if (saved_)
+            setenv("TZ", saved_->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    UtcZone(const UtcZone&) = delete;
+    UtcZone& operator=(const UtcZone&) = delete;
+
+private:
+    std::optional<std::string> saved_;
 };
 
 }  // namespace ringmere::run::testing

@@ -249,6 +249,7 @@ TEST_F(Connections, DisconnectHangsUpOnlyTheNamedEntry) {
     EXPECT_EQ(w->EventLines(), Lines({"Disconnecting from ISP.", "Connecting to ISP.",
                                       "Disconnecting from ISP.", "Script Completed."}));
     EXPECT_EQ(Activations(), Lines({"Other", "ISP"}));
+    EXPECT_EQ(Status(w), QStringLiteral("Disconnected"));
     EXPECT_TRUE(ActivePath("ISP").isEmpty());
     EXPECT_FALSE(ActivePath("Other").isEmpty());
 
@@ -301,11 +302,22 @@ TEST_F(Connections, TheEditorsListDialAndHangUp) {
     EXPECT_EQ(shown, std::string("Error. ") + kBusyText);
     EXPECT_EQ(Activations().size(), 4);
 
-    EXPECT_TRUE(test.Dial("ISP", true));
-    clock.Pause(100);
-    EXPECT_EQ(shown, "Connecting device");
-    EXPECT_TRUE(test.HangUp("ISP"));
-    EXPECT_TRUE(ActivePath("ISP").isEmpty());
+    // Hung up while connecting and once connected, the status says so, and
+    // the dial's end says nothing after it.
+    for (const bool connected : {false, true}) {
+        EXPECT_TRUE(test.Dial("ISP", true));
+        clock.Pause(100);
+        EXPECT_EQ(shown, "Connecting device");
+        if (connected) {
+            SetState("ISP", kActivated);
+            clock.Pause(100);
+            EXPECT_EQ(shown, "Connected");
+        }
+        EXPECT_TRUE(test.HangUp("ISP"));
+        clock.Pause(100);
+        EXPECT_EQ(shown, "Disconnected") << connected;
+        EXPECT_TRUE(ActivePath("ISP").isEmpty());
+    }
 
     EXPECT_TRUE(test.Dial("ISP", true));
     clock.Pause(100);

@@ -14,6 +14,8 @@
 #include <memory>
 
 #include "clock_fakes.h"
+#include "fake_services.h"
+#include "run/timesync.h"
 #include "run/waiting.h"
 
 namespace ringmere::run {
@@ -25,22 +27,25 @@ qint64 Utc(int y, int mo, int d, int h, int mi, int s) {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc()).toSecsSinceEpoch();
 }
 
-TEST(Daytime, NistFieldsGiveUtcWithTheLocalCentury) {
+TEST(Daytime, NistFieldsGiveUtcInTheCenturyNearestTheBuildYear) {
     struct Row {
         const char* reply;
-        int localYear;
+        int nearYear;
         qint64 want;
     };
     const Row rows[] = {
         {kNistReply, 2026, Utc(2026, 12, 8, 14, 5, 6)},
-        {kNistReply, 2099, Utc(2026, 12, 8, 14, 5, 6)},
-        {"\n51544 00-01-01 00:00:00 00 0 0  0.0 UTC(NIST) *\n", 2099, Utc(2000, 1, 1, 0, 0, 0)},
+        {kNistReply, 2099, Utc(2126, 12, 8, 14, 5, 6)},
+        {"\n51544 00-01-01 00:00:00 00 0 0  0.0 UTC(NIST) *\n", 2099, Utc(2100, 1, 1, 0, 0, 0)},
+        {"\n51544 00-01-01 00:00:00 00 0 0  0.0 UTC(NIST) *\n", 2026, Utc(2000, 1, 1, 0, 0, 0)},
+        {"\n40587 70-01-01 00:00:00 00 0 0  0.0 UTC(NIST) *\n", 2026, Utc(2070, 1, 1, 0, 0, 0)},
+        {"\n40587 70-01-01 00:00:00 00 0 0  0.0 UTC(NIST) *\n", 2019, Utc(1970, 1, 1, 0, 0, 0)},
         {"\n60000 24-02-29 23:59:59 00 0 0  0.0 UTC(NIST) *", 2024, Utc(2024, 2, 29, 23, 59, 59)},
         // A leap second runs into the next minute.
         {"\n57753 16-12-31 23:59:60 00 0 0  0.0 UTC(NIST) *", 2016, Utc(2017, 1, 1, 0, 0, 0)},
     };
     for (const Row& r : rows) {
-        const Conversion c = ConvertDaytime(r.reply, r.localYear);
+        const Conversion c = ConvertDaytime(r.reply, r.nearYear);
         ASSERT_TRUE(c.utcSeconds) << r.reply << c.error;
         EXPECT_EQ(*c.utcSeconds, r.want) << r.reply;
     }
@@ -110,6 +115,8 @@ QByteArray SntpReply(const QByteArray& request, qint64 utcMicros, quint8 first =
     return reply;
 }
 
+const qint64 kEraCentre = NtpEraCentreUtcMicroseconds(Utc(2026, 1, 1, 0, 0, 0));
+
 TEST(Sntp, TheServerTimeIsMovedOnByHalfTheRoundTrip) {
     const qint64 sent = 1'700'000'000'000'000, server = Utc(2026, 12, 8, 14, 5, 6) * 1000000;
     const quint64 sentNtp = NtpTimestamp(sent);
@@ -117,7 +124,8 @@ TEST(Sntp, TheServerTimeIsMovedOnByHalfTheRoundTrip) {
     ASSERT_EQ(request.size(), 48);
     EXPECT_EQ(quint8(request[0]), 0x23);
 
-    const SntpAnswer a = ReadSntpReply(SntpReply(request, server), sentNtp, sent, sent + 40000);
+    const SntpAnswer a =
+        ReadSntpReply(SntpReply(request, server), sentNtp, sent, sent + 40000, kEraCentre);
     ASSERT_TRUE(a.utcMicroseconds) << a.error;
     EXPECT_NEAR(double(*a.utcMicroseconds), double(server + 20000), 1.0);
 
@@ -129,7 +137,7 @@ TEST(Sntp, TheServerTimeIsMovedOnByHalfTheRoundTrip) {
         {SntpReply(request, server, 0x24, 0), "refused"},
     };
     for (const auto& [reply, why] : bad) {
-        const SntpAnswer b = ReadSntpReply(reply, sentNtp, sent, sent + 40000);
+        const SntpAnswer b = ReadSntpReply(reply, sentNtp, sent, sent + 40000, kEraCentre);
         EXPECT_FALSE(b.utcMicroseconds) << why;
         EXPECT_NE(b.error.find(why), std::string::npos) << b.error;
     }
@@ -143,6 +151,39 @@ TEST(Sntp, TimestampsAfter2036FallIntoTheNextEra) {
                     double(micros), 1.0)
             << utc;
     }
+    // A reply is read in the era of the build, whatever this computer's clock
+    // says: from 58 years before the build to 78 years after it.
+    const qint64 built = Utc(2026, 1, 1, 0, 0, 0);
+    const qint64 centre = NtpEraCentreUtcMicroseconds(built);
+    for (const qint64 utc : {Utc(1968, 1, 1, 0, 0, 0), Utc(1970, 1, 1, 0, 0, 0),
+                             Utc(2037, 1, 1, 0, 0, 0), Utc(2100, 1, 1, 0, 0, 0),
+                             Utc(2104, 1, 1, 0, 0, 0)}) {
+        EXPECT_EQ(UtcFromNtp(NtpTimestamp(utc * 1000000), centre), utc * 1000000) << utc;
+        for (const qint64 local : {Utc(1970, 1, 1, 0, 0, 0), Utc(2099, 1, 1, 0, 0, 0)}) {
+            const qint64 sent = local * 1000000;
+            const QByteArray request = SntpRequest(NtpTimestamp(sent));
+            const SntpAnswer a = ReadSntpReply(SntpReply(request, utc * 1000000),
+                                               NtpTimestamp(sent), sent, sent, centre);
+            ASSERT_TRUE(a.utcMicroseconds) << a.error;
+            EXPECT_EQ(*a.utcMicroseconds / 1000000, utc) << utc << " read at " << local;
+        }
+    }
+}
+
+TEST(Daytime, BuildDateBoundsAndTheirTexts) {
+    const qint64 built = Utc(2026, 12, 11, 0, 0, 0), day = 86400;
+    const std::pair<qint64, const char*> rows[] = {
+        {built - 1, "it is before this program was built (2026-12-11)"},
+        {built, ""},
+        {built + 366 * day, ""},
+        {built + 366 * day + 1, "it is more than a year after this program was built (2026-12-11)"},
+        {0, "it is before this program was built (2026-12-11)"},
+    };
+    for (const auto& [utc, why] : rows) EXPECT_EQ(RefusalOf(utc, built), why) << utc;
+    EXPECT_EQ(FormatUtc(Utc(2100, 1, 1, 0, 0, 0)), "2100-01-01 00:00:00 UTC");
+    EXPECT_EQ(DaytimeFields(kNistReply), "26-12-08 14:05:06");
+    EXPECT_EQ(BuildDateUtcSeconds() % day, 0);
+    EXPECT_GT(BuildDateUtcSeconds(), Utc(2026, 1, 1, 0, 0, 0));
 }
 
 // Servers on 127.0.0.1 at ports the system chose, each behaving in its own way.
@@ -263,6 +304,82 @@ TEST_F(DaytimeServerTest, SntpAsksTheResponderAndTakesItsTime) {
     // Half the round trip at most, and the round trip is bounded by the time-out.
     EXPECT_GE(*t.utcMicroseconds, server);
     EXPECT_LE(*t.utcMicroseconds, server + qint64(timeoutMs_) * 1000 / 2);
+}
+
+// A fetch that brings no time says why, as the system said it.
+TEST_F(DaytimeServerTest, FailuresGiveTheSystemsReason) {
+    quint16 closed = 0, closedUdp = 0;
+    {
+        // Ports that were free a moment ago, and are closed now.
+        QTcpServer gone;
+        ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
+        closed = gone.serverPort();
+        QUdpSocket goneUdp;
+        ASSERT_TRUE(goneUdp.bind(QHostAddress::LocalHost, 0));
+        closedUdp = goneUdp.localPort();
+    }
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    QUdpSocket mute;
+    ASSERT_TRUE(mute.bind(QHostAddress::LocalHost, 0));
+    timeoutMs_ = 1000;
+    const std::pair<QString, const char*> rows[] = {
+        {QStringLiteral("127.0.0.1:%1").arg(closed), "Connection refused"},
+        {QStringLiteral("127.0.0.1:%1").arg(silent.serverPort()), "no whole answer within 1 s"},
+        {QStringLiteral("ntp://127.0.0.1:%1").arg(mute.localPort()), "no whole answer within 1 s"},
+        {QStringLiteral("ntp://127.0.0.1:%1").arg(closedUdp), "Connection refused"},
+        {QStringLiteral("host.invalid"), "not found"},
+    };
+    for (const auto& [server, why] : rows) {
+        const ServerTime t = Fetch(server);
+        EXPECT_FALSE(t.ok) << server.toStdString();
+        EXPECT_TRUE(t.error.contains(QLatin1String(why), Qt::CaseInsensitive))
+            << server.toStdString() << ": " << t.error.toStdString();
+    }
+}
+
+// Absurd times from real servers are refused with what they sent, and the
+// clock is left alone.
+TEST_F(DaytimeServerTest, AbsurdTimesFromRealServersAreRefused) {
+    testing::UtcZone utc;
+    Globals g;
+    testing::FakeServices fakes(g);
+    testing::FakeClockSetter setter;
+    Services services = fakes.Handed();
+    services.clockSetter = &setter;
+
+    const quint16 port = Serve("\n40587 70-01-01 00:00:00 00 0 0  0.0 UTC(NIST) *\n", true);
+    const QString daytime = QStringLiteral("127.0.0.1:%1").arg(port);
+    QUdpSocket responder;
+    ASSERT_TRUE(responder.bind(QHostAddress::LocalHost, 0));
+    QObject::connect(&responder, &QUdpSocket::readyRead, [&] {
+        while (responder.hasPendingDatagrams()) {
+            const QNetworkDatagram d = responder.receiveDatagram();
+            responder.writeDatagram(d.makeReply(SntpReply(d.data(), Utc(2100, 1, 1, 0, 0, 0) * 1000000)));
+        }
+    });
+    const QString sntp = QStringLiteral("ntp://127.0.0.1:%1").arg(responder.localPort());
+    const std::pair<QString, QString> rows[] = {
+        {daytime, "2070-01-01 00:00:00 UTC (\"70-01-01 00:00:00\")"},
+        {sntp, "2100-01-01 00:00:"},  // not 1963: the next NTP era
+    };
+    for (const auto& [server, sent] : rows) {
+        const ServerTime t = Fetch(server);
+        ASSERT_TRUE(t.ok) << t.error.toStdString();
+        QStringList told;
+        const SynchOutcome o =
+            SetClockFrom(services, server, t, [&](const QString& l) { told << l; });
+        EXPECT_EQ(o.kind, SynchKind::NotSet);
+        EXPECT_TRUE(o.line.startsWith("Error updating system time: the time from " + server + ", " +
+                                      sent))
+            << o.line.toStdString();
+        EXPECT_TRUE(o.line.endsWith("is refused: it is more than a year after this program was "
+                                    "built (2026-01-01)."))
+            << o.line.toStdString();
+        ASSERT_EQ(told.size(), 1);
+        EXPECT_TRUE(told[0].startsWith(server + " sent " + sent)) << told[0].toStdString();
+    }
+    EXPECT_TRUE(setter.set.empty());
 }
 
 TEST_F(DaytimeServerTest, AnSntpServerThatNeverAnswersEndsAtTheTimeOut) {

@@ -11,13 +11,18 @@ is killed. Every command it receives goes to --log, one line each.
                  control and the data connections
   --names A,B    the name list (NLST) answers these names instead of the
                  directory's
+  --stall N      a download sends its first N bytes, then nothing more, and
+                 keeps the data connection open
+  --no-connect-back
+                 active mode (PORT, EPRT) is agreed to, but the server never
+                 connects back
 """
 import argparse
 import logging
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -28,6 +33,8 @@ def main():
     p.add_argument("--throttle", type=int, default=0)
     p.add_argument("--tls")
     p.add_argument("--names")
+    p.add_argument("--stall", type=int)
+    p.add_argument("--no-connect-back", action="store_true")
     a = p.parse_args()
 
     logging.basicConfig(level=logging.CRITICAL)
@@ -50,6 +57,11 @@ def main():
             data = "".join(n + "\r\n" for n in a.names.split(",") if n)
             self.push_dtp_data(data.encode("utf8"), cmd="NLST")
             return path
+
+        def _make_eport(self, ip, port):
+            if not a.no_connect_back:
+                return super()._make_eport(ip, port)
+            self.respond("200 Active data connection established.")
 
     auth = DummyAuthorizer()
     auth.add_user("user", "secret", a.root, perm="elradfmwMT")
@@ -77,6 +89,20 @@ def main():
             read_limit = a.throttle
             write_limit = a.throttle
         Handler.dtp_handler = Slow
+
+    if a.stall is not None:
+        class Stalling(DTPHandler):
+            timeout = 0
+
+            def use_sendfile(self):
+                return False
+
+            def writable(self):
+                return self.tot_bytes_sent < a.stall and super().writable()
+
+            def send(self, data):
+                return super().send(data[:a.stall - self.tot_bytes_sent])
+        Handler.dtp_handler = Stalling
 
     server = FTPServer(("127.0.0.1", 0), Handler)
     print(server.socket.getsockname()[1], flush=True)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
@@ -319,6 +320,53 @@ TEST_F(FtpRunTest, StatusTextsBecomeLinesAndProgressKeepsToOne) {
               1);
 }
 
+// A failure is never taken for progress, whatever its words, and its reason
+// reaches the log; each wait is the bound the limits give.
+TEST_F(FtpRunTest, AStalledOrNeverConnectedTransferFailsWithItsReasonLogged) {
+    struct Case {
+        const char* name;
+        QStringList peer;
+        bool passive;
+        QStringList progress;  // shown between "Receiving File." and the failure
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"stalled", {"--stall", "50000"}, true, {"50000 bytes."},
+         "Failed to download file: Operation too slow. Less than 1 bytes/sec"},
+        {"never connected back", {"--no-connect-back"}, false, {},
+         "Failed to download file: The server did not connect back within 1 s"},
+    };
+    client.limits.lowSpeedSeconds = 1;
+    client.limits.responseTimeoutMs = 1000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FtpPeer peer(c.peer);
+        ASSERT_NE(peer.port, 0);
+        WriteFile(peer.Root() + "/big.bin", QByteArray(200000, 'b'));
+        AlRec a = Simple("Get");
+        a.Ftp = Settings(peer.port, "big.bin", Local("big.bin"), false);
+        a.Ftp->ftppassive = c.passive;
+        QPointer<TfrmActiveAlarm> w = Open(a);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        clock.Advance(1000);
+        ASSERT_TRUE(w);
+        // Libcurl's own waits are a minute.
+        EXPECT_LT(elapsed.elapsed(), 30000);
+        QStringList lines = w->EventLines();
+        ASSERT_EQ(lines.size(), 4 + c.progress.size()) << lines.join("|").toStdString();
+        EXPECT_EQ(lines.mid(0, 2), Lines({"Opening FTP Connection.", "Receiving File."}));
+        EXPECT_EQ(lines.mid(2, c.progress.size()), c.progress);
+        EXPECT_TRUE(lines[lines.size() - 2].startsWith(c.reason)) << lines[lines.size() - 2].toStdString();
+        EXPECT_EQ(lines.last(), "Alarm Completed.");
+        const Strings logged = LogMessages();
+        EXPECT_NE(std::find(logged.begin(), logged.end(), lines[lines.size() - 2].toStdString()),
+                  logged.end());
+        w->close();
+        Flush();
+    }
+}
+
 TEST_F(FtpRunTest, RetriesWaitTheirDelayAndReconnectFirst) {
     FtpPeer peer;
     ASSERT_NE(peer.port, 0);
@@ -396,6 +444,7 @@ TEST_F(FtpRunTest, CloseDuringAThrottledUploadStopsItWithoutRetrying) {
     EXPECT_LT(QFileInfo(peer.Root() + "/up.bin").size(), data.size());
     EXPECT_EQ(peer.Commands().filter("STOR").size(), 1);
     const std::string log = LogText();
+    EXPECT_NE(log.find(" - Transfer cancelled.\r\n"), std::string::npos);
     EXPECT_EQ(log.find("Retrying"), std::string::npos);
     EXPECT_EQ(log.find("Alarm Completed."), std::string::npos);
 }

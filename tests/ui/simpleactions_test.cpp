@@ -288,8 +288,8 @@ TEST_F(SimpleActionsTest, ButtonsOfActionsNotBuiltSayTheyAreNotAvailable) {
     EXPECT_EQ(fakes_.dialogs.shown.size(), 4);
 }
 
-// With the time services, the test button asks the server as typed and sets
-// the clock from its answer.
+// With the time services, the test button asks the server as typed, shows
+// its time and sets the clock from it only when the box is answered OK.
 TEST(SimpleActionsServices, TestUpdateSystemTimeUsesTheServerShown) {
     Globals g;
     run::testing::FakeServices fakes(g);
@@ -306,8 +306,15 @@ TEST(SimpleActionsServices, TestUpdateSystemTimeUsesTheServerShown) {
     form.dosynch = true;
     form.synchserver = "127.0.0.1:1313";
     tabs->Load(form);
+    fakes.dialogs.answers = {widgets::Answer::Cancel};
     editor.findChild<QAbstractButton*>(QStringLiteral("btnSynchTime1"))->click();
-    EXPECT_EQ(daytime.asked, QStringList{"127.0.0.1:1313"});
+    ASSERT_EQ(fakes.dialogs.shown.size(), 1);
+    EXPECT_EQ(fakes.dialogs.shown[0].kind, widgets::BoxKind::Confirmation);
+    EXPECT_TRUE(fakes.dialogs.shown[0].text.startsWith("127.0.0.1:1313 sent 2026-12-08 14:05:06 UTC"))
+        << fakes.dialogs.shown[0].text.toStdString();
+    EXPECT_TRUE(setter.set.empty());
+    editor.findChild<QAbstractButton*>(QStringLiteral("btnSynchTime1"))->click();
+    EXPECT_EQ(daytime.asked, QStringList({"127.0.0.1:1313", "127.0.0.1:1313"}));
     ASSERT_EQ(setter.set.size(), 1u);
     EXPECT_EQ(setter.set[0], run::testing::kNistReplyUtc * 1000000);
     ASSERT_FALSE(fakes.dialogs.shown.isEmpty());

@@ -158,7 +158,7 @@ TYPED_TEST(TestButtonsTest, DialAndHangUpActOnTheConnectionShown) {
         DialStarted::Result result;
         const char* redial;
         std::vector<std::string> calls;
-        const char* status;  // after the dial's "Connected", when it started
+        const char* status;  // after the dial's "Connected", when it started; after a hang-up
         const char* box;
     };
     const Row rows[] = {
@@ -175,7 +175,8 @@ TYPED_TEST(TestButtonsTest, DialAndHangUpActOnTheConnectionShown) {
          {"dial Office line"},
          "",
          run::kNoConnectionsWarning},
-        {"Button8", DialStarted::Started, "0", {"hang up h1", "hang up h3"}, "", nullptr},
+        {"Button8", DialStarted::Started, "0", {"hang up h1", "hang up h3"}, "Disconnected",
+         nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.button) + " " + row.calls.front());

@@ -16,6 +16,7 @@
 
 #include "ui_alarmtime.h"
 #include "widgets/calendar.h"
+#include "widgets/time_fields.h"
 #include "widgets/updown.h"
 
 namespace ringmere::ui {
@@ -139,6 +140,8 @@ AlarmTimePage::AlarmTimePage(FormSet set, const SettingsRec& settings, QWidget* 
     u.UpDown9->SetBuddy(u.teWeeks);
     u.UpDown9->SetRange(xWeeks.min, xWeeks.max);
     u.UpDown9->setFixedHeight(u.teWeeks->sizeHint().height());
+
+    widgets::SelectPartsOnClick(this);
 
     widgets::ApplyCalendarColours(u.MonthCalendar4, settings);
     widgets::ApplyCalendarColours(u.MonthCalendar1, settings);

@@ -108,7 +108,7 @@ void TfrmAddAlarm::Load(const AlarmEditRequest& request) {
         actions_->Load(LoadActionsForm(base_, g_.Settings));
     } else {
         base_ = AlRec{};
-        const ScheduleForm schedule = NewScheduleForm(today);
+        const ScheduleForm schedule = NewScheduleForm(services_.clock.Now());
         for (int i = 0; i < 2; ++i) {
             time_[i]->Load(schedule);
             info_[i]->Load(InfoForm{});

@@ -196,7 +196,11 @@ void TfrmAddAlarm::Connect() {
             [this] { FillScript(MoveStepUp(script_, SelectedStep())); });
     connect(ui_->btnDown, &QPushButton::clicked, this,
             [this] { FillScript(MoveStepDown(script_, SelectedStep())); });
+    // A click makes the row current before it selects it, the arrow keys
+    // do both at once: the buttons follow both, and ask SelectedStep.
     connect(ui_->clEvents, &QListWidget::currentRowChanged, this,
+            &TfrmAddAlarm::UpdateScriptButtons);
+    connect(ui_->clEvents, &QListWidget::itemSelectionChanged, this,
             &TfrmAddAlarm::UpdateScriptButtons);
 }
 

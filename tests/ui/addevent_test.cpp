@@ -242,8 +242,8 @@ TEST_F(StepEditorTest, TestButtonsUseTheFieldsAsShown) {
     auto editor = Open(true, 0);
     QWidget* w = editor.get();
     const std::pair<const char*, const char*> missing[] = {
-        {"Button7", "Dial-up connections are not available in this build yet."},
-        {"Button8", "Dial-up connections are not available in this build yet."},
+        {"Button7", "Network connections are not available in this build yet."},
+        {"Button8", "Network connections are not available in this build yet."},
         {"btSendMessage", "Sending mail is not available in this build yet."},
         {"btnSynchTime1",
          "Setting the clock from a time server is not available in this build yet."},

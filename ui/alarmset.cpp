@@ -174,6 +174,10 @@ void TfrmAddAlarm::Connect() {
             exceptionIndex_ = list->row(item) + 1;
             if (!ClientMode()) page->EditExceptionButton()->setEnabled(true);
         });
+        // The arrow keys choose a rule as a click does: Edit opens the one shown selected.
+        connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
+            if (row >= 0) exceptionIndex_ = row + 1;
+        });
         connect(list, &QListWidget::itemDoubleClicked, this,
                 [this, set, list](QListWidgetItem* item) {
                     exceptionIndex_ = list->row(item) + 1;

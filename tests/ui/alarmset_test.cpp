@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,8 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "core/alarmfile.h"
@@ -20,6 +23,7 @@
 #include "tests/core/record_generator.h"
 #include "tests/run/fake_services.h"
 #include "tests/ui/list_cells.h"
+#include "ui/AddException.h"
 #include "ui/alarm.h"
 #include "ui/alarminfo.h"
 #include "ui/alarmset.h"
@@ -381,6 +385,19 @@ TEST_F(AlarmEditorTest, ExceptionListsStayTogetherAndCancelDiscards) {
         EXPECT_EQ(list->item(0)->text(), "1: Selected Dates");
         EXPECT_EQ(list->item(1)->text(), "2: Weekly");
     }
+
+    // A rule chosen with the arrow keys is the one Edit opens.
+    QTest::keyClick(scripted, Qt::Key_Down);
+    Integer opened = 0;
+    QTimer::singleShot(0, [&opened] {
+        auto* rule = qobject_cast<TfrmExceptions*>(QApplication::activeModalWidget());
+        if (!rule) return;
+        opened = rule->Request().index;
+        rule->reject();
+    });
+    Find<QPushButton>(editor.get(), "btnExcept")->click();
+    EXPECT_EQ(opened, 2);
+
     editor->reject();
     EXPECT_EQ(g_.AlarmTable[1].Exceptions, a.Exceptions);
 }

@@ -82,15 +82,19 @@ const IntervalField& IntervalOf(IntervalChoice choice) {
 
 }  // namespace
 
-ScheduleForm NewScheduleForm(DateTime today) {
+ScheduleForm NewScheduleForm(DateTime now) {
+    constexpr int kQuarter = 15 * 60, kDay = 24 * 60 * 60;
+    const DaySecond at = SplitToSecond(now);
+    const int next = (at.second / kQuarter + 1) * kQuarter;  // up to kDay
     ScheduleForm form;
-    form.startDate = WholeDay(today);
-    form.endDate = WholeDay(today);
+    form.startDate = form.endDate = static_cast<DateTime>(at.day + next / kDay);
+    form.startTime = form.endTime = FromDaySecond(0, next % kDay);
     return form;
 }
 
 ScheduleForm LoadScheduleForm(const TimeRec& s, DateTime today) {
-    ScheduleForm form = NewScheduleForm(today);
+    ScheduleForm form;
+    form.endDate = WholeDay(today);
     form.startDate = s.AlStartDate;
     form.startTime = s.AlTime;
     if (s.AlEndType == kEndOnce) {

@@ -69,9 +69,10 @@ inline constexpr FieldRange kSimpleXWeeksRange{3, 52};
 inline constexpr FieldRange kScriptedXWeeksRange{1, 52};
 inline constexpr FieldRange kSnoozeRange{1, 90};
 
-// A new alarm's tab: start and end dates today, everything else as the
-// controls start.
-ScheduleForm NewScheduleForm(DateTime today);
+// A new alarm's tab: it starts, and would end, at the first full quarter
+// hour after `now` (the next day's midnight late in the evening);
+// everything else as the controls start.
+ScheduleForm NewScheduleForm(DateTime now);
 
 // The tab showing an alarm's schedule. The end date and time show the
 // record's only for an end at a date; otherwise today and noon. An end type

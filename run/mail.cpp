@@ -161,7 +161,7 @@ TestMessageBoxes SendTestMessage(const Services& services, std::shared_ptr<SmtpC
                          return box(BoxKind::Warning, WithReason(kErrorSending, text));
                      case MailEvent::LocalFailed:
                          if (!text.empty()) box(BoxKind::Warning, text);
-                         return box(BoxKind::Warning, kLocalFailed);
+                         return box(BoxKind::Warning, kLocalFailedBox);
                      case MailEvent::Sent:
                          if (useSmtp) return box(BoxKind::Confirmation, kSentSuccessfully);
                          out.localSent = true;

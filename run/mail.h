@@ -139,8 +139,12 @@ inline constexpr const char* kErrorSending = "Error sending message.";
 inline constexpr const char* kMissingAttachment = "Error finding attachment: ";
 inline constexpr const char* kSentSuccessfully = "Message was sent successfully.";
 inline constexpr const char* kLocalSent = "Message was sent successfully";
+// The run line, kept as logs have it; the editors' boxes say what happened.
 inline constexpr const char* kLocalFailed = "MAPI Sendmail failed.";
-inline constexpr const char* kLocalSentBox = "MAPI Sendmail successful.";
+inline constexpr const char* kLocalFailedBox =
+    "The system's mail program (sendmail) could not send the message.";
+inline constexpr const char* kLocalSentBox =
+    "The message was handed to the system's mail program (sendmail).";
 inline constexpr const char* kNoName = "There must be at least one name in the To box.";
 
 }  // namespace ringmere::run

@@ -12,6 +12,7 @@
 #include "ui_AddException.h"
 #include "widgets/calendar.h"
 #include "widgets/dialogs.h"
+#include "widgets/time_fields.h"
 
 namespace ringmere::ui {
 
@@ -47,6 +48,7 @@ TfrmExceptions::TfrmExceptions(Globals& g, const Services& services,
     ui_->setupUi(this);
     ui_->MonthCalendar1->setSelectedDate(ToQDate(DateOf(services.clock.Now())));
     widgets::ApplyCalendarColours(ui_->MonthCalendar1, g.Settings);
+    widgets::SelectPartsOnClick(this);
 
     connect(ui_->rbDaily, &QRadioButton::toggled, this, [this](bool on) {
         if (on) ShowType(ExceptionChoice::Daily);

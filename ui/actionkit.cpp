@@ -256,7 +256,7 @@ void DialTestClick(const Services& services, std::unique_ptr<run::DialTest>& tes
                    const ShowBox& box) {
     if (!services.connections) {
         box(widgets::BoxKind::Warning,
-            QStringLiteral("Dial-up connections are not available in this build yet."));
+            QStringLiteral("Network connections are not available in this build yet."));
         return;
     }
     if (!test)

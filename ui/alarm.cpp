@@ -375,25 +375,27 @@ bool TfrmAlMain::Damaged(int row) const {
     return g_.FirstDamagedAlarm > 0 && row >= g_.FirstDamagedAlarm;
 }
 
-// The toolbar acts on the alarm list's page only; the context menu opens
-// only over the list. Edit stands whatever is selected (it asks for a row),
-// Delete and Test need one, and a client changes nothing.
+// One rule for every command: it is enabled only when it would act. The
+// toolbar and the keys act on the alarm list's page only (the context menu
+// opens only over the list); a command on an alarm needs one selected that it
+// can act on (a damaged one can only be deleted), and a client changes nothing.
 void TfrmAlMain::UpdateCommands() {
     const bool client = ClientMode();
     const bool editor = static_cast<bool>(hooks_.openEditor);
     const bool listShown = page_ == 0;
-    const bool any = g_.AlarmCount > 0;
-    const int row = SelectedRow();
-    const bool canDelete = listShown && row >= 1 && !client;
-    const bool canTest = listShown && row >= 1 && !Damaged(row);
+    const int row = listShown ? SelectedRow() : 0;
+    const bool selected = row >= 1;
+    const bool intact = selected && !Damaged(row);
+    const bool canEdit = editor && intact;
+    const bool canDelete = selected && !client;
     ui_->dxAddAlarm2->setEnabled(listShown && editor && !client);
-    ui_->dxEditAlarm->setEnabled(listShown && editor && any);
-    ui_->popEdit->setEnabled(editor && any);
-    ui_->DuplicateAlarm1->setEnabled(editor && any && !client);
+    ui_->dxEditAlarm->setEnabled(canEdit);
+    ui_->popEdit->setEnabled(canEdit);
+    ui_->DuplicateAlarm1->setEnabled(canEdit && !client);
     ui_->dxDeleteAlarm->setEnabled(canDelete);
     ui_->popDelete->setEnabled(canDelete);
-    ui_->dxTestAlarm->setEnabled(canTest);
-    ui_->popTest->setEnabled(canTest);
+    ui_->dxTestAlarm->setEnabled(intact);
+    ui_->popTest->setEnabled(intact);
     ui_->AdditionalOptions1->setEnabled(static_cast<bool>(hooks_.openAdditionalOptions));
     ui_->emailSettings1->setEnabled(static_cast<bool>(hooks_.openEmailSettings));
     ui_->NetworkConfiguration1->setEnabled(static_cast<bool>(hooks_.openNetConfig));

@@ -17,11 +17,11 @@ struct ActionLook {
     const char* name;
 };
 constexpr ActionLook kActionLooks[] = {
-    {"act-sound", "sound file"}, {"act-cd", "audio CD"},
-    {"act-dialup", "dial-up"},   {"act-launch", "launch program"},
-    {"act-web", "web page"},     {"act-mail", "e-mail"},
-    {"act-sleep", "sleep"},      {"act-timesync", "time synchronisation"},
-    {"act-ftp", "FTP"},          {"act-fileop", "file operation"},
+    {"act-sound", "sound file"},          {"act-cd", "audio CD"},
+    {"act-dialup", "network connection"}, {"act-launch", "launch program"},
+    {"act-web", "web page"},              {"act-mail", "e-mail"},
+    {"act-sleep", "sleep"},               {"act-timesync", "time synchronisation"},
+    {"act-ftp", "FTP"},                   {"act-fileop", "file operation"},
 };
 static_assert(std::size(kActionLooks) == std::size_t(ActionIcon::kFileOp) + 1);
 

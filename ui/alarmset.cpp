@@ -108,7 +108,7 @@ void TfrmAddAlarm::Load(const AlarmEditRequest& request) {
         actions_->Load(LoadActionsForm(base_, g_.Settings));
     } else {
         base_ = AlRec{};
-        const ScheduleForm schedule = NewScheduleForm(today);
+        const ScheduleForm schedule = NewScheduleForm(services_.clock.Now());
         for (int i = 0; i < 2; ++i) {
             time_[i]->Load(schedule);
             info_[i]->Load(InfoForm{});
@@ -174,6 +174,10 @@ void TfrmAddAlarm::Connect() {
             exceptionIndex_ = list->row(item) + 1;
             if (!ClientMode()) page->EditExceptionButton()->setEnabled(true);
         });
+        // The arrow keys choose a rule as a click does: Edit opens the one shown selected.
+        connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
+            if (row >= 0) exceptionIndex_ = row + 1;
+        });
         connect(list, &QListWidget::itemDoubleClicked, this,
                 [this, set, list](QListWidgetItem* item) {
                     exceptionIndex_ = list->row(item) + 1;
@@ -196,7 +200,11 @@ void TfrmAddAlarm::Connect() {
             [this] { FillScript(MoveStepUp(script_, SelectedStep())); });
     connect(ui_->btnDown, &QPushButton::clicked, this,
             [this] { FillScript(MoveStepDown(script_, SelectedStep())); });
+    // A click makes the row current before it selects it, the arrow keys
+    // do both at once: the buttons follow both, and ask SelectedStep.
     connect(ui_->clEvents, &QListWidget::currentRowChanged, this,
+            &TfrmAddAlarm::UpdateScriptButtons);
+    connect(ui_->clEvents, &QListWidget::itemSelectionChanged, this,
             &TfrmAddAlarm::UpdateScriptButtons);
 }
 

@@ -16,6 +16,7 @@
 
 #include "ui_alarmtime.h"
 #include "widgets/calendar.h"
+#include "widgets/time_fields.h"
 #include "widgets/updown.h"
 
 namespace ringmere::ui {
@@ -139,6 +140,13 @@ AlarmTimePage::AlarmTimePage(FormSet set, const SettingsRec& settings, QWidget* 
     u.UpDown9->SetBuddy(u.teWeeks);
     u.UpDown9->SetRange(xWeeks.min, xWeeks.max);
     u.UpDown9->setFixedHeight(u.teWeeks->sizeHint().height());
+
+    widgets::SelectPartsOnClick(this);
+    // Two lines kept for "Next:": when it wraps, the tabs above stay put.
+    u.lblNext->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    u.lblNext->setMinimumHeight(2 * u.lblNext->fontMetrics().lineSpacing() +
+                                2 * u.lblNext->margin() + u.lblNext->contentsMargins().top() +
+                                u.lblNext->contentsMargins().bottom());
 
     widgets::ApplyCalendarColours(u.MonthCalendar4, settings);
     widgets::ApplyCalendarColours(u.MonthCalendar1, settings);

@@ -1,5 +1,5 @@
 // The action tabs of the alarm editor's simple set: "Musical Alarm",
-// "DialUp", "File/Web", "Paging/Email" and "Time Synch". Drawn in one form,
+// "Network Connection", "File/Web", "Paging/Email" and "Time Synch". Drawn in one form,
 // whose controls the action pages bind; the editor takes the tabs into its
 // own tab control.
 #pragma once

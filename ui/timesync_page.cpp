@@ -15,6 +15,7 @@
 #include "run/timesync.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_text.h"
+#include "widgets/time_fields.h"
 
 namespace ringmere::ui {
 
@@ -42,6 +43,7 @@ TimeSyncPage::TimeSyncPage(Globals& g, const Services& services, TimeSyncControl
       synchTimer_(services.waiting, [this] { SynchTimerTick(); }) {
     timer1_.SetInterval(1000);
     synchTimer_.SetInterval(5000);
+    widgets::SelectPartOnClick(ui_.at);
     ShowClockTime();
     timer1_.Start();
     const SettingsRec& s = g_.Settings;

@@ -4,6 +4,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStyle>
+#include <algorithm>
 
 #include "core/alarmfile.h"
 #include "core/placement.h"
@@ -77,11 +79,23 @@ public:
 
     std::optional<QString> InputText(QWidget* owner, const QString& caption, const QString& prompt,
                                      const QString& value) override {
-        bool ok = false;
-        const QString text =
-            QInputDialog::getText(owner, caption, prompt, QLineEdit::Normal, value, &ok);
-        if (!ok) return std::nullopt;
-        return text;
+        QInputDialog box(owner);
+        box.setInputMode(QInputDialog::TextInput);
+        box.setWindowTitle(caption);
+        box.setLabelText(prompt);
+        box.setTextValue(value);
+        // The captions are whole sentences ("Please enter a name for the
+        // alarm:"): the box is made wide enough for the title bar to show
+        // them, with room for its icon and buttons, rather than "Please...".
+        QFont titleFont = box.font();
+        titleFont.setBold(true);
+        const int buttons = 4 * box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+        box.ensurePolished();
+        box.resize(std::max(box.sizeHint().width(),
+                            QFontMetrics(titleFont).horizontalAdvance(caption) + buttons),
+                   box.sizeHint().height());
+        if (box.exec() != QDialog::Accepted) return std::nullopt;
+        return box.textValue();
     }
 
     QString OpenFileName(QWidget* owner, const QString& caption, const QString& dir,

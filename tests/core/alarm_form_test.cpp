@@ -88,6 +88,7 @@ TEST(AlarmFormSchedule, EachKindStoresWhatTheSchedulerExpects) {
          [](ScheduleForm& s) {
              s.end = EndChoice::EndDate;
              s.endDate = Date(2026, 1, 6);
+             s.endTime = Time(12, 0);
          },
          {kToday + Time(8, 0), Date(2026, 1, 6) + Time(8, 0)}},
         {"individual",

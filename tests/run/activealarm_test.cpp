@@ -10,6 +10,9 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <algorithm>
 
 #include "core/schedule.h"
@@ -370,6 +373,25 @@ TEST_F(ActiveAlarmTest, SnoozeButtonOnlyWithSnoozeAndCloseCentredWithout) {
     EXPECT_GT(closeA->x(), snoozeA->x());
     EXPECT_EQ(closeB->x(), 96);
     EXPECT_EQ(closeA->text(), QStringLiteral("&Close Window"));
+}
+
+// A long reason wraps inside the event list: nothing is cut off to the right.
+TEST_F(ActiveAlarmTest, LongLinesWrapInTheEventList) {
+    QPointer<TfrmActiveAlarm> w = Open(Simple("Long"));
+    clock.Advance(500);
+    auto* events = w->findChild<QPlainTextEdit*>(QStringLiteral("memEvent"));
+    ASSERT_TRUE(events);
+    const std::string reason =
+        "Error running /home/someone/programs/a-rather-long-directory-name/start-the-backup.sh: "
+        "No such file or directory";
+    w->Show(reason);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(events->horizontalScrollBar()->maximum(), 0);
+    const QTextBlock last = events->document()->lastBlock();
+    EXPECT_EQ(last.text().toStdString(), reason);
+    EXPECT_GT(last.layout()->lineCount(), 1);
+    for (int i = 0; i < last.layout()->lineCount(); ++i)
+        EXPECT_LE(last.layout()->lineAt(i).naturalTextWidth(), events->viewport()->width());
 }
 
 TEST_F(ActiveAlarmTest, FlashingTogglesEverySecondUntilClosed) {

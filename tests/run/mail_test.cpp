@@ -526,6 +526,14 @@ TEST_F(LocalMailTest, TestMessageBoxesOfTheEditors) {
     EXPECT_EQ(empty.boxes[0].text, kNoName);
     EXPECT_EQ(Recorded("args").size(), std::string("-oi|-f|me@example.org|--|a@example.org|\n").size());
 
+    Install(75);
+    m.mto = "a@example.org";
+    const auto failed = SendTestMessage(services, own, m);
+    ASSERT_FALSE(failed.boxes.empty());
+    EXPECT_EQ(failed.boxes.back().kind, BoxKind::Warning);
+    EXPECT_EQ(failed.boxes.back().text, kLocalFailedBox);
+    EXPECT_FALSE(failed.localSent);
+
     SmtpPeer peer("plain");
     m.mto = "a@example.org";
     m.Attachment = {Path("gone")};

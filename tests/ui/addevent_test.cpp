@@ -14,6 +14,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -241,8 +242,8 @@ TEST_F(StepEditorTest, TestButtonsUseTheFieldsAsShown) {
     auto editor = Open(true, 0);
     QWidget* w = editor.get();
     const std::pair<const char*, const char*> missing[] = {
-        {"Button7", "Dial-up connections are not available in this build yet."},
-        {"Button8", "Dial-up connections are not available in this build yet."},
+        {"Button7", "Network connections are not available in this build yet."},
+        {"Button8", "Network connections are not available in this build yet."},
         {"btSendMessage", "Sending mail is not available in this build yet."},
         {"btnSynchTime1",
          "Setting the clock from a time server is not available in this build yet."},
@@ -359,6 +360,35 @@ TEST_F(ScriptTabTest, ButtonsEditTheWorkingScriptOnly) {
     Click(w, "btnDelete");
     EXPECT_TRUE(Rows(w).isEmpty());
     EXPECT_EQ(Enabled(w), "10000");
+}
+
+// The buttons follow the selected step whether a click or an arrow key chose
+// it: real mouse events on the list's rows.
+TEST_F(ScriptTabTest, AClickedStepEnablesItsButtonsAsTheArrowKeysDo) {
+    auto alarm = OpenAlarm(Script({Full(kStepSleep), Full(kStepSound), Full(kStepSleep)}));
+    alarm->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(alarm.get()));
+    auto* list = Find<QListWidget>(alarm.get(), "clEvents");
+    ASSERT_TRUE(list->isVisible());
+    const auto click = [list](int row) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    };
+    struct Case {
+        int row;
+        const char* enabled;  // Add, Edit, Delete, Up, Down
+    };
+    for (const Case& c : {Case{1, "11111"}, Case{0, "11101"}, Case{2, "11110"}, Case{1, "11111"}}) {
+        click(c.row);
+        EXPECT_EQ(list->currentRow(), c.row);
+        EXPECT_EQ(Enabled(alarm.get()), c.enabled) << "clicked row " << c.row;
+    }
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(Enabled(alarm.get()), "11110") << "Down to the last row";
+    // Ctrl+click takes the row out of the selection: nothing to act on.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualItemRect(list->item(2)).center());
+    EXPECT_EQ(Enabled(alarm.get()), "10000") << "the row unselected";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,8 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "core/alarmfile.h"
@@ -20,6 +23,7 @@
 #include "tests/core/record_generator.h"
 #include "tests/run/fake_services.h"
 #include "tests/ui/list_cells.h"
+#include "ui/AddException.h"
 #include "ui/alarm.h"
 #include "ui/alarminfo.h"
 #include "ui/alarmset.h"
@@ -200,11 +204,11 @@ TEST_F(AlarmEditorTest, AddingStoresANewEnabledAlarmAndWritesTheFileOnce) {
     EXPECT_EQ(a.Schedule.AlEndType, kEndNever);
     EXPECT_EQ(a.Schedule.AlStartDate, EncodeDate(2026, 12, 9));
     EXPECT_EQ(editor->Saved(), 2);
-    // The file holds both alarms; the scheduler sees a Tuesday at noon.
+    // The file holds both alarms; the scheduler sees a Tuesday at 8:15.
     EXPECT_NE(FileText().find("AlName=Walk"), std::string::npos);
     const auto next = NextOccurrences(a, g_.GlobalExceptions, fakes_.clock.Now(), 1);
     ASSERT_EQ(next.size(), 1u);
-    EXPECT_EQ(next[0], EncodeDate(2026, 12, 15) + EncodeTime(12, 0, 0));
+    EXPECT_EQ(next[0], EncodeDate(2026, 12, 15) + EncodeTime(8, 15, 0));
 }
 
 // The file could not take the alarm: the user is told, the table keeps it.
@@ -222,14 +226,29 @@ TEST_F(AlarmEditorTest, AFailedWriteIsToldAndTheAlarmKept) {
     EXPECT_TRUE(fakes_.dialogs.shown[0].text.contains("The change was not saved."));
 }
 
-// Both sets start a new alarm today: an end date chosen without touching it
-// never lies in the past.
-TEST_F(AlarmEditorTest, ANewAlarmStartsAndEndsToday) {
-    auto editor = Open(0, true);
-    for (FormSet set : {FormSet::Simple, FormSet::Scripted}) {
-        const ScheduleForm form = editor->TimePage(set)->Form();
-        EXPECT_EQ(form.startDate, EncodeDate(2026, 12, 9));
-        EXPECT_EQ(form.endDate, EncodeDate(2026, 12, 9));
+// Both sets start a new alarm at the next full quarter hour by the program's
+// clock, and would end there: an end date chosen without touching it never
+// lies in the past.
+TEST_F(AlarmEditorTest, ANewAlarmStartsAtTheNextQuarterHour) {
+    struct Case {
+        int hour, minute, second;
+        int day, startHour, startMinute;  // of December 2026
+    };
+    for (const Case& c :
+         {Case{8, 0, 0, 9, 8, 15}, Case{8, 7, 30, 9, 8, 15}, Case{8, 44, 59, 9, 8, 45},
+          Case{0, 0, 1, 9, 0, 15}, Case{23, 45, 0, 10, 0, 0}, Case{23, 59, 59, 10, 0, 0}}) {
+        fakes_.clock.SetNow(EncodeDate(2026, 12, 9) + EncodeTime(c.hour, c.minute, c.second));
+        auto editor = Open(0, true);
+        for (FormSet set : {FormSet::Simple, FormSet::Scripted}) {
+            SCOPED_TRACE(std::to_string(c.hour) + ":" + std::to_string(c.minute) + ":" +
+                         std::to_string(c.second) +
+                         (set == FormSet::Simple ? " simple" : " scripted"));
+            const ScheduleForm form = editor->TimePage(set)->Form();
+            EXPECT_EQ(form.startDate, EncodeDate(2026, 12, c.day));
+            EXPECT_EQ(form.startTime, EncodeTime(c.startHour, c.startMinute, 0));
+            EXPECT_EQ(form.endDate, form.startDate);
+            EXPECT_EQ(form.endTime, form.startTime);
+        }
     }
 }
 
@@ -366,6 +385,19 @@ TEST_F(AlarmEditorTest, ExceptionListsStayTogetherAndCancelDiscards) {
         EXPECT_EQ(list->item(0)->text(), "1: Selected Dates");
         EXPECT_EQ(list->item(1)->text(), "2: Weekly");
     }
+
+    // A rule chosen with the arrow keys is the one Edit opens.
+    QTest::keyClick(scripted, Qt::Key_Down);
+    Integer opened = 0;
+    QTimer::singleShot(0, [&opened] {
+        auto* rule = qobject_cast<TfrmExceptions*>(QApplication::activeModalWidget());
+        if (!rule) return;
+        opened = rule->Request().index;
+        rule->reject();
+    });
+    Find<QPushButton>(editor.get(), "btnExcept")->click();
+    EXPECT_EQ(opened, 2);
+
     editor->reject();
     EXPECT_EQ(g_.AlarmTable[1].Exceptions, a.Exceptions);
 }

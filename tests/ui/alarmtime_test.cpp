@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -302,6 +304,28 @@ TEST(AlarmTimePage, InnerTabChangeCanBeRefused) {
     EXPECT_EQ(tabs->currentIndex(), AlarmTimePage::kExceptions);
     EXPECT_EQ(tabs->currentWidget(), tabs->widget(AlarmTimePage::kExceptions));
     EXPECT_EQ(asked, 3);
+}
+
+// "Next:" keeps two lines: when it wraps, the tabs above do not move.
+TEST(AlarmTimePageLayout, TheNextLineWrapsWithoutMovingTheTabs) {
+    AlarmTimePage page(FormSet::Simple, SettingsRec{});
+    page.resize(600, 420);
+    page.show();
+    auto* next = page.findChild<QLabel*>(QStringLiteral("lblNext"));
+    ASSERT_TRUE(next);
+    const QString one = QStringLiteral("Next: Wed 12/9/2026  9:05:00AM");
+    QString two = QStringLiteral("Next:");
+    while (next->fontMetrics().horizontalAdvance(two) < next->width() * 3 / 2)
+        two += QStringLiteral(" Thu 12/10/2026  9:05:00AM,");
+    page.SetNextText(one);
+    page.layout()->activate();
+    const QRect tabs = page.InnerTabs()->geometry();
+    page.SetNextText(two);
+    page.layout()->activate();
+    EXPECT_GT(next->heightForWidth(next->width()), next->fontMetrics().lineSpacing() * 3 / 2)
+        << "the long text takes two lines";
+    EXPECT_EQ(page.InnerTabs()->geometry(), tabs);
+    EXPECT_GE(next->minimumHeight(), 2 * next->fontMetrics().lineSpacing());
 }
 
 }  // namespace

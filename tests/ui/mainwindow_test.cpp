@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include "core/alarmfile.h"
@@ -181,8 +182,9 @@ TEST_F(MainWindowTest, SideBarPagesSwitchTheToolbar) {
 
 // Every command's state over the mode, the editor's presence, the page, the
 // alarm count and the selected row (alarm 3 damaged), and after a refill on
-// the page it was taken on. Columns: dxAddAlarm2, dxEditAlarm, popEdit,
-// DuplicateAlarm1, dxDeleteAlarm, popDelete, dxTestAlarm, popTest.
+// the page it was taken on: enabled only where it would act. Columns:
+// dxAddAlarm2, dxEditAlarm, popEdit, DuplicateAlarm1, dxDeleteAlarm,
+// popDelete, dxTestAlarm, popTest.
 TEST_F(MainWindowTest, CommandStatesFollowModePageCountAndSelection) {
     struct Case {
         const char* mode;
@@ -191,13 +193,13 @@ TEST_F(MainWindowTest, CommandStatesFollowModePageCountAndSelection) {
         const char* enabled;
     };
     const Case cases[] = {
-        {"Single", true, 0, 0, 0, "10000000"},  {"Single", true, 3, 0, 0, "11110000"},
-        {"Single", true, 3, 0, 1, "11111111"},  {"Single", true, 3, 0, 3, "11111100"},
-        {"Single", true, 3, 1, 1, "00110000"},  {"Single", true, 3, 2, 2, "00110000"},
+        {"Single", true, 0, 0, 0, "10000000"},  {"Single", true, 3, 0, 0, "10000000"},
+        {"Single", true, 3, 0, 1, "11111111"},  {"Single", true, 3, 0, 3, "10001100"},
+        {"Single", true, 3, 1, 1, "00000000"},  {"Single", true, 3, 2, 2, "00000000"},
         {"Single", true, 0, 1, 0, "00000000"},  {"Single", false, 3, 0, 1, "00001111"},
         {"Single", false, 0, 0, 0, "00000000"}, {"Client", true, 3, 0, 1, "01100011"},
-        {"Client", true, 3, 0, 3, "01100000"},  {"WClient", true, 0, 0, 0, "00000000"},
-        {"Client", true, 3, 2, 1, "00100000"},  {"Server", true, 3, 0, 2, "11111111"},
+        {"Client", true, 3, 0, 3, "00000000"},  {"WClient", true, 0, 0, 0, "00000000"},
+        {"Client", true, 3, 2, 1, "00000000"},  {"Server", true, 3, 0, 2, "11111111"},
     };
     const char* actions[] = {"dxAddAlarm2",   "dxEditAlarm", "popEdit",     "DuplicateAlarm1",
                              "dxDeleteAlarm", "popDelete",   "dxTestAlarm", "popTest"};
@@ -219,12 +221,39 @@ TEST_F(MainWindowTest, CommandStatesFollowModePageCountAndSelection) {
             return out;
         };
         EXPECT_EQ(states(), c.enabled);
-        // A refill drops the selection and keeps the page's rule.
+        // A refill drops the selection: only Add may stand.
         w->Refill();
         std::string unselected = c.enabled;
-        for (int k = 4; k < 8; ++k) unselected[std::size_t(k)] = '0';
+        for (int k = 1; k < 8; ++k) unselected[std::size_t(k)] = '0';
         EXPECT_EQ(states(), unselected) << "after a refill";
     }
+}
+
+// Started with alarms and nothing selected, Edit waits for a row; a click on
+// one enables it, and it edits that alarm.
+TEST_F(MainWindowTest, EditWaitsForARowClickedAfterAFreshStart) {
+    SetAlarms({Daily("Tea", 9, 5), Daily("Lunch", 12, 0)});
+    std::vector<AlarmEditRequest> asked;
+    MainWindowHooks hooks;
+    hooks.openEditor = [&asked](QWidget*, const AlarmEditRequest& r) {
+        asked.push_back(r);
+        return std::nullopt;
+    };
+    TfrmAlMain w(g_, fakes_.Handed(), hooks);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto* edit = Find<QAction>(&w, "dxEditAlarm");
+    EXPECT_FALSE(edit->isEnabled());
+    edit->trigger();
+    EXPECT_TRUE(asked.empty());
+
+    auto* list = Find<QTableView>(&w, "grAlarms");
+    const QRect row = list->visualRect(list->model()->index(1, 2));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    ASSERT_TRUE(edit->isEnabled());
+    edit->trigger();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].index, 2);
 }
 
 TEST_F(MainWindowTest, ClientModeOnlyViews) {

@@ -47,8 +47,8 @@ protected:
 TEST_F(SimpleActionsTest, PagesAndEveryControlOnceWithItsCaption) {
     QStringList titles;
     for (const auto& page : tabs_->Pages()) titles << page.second;
-    EXPECT_EQ(titles, run::testing::Lines({"Musical Alarm", "DialUp", "File/Web", "Paging/Email",
-                                           "Time Synch"}));
+    EXPECT_EQ(titles, run::testing::Lines({"Musical Alarm", "Network Connection", "File/Web",
+                                           "Paging/Email", "Time Synch"}));
 
     const std::pair<const char*, const char*> captioned[] = {
         {"rbMp3", "Launch MP3 Player"}, {"rbWav", "Play .wav File"}, {"rbCD", "Play CD"},
@@ -275,8 +275,8 @@ TEST_F(SimpleActionsTest, ButtonsOfActionsNotBuiltSayTheyAreNotAvailable) {
     Click("chkSendMessage");
     Click("cbSynchTime1");
     const std::pair<const char*, const char*> rows[] = {
-        {"Button7", "Dial-up connections are not available in this build yet."},
-        {"Button8", "Dial-up connections are not available in this build yet."},
+        {"Button7", "Network connections are not available in this build yet."},
+        {"Button8", "Network connections are not available in this build yet."},
         {"btSendMessage", "Sending mail is not available in this build yet."},
         {"btnSynchTime1",
          "Setting the clock from a time server is not available in this build yet."},

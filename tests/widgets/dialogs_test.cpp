@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -32,6 +33,34 @@ TEST(SystemDialogs, MessageLinesBreakOnEveryLineEnd) {
         });
         dialogs->Message(nullptr, BoxKind::Information, c.text);
         EXPECT_EQ(shown.toStdString(), c.shown.toStdString()) << c.text.toStdString();
+    }
+}
+
+// The name prompt's title is a sentence: the box is wide enough to show it.
+TEST(SystemDialogs, InputBoxIsWideEnoughForItsTitle) {
+    const auto dialogs = NewSystemDialogs();
+    for (const QString& caption :
+         {QStringLiteral("Please enter a name for the alarm:"),
+          QStringLiteral("Please enter a new name"), QStringLiteral("x")}) {
+        int width = 0, needed = 0;
+        QString title;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QInputDialog*>(w); box && box->isVisible()) {
+                    width = box->width();
+                    title = box->windowTitle();
+                    QFont bold = box->font();
+                    bold.setBold(true);
+                    needed = QFontMetrics(bold).horizontalAdvance(caption);
+                    box->setTextValue(QStringLiteral("Typed"));
+                    box->accept();
+                }
+        });
+        const std::optional<QString> answer = dialogs->InputText(
+            nullptr, caption, QStringLiteral("Alarm name:"), QStringLiteral("Alarm 1"));
+        EXPECT_EQ(title, caption);
+        EXPECT_GT(width, needed) << caption.toStdString();
+        EXPECT_EQ(answer, std::optional<QString>(QStringLiteral("Typed")));
     }
 }
 

@@ -23,6 +23,8 @@ WORDS = [
     (r"standyby", "standby"),
     (r"to displayed", "to be displayed"),
     (r"semicolan", "semicolon"),
+    (r"\bthe the\b", "the"),
+    (r"would like use", "would like to use"),
 ]
 PATTERNS = [(re.compile(p, re.I), instead) for p, instead in WORDS]
 

@@ -96,7 +96,9 @@ Outcome StandardActions::Synchronize(RunSession& s, const SynchronizeRec& synch,
                       : "Unable to retrieve time from server. Please use a different time server.");
         return Outcome::EndRun;
     }
-    s.Report(SetClockFrom(services_, time).line.toStdString());
+    const SynchOutcome set = SetClockFrom(services_, time);
+    s.Report(set.line.toStdString());
+    if (set.kind != SynchKind::Updated) s.MarkFailed();
     return Outcome::Continue;
 }
 

@@ -780,7 +780,7 @@ int ReadOnce(ReadState& st) {
     }
     if (download) {
         std::string error;
-        if (WriteFileAtomically(webCopy, *sharedText, error, /*ownerOnly=*/true) != kWriteDone) {
+        if (WriteFileAtomically(webCopy, *sharedText, error, kOwnerOnly) != kWriteDone) {
             st.reporter.Report("The downloaded alarm file could not be kept: " + error);
             return kFileWriteFailed;
         }

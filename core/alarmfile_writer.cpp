@@ -2,6 +2,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "core/alarmfile.h"
 #include "core/alarmfile_layout.h"
 #include "core/fileio.h"
@@ -201,9 +203,17 @@ private:
     FileText& f_;
 };
 
-int Store(const std::string& path, const std::string& text, Reporter& reporter) {
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    struct stat sa {}, sb {};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+int Store(const std::string& path, const std::string& text, FileAccess access,
+          Reporter& reporter) {
     std::string error;
-    switch (WriteFileAtomically(path, text, error)) {
+    switch (WriteFileAtomically(path, text, error, access)) {
         case kWriteDone:
             return kFileDone;
         case kWriteCannotCreate:
@@ -245,12 +255,16 @@ std::string FormatClientConfigFile(const Globals& g, const std::string& sharedAl
 }
 
 int WriteAlarmFile(const Globals& g, const std::string& path, Reporter& reporter) {
-    return Store(path, FormatAlarmFile(g), reporter);
+    // The file holds the mail and FTP passwords. A shared file is there for
+    // other machines to read, so what its owner allowed them stays.
+    const FileAccess access =
+        SameFile(path, g.LocalAlarmFilePath()) ? kOwnerOnly : kNewOwnerOnly;
+    return Store(path, FormatAlarmFile(g), access, reporter);
 }
 
 int WriteClientConfigFile(const Globals& g, const std::string& path,
                           const std::string& sharedAlarmFile, Reporter& reporter) {
-    return Store(path, FormatClientConfigFile(g, sharedAlarmFile), reporter);
+    return Store(path, FormatClientConfigFile(g, sharedAlarmFile), kNewOwnerOnly, reporter);
 }
 
 }  // namespace ringmere

@@ -190,12 +190,17 @@ bool FileExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+mode_t WrittenFileMode(FileAccess access, const mode_t* old, mode_t umask) {
+    if (old != nullptr) return access == kOwnerOnly ? (*old & 0600) : (*old & 07777);
+    return access == kKeepAccess ? (0666 & ~umask) : 0600;
+}
+
 void SetBeforeReplaceHookForTests(std::function<void(const std::string& temporary)> hook) {
     BeforeReplaceHook() = std::move(hook);
 }
 
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
-                                std::string& error, bool ownerOnly) {
+                                std::string& error, FileAccess access) {
     const std::string target = ResolveTarget(path);
     if (target.empty()) {
         error = path + ": " + std::strerror(ELOOP);
@@ -203,22 +208,16 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
     }
     const std::string dir = DirectoryOf(target);
 
-    mode_t mode = 0666;
     struct stat old {};
     const bool hadOld = stat(target.c_str(), &old) == 0;
-    if (hadOld) {
-        if (S_ISDIR(old.st_mode)) {
-            error = target + ": is a directory";
-            return kWriteCannotCreate;
-        }
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode &= ~mask;
+    if (hadOld && S_ISDIR(old.st_mode)) {
+        error = target + ": is a directory";
+        return kWriteCannotCreate;
     }
-
-    if (ownerOnly) mode = 0600;
+    const mode_t mask = umask(0);
+    umask(mask);
+    const mode_t oldMode = old.st_mode;
+    const mode_t mode = WrittenFileMode(access, hadOld ? &oldMode : nullptr, mask);
     RemoveStaleTemporaries(dir, target);
     std::string tmpl;
     const int fd = CreateTemporary(dir, target, tmpl);

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/types.h>
+
 namespace ringmere {
 
 // A regular file of at most 512 MiB; anything else reads as missing. A
@@ -25,17 +27,33 @@ enum WriteResult : int {
     kWriteFailed = -3,  // an input/output error, or a read-only file; the old file is untouched
 };
 
+// Who may read the written file.
+enum FileAccess : int {
+    // An existing file's permissions are kept; a new one gets 0666 less the umask.
+    kKeepAccess = 0,
+    // The owner's read and write alone (the file holds passwords): a new file
+    // gets 0600, a replaced one what it had of those two (old & 0600), so its
+    // permissions are never loosened.
+    kOwnerOnly = 1,
+    // A file others are meant to read: an existing one keeps its permissions,
+    // a new one gets 0600 until its owner opens it up.
+    kNewOwnerOnly = 2,
+};
+
 // Writes `data` to a temporary file beside `path` (".NAME.ringmere-tmp-XXXXXX",
 // readable by the owner only), flushes it to disk and renames it over `path`,
 // so the old file stays whole until the new one is complete. A symbolic link is
-// followed, and the old file's permissions kept. A file without write
-// permission is not replaced. Temporary files that an earlier write of the same
-// file left behind (the writer was killed) are removed. On failure `error`
-// says why.
-// `ownerOnly`: the file is left readable and writable by its owner alone,
-// whatever the old file's permissions (a downloaded copy holds passwords).
+// followed. A file without write permission is not replaced. Temporary files
+// that an earlier write of the same file left behind (the writer was killed)
+// are removed. On failure `error` says why. A file system that refuses to
+// change permissions (a share) does not stop the write: the file then has the
+// permissions the share gives it.
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data, std::string& error,
-                                bool ownerOnly = false);
+                                FileAccess access = kKeepAccess);
+
+// The permissions WriteFileAtomically gives a file: `old` those of the file
+// it replaces, if any; `umask` the process's.
+mode_t WrittenFileMode(FileAccess access, const mode_t* old, mode_t umask);
 
 // Tests only: called with the temporary file's path once the data is written,
 // before the file gets its final permissions and replaces the target. An empty

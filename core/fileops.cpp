@@ -288,7 +288,12 @@ bool DeleteOneFile(const std::string& path, std::string& why) {
     return Fail(why, ec.message());
 }
 
-void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report) {
+bool RunFileOperation(const FileOps& op, DateTime now, const LineSink& report) {
+    bool allDone = true;
+    const auto fail = [&](const std::string& line) {
+        report(line);
+        allDone = false;
+    };
     if (op.fop == kFopCopy || op.fop == kFopMove) {
         const bool copy = op.fop == kFopCopy;
         const char* verb = copy ? "Copying " : "Moving ";
@@ -296,27 +301,39 @@ void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report) {
         std::string d = SubstituteDateTime(op.fto, now);
         std::string why;
         if (const std::string refusal = NotAFullPath(op.ffrom); !refusal.empty()) {
-            report(refusal);
-            return;
+            fail(refusal);
+            return false;
         }
         if (!HasWildcards(op.ffrom)) {
             if (const std::string refusal = NotAFullPath(d); !refusal.empty()) {
-                report(refusal);
-                return;
+                fail(refusal);
+                return false;
             }
             report(verb + op.ffrom + " to " + d + ".");
             if (!(copy ? CopyOneFile(op.ffrom, d, why) : MoveOneFile(op.ffrom, d, why)))
-                report(failed + op.ffrom + ": " + why + ".");
-            return;
-        }
-        // Nothing can arrive in a folder that is not there.
-        if (!IsDirectory(d)) {
-            report("Destination directory does not exist");
-            return;
+                fail(failed + op.ffrom + ": " + why + ".");
+            return allDone;
         }
         if (const std::string refusal = NotAFullPath(d); !refusal.empty()) {
-            report(refusal);
-            return;
+            fail(refusal);
+            return false;
+        }
+        // Nothing can arrive in a folder that is not there. One named for the
+        // moment ("backup-<DATETIME>") cannot be made beforehand, so it is
+        // made here, in a folder that is there.
+        if (!IsDirectory(d)) {
+            if (d == op.fto) {
+                fail("Destination directory does not exist: " + d);
+                return false;
+            }
+            std::string folder = d;
+            while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+            if (::mkdir(folder.c_str(), 0777) != 0 && !(errno == EEXIST && IsDirectory(folder))) {
+                fail("Could not create the destination directory " + folder + ": " +
+                     std::strerror(errno) + ".");
+                return false;
+            }
+            report("Created the destination directory " + folder + ".");
         }
         if (d.back() != '/') d += '/';
         const SplitPath source = SplitDirectory(op.ffrom);
@@ -332,28 +349,29 @@ void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report) {
             report(verb + name + " to " + target + ".");
             const bool done =
                 copy ? CopyContents(from, target, false, why) : MoveOneFile(from, target, why);
-            if (!done) report(failed + name + ": " + why + ".");
+            if (!done) fail(failed + name + ": " + why + ".");
         }
-        return;
+        return allDone;
     }
     if (op.fop == kFopDelete) {
         if (const std::string refusal = NotAFullPath(op.fdel); !refusal.empty()) {
-            report(refusal);
-            return;
+            fail(refusal);
+            return false;
         }
         if (!HasWildcards(op.fdel)) {
             report("Deleting " + op.fdel + ".");
             if (std::string why; !DeleteOneFile(op.fdel, why))
-                report("Could not delete " + op.fdel + ": " + why + ".");
-            return;
+                fail("Could not delete " + op.fdel + ": " + why + ".");
+            return allDone;
         }
         const SplitPath source = SplitDirectory(op.fdel);
         for (const std::string& name : MatchingFiles(source.directory, source.name)) {
             report("Deleting " + name + ".");
             if (std::string why; !DeleteOneFile(source.directory + name, why))
-                report("Could not delete " + name + ": " + why + ".");
+                fail("Could not delete " + name + ": " + why + ".");
         }
     }
+    return allDone;
 }
 
 }  // namespace ringmere

@@ -59,8 +59,11 @@ using LineSink = std::function<void(const std::string& line)>;
 // does nothing) and hands every line it reports to `report`: the file it
 // works on, and a line saying why when that failed. Paths must be full ones
 // (starting with "/"); anything else is refused with a line. A wildcard copy
-// or move into a missing folder stops at saying so. A wildcard copy skips
-// symbolic links in the source folder, with a line: they may lead out of it.
-void RunFileOperation(const FileOps& op, DateTime now, const LineSink& report);
+// or move into a missing folder stops at saying so, naming it, unless the
+// folder's name holds "<DATETIME>": that folder is made (not its parents).
+// A wildcard copy skips symbolic links in the source folder, with a line:
+// they may lead out of it. False when something asked for was refused or
+// failed.
+bool RunFileOperation(const FileOps& op, DateTime now, const LineSink& report);
 
 }  // namespace ringmere

@@ -1,5 +1,5 @@
 // A file descriptor closed when it goes out of scope. For core's own file
-// code only (fileio, fileops).
+// code only (fileio, fileops, damaged_copy).
 #pragma once
 
 #include <unistd.h>

@@ -97,6 +97,7 @@ Outcome StandardActions::TransferFtp(RunSession& s, const FTPRecT& ftp) {
     }
     ftpWorker_.reset();
     worker->Join();
+    if (worker->ResultCode() != kFtpSucceeded && !ftpAborted_) s.MarkFailed();
     return s.CancelRequested() ? Outcome::EndRun : Outcome::Continue;
 }
 

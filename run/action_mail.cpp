@@ -18,6 +18,7 @@ Outcome StandardActions::SendMessage(RunSession& s, const smtpmessage& mail, boo
              [&](MailEvent event, const std::string& text) {
                  switch (event) {
                      case MailEvent::MissingAttachment:
+                         s.MarkFailed();
                          return s.Report(kMissingAttachment + text);
                      case MailEvent::ConnectFailed:
                          outcome = Outcome::EndRun;
@@ -40,6 +41,7 @@ Outcome StandardActions::SendMessage(RunSession& s, const smtpmessage& mail, boo
                              QString::fromStdString(WithReason(kErrorSending, text)));
                          return;
                      case MailEvent::LocalFailed:
+                         s.MarkFailed();
                          if (!text.empty()) s.Report(text);
                          return s.Report(kLocalFailed);
                      case MailEvent::Sent:

@@ -225,6 +225,7 @@ Outcome StandardActions::Synchronize(RunSession& s, const SynchronizeRec& synch,
     const SynchOutcome outcome = SetClockFrom(
         services_, server, time, [&s](const QString& line) { s.Report(widgets::ToFileText(line)); });
     s.Report(widgets::ToFileText(outcome.line));
+    if (outcome.kind != SynchKind::Updated) s.MarkFailed();
     return Outcome::Continue;
 }
 

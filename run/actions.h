@@ -28,6 +28,9 @@ public:
     virtual void Show(const std::string& line) = 0;
     // The last line of the event list becomes `line`; not logged.
     virtual void ReplaceLast(const std::string& line) = 0;
+    // What the current action was asked did not all happen: a script counts
+    // the step as failed. The run goes on as before.
+    virtual void MarkFailed() {}
     // Snooze or closing asked the current run to end.
     virtual bool CancelRequested() const = 0;
     virtual int CurrentStep() const = 0;
@@ -100,6 +103,9 @@ private:
     // The FTP transfer under way, and whether closing stopped it.
     std::shared_ptr<TFTPThread> ftpWorker_;
     bool ftpAborted_ = false;
+    // Expires with the actions: a launch whose handler gives up after the
+    // window has gone tells no one.
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
 
 inline constexpr const char* kDialUnavailable =

@@ -47,6 +47,12 @@ QString Display(const std::string& text) {
 
 }  // namespace
 
+std::string ScriptCompleted(int failedSteps) {
+    if (failedSteps == 0) return "Script Completed.";
+    return "Script Completed with " + std::to_string(failedSteps) +
+           (failedSteps == 1 ? " failed step." : " failed steps.");
+}
+
 // Holds the window while a handler that waits is on the stack: a close in
 // the meantime destroys the window only once the handler has returned.
 class BusyScope {
@@ -183,6 +189,7 @@ void TfrmActiveAlarm::afTimerTimer() {
     BusyScope busy(this);
     const quint64 run = ++runId_;
     cancelRequested_ = false;
+    failedSteps_.clear();
     sound_->ClearLoopingSound();
 
     if (!alarm_.AlSnooze) {
@@ -202,7 +209,7 @@ void TfrmActiveAlarm::afTimerTimer() {
     // A Snooze or Close during the pause leaves the run stopped: the
     // window must neither report completion nor close a snoozing alarm.
     if (Stopped(run)) return;
-    Complete(run, script ? "Script Completed." : "Alarm Completed.");
+    Complete(run, script ? ScriptCompleted(int(failedSteps_.size())) : "Alarm Completed.");
 }
 
 bool TfrmActiveAlarm::RunSimple(quint64 run) {
@@ -250,7 +257,10 @@ bool TfrmActiveAlarm::RunScript(quint64 run) {
         if (Stopped(run)) return false;
         const AlEvent& ev = events.Items[std::size_t(step) - 1];
         if (ev.evtype != kStepRepeat) {
-            if (!RunStep(run, ev)) return false;
+            stepFailed_ = false;
+            const bool goOn = RunStep(run, ev);
+            if (stepFailed_) failedSteps_.insert(step);
+            if (!goOn) return false;
             continue;
         }
         const std::optional<Integer> target = RepeatJump(ev.Repeat, counters[std::size_t(step)]);

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "core/activitylog.h"
@@ -46,6 +47,7 @@ public:
     void Report(const std::string& line) override;
     void Show(const std::string& line) override;
     void ReplaceLast(const std::string& line) override;
+    void MarkFailed() override { stepFailed_ = true; }
     bool CancelRequested() const override { return cancelRequested_; }
     int CurrentStep() const override { return currentStep_; }
     int Tag() const override { return tag_; }
@@ -103,6 +105,8 @@ private:
     WaitTimer tmSnooze_;
 
     int currentStep_ = 0;
+    bool stepFailed_ = false;
+    std::set<int> failedSteps_;  // of this run, each step once however often it ran
     bool cancelRequested_ = false;
     quint64 runId_ = 0;  // a run that finds another started after it ends
     int busy_ = 0;
@@ -113,6 +117,10 @@ private:
     bool deletePending_ = false;
     bool flashOn_ = false;
 };
+
+// A script's closing line: "Script Completed.", or with how many of its steps
+// failed ("Script Completed with 2 failed steps.").
+std::string ScriptCompleted(int failedSteps);
 
 // The main window's hook: creates and shows the run window of alarm
 // `alarmIndex` (its position in the alarm table), titled `title` unless that

@@ -31,9 +31,10 @@ int RunRewrite(const std::vector<std::string>& args) {
     }
     if (g.FileVersion < 1.4) g.Settings.allowWake = true;  // as start-up upgrades old files
     // Written here rather than through WriteAlarmFile, which keeps the
-    // system's reason to itself.
+    // system's reason to itself. The copy holds the passwords as the
+    // original does.
     std::string error;
-    switch (WriteFileAtomically(args[1], FormatAlarmFile(g), error)) {
+    switch (WriteFileAtomically(args[1], FormatAlarmFile(g), error, kOwnerOnly)) {
         case kWriteDone:
             break;
         case kWriteCannotCreate:

@@ -132,8 +132,9 @@ void BrowseFolderInto(widgets::DialogService& dialogs, QWidget* owner, QLineEdit
     if (!chosen.isEmpty()) field->setText(chosen);
 }
 
-bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow) {
-    return run::Execute(desktop, run::PlanWebPage(desktop, url, newWindow));
+bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow,
+                     const run::OpenFailed& failed) {
+    return run::Execute(desktop, run::PlanWebPage(desktop, url, newWindow), failed);
 }
 
 // ------------------------------------------------------------ test players

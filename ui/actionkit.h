@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/globals.h"
+#include "run/desktop.h"
 #include "run/services.h"
 #include "run/sound.h"
 #include "run/waiting.h"
@@ -60,8 +61,10 @@ void BrowseFileInto(widgets::DialogService& dialogs, QWidget* owner, QLineEdit* 
                     const QString& dir, const QString& filter);
 void BrowseFolderInto(widgets::DialogService& dialogs, QWidget* owner, QLineEdit* field);
 
-// "Test Web Site Launch": false when the page could not be opened.
-bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow);
+// "Test Web Site Launch": false when the page could not be opened; why goes
+// to `failed`, now or once the desktop's handler has given up.
+bool OpenWebPageTest(run::Desktop& desktop, const QString& url, bool newWindow,
+                     const run::OpenFailed& failed);
 
 // A message box over the window the controls are in.
 using ShowBox = std::function<void(widgets::BoxKind, const QString&)>;

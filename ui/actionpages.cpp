@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -367,16 +368,23 @@ void LaunchPage::TestApplications() const {
         const QString app = p.appField->text();
         if (app.isEmpty()) continue;
         run::Desktop& desktop = c_.services.desktop;
-        if (!run::Execute(desktop, run::PlanLaunch(desktop, app, p.paramsField->text())))
-            Warn(QStringLiteral("Unable to start %1.").arg(app));
+        run::Execute(desktop, run::PlanLaunch(desktop, app, p.paramsField->text()),
+                     LaterWarning(QStringLiteral("Unable to start %1: ").arg(app)));
     }
 }
 
 void LaunchPage::TestWebSite() const {
     const QString url = web_->text();
     if (url.isEmpty()) return;
-    if (!OpenWebPageTest(c_.services.desktop, url, newWindow_->isChecked()))
-        Warn(QStringLiteral("Unable to open %1.").arg(url));
+    OpenWebPageTest(c_.services.desktop, url, newWindow_->isChecked(),
+                    LaterWarning(QStringLiteral("Unable to open %1: ").arg(url)));
+}
+
+// A handler may give up after the window has gone: then no one is told.
+run::OpenFailed LaunchPage::LaterWarning(const QString& what) const {
+    return [page = QPointer<const LaunchPage>(this), what](const QString& why) {
+        if (page) page->Warn(what + why);
+    };
 }
 
 // ------------------------------------------------------------------ mail

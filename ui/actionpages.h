@@ -161,6 +161,7 @@ public:
     void Store(LaunchForm& form) const;
 
 private:
+    run::OpenFailed LaterWarning(const QString& what) const;
     void TestApplications() const;
     void TestWebSite() const;
 

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
@@ -601,7 +602,17 @@ void TfrmAlMain::HelpContents() {
 }
 
 void TfrmAlMain::OpenWithDesktop(const QString& path) {
-    services_.desktop.OpenUrl(QUrl::fromLocalFile(path));
+    // The desktop's handler may give up only after the call (xdg-open finds
+    // no browser): the box comes then, unless the window has gone.
+    services_.desktop.OpenUrl(QUrl::fromLocalFile(path),
+                              [w = QPointer<TfrmAlMain>(this), path](const QString& why) {
+                                  if (!w) return;
+                                  w->services_.dialogs.Message(
+                                      w, BoxKind::Warning,
+                                      QStringLiteral("Could not open ") + path +
+                                          QStringLiteral(": ") + why,
+                                      w->BoxCorner());
+                              });
 }
 
 void TfrmAlMain::ShowMainWindow() {

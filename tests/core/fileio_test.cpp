@@ -10,6 +10,10 @@
 #include <fstream>
 #include <vector>
 
+#include "core/alarmfile.h"
+#include "core/globals.h"
+#include "core/report.h"
+
 namespace ringmere {
 namespace {
 
@@ -148,6 +152,82 @@ TEST(FileIo, AReadOnlyFileIsNotReplaced) {
         }
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 2);
+}
+
+// The alarm file holds the mail and FTP passwords: each file written from it
+// is the owner's alone, and a replaced file's permissions are never loosened.
+// A shared file keeps what its owner allowed the machines that read it.
+TEST(FileIo, EveryWriterOfTheAlarmFileKeepsItFromOtherUsers) {
+    const mode_t oldMask = umask(022);
+    Scratch dir;
+    Globals g;
+    g.ProgramDir = dir.path.string() + "/";
+    const std::string own = g.LocalAlarmFilePath();
+    const std::string shared = (dir.path / "share.ini").string();
+    const std::string copy = own + ".damaged";
+    using Write = std::function<int()>;
+    const Write writeOwn = [&] { SilentReporter r; return WriteAlarmFile(g, own, r); };
+    const Write writeShared = [&] { SilentReporter r; return WriteAlarmFile(g, shared, r); };
+    const Write writeClient = [&] {
+        SilentReporter r;
+        return WriteClientConfigFile(g, shared, "/srv/alfile.ini", r);
+    };
+    const Write saveDamaged = [&] {
+        g.AlarmFileDamaged = true;
+        SilentReporter r;
+        return SaveAlarmFile(g, own, r);
+    };
+    constexpr int kNone = -1;  // no file before
+    const struct {
+        const char* writer;
+        const Write* write;
+        std::string path;
+        int before;
+        mode_t after;
+        int result;
+        mode_t copyMode;  // of the damaged copy; 0 none
+    } cases[] = {
+        {"own", &writeOwn, own, kNone, 0600, kFileDone, 0},
+        {"own", &writeOwn, own, 0644, 0600, kFileDone, 0},
+        {"own", &writeOwn, own, 0600, 0600, kFileDone, 0},
+        {"own", &writeOwn, own, 0640, 0600, kFileDone, 0},
+        {"own", &writeOwn, own, 0200, 0200, kFileDone, 0},
+        {"own", &writeOwn, own, 0400, 0400, kFileWriteFailed, 0},  // read-only: not replaced
+        {"shared", &writeShared, shared, kNone, 0600, kFileDone, 0},
+        {"shared", &writeShared, shared, 0644, 0644, kFileDone, 0},
+        {"shared", &writeShared, shared, 0600, 0600, kFileDone, 0},
+        {"shared", &writeShared, shared, 0400, 0400, kFileWriteFailed, 0},
+        {"client set-up", &writeClient, shared, kNone, 0600, kFileDone, 0},
+        {"client set-up", &writeClient, shared, 0644, 0644, kFileDone, 0},
+        {"damaged", &saveDamaged, own, 0644, 0600, kFileDone, 0600},
+        {"damaged", &saveDamaged, own, 0600, 0600, kFileDone, 0600},
+        {"damaged", &saveDamaged, own, 0400, 0400, kFileWriteFailed, 0600},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.writer) + " " + std::to_string(c.before));
+        for (const std::string& p : {own, shared, copy}) {
+            std::error_code ec;
+            fs::permissions(p, fs::perms(0600), ec);
+            fs::remove(p, ec);
+        }
+        if (c.before != kNone) {
+            { std::ofstream(c.path) << "[Alarm Info]\r\nVersion=2.10\r\n"; }
+            fs::permissions(c.path, fs::perms(c.before));
+        }
+        EXPECT_EQ((*c.write)(), c.result);
+        struct stat st {};
+        ASSERT_EQ(stat(c.path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.after) << std::oct << (st.st_mode & 07777);
+        struct stat cs {};
+        const bool copied = stat(copy.c_str(), &cs) == 0;
+        EXPECT_EQ(copied, c.copyMode != 0);
+        if (copied) {
+            EXPECT_EQ(cs.st_mode & 07777, c.copyMode) << std::oct << (cs.st_mode & 07777);
+        }
+        // Nothing else is left beside them (no temporary file).
+        EXPECT_LE(std::distance(fs::directory_iterator(dir.path), {}), 2);
+    }
+    umask(oldMask);
 }
 
 }  // namespace

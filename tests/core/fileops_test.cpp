@@ -161,7 +161,7 @@ TEST_F(FileOpsTest, WildcardIntoMissingDirectoryIsReportedOnceAndNothingElse) {
     for (const Byte fop : {Byte{1}, Byte{2}}) {
         // No "Copying" line for a file that was not copied.
         EXPECT_EQ(Run(Op(fop, P("src/*.doc"), P("nowhere"))),
-                  std::vector<std::string>{"Destination directory does not exist"});
+                  std::vector<std::string>{"Destination directory does not exist: " + P("nowhere")});
     }
     EXPECT_TRUE(Has("src/a.doc"));
     EXPECT_TRUE(Has("src/b.doc"));
@@ -171,7 +171,7 @@ TEST_F(FileOpsTest, WildcardIntoMissingDirectoryIsReportedOnceAndNothingElse) {
 TEST_F(FileOpsTest, WildcardIntoAnEmptyDestinationTouchesNothing) {
     Write("src/a.doc", "a");
     const auto lines = Run(Op(1, P("src/*.doc"), ""));
-    EXPECT_EQ(lines, std::vector<std::string>{"Destination directory does not exist"});
+    EXPECT_EQ(lines, std::vector<std::string>{"Refused: a path is missing."});
 }
 
 TEST_F(FileOpsTest, PatternMatchingNothingWritesNoLine) {
@@ -197,6 +197,45 @@ TEST_F(FileOpsTest, DateTimeInAWildcardDestinationDirectory) {
     EXPECT_EQ(lines,
               std::vector<std::string>{"Copying a.txt to " + P("keep20240301090530/a.txt") + "."});
     EXPECT_EQ(Read("keep20240301090530/a.txt"), "a");
+}
+
+// A folder named for the moment cannot be there beforehand: it is made, in a
+// folder that is there, and every line names it.
+TEST_F(FileOpsTest, AWildcardCopyMakesTheFolderNamedForTheMoment) {
+    const std::string made = P("dst/backup-20240301090530");
+    const struct {
+        Byte fop;
+        std::string to;
+        bool parent;  // "dst" is there
+        std::vector<std::string> lines;
+        bool done;
+    } cases[] = {
+        {1, P("dst/backup-<DATETIME>"), true,
+         {"Created the destination directory " + made + ".",
+          "Copying a.txt to " + made + "/a.txt."},
+         true},
+        {2, P("dst/backup-<datetime>/"), true,
+         {"Created the destination directory " + made + ".", "Moving a.txt to " + made + "/a.txt."},
+         true},
+        {1, P("dst/backup-<DATETIME>"), false,
+         {"Could not create the destination directory " + made + ": No such file or directory."},
+         false},
+        {1, P("dst/backup"), true, {"Destination directory does not exist: " + P("dst/backup")},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.to);
+        fs::remove_all(P("dst"));
+        Write("src/a.txt", "a");
+        if (c.parent) fs::create_directories(P("dst"));
+        std::vector<std::string> lines;
+        const bool done = RunFileOperation(Op(c.fop, P("src/*.txt"), c.to), kMarch1,
+                                           [&](const std::string& l) { lines.push_back(l); });
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(done, c.done);
+        EXPECT_EQ(Has("dst/backup-20240301090530/a.txt"), c.done);
+        EXPECT_EQ(Has("src/a.txt"), !(c.done && c.fop == 2));
+    }
 }
 
 TEST_F(FileOpsTest, SingleMoveOntoAnExistingFileFailsAndKeepsBoth) {

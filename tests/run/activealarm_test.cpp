@@ -27,6 +27,11 @@ using Strings = std::vector<std::string>;
 
 class ActiveAlarmTest : public ::testing::Test, public RunFixture {
 protected:
+    // The launch steps here only mark where a run is: their programs are there.
+    void SetUp() override {
+        for (const char* name : {"a", "b", "x", "first", "second", "after"})
+            desktop.onPath[QString::fromLatin1(name)] = QStringLiteral("/bin/") + name;
+    }
     static QStringList Q(const Strings& lines) {
         QStringList out;
         for (const auto& l : lines) out << QString::fromStdString(l);
@@ -68,13 +73,19 @@ TEST_F(ActiveAlarmTest, SimpleAlarmRunsItsActionsInTheFixedOrder) {
     ASSERT_TRUE(w);
     clock.Advance(1000);
 
-    const Strings shown = {
-        "Playing /s/a.wav.", kDialUnavailable,  "Launching https://example.org/page",
-        kSynchUnavailable,   kFtpUnavailable,   "Deleting " + doomed + ".",
-        kMailUnavailable,    "Alarm Completed."};
+    const Strings shown = {"Playing /s/a.wav.",
+                           kDialUnavailable,
+                           "Launched /usr/bin/prog-a -x 'y z'",
+                           "Launched /usr/bin/prog-c",
+                           "Launching https://example.org/page",
+                           kSynchUnavailable,
+                           kFtpUnavailable,
+                           "Deleting " + doomed + ".",
+                           kMailUnavailable,
+                           "Alarm Completed."};
     EXPECT_EQ(w->EventLines(), Q(shown));
     Strings logged = shown;
-    logged.erase(logged.begin() + 2);  // the web page line is only shown
+    logged.erase(logged.begin() + 4);  // the web page line is only shown
     logged.insert(logged.begin(), "A1 executing.");
     EXPECT_EQ(LogMessages(), logged);
 

@@ -418,7 +418,7 @@ TEST_F(FtpRunTest, RetriesWaitTheirDelayAndReconnectFirst) {
         if (l.startsWith(QString::fromStdString(failed))) l = "failed";
     EXPECT_EQ(lines, Lines({"Opening FTP Connection.", "failed", "Retrying FTP in 0 seconds.",
                             kFtpReconnectUnavailable, "Opening FTP Connection.", "failed",
-                            "Script Completed."}));
+                            "Script Completed with 1 failed step."}));
     EXPECT_EQ(TimedLog("Opening FTP Connection.").size(), 5u);
     EXPECT_EQ(TimedLog("Opening FTP Connection.").back(), "09:01:01AM");
 }

@@ -4,11 +4,13 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include "fake_services.h"
 #include "run/activealarm.h"
@@ -149,18 +151,24 @@ TEST_F(LaunchTest, RealProgramGetsEachParameterAsOneArgument) {
 
 class LaunchRunTest : public ::testing::Test, public RunFixture {};
 
-TEST_F(LaunchRunTest, SimpleAlarmLaunchesOnlyTheProgramsItHasAndWritesNoLine) {
+TEST_F(LaunchRunTest, SimpleAlarmLaunchesOnlyTheProgramsItHasAndNamesEach) {
     desktop.onPath[QStringLiteral("second")] = QStringLiteral("/usr/bin/second");
     AlRec a = Simple("L");
     a.Launch->app2 = "second";
-    a.Launch->param2 = "--flag";
+    a.Launch->param2 = "--flag 'x y'";
     a.Launch->param1 = "orphan parameter";
+    a.Launch->app3 = "gone";
     QPointer<TfrmActiveAlarm> w = Open(a);
     clock.Advance(1000);
-    EXPECT_EQ(desktop.started, QStringList{"/usr/bin/second|--flag"});
-    EXPECT_EQ(w->EventLines(), Lines({"Alarm Completed."}));
+    EXPECT_EQ(desktop.started, QStringList{"/usr/bin/second|--flag|x y"});
+    const QStringList lines = Lines(
+        {"Launched /usr/bin/second --flag 'x y'",
+         "Could not launch gone: no program, file or address of that name was found.",
+         "Alarm Completed."});
+    EXPECT_EQ(w->EventLines(), lines);
 }
 
+// A step's line stays as it was and names the program; a failure follows it.
 TEST_F(LaunchRunTest, StepsReportTheirLaunchesAndAnEmptyProgramIsSkipped) {
     desktop.onPath[QStringLiteral("prog")] = QStringLiteral("/usr/bin/prog");
     AlEvent web;
@@ -171,14 +179,135 @@ TEST_F(LaunchRunTest, StepsReportTheirLaunchesAndAnEmptyProgramIsSkipped) {
     QPointer<TfrmActiveAlarm> w =
         Open(Script("L", {Launch(""), Launch("prog", "a 'b c'"), web, emptyWeb, Launch("gone")}));
     clock.Advance(1000);
-    const QStringList lines = Lines({"Launching prog", "Launching https://example.org/",
-                                     "Launching gone", "Script Completed."});
-    EXPECT_EQ(w->EventLines(), lines);
-    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"L executing.", "Launching prog",
-                                                       "Launching https://example.org/",
-                                                       "Launching gone", "Script Completed."}));
+    const std::vector<std::string> lines = {
+        "Launching prog",
+        "Launching https://example.org/",
+        "Launching gone",
+        "Could not launch gone: no program, file or address of that name was found.",
+        "Script Completed with 1 failed step."};
+    QStringList shown;
+    for (const std::string& l : lines) shown << QString::fromStdString(l);
+    EXPECT_EQ(w->EventLines(), shown);
+    std::vector<std::string> logged = {"L executing."};
+    logged.insert(logged.end(), lines.begin(), lines.end());
+    EXPECT_EQ(LogMessages(), logged);
     EXPECT_EQ(desktop.started, QStringList{"/usr/bin/prog|a|b c"});
     EXPECT_EQ(desktop.opened, QStringList{"https://example.org/"});
+}
+
+TEST_F(LaunchRunTest, ScriptCompletedSaysHowManyStepsFailed) {
+    desktop.onPath[QStringLiteral("ok")] = QStringLiteral("/usr/bin/ok");
+    AlEvent badCopy;  // a relative path is refused
+    badCopy.evtype = kStepFileOp;
+    badCopy.FileOp->fop = kFopCopy;
+    badCopy.FileOp->ffrom = "a.txt";
+    badCopy.FileOp->fto = "b.txt";
+    const struct {
+        const char* what;
+        std::vector<AlEvent> steps;
+        const char* last;
+    } cases[] = {
+        {"none", {Launch("ok"), Sleep(0)}, "Script Completed."},
+        {"one", {Launch("ok"), Launch("gone")}, "Script Completed with 1 failed step."},
+        {"two", {badCopy, Launch("ok"), Launch("gone")}, "Script Completed with 2 failed steps."},
+        // A step that fails on each pass is still one step.
+        {"repeated", {Launch("gone"), Repeat(1, 2)}, "Script Completed with 1 failed step."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QPointer<TfrmActiveAlarm> w = Open(Script(c.what, c.steps));
+        clock.Advance(1000);
+        ASSERT_TRUE(w);
+        EXPECT_EQ(w->EventLines().constLast(), QString::fromLatin1(c.last));
+        w->close();
+        Flush();
+    }
+    EXPECT_EQ(ScriptCompleted(0), "Script Completed.");
+    EXPECT_EQ(ScriptCompleted(3), "Script Completed with 3 failed steps.");
+}
+
+// Without a browser the desktop's handler starts and then gives up: the run
+// window says so when it does, and the log has it.
+TEST_F(LaunchRunTest, AWebPageNoProgramCouldOpenIsReported) {
+    AlEvent web;
+    web.evtype = kStepWeb;
+    web.Web->url1 = "https://example.org/";
+    desktop.openWorks = false;  // refused at once: the step failed
+    QPointer<TfrmActiveAlarm> w = Open(Script("W", {web}));
+    clock.Advance(1000);
+    EXPECT_EQ(w->EventLines(), Lines({"Launching https://example.org/",
+                                      "Could not open https://example.org/: no handler",
+                                      "Script Completed with 1 failed step."}));
+
+    desktop.openWorks = true;
+    desktop.laterFailure = QStringLiteral("no web browser was found");
+    AlRec simple = Simple("S");
+    simple.Web->url1 = "https://example.org/";
+    QPointer<TfrmActiveAlarm> later = Open(simple);
+    clock.Advance(1000);
+    desktop.GiveUp();
+    EXPECT_EQ(later->EventLines(),
+              Lines({"Launching https://example.org/", "Alarm Completed.",
+                     "Could not open https://example.org/: no web browser was found"}));
+    const auto logged = LogMessages();
+    EXPECT_EQ(logged.back(), "Could not open https://example.org/: no web browser was found");
+    // A window that has gone hears nothing.
+    QPointer<TfrmActiveAlarm> gone = Open(simple);
+    clock.Advance(1000);
+    ASSERT_EQ(desktop.giveUps.size(), 1u);
+    gone->close();
+    Flush();
+    EXPECT_FALSE(gone);
+    desktop.GiveUp();
+}
+
+// The real desktop, with an xdg-open that finds no handler (a script on PATH):
+// the reason and what to install come once it has ended.
+TEST_F(LaunchTest, XdgOpenThatFindsNoHandlerIsTold) {
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", dir_.path().toLocal8Bit() + ":" + oldPath);
+    const struct {
+        int code;
+        QUrl url;
+        const char* says;
+    } cases[] = {
+        {3, QUrl("https://example.org/"),
+         "no web browser was found (xdg-open exit status 3). Install one, such as the "
+         "firefox-esr or chromium package."},
+        {3, QUrl::fromLocalFile(P("help dir/index.html")), "no web browser was found"},
+        {3, QUrl("mailto:me@example.org"), "no mail program was found"},
+        {3, QUrl::fromLocalFile(P("notes.txt")), "no program that opens it was found"},
+        {4, QUrl("https://example.org/"), "the program that opens it failed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toString().toStdString());
+        Make(QStringLiteral("xdg-open"),
+             QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > \"%1/argument\"\nexit %2\n")
+                 .arg(dir_.path())
+                 .arg(c.code)
+                 .toUtf8()
+                 .constData(),
+             true);
+        SystemDesktop system;
+        QEventLoop loop;
+        QString why;
+        int told = 0;
+        ASSERT_TRUE(system.OpenUrl(c.url, [&](const QString& w) {
+            why = w;
+            ++told;
+            loop.quit();
+        }));
+        // Only a bound for a broken build: the process's end quits the loop.
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+        EXPECT_EQ(told, 1);
+        EXPECT_TRUE(why.startsWith(QString::fromLatin1(c.says))) << why.toStdString();
+        QFile argument(P("argument"));
+        ASSERT_TRUE(argument.open(QIODevice::ReadOnly));
+        const QString expected = c.url.isLocalFile() ? c.url.toLocalFile() : c.url.toString();
+        EXPECT_EQ(QString::fromUtf8(argument.readAll()), expected);
+    }
+    qputenv("PATH", oldPath);
 }
 
 TEST_F(LaunchRunTest, ShellOpenFileShowsTheBoxOnlyOnFailure) {

@@ -223,9 +223,22 @@ private:
 
 class FakeDesktop final : public Desktop {
 public:
-    bool OpenUrl(const QUrl& url) override {
+    bool OpenUrl(const QUrl& url, const OpenFailed& failed) override {
         opened << url.toString();
+        if (!laterFailure.isEmpty()) {
+            giveUps.push_back([failed, why = laterFailure] {
+                if (failed) failed(why);
+            });
+            return true;
+        }
+        if (!openWorks && failed) failed(QStringLiteral("no handler"));
         return openWorks;
+    }
+    // The handlers started with `laterFailure` set give up now, each telling it.
+    void GiveUp() {
+        auto pending = std::move(giveUps);
+        giveUps.clear();
+        for (const auto& g : pending) g();
     }
     bool StartDetached(const QString& program, const QStringList& arguments) override {
         started << (QStringList{program} + arguments).join(QLatin1Char('|'));
@@ -238,6 +251,8 @@ public:
     QMap<QString, QString> onPath;
     bool openWorks = true;
     bool startWorks = true;
+    QString laterFailure;  // set: OpenUrl starts a handler that gives up at GiveUp()
+    std::vector<std::function<void()>> giveUps;
 };
 
 // 09:00:00 on 1 March 2024.

@@ -156,6 +156,33 @@ TEST_F(Cli, RewriteOfACurrentFileIsByteForByte) {
     EXPECT_EQ(Slurp(dir_ / "out.ini"), Slurp(in));
 }
 
+// The rewritten file holds the passwords as the original does.
+TEST_F(Cli, RewriteLeavesItsOutputToTheOwner) {
+    const mode_t oldMask = umask(022);
+    const fs::path in = SampleHere();
+    const fs::path out = dir_ / "out.ini";
+    const struct {
+        int before;  // -1: no file yet
+        mode_t after;
+        int status;
+    } cases[] = {{-1, 0600, 0}, {0644, 0600, 0}, {0600, 0600, 0}, {0400, 0400, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        std::error_code ec;
+        fs::remove(out, ec);
+        if (c.before >= 0) {
+            Spit(out, "old");
+            fs::permissions(out, fs::perms(c.before));
+        }
+        const Result r = Run({"rewrite", in.string(), out.string()});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        struct stat st {};
+        ASSERT_EQ(stat(out.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.after) << std::oct << (st.st_mode & 07777);
+    }
+    umask(oldMask);
+}
+
 TEST_F(Cli, RewriteUpgradesAnOldFile) {
     // A version 1.3 file: no download block, no per-alarm snooze block.
     const std::string old =

@@ -382,6 +382,17 @@ TEST_F(MainWindowTest, ViewLogFileOpensAnExistingLogWhateverTheSetting) {
         desktopOpened_,
         QStringList{
             QUrl::fromLocalFile(QString::fromStdString(g_.ProgramDir + "allog.txt")).toString()});
+
+    // The log viewer and the help (F1) open alike; a handler that gives up
+    // says why.
+    fakes_.desktop.laterFailure = QStringLiteral("no program that opens it was found.");
+    w->ViewLogFile();
+    ASSERT_EQ(dialogs_.shown.size(), 1);
+    fakes_.desktop.GiveUp();
+    ASSERT_EQ(dialogs_.shown.size(), 2);
+    EXPECT_EQ(dialogs_.shown[1].text, "Could not open " +
+                                          QString::fromStdString(g_.ProgramDir + "allog.txt") +
+                                          ": no program that opens it was found.");
 }
 
 TEST_F(MainWindowTest, ClosingHidesOnlyTheSessionEndCloses) {

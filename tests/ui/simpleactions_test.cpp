@@ -368,6 +368,19 @@ TEST_F(SimpleActionsTest, LaunchTestsGoThroughTheDesktop) {
     desktop.openWorks = false;
     Click("btnMP3Test");
     EXPECT_EQ(LastBox(), "Error starting player program.");
+
+    // A failure is told with its reason, also when the desktop's handler
+    // gives up only after the click (xdg-open finds no browser).
+    desktop.openWorks = true;
+    desktop.laterFailure = QStringLiteral("no web browser was found. Install one.");
+    const auto boxes = fakes_.dialogs.shown.size();
+    Click("Button13");
+    EXPECT_EQ(fakes_.dialogs.shown.size(), boxes);
+    desktop.GiveUp();
+    EXPECT_EQ(LastBox(), "Unable to open example.org: no web browser was found. Install one.");
+    desktop.startWorks = false;
+    Click("Button12");
+    EXPECT_EQ(LastBox(), "Unable to start notes: the program could not be started.");
 }
 
 TEST_F(SimpleActionsTest, ShownTabsTellDialUpIsMissingAndKeepTheClockGoing) {

@@ -10,6 +10,7 @@
 #include "net/modepages.h"
 #include "ui_alstartup.h"
 #include "widgets/file_text.h"
+#include "widgets/dialogs.h"
 
 // Resources of a static library are registered by hand.
 static void InitNetResources() {
@@ -189,7 +190,7 @@ QPoint TfrmAStartUp::Corner() const {
 
 void RunStartupWizard(Globals& g, const Services& services, QWidget* owner) {
     TfrmAStartUp wizard(g, services, owner);
-    wizard.exec();
+    widgets::ExecOverOwner(wizard);
 }
 
 }  // namespace ringmere::net

@@ -139,6 +139,9 @@ void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes,
         UpgradeOldAlarmFile(g, read, counted.count == 0, boxes);
     } else {
         g.NoAlarmFile = true;
+        // A new installation logs from the first run: what ran before the
+        // user finds the option is kept. A file's own setting always wins.
+        g.Settings.enablelogging = true;
     }
 }
 

@@ -4,13 +4,14 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "core/activitylog.h"
 #include "core/alarmfile.h"
 #include "core/fileio.h"
 #include "net/emailpart.h"
 #include "net/modepages.h"
 #include "ui_alstartup.h"
-#include "widgets/file_text.h"
 #include "widgets/dialogs.h"
+#include "widgets/file_text.h"
 
 // Resources of a static library are registered by hand.
 static void InitNetResources() {
@@ -159,18 +160,30 @@ void TfrmAStartUp::ReadSharedFile(bool web) {
 }
 
 void TfrmAStartUp::FillFinishPage() {
+// Where the record of the first runs is, before the user ever looks for it.
+QString TfrmAStartUp::LogNote() const {
+    if (!g_.Settings.enablelogging)
+        return QStringLiteral("Logging is off. To keep a log of what the alarms do, check Enable "
+                              "Logging under Options > Additional Options.");
+    return QStringLiteral("Ringmere logs what the alarms do in %1 (Options > View Log File). "
+                          "Logging can be turned off under Options > Additional Options.")
+        .arg(FromFileText(services_.log.Path()));
+}
+
     if (failures_.isEmpty()) {
         ui_->lblFinishTitle->setText(QStringLiteral("Configuration Complete"));
-        ui_->lblFinishText->setText(QStringLiteral(
-            "The Ringmere startup configuration is now complete.  To begin using Ringmere, "
-            "click on the finish button.  In the main Ringmere window, click on Add Alarm to "
-            "begin adding your custom alarms and scripts."));
+        ui_->lblFinishText->setText(
+            QStringLiteral(
+                "The Ringmere startup configuration is now complete.  To begin using Ringmere, "
+                "click on the finish button.  In the main Ringmere window, click on Add Alarm to "
+                "begin adding your custom alarms and scripts.\n\n") +
+            LogNote());
         return;
     }
     ui_->lblFinishTitle->setText(QStringLiteral("Configuration Not Complete"));
     const bool written = FileExists(g_.LocalAlarmFilePath());
     ui_->lblFinishText->setText(
-        failures_.join(QStringLiteral("\n\n")) +
+        failures_.join(QStringLiteral("\n\n")) + QStringLiteral("\n\n") + LogNote() +
         (written ? QStringLiteral("\n\nClick on the finish button to close the wizard.")
                  : QStringLiteral("\n\nClick on the finish button to close the wizard; it runs "
                                   "again at the next start while there is no alarm file.")));

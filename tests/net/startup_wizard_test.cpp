@@ -216,6 +216,20 @@ TEST_F(WizardTest, TheClosingPageSaysWhatFailed) {
     }
 }
 
+TEST_F(WizardTest, ClosingPageSaysWhereTheLogIs) {
+    for (const bool logging : {true, false}) {
+        SCOPED_TRACE(logging);
+        SetUp();
+        g_.Settings.enablelogging = logging;
+        auto w = AtNetworkPage();
+        w->Next();
+        ASSERT_EQ(w->Page(), Wizard::kFinish);
+        const QString text = Find<QLabel>(w.get(), "lblFinishText")->text();
+        EXPECT_EQ(text.contains(QString::fromStdString(Path("allog.txt"))), logging) << text;
+        EXPECT_EQ(text.contains("Logging is off."), !logging) << text;
+    }
+}
+
 TEST_F(WizardTest, CreateFileNeverWritesOverTheProgramsOwnFile) {
     SilentReporter quiet;
     ASSERT_EQ(WriteAlarmFile(g_, Local(), quiet), kFileDone);

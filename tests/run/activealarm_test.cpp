@@ -227,8 +227,9 @@ TEST_F(ActiveAlarmTest, SnoozeDuringASleepStopsTheRunAndReRunsTheWholeAlarm) {
               Lines({"Launching a", "Sleeping 10 seconds.", "Snoozing 2 minutes...", "Launching a",
                      "Sleeping 10 seconds.", "Script Completed."}));
     EXPECT_EQ(LogMessages(),
-              (Strings{"Nap executing.", "Launching a", "Sleeping 10 seconds.", "Nap executing.",
-                       "Launching a", "Sleeping 10 seconds.", "Script Completed."}));
+              (Strings{"Nap executing.", "Launching a", "Sleeping 10 seconds.",
+                       "Snoozed for 2 minutes.", "Nap executing.", "Launching a",
+                       "Sleeping 10 seconds.", "Script Completed."}));
     EXPECT_TRUE(w->isVisible());
 }
 
@@ -350,7 +351,8 @@ TEST_F(ActiveAlarmTest, CloseDuringASleepEndsTheRunAndDestroysTheWindowAfterIt) 
     EXPECT_TRUE(aliveWhileRunnerUnwinds);
     EXPECT_EQ(countAfterClose, 0);
     EXPECT_FALSE(w);
-    EXPECT_EQ(LogMessages(), (Strings{"Closing executing.", "Sleeping 5 seconds."}));
+    EXPECT_EQ(LogMessages(),
+              (Strings{"Closing executing.", "Sleeping 5 seconds.", "Window closed."}));
     EXPECT_TRUE(desktop.started.isEmpty());
 }
 

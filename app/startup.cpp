@@ -132,7 +132,7 @@ struct ProgramServices {
 void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes,
                            AlarmFileDownloader* web, bool& offline) {
     LoadStartupSettings(g, store, LocalSettingsFilePath(), boxes);
-    g.VersionText = kVersionText;
+    g.VersionText = ProgramVersionText();
     if (FileExists(g.LocalAlarmFilePath())) {
         CountingReporter counted(boxes);
         const int read = net::ReadAlarmFileAtStart(g, counted, web, offline);

@@ -59,6 +59,7 @@ TfrmAStartUp::TfrmAStartUp(Globals& g, const Services& services, QWidget* owner)
         heading->setFont(f);
     }
     ui_->lblVersion->setText(QString::fromStdString(g_.VersionText));
+    ui_->lblVersion->setWordWrap(true);
 
     connect(ui_->btnNext, &QPushButton::clicked, this, &TfrmAStartUp::Next);
     connect(ui_->btnPrevious, &QPushButton::clicked, this, &TfrmAStartUp::Previous);
@@ -159,7 +160,6 @@ void TfrmAStartUp::ReadSharedFile(bool web) {
                                     "next reload or start.");
 }
 
-void TfrmAStartUp::FillFinishPage() {
 // Where the record of the first runs is, before the user ever looks for it.
 QString TfrmAStartUp::LogNote() const {
     if (!g_.Settings.enablelogging)
@@ -170,6 +170,7 @@ QString TfrmAStartUp::LogNote() const {
         .arg(FromFileText(services_.log.Path()));
 }
 
+void TfrmAStartUp::FillFinishPage() {
     if (failures_.isEmpty()) {
         ui_->lblFinishTitle->setText(QStringLiteral("Configuration Complete"));
         ui_->lblFinishText->setText(

@@ -85,7 +85,7 @@ TEST_F(WizardTest, DefaultsThroughEveryPageWriteOneSingleUserFile) {
     Wizard w(g_, fakes_.Handed());
     EXPECT_EQ(w.windowTitle(), "Ringmere StartUp Wizard");
     EXPECT_EQ(w.pos(), QPoint(50, 50));
-    EXPECT_EQ(Find<QLabel>(&w, "lblVersion")->text(), "Version 2.10");
+    EXPECT_EQ(Find<QLabel>(&w, "lblVersion")->text(), QString::fromStdString(ProgramVersionText()));
     EXPECT_EQ(w.Page(), Wizard::kWelcome);
     EXPECT_FALSE(Find<QPushButton>(&w, "btnPrevious")->isEnabled());
     w.Next();

@@ -61,7 +61,8 @@ TEST(InfoOptions, OneVersionEverywhere) {
     ui::TfrmAlMain main(g, fakes.Handed());
     main.findChild<QAction*>(QStringLiteral("About1"))->trigger();
     ASSERT_EQ(fakes.dialogs.shown.size(), 1);
-    EXPECT_TRUE(fakes.dialogs.shown[0].text.contains(shown)) << fakes.dialogs.shown[0].text;
+    const QString about = fakes.dialogs.shown[0].text;
+    EXPECT_TRUE(about.contains(shown)) << about.toStdString();
     const net::TfrmAStartUp wizard(g, fakes.Handed());
     EXPECT_EQ(wizard.findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), shown);
 }

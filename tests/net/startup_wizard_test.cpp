@@ -225,8 +225,9 @@ TEST_F(WizardTest, ClosingPageSaysWhereTheLogIs) {
         w->Next();
         ASSERT_EQ(w->Page(), Wizard::kFinish);
         const QString text = Find<QLabel>(w.get(), "lblFinishText")->text();
-        EXPECT_EQ(text.contains(QString::fromStdString(Path("allog.txt"))), logging) << text;
-        EXPECT_EQ(text.contains("Logging is off."), !logging) << text;
+        const QString log = QString::fromStdString(Path("allog.txt"));
+        EXPECT_EQ(text.contains(log), logging) << text.toStdString();
+        EXPECT_EQ(text.contains("Logging is off."), !logging) << text.toStdString();
     }
 }
 

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "core/settings.h"
 #include "net/alemail.h"
 #include "net/alstartup.h"
 #include "net/netconfig.h"
@@ -98,8 +99,8 @@ protected:
         Click(byMouse, "btnSnooze");
         EXPECT_TRUE(byMouse->IsSnoozing()) << "Snooze clicked";
         Click(byMouse, "btnClose");
-        EXPECT_TRUE(byMouse->IsClosed()) << "Close clicked";
-        if (byMouse && !byMouse->IsClosed()) byMouse->close();
+        EXPECT_TRUE(!byMouse || byMouse->IsClosed()) << "Close clicked";
+        if (byMouse) byMouse->close();
 
         QPointer<TfrmActiveAlarm> byKeys = Fire();
         byKeys->activateWindow();
@@ -108,8 +109,8 @@ protected:
         Key(byKeys, Qt::Key_Space);
         EXPECT_TRUE(byKeys->IsSnoozing()) << "Space on Snooze";
         Key(byKeys, Qt::Key_Escape);
-        EXPECT_TRUE(byKeys->IsClosed()) << "Escape";
-        if (byKeys && !byKeys->IsClosed()) byKeys->close();
+        EXPECT_TRUE(!byKeys || byKeys->IsClosed()) << "Escape";
+        if (byKeys) byKeys->close();
         Flush();
     }
 
@@ -133,6 +134,7 @@ TEST_F(RunWindowBesideDialogs, SnoozeAndCloseWorkWhileEachDialogIsOpen) {
     const auto inner = [](const char* control) {
         return [control] {
             QWidget* outer = QApplication::activeModalWidget();
+            ASSERT_TRUE(outer) << "the first dialog is not open";
             if (auto* b = outer->findChild<QPushButton*>(QString::fromLatin1(control))) b->click();
             if (auto* box = outer->findChild<QComboBox*>(QString::fromLatin1(control)))
                 box->setCurrentIndex(box->count() - 1);  // "Custom..."
@@ -184,6 +186,7 @@ TEST_F(RunWindowBesideDialogs, SnoozeAndCloseWorkWhileEachDialogIsOpen) {
             Within(c.open, check);
         EXPECT_FALSE(QApplication::activeModalWidget()) << "a dialog stayed open";
         while (QWidget* left = QApplication::activeModalWidget()) left->close();
+        Flush();  // a dialog that deletes itself on closing is gone before the next opens
     }
 }
 

@@ -284,7 +284,8 @@ TEST_F(ActiveAlarmTest, HideWindowWaitsForAWavePlayedOnce) {
     ASSERT_EQ(sound.events.size(), 2u);
     EXPECT_EQ(sound.events[1], (SoundEvent{3050, "once ended"}));
     EXPECT_EQ(LogMessages(),
-              (Strings{"Once executing.", "Playing /s/once.wav.", "Alarm Completed."}));
+              (Strings{"Once executing.", "Playing /s/once.wav.", "Alarm Completed.",
+                       "Window closed."}));
 }
 
 TEST_F(ActiveAlarmTest, HideWindowWaitsForAWavePlayedForFiveSeconds) {
@@ -301,7 +302,8 @@ TEST_F(ActiveAlarmTest, HideWindowWaitsForAWavePlayedForFiveSeconds) {
     EXPECT_EQ(sound.events,
               (std::vector<SoundEvent>{{50, "loop /s/five.wav"}, {5050, "loop stopped"}}));
     EXPECT_EQ(LogMessages(),
-              (Strings{"Five executing.", "Playing /s/five.wav.", "Script Completed."}));
+              (Strings{"Five executing.", "Playing /s/five.wav.", "Script Completed.",
+                       "Window closed."}));
 }
 
 TEST_F(ActiveAlarmTest, HideWindowWithALoopingWaveReportsCompletionAndStaysOpen) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "core/version.h"
+
 namespace ringmere::app {
 
 std::optional<int> AnswerInfoOption(const std::vector<std::string>& args, std::ostream& out) {

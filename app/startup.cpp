@@ -132,13 +132,16 @@ struct ProgramServices {
 void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes,
                            AlarmFileDownloader* web, bool& offline) {
     LoadStartupSettings(g, store, LocalSettingsFilePath(), boxes);
-    g.VersionText = kVersionText;
+    g.VersionText = ProgramVersionText();
     if (FileExists(g.LocalAlarmFilePath())) {
         CountingReporter counted(boxes);
         const int read = net::ReadAlarmFileAtStart(g, counted, web, offline);
         UpgradeOldAlarmFile(g, read, counted.count == 0, boxes);
     } else {
         g.NoAlarmFile = true;
+        // A new installation logs from the first run: what ran before the
+        // user finds the option is kept. A file's own setting always wins.
+        g.Settings.enablelogging = true;
     }
 }
 

@@ -1,5 +1,8 @@
 #include "core/globals.h"
 
+#include "core/alarmfile_layout.h"
+#include "core/version.h"
+
 namespace ringmere {
 
 Globals::Globals() {
@@ -13,6 +16,11 @@ void Globals::ResetAlarmTable(Integer count) {
 Globals& G() {
     static Globals instance;
     return instance;
+}
+
+std::string ProgramVersionText() {
+    return std::string("Version ") + kProgramVersion + " (alarm file " + layout::kCurrentVersion +
+           ")";
 }
 
 void SetDefaultSettings(Globals& g) {

@@ -59,7 +59,10 @@ struct ScheduleEntry {
 
 inline constexpr int kScheduleSlots = 50;
 inline constexpr int kScheduleSize = 40;
-inline constexpr const char* kVersionText = "Version 2.10";
+
+// What Help > About and the wizard show: the program's version, then the
+// alarm file layout it writes ("Version 0.1.0 (alarm file 2.10)").
+std::string ProgramVersionText();
 
 struct Globals {
     Globals();
@@ -75,7 +78,7 @@ struct Globals {
     std::string ProgramDir;                    // ends with "/"
     std::string LocalFileName = "alfile.ini";  // ringmere-cli reads other names
     double FileVersion = 0;
-    std::string VersionText = kVersionText;
+    std::string VersionText = ProgramVersionText();
     bool NoAlarmFile = false;
     DateTime WebFileDate = 0;
     // The last read of the program's own file was not clean (a message, or an

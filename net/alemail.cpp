@@ -43,7 +43,7 @@ void Tfrmemail::Ok() {
 
 void OpenEmailSettings(Globals& g, const Services& services, QWidget* owner) {
     Tfrmemail dialog(g, services, owner);
-    dialog.exec();
+    widgets::ExecOverOwner(dialog);
 }
 
 }  // namespace ringmere::net

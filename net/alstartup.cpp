@@ -4,11 +4,13 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "core/activitylog.h"
 #include "core/alarmfile.h"
 #include "core/fileio.h"
 #include "net/emailpart.h"
 #include "net/modepages.h"
 #include "ui_alstartup.h"
+#include "widgets/dialogs.h"
 #include "widgets/file_text.h"
 
 // Resources of a static library are registered by hand.
@@ -57,6 +59,7 @@ TfrmAStartUp::TfrmAStartUp(Globals& g, const Services& services, QWidget* owner)
         heading->setFont(f);
     }
     ui_->lblVersion->setText(QString::fromStdString(g_.VersionText));
+    ui_->lblVersion->setWordWrap(true);
 
     connect(ui_->btnNext, &QPushButton::clicked, this, &TfrmAStartUp::Next);
     connect(ui_->btnPrevious, &QPushButton::clicked, this, &TfrmAStartUp::Previous);
@@ -157,19 +160,31 @@ void TfrmAStartUp::ReadSharedFile(bool web) {
                                     "next reload or start.");
 }
 
+// Where the record of the first runs is, before the user ever looks for it.
+QString TfrmAStartUp::LogNote() const {
+    if (!g_.Settings.enablelogging)
+        return QStringLiteral("Logging is off. To keep a log of what the alarms do, check Enable "
+                              "Logging under Options > Additional Options.");
+    return QStringLiteral("Ringmere logs what the alarms do in %1 (Options > View Log File). "
+                          "Logging can be turned off under Options > Additional Options.")
+        .arg(FromFileText(services_.log.Path()));
+}
+
 void TfrmAStartUp::FillFinishPage() {
     if (failures_.isEmpty()) {
         ui_->lblFinishTitle->setText(QStringLiteral("Configuration Complete"));
-        ui_->lblFinishText->setText(QStringLiteral(
-            "The Ringmere startup configuration is now complete.  To begin using Ringmere, "
-            "click on the finish button.  In the main Ringmere window, click on Add Alarm to "
-            "begin adding your custom alarms and scripts."));
+        ui_->lblFinishText->setText(
+            QStringLiteral(
+                "The Ringmere startup configuration is now complete.  To begin using Ringmere, "
+                "click on the finish button.  In the main Ringmere window, click on Add Alarm to "
+                "begin adding your custom alarms and scripts.\n\n") +
+            LogNote());
         return;
     }
     ui_->lblFinishTitle->setText(QStringLiteral("Configuration Not Complete"));
     const bool written = FileExists(g_.LocalAlarmFilePath());
     ui_->lblFinishText->setText(
-        failures_.join(QStringLiteral("\n\n")) +
+        failures_.join(QStringLiteral("\n\n")) + QStringLiteral("\n\n") + LogNote() +
         (written ? QStringLiteral("\n\nClick on the finish button to close the wizard.")
                  : QStringLiteral("\n\nClick on the finish button to close the wizard; it runs "
                                   "again at the next start while there is no alarm file.")));
@@ -189,7 +204,7 @@ QPoint TfrmAStartUp::Corner() const {
 
 void RunStartupWizard(Globals& g, const Services& services, QWidget* owner) {
     TfrmAStartUp wizard(g, services, owner);
-    wizard.exec();
+    widgets::ExecOverOwner(wizard);
 }
 
 }  // namespace ringmere::net

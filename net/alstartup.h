@@ -48,6 +48,7 @@ private:
     bool WriteLocalFile();
     void ReadSharedFile(bool web);
     void FillFinishPage();
+    QString LogNote() const;
     QPoint Corner() const;
 
     std::unique_ptr<Ui::TfrmAStartUp> ui_;

@@ -150,7 +150,7 @@ bool OpenNetConfig(Globals& g, const Services& services, SharedFileReload& reloa
         return false;
     }
     TfrmNetConfig dialog(g, services, &reload, owner);
-    return dialog.exec() == QDialog::Accepted;
+    return widgets::ExecOverOwner(dialog) == QDialog::Accepted;
 }
 
 }  // namespace ringmere::net

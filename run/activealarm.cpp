@@ -336,8 +336,10 @@ void TfrmActiveAlarm::btnSnoozeClick() {
     if (closed_) return;
     BusyScope busy(this);
     cancelRequested_ = true;
-    Show("Snoozing " + std::to_string(alarm_.snoozeming) +
-         (alarm_.snoozeming == 1 ? " minute..." : " minutes..."));
+    const std::string minutes =
+        std::to_string(alarm_.snoozeming) + (alarm_.snoozeming == 1 ? " minute" : " minutes");
+    Show("Snoozing " + minutes + "...");
+    Log("Snoozed for " + minutes + ".");
     StopFlash();
     for (int i = 0; i < 10; ++i) Wait(50);
     if (closed_) return;
@@ -394,6 +396,7 @@ void TfrmActiveAlarm::closeEvent(QCloseEvent* event) {
     event->accept();
     if (closed_) return;
     Leave();
+    Log("Window closed.");
     if (busy_ == 0)
         deleteLater();
     else

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/fileio.h"
+#include "core/version.h"
 #include "tools/cli.h"
 
 namespace ringmere::cli {

@@ -1,7 +1,6 @@
 #include "ui/addoptions.h"
 
 #include <QCalendarWidget>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QDate>
 #include <QPainter>
@@ -79,12 +78,7 @@ TfrmAdditional::TfrmAdditional(Globals& g, const Services& services, AutoStartEn
       programPath_(std::move(programPath)),
       chooser_(std::move(chooser)) {
     ui_->setupUi(this);
-    if (!chooser_)
-        chooser_ = [](QWidget* parent, const QColor& current) -> std::optional<QColor> {
-            const QColor c = QColorDialog::getColor(current, parent);
-            if (!c.isValid()) return std::nullopt;
-            return c;
-        };
+    if (!chooser_) chooser_ = widgets::ChooseColour;
     ui_->udTSTO->SetBuddy(ui_->teTSTO);
     ui_->udTSTO->SetRange(5, 30);
 
@@ -245,7 +239,7 @@ bool TfrmAdditional::Apply() {
 bool OpenAdditionalOptions(Globals& g, const Services& services, AutoStartEntry& autoStart,
                            const std::string& programPath, QWidget* owner) {
     TfrmAdditional dialog(g, services, autoStart, programPath, owner);
-    return dialog.exec() == QDialog::Accepted;
+    return widgets::ExecOverOwner(dialog) == QDialog::Accepted;
 }
 
 }  // namespace ringmere::ui

@@ -560,11 +560,10 @@ void TfrmAlMain::OpenGlobalExceptions() {
     }
     globalExceptions_ = new Tfrmgexcept(g_, services_, this);
     globalExceptions_->setAttribute(Qt::WA_DeleteOnClose);
-    globalExceptions_->setModal(true);
     connect(globalExceptions_, &QDialog::finished, this, [this](int result) {
         if (result == QDialog::Accepted) Refill();
     });
-    globalExceptions_->show();
+    widgets::ShowOverOwner(*globalExceptions_);
 }
 
 void TfrmAlMain::ViewLogFile() {

@@ -247,7 +247,7 @@ void TfrmAddAlarm::OpenExceptionEditor(FormSet set, bool adding) {
     (void)set;
     actions_->StopTests();
     TfrmExceptions editor(g_, services_, {exceptions_, adding ? 0 : exceptionIndex_, adding}, this);
-    if (editor.exec() != QDialog::Accepted || ClientMode()) return;
+    if (widgets::ExecOverOwner(editor) != QDialog::Accepted || ClientMode()) return;
     PutRule(exceptions_, editor.Request(), editor.Result());
     FillExceptionLists();
     UpdateNext();
@@ -294,7 +294,7 @@ void TfrmAddAlarm::OpenStepEditor(bool adding) {
     if (!adding && SelectedStep() == 0) return;
     actions_->StopTests();
     TfrmAddEvent editor(g_, services_, {script_, SelectedStep(), adding}, this);
-    if (editor.exec() != QDialog::Accepted || ClientMode()) return;
+    if (widgets::ExecOverOwner(editor) != QDialog::Accepted || ClientMode()) return;
     FillScript(PutStep(script_, editor.Request(), editor.Result()));
 }
 
@@ -444,7 +444,7 @@ bool TfrmAddAlarm::ClientMode() const {
 std::optional<Integer> OpenAlarmEditor(Globals& g, const Services& services,
                                        AlarmEditRequest request, QWidget* owner) {
     TfrmAddAlarm editor(g, services, request, owner);
-    if (editor.exec() != QDialog::Accepted) return std::nullopt;
+    if (widgets::ExecOverOwner(editor) != QDialog::Accepted) return std::nullopt;
     return editor.Saved();
 }
 

@@ -86,13 +86,12 @@ void Tfrmgexcept::OpenEditor(bool adding) {
     auto* editor = new TfrmExceptions(g_, services_, {rules_, adding ? 0 : selected_, adding}, this);
     editor_ = editor;
     editor->setAttribute(Qt::WA_DeleteOnClose);
-    editor->setModal(true);
     connect(editor, &QDialog::finished, this, [this, editor](int result) {
         if (result != QDialog::Accepted) return;
         PutRule(rules_, editor->Request(), editor->Result());
         Refill();
     });
-    editor_->show();
+    widgets::ShowOverOwner(*editor);
 }
 
 void Tfrmgexcept::DeleteException() {

@@ -1,5 +1,6 @@
 #include "widgets/dialogs.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -20,6 +21,25 @@ QPoint PlaceOver(const QWidget* owner, const QSize& size, bool strict) {
     const Point p = PlaceDialog({o.left(), o.top(), o.width(), o.height()}, size.width(),
                                 size.height(), area.width(), area.height(), strict);
     return {p.x, p.y};
+}
+
+int ExecOverOwner(QDialog& dialog) {
+    // exec() would make a dialog without a modality modal to the application.
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec();
+}
+
+void ShowOverOwner(QDialog& dialog) {
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.show();
+}
+
+std::optional<QColor> ChooseColour(QWidget* owner, const QColor& current) {
+    QColorDialog dialog(current, owner);
+    if (ExecOverOwner(dialog) != QDialog::Accepted) return std::nullopt;
+    const QColor chosen = dialog.selectedColor();
+    if (!chosen.isValid()) return std::nullopt;
+    return chosen;
 }
 
 bool SaveAlarmFileTelling(Globals& g, DialogService& dialogs, QWidget* owner,
@@ -74,7 +94,7 @@ public:
         } else if (owner && owner->isVisible()) {
             box.move(PlaceOver(owner, box.frameGeometry().size()));
         }
-        return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+        return ExecOverOwner(box) == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
     }
 
     std::optional<QString> InputText(QWidget* owner, const QString& caption, const QString& prompt,
@@ -94,22 +114,39 @@ public:
         box.resize(std::max(box.sizeHint().width(),
                             QFontMetrics(titleFont).horizontalAdvance(caption) + buttons),
                    box.sizeHint().height());
-        if (box.exec() != QDialog::Accepted) return std::nullopt;
+        if (ExecOverOwner(box) != QDialog::Accepted) return std::nullopt;
         return box.textValue();
     }
 
     QString OpenFileName(QWidget* owner, const QString& caption, const QString& dir,
                          const QString& filter) override {
-        return QFileDialog::getOpenFileName(owner, caption, dir, filter);
+        return FileName(owner, caption, dir, filter, QFileDialog::ExistingFile,
+                        QFileDialog::AcceptOpen);
     }
 
     QString SaveFileName(QWidget* owner, const QString& caption, const QString& dir,
                          const QString& filter) override {
-        return QFileDialog::getSaveFileName(owner, caption, dir, filter);
+        return FileName(owner, caption, dir, filter, QFileDialog::AnyFile,
+                        QFileDialog::AcceptSave);
     }
 
     QString ExistingDirectory(QWidget* owner, const QString& caption, const QString& dir) override {
-        return QFileDialog::getExistingDirectory(owner, caption, dir);
+        return FileName(owner, caption, dir, QString(), QFileDialog::Directory,
+                        QFileDialog::AcceptOpen);
+    }
+
+private:
+    // The static QFileDialog functions would be modal to the application.
+    static QString FileName(QWidget* owner, const QString& caption, const QString& dir,
+                            const QString& filter, QFileDialog::FileMode mode,
+                            QFileDialog::AcceptMode accept) {
+        QFileDialog dialog(owner, caption, dir, filter);
+        dialog.setFileMode(mode);
+        dialog.setAcceptMode(accept);
+        if (mode == QFileDialog::Directory) dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (ExecOverOwner(dialog) != QDialog::Accepted) return QString();
+        const QStringList chosen = dialog.selectedFiles();
+        return chosen.isEmpty() ? QString() : chosen.front();
     }
 };
 

@@ -2,6 +2,7 @@
 // here, so that tests answer them without showing anything.
 #pragma once
 
+#include <QColor>
 #include <QList>
 #include <QPoint>
 #include <QSize>
@@ -13,6 +14,7 @@
 #include "core/globals.h"
 #include "core/report.h"
 
+class QDialog;
 class QWidget;
 
 namespace ringmere::widgets {
@@ -37,6 +39,16 @@ public:
     virtual QString ExistingDirectory(QWidget* owner, const QString& caption,
                                       const QString& dir) = 0;
 };
+
+// Every dialog and box waits modal to its owner's window only, never to the
+// whole program: a run window that opens meanwhile keeps the mouse and the
+// keyboard, so an alarm can be snoozed or closed whatever is open.
+int ExecOverOwner(QDialog& dialog);
+// The same for a dialog shown without waiting for it.
+void ShowOverOwner(QDialog& dialog);
+
+// The toolkit's colour dialog over `owner`; nothing when cancelled.
+std::optional<QColor> ChooseColour(QWidget* owner, const QColor& current);
 
 // Where a dialog of `size` opens over `owner` (screen coordinates). `strict`
 // is the rule of the alarm editor and the exception windows.

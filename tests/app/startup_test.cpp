@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <optional>
 #include <unistd.h>
 
 #include "app/startup.h"
@@ -109,6 +110,35 @@ TEST_F(Program, StartsShownWithoutTheArgument) {
 TEST_F(Program, WithoutAnAlarmFileTheWindowOpensWithTheSetUpWizard) {
     Start({}, "shown");
     EXPECT_EQ(Probe("shown").value("shown"), "2");
+}
+
+// A new installation logs from its first start; a file keeps its own setting.
+TEST_F(Program, LogsFromTheFirstStartUnlessTheFileSaysOtherwise) {
+    const struct {
+        const char* name;
+        std::optional<bool> fileLogs;  // nullopt: no alarm file yet
+        bool logs;
+    } cases[] = {{"new", std::nullopt, true}, {"off", false, false}, {"on", true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString data = Path(QString("data-") + c.name);
+        QDir().mkpath(data);
+        if (c.fileLogs) {
+            Globals g;
+            g.ProgramDir = (data + "/").toStdString();
+            SetDefaultSettings(g);
+            g.Settings.enablelogging = *c.fileLogs;
+            SilentReporter quiet;
+            ASSERT_EQ(WriteAlarmFile(g, g.LocalAlarmFilePath(), quiet), kFileDone);
+        }
+        // A runtime folder of its own: the copy started before is still running.
+        const QString run = Path(QString("run-") + c.name);
+        QDir().mkpath(run);
+        QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        Start({}, c.name, {{"RINGMERE_DIR", data}, {"XDG_RUNTIME_DIR", run}});
+        ASSERT_TRUE(Probe(c.name).contains("shown"));
+        EXPECT_EQ(QFile::exists(data + "/allog.txt"), c.logs);
+    }
 }
 
 TEST_F(Program, ASecondCopyHandsOverAndEndsWithoutAWindow) {

@@ -85,7 +85,7 @@ TEST_F(WizardTest, DefaultsThroughEveryPageWriteOneSingleUserFile) {
     Wizard w(g_, fakes_.Handed());
     EXPECT_EQ(w.windowTitle(), "Ringmere StartUp Wizard");
     EXPECT_EQ(w.pos(), QPoint(50, 50));
-    EXPECT_EQ(Find<QLabel>(&w, "lblVersion")->text(), "Version 2.10");
+    EXPECT_EQ(Find<QLabel>(&w, "lblVersion")->text(), QString::fromStdString(ProgramVersionText()));
     EXPECT_EQ(w.Page(), Wizard::kWelcome);
     EXPECT_FALSE(Find<QPushButton>(&w, "btnPrevious")->isEnabled());
     w.Next();
@@ -214,6 +214,21 @@ TEST_F(WizardTest, TheClosingPageSaysWhatFailed) {
             w->Next();
             EXPECT_EQ(Find<QLabel>(w.get(), "lblFinishTitle")->text(), "Configuration Complete");
         }
+    }
+}
+
+TEST_F(WizardTest, ClosingPageSaysWhereTheLogIs) {
+    for (const bool logging : {true, false}) {
+        SCOPED_TRACE(logging);
+        SetUp();
+        g_.Settings.enablelogging = logging;
+        auto w = AtNetworkPage();
+        w->Next();
+        ASSERT_EQ(w->Page(), Wizard::kFinish);
+        const QString text = Find<QLabel>(w.get(), "lblFinishText")->text();
+        const QString log = QString::fromStdString(Path("allog.txt"));
+        EXPECT_EQ(text.contains(log), logging) << text.toStdString();
+        EXPECT_EQ(text.contains("Logging is off."), !logging) << text.toStdString();
     }
 }
 

@@ -241,8 +241,9 @@ TEST_F(ActiveAlarmTest, SnoozeDuringASleepStopsTheRunAndReRunsTheWholeAlarm) {
               Lines({"Launching a", "Sleeping 10 seconds.", "Snoozing 2 minutes...", "Launching a",
                      "Sleeping 10 seconds.", "Script Completed."}));
     EXPECT_EQ(LogMessages(),
-              (Strings{"Nap executing.", "Launching a", "Sleeping 10 seconds.", "Nap executing.",
-                       "Launching a", "Sleeping 10 seconds.", "Script Completed."}));
+              (Strings{"Nap executing.", "Launching a", "Sleeping 10 seconds.",
+                       "Snoozed for 2 minutes.", "Nap executing.", "Launching a",
+                       "Sleeping 10 seconds.", "Script Completed."}));
     EXPECT_TRUE(w->isVisible());
 }
 
@@ -297,7 +298,8 @@ TEST_F(ActiveAlarmTest, HideWindowWaitsForAWavePlayedOnce) {
     ASSERT_EQ(sound.events.size(), 2u);
     EXPECT_EQ(sound.events[1], (SoundEvent{3050, "once ended"}));
     EXPECT_EQ(LogMessages(),
-              (Strings{"Once executing.", "Playing /s/once.wav.", "Alarm Completed."}));
+              (Strings{"Once executing.", "Playing /s/once.wav.", "Alarm Completed.",
+                       "Window closed."}));
 }
 
 TEST_F(ActiveAlarmTest, HideWindowWaitsForAWavePlayedForFiveSeconds) {
@@ -314,7 +316,8 @@ TEST_F(ActiveAlarmTest, HideWindowWaitsForAWavePlayedForFiveSeconds) {
     EXPECT_EQ(sound.events,
               (std::vector<SoundEvent>{{50, "loop /s/five.wav"}, {5050, "loop stopped"}}));
     EXPECT_EQ(LogMessages(),
-              (Strings{"Five executing.", "Playing /s/five.wav.", "Script Completed."}));
+              (Strings{"Five executing.", "Playing /s/five.wav.", "Script Completed.",
+                       "Window closed."}));
 }
 
 TEST_F(ActiveAlarmTest, HideWindowWithALoopingWaveReportsCompletionAndStaysOpen) {
@@ -364,7 +367,8 @@ TEST_F(ActiveAlarmTest, CloseDuringASleepEndsTheRunAndDestroysTheWindowAfterIt) 
     EXPECT_TRUE(aliveWhileRunnerUnwinds);
     EXPECT_EQ(countAfterClose, 0);
     EXPECT_FALSE(w);
-    EXPECT_EQ(LogMessages(), (Strings{"Closing executing.", "Sleeping 5 seconds."}));
+    EXPECT_EQ(LogMessages(),
+              (Strings{"Closing executing.", "Sleeping 5 seconds.", "Window closed."}));
     EXPECT_TRUE(desktop.started.isEmpty());
 }
 

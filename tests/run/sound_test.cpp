@@ -105,7 +105,8 @@ TEST_F(SoundTest, MissingWaveFilePlaysNothingSaysWhyAndDoesNotHoldTheWindow) {
     EXPECT_FALSE(w);
     EXPECT_EQ(LogMessages(),
               (Strings{"S executing.", "Playing /nowhere.wav.",
-                       "Could not play /nowhere.wav: no such file.", "Alarm Completed."}));
+                       "Could not play /nowhere.wav: no such file.", "Alarm Completed.",
+                       "Window closed."}));
 }
 
 TEST_F(SoundTest, StopButtonOfTheFilePlayerStopsTheKindThatPlays) {
@@ -182,8 +183,8 @@ TEST_F(SoundTest, PlayingCdIsOnlyShownForASimpleAlarmAndLoggedForAStep) {
     EXPECT_FALSE(simple->findChild<QToolButton*>(QStringLiteral("MediaPlayer2Play"))->isEnabled());
     simple->close();
     RunStep(Cd("D", 0, 2));
-    EXPECT_EQ(LogMessages(), (Strings{"S executing.", "Alarm Completed.", "S executing.",
-                                      "Playing CD.", "Script Completed."}));
+    EXPECT_EQ(LogMessages(), (Strings{"S executing.", "Alarm Completed.", "Window closed.",
+                                      "S executing.", "Playing CD.", "Script Completed."}));
 }
 
 TEST_F(SoundTest, CdThatCannotBePlayedOrTrackItDoesNotHave) {

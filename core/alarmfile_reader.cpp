@@ -12,6 +12,7 @@
 
 #include "core/alarmfile.h"
 #include "core/alarmfile_layout.h"
+#include "core/alarmfile_saver.h"
 #include "core/fileio.h"
 #include "core/globals.h"
 
@@ -800,6 +801,7 @@ namespace {
 // `ownOnly`: the local file's own alarms, whatever the mode and the options.
 int Read(Globals& g, ReadOptions options, bool ownOnly, Reporter& reporter,
          AlarmFileDownloader* downloader) {
+    WaitForBackgroundSaves();
     Progress progress;
     MessageCounter counting(reporter, progress);
     ReadState st{g, options, counting, downloader, progress, ownOnly};

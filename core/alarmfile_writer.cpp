@@ -4,6 +4,7 @@
 
 #include "core/alarmfile.h"
 #include "core/alarmfile_layout.h"
+#include "core/alarmfile_saver.h"
 #include "core/fileio.h"
 #include "core/globals.h"
 
@@ -245,6 +246,7 @@ std::string FormatClientConfigFile(const Globals& g, const std::string& sharedAl
 }
 
 int WriteAlarmFile(const Globals& g, const std::string& path, Reporter& reporter) {
+    WaitForBackgroundSaves();
     return Store(path, FormatAlarmFile(g), reporter);
 }
 

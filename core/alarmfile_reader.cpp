@@ -15,6 +15,7 @@
 #include "core/alarmfile_saver.h"
 #include "core/fileio.h"
 #include "core/globals.h"
+#include "core/huge_pages.h"
 
 namespace ringmere {
 
@@ -565,6 +566,7 @@ public:
         count = 0;
         table.clear();
         try {
+            ReserveLarge(table, static_cast<std::size_t>(n) + 2);
             table.resize(static_cast<std::size_t>(n) + 2);
         } catch (const std::bad_alloc&) {
             table.resize(2);

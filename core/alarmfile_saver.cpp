@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/globals.h"
+#include "core/huge_pages.h"
 
 namespace ringmere {
 
@@ -34,6 +35,8 @@ struct AlarmFileSaver::Job {
         copy.GlobalExceptions = g.GlobalExceptions;
         copy.AlarmCount = g.AlarmCount;
         const auto used = std::min(g.AlarmTable.size(), std::size_t(std::max(g.AlarmCount, 0)) + 1);
+        copy.AlarmTable.clear();
+        ReserveLarge(copy.AlarmTable, used);
         copy.AlarmTable.assign(g.AlarmTable.begin(), g.AlarmTable.begin() + std::ptrdiff_t(used));
     }
     Globals copy;

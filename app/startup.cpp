@@ -41,6 +41,7 @@
 #include "net/shared_reload.h"
 #include "ui/alarm.h"
 #include "ui/alarmset.h"
+#include "widgets/background_save.h"
 #include "widgets/dialogs.h"
 #include "widgets/keyboard_hints.h"
 #include "widgets/window_count.h"
@@ -109,6 +110,7 @@ struct ProgramServices {
         s.connections = &connections;
         s.ftp = &ftp;
         s.downloader = &web;
+        s.save = &save;
         return s;
     }
 
@@ -125,6 +127,7 @@ struct ProgramServices {
     std::unique_ptr<run::ClockSetter> clockSetter;  // none: the clock is not set
     run::FtpClient ftp;  // reconnects go through the window's dial-up state
     net::HttpDownloader web;
+    widgets::BackgroundSave save{*dialogs};
 };
 
 // The settings, then the alarm file (rewritten when its layout is old).
@@ -270,8 +273,10 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
         window.SetStatusText(QStringLiteral("Wake from standby is not available: ") +
                              power.ErrorText());
 
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&](QSessionManager&) { window.SessionEnding(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&](QSessionManager&) {
+        window.SessionEnding();
+        program.save.Finish();
+    });
 
     HandleTerminationSignals([&window] { window.ExitProgram(); });
 
@@ -291,6 +296,8 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
     }
     ArmStartupProbe();
     const int status = QApplication::exec();
+    // An edit saved just before quitting is still being written.
+    program.save.Finish();
     wake.Stop();
     services.log.Close();
     return status;

@@ -12,8 +12,10 @@
 
 #include "core/alarmfile.h"
 #include "core/alarmfile_layout.h"
+#include "core/alarmfile_saver.h"
 #include "core/fileio.h"
 #include "core/globals.h"
+#include "core/huge_pages.h"
 
 namespace ringmere {
 
@@ -564,6 +566,7 @@ public:
         count = 0;
         table.clear();
         try {
+            ReserveLarge(table, static_cast<std::size_t>(n) + 2);
             table.resize(static_cast<std::size_t>(n) + 2);
         } catch (const std::bad_alloc&) {
             table.resize(2);
@@ -800,6 +803,7 @@ namespace {
 // `ownOnly`: the local file's own alarms, whatever the mode and the options.
 int Read(Globals& g, ReadOptions options, bool ownOnly, Reporter& reporter,
          AlarmFileDownloader* downloader) {
+    WaitForBackgroundSaves();
     Progress progress;
     MessageCounter counting(reporter, progress);
     ReadState st{g, options, counting, downloader, progress, ownOnly};

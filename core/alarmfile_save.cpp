@@ -1,4 +1,5 @@
 #include "core/alarmfile.h"
+#include "core/alarmfile_saver.h"
 #include "core/alarmtable.h"
 #include "core/damaged_copy.h"
 #include "core/fileio.h"
@@ -6,7 +7,7 @@
 
 namespace ringmere {
 
-int SaveAlarmFile(Globals& g, const std::string& path, Reporter& reporter) {
+bool KeepDamagedOriginal(Globals& g, const std::string& path, Reporter& reporter) {
     if (g.AlarmFileDamaged && FileExists(path)) {
         std::string error;
         const auto copy = KeepDamagedCopy(path, error);
@@ -15,12 +16,18 @@ int SaveAlarmFile(Globals& g, const std::string& path, Reporter& reporter) {
                 "The alarm file could not be read cleanly, and a copy of it could not be kept, "
                 "so the change was not saved: " +
                 error);
-            return kFileCannotOpen;
+            return false;
         }
         reporter.Report("The alarm file could not be read cleanly. The original was kept as " +
                         *copy + " before the change was saved.");
     }
     g.AlarmFileDamaged = false;
+    return true;
+}
+
+int SaveAlarmFile(Globals& g, const std::string& path, Reporter& reporter) {
+    WaitForBackgroundSaves();
+    if (!KeepDamagedOriginal(g, path, reporter)) return kFileCannotOpen;
     return WriteAlarmFile(g, path, reporter);
 }
 

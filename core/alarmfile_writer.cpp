@@ -6,6 +6,7 @@
 
 #include "core/alarmfile.h"
 #include "core/alarmfile_layout.h"
+#include "core/alarmfile_saver.h"
 #include "core/fileio.h"
 #include "core/globals.h"
 
@@ -255,6 +256,7 @@ std::string FormatClientConfigFile(const Globals& g, const std::string& sharedAl
 }
 
 int WriteAlarmFile(const Globals& g, const std::string& path, Reporter& reporter) {
+    WaitForBackgroundSaves();
     // The file holds the mail and FTP passwords. A shared file is there for
     // other machines to read, so what its owner allowed them stays.
     const FileAccess access =

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/huge_pages.h"
 #include "core/unique_fd.h"
 
 namespace ringmere {
@@ -158,7 +159,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& w
     // The size is only a hint: files in /proc say 0, and a file may grow while
     // we read it.
     // Read straight into the result: the file can be a large part of memory.
-    std::string data(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size) + 1);
+    AdviseHugePages(data.data(), data.capacity());
+    data.resize(static_cast<std::size_t>(st.st_size) + 1);
     std::size_t used = 0;
     for (;;) {
         if (used == data.size()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/exception_rules.h"
+#include "core/huge_pages.h"
 
 namespace ringmere {
 
@@ -80,6 +81,8 @@ OccurrenceCursors::OccurrenceCursors(const Globals& g, DateTime now) : g_(g) {
         today_ = DayOfMoment(now_);
         timeNow_ = SecondOfDay(now_);
     }
+    ReserveLarge(cursors_, static_cast<std::size_t>(count_) + 1);
+    ReserveLarge(plans_, static_cast<std::size_t>(count_) + 1);
     cursors_.resize(static_cast<std::size_t>(count_) + 1);
     plans_.resize(static_cast<std::size_t>(count_) + 1);
 }

@@ -12,6 +12,7 @@ class Clock;
 class SettingsStore;
 
 namespace widgets {
+class BackgroundSave;
 class DialogService;
 }
 
@@ -43,6 +44,9 @@ struct Services {
     run::DaytimeClient* daytime = nullptr;
     run::NetworkConnections* connections = nullptr;
     run::ClockSetter* clockSetter = nullptr;
+    // The alarm editor's save on a thread of its own; without it (tests) the
+    // file is written before OK returns.
+    widgets::BackgroundSave* save = nullptr;
 };
 
 }  // namespace ringmere

@@ -19,6 +19,7 @@
 #include "ui/alarmtime.h"
 #include "ui/simpleactions.h"
 #include "ui_alarmset.h"
+#include "widgets/background_save.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_text.h"
 
@@ -391,7 +392,10 @@ void TfrmAddAlarm::BitBtn1Click() {
     }
     saved_ = index_;
     // A failed write is told; the table keeps the alarm.
-    widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, corner);
+    if (services_.save)
+        services_.save->Save(g_, parentWidget() ? parentWidget() : this);
+    else
+        widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, corner);
     accept();
 }
 

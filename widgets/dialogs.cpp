@@ -10,6 +10,7 @@
 
 #include "core/alarmfile.h"
 #include "core/placement.h"
+#include "widgets/background_save.h"
 #include "widgets/file_text.h"
 
 namespace ringmere::widgets {
@@ -46,14 +47,7 @@ bool SaveAlarmFileTelling(Globals& g, DialogService& dialogs, QWidget* owner,
                           std::optional<QPoint> topLeft) {
     CollectingReporter said;
     const bool saved = SaveAlarmFile(g, g.Settings.AlarmFile, said) == kFileDone;
-    std::string text;
-    for (const std::string& m : said.messages) text += (text.empty() ? "" : "\n") + m;
-    if (!saved) {
-        if (said.messages.empty())
-            text = "The alarm file " + g.Settings.AlarmFile + " could not be created.";
-        text += "\nThe change was not saved.";
-    }
-    if (!text.empty()) dialogs.Message(owner, BoxKind::Warning, FromFileText(text), topLeft);
+    TellSave(dialogs, owner, topLeft, g.Settings.AlarmFile, saved, said.messages);
     return saved;
 }
 

@@ -135,7 +135,7 @@ void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes,
     g.VersionText = kVersionText;
     if (FileExists(g.LocalAlarmFilePath())) {
         CountingReporter counted(boxes);
-        const int read = net::ReadAlarmFileAtStart(g, counted, web, offline);
+        const int read = net::ReadAlarmFileAtStart(g, counted, web, offline, store);
         UpgradeOldAlarmFile(g, read, counted.count == 0, boxes);
     } else {
         g.NoAlarmFile = true;

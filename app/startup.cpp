@@ -209,9 +209,6 @@ ui::MainWindowHooks MainHooks(Globals& g, const Services& services, WakeControl&
     hooks.openEmailSettings = [&g, services](QWidget* owner) {
         net::OpenEmailSettings(g, services, owner);
     };
-    hooks.runStartupWizard = [&g, services](QWidget* owner) {
-        net::RunStartupWizard(g, services, owner);
-    };
     return hooks;
 }
 
@@ -249,6 +246,8 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
     net::SharedFileReload reload(g, services);
     ui::MainWindowHooks hooks = MainHooks(g, services, wake, mainWindow);
     hooks.openNetConfig = NetConfigHook(g, services, reload);
+    hooks.runStartupWizard = StartupWizardHook(g, services, reload);
+    hooks.reloadNow = [&reload] { reload.ReloadNow(); };
     hooks.openAdditionalOptions = [&g, services, &autostart](QWidget* owner) {
         ui::OpenAdditionalOptions(g, services, autostart, ProgramFilePath(), owner);
     };

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/alarmfile.h"
+#include "core/alarmtable.h"
 #include "core/fileio.h"
 #include "net/emailpart.h"
 #include "net/modepages.h"
@@ -160,10 +161,18 @@ void TfrmAStartUp::ReadSharedFile(bool web) {
 void TfrmAStartUp::FillFinishPage() {
     if (failures_.isEmpty()) {
         ui_->lblFinishTitle->setText(QStringLiteral("Configuration Complete"));
-        ui_->lblFinishText->setText(QStringLiteral(
-            "The Ringmere startup configuration is now complete.  To begin using Ringmere, "
-            "click on the finish button.  In the main Ringmere window, click on Add Alarm to "
-            "begin adding your custom alarms and scripts."));
+        // A client's Add Alarm is disabled: its alarms are the server's.
+        ui_->lblFinishText->setText(
+            IsClientMode(g_)
+                ? QStringLiteral("The Ringmere startup configuration is now complete.  To begin "
+                                 "using Ringmere, click on the finish button.  The alarms come "
+                                 "from the shared alarm file and are changed on the server; "
+                                 "File > Reload Now in the main Ringmere window reads it again "
+                                 "at once.")
+                : QStringLiteral(
+                      "The Ringmere startup configuration is now complete.  To begin using "
+                      "Ringmere, click on the finish button.  In the main Ringmere window, "
+                      "click on Add Alarm to begin adding your custom alarms and scripts."));
         return;
     }
     ui_->lblFinishTitle->setText(QStringLiteral("Configuration Not Complete"));

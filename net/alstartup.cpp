@@ -9,6 +9,7 @@
 #include "core/fileio.h"
 #include "net/emailpart.h"
 #include "net/modepages.h"
+#include "net/shared_reload.h"
 #include "ui_alstartup.h"
 #include "widgets/file_text.h"
 
@@ -145,7 +146,8 @@ bool TfrmAStartUp::WriteLocalFile() {
 void TfrmAStartUp::ReadSharedFile(bool web) {
     Globals scratch = g_;
     CollectingReporter said;
-    if (ReadAlarmFile(scratch, {.followClient = true}, said, services_.downloader) == kFileDone) {
+    if (ReadAlarmFileKeepingValidators(scratch, {.followClient = true}, said, services_.downloader,
+                                       services_.settings) == kFileDone) {
         g_ = std::move(scratch);
         return;
     }

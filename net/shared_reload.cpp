@@ -274,16 +274,22 @@ SharedFileReload::Outcome SharedFileReload::ReloadWeb() {
     return outcome;
 }
 
-int ReadAlarmFileAtStart(Globals& g, Reporter& reporter, AlarmFileDownloader* downloader,
-                         bool& offline, SettingsStore& store) {
-    offline = false;
+int ReadAlarmFileKeepingValidators(Globals& g, ReadOptions options, Reporter& reporter,
+                                   AlarmFileDownloader* downloader, SettingsStore& store) {
     Recording recording(downloader);
-    const int result =
-        ReadAlarmFile(g, {.followClient = true}, reporter, downloader ? &recording : nullptr);
+    const int result = ReadAlarmFile(g, options, reporter, downloader ? &recording : nullptr);
     // The mode is the file's, known only after the read.
     if (result == kFileDone && g.Settings.UserMode == "WClient" && recording.headed)
         SaveWebValidators(store, {g.Settings.AlarmFile, recording.answer.etag,
                                   recording.answer.lastModifiedText});
+    return result;
+}
+
+int ReadAlarmFileAtStart(Globals& g, Reporter& reporter, AlarmFileDownloader* downloader,
+                         bool& offline, SettingsStore& store) {
+    offline = false;
+    const int result =
+        ReadAlarmFileKeepingValidators(g, {.followClient = true}, reporter, downloader, store);
     if (result == kFileDone || g.Settings.UserMode != "WClient" || !FileExists(WebCopyPath(g)))
         return result;
     offline = true;

@@ -113,6 +113,11 @@ private:
     bool failureShown_ = false;
 };
 
+// ReadAlarmFile; a download it takes over leaves its validators in `store`,
+// so that the next check does not fetch the same file again.
+int ReadAlarmFileKeepingValidators(Globals& g, ReadOptions options, Reporter& reporter,
+                                   AlarmFileDownloader* downloader, SettingsStore& store);
+
 // Start-up's read of the alarm file. A web client whose download fails
 // reads the copy kept from its last good download; `offline` tells so. A
 // download that is taken over leaves its validators in `store`.

@@ -138,7 +138,7 @@ void LoadSettingsAndAlarms(Globals& g, SettingsStore& store, Reporter& boxes,
     g.VersionText = ProgramVersionText();
     if (FileExists(g.LocalAlarmFilePath())) {
         CountingReporter counted(boxes);
-        const int read = net::ReadAlarmFileAtStart(g, counted, web, offline);
+        const int read = net::ReadAlarmFileAtStart(g, counted, web, offline, store);
         UpgradeOldAlarmFile(g, read, counted.count == 0, boxes);
     } else {
         g.NoAlarmFile = true;
@@ -215,9 +215,6 @@ ui::MainWindowHooks MainHooks(Globals& g, const Services& services, WakeControl&
     hooks.openEmailSettings = [&g, services](QWidget* owner) {
         net::OpenEmailSettings(g, services, owner);
     };
-    hooks.runStartupWizard = [&g, services](QWidget* owner) {
-        net::RunStartupWizard(g, services, owner);
-    };
     return hooks;
 }
 
@@ -255,6 +252,8 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
     net::SharedFileReload reload(g, services);
     ui::MainWindowHooks hooks = MainHooks(g, services, wake, mainWindow);
     hooks.openNetConfig = NetConfigHook(g, services, reload);
+    hooks.runStartupWizard = StartupWizardHook(g, services, reload);
+    hooks.reloadNow = [&reload] { reload.ReloadNow(); };
     hooks.openAdditionalOptions = [&g, services, &autostart](QWidget* owner) {
         ui::OpenAdditionalOptions(g, services, autostart, ProgramFilePath(), owner);
     };

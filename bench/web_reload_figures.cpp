@@ -71,17 +71,19 @@ int main(int argc, char** argv) {
     Services services = fakes.Handed();
     services.downloader = &web;
     bool offline = false;
-    net::ReadAlarmFileAtStart(g, quiet, &web, offline);
+    net::ReadAlarmFileAtStart(g, quiet, &web, offline, fakes.settings);
     SystemClock clock;
     QElapsedTimer since;
     qint64 rebuiltAt = -1;
     net::SharedFileReload reload(g, services);
     reload.busy = [] { return false; };
     reload.SetView({.status = [](const QString&, int) {},
-                    .refill = [&] {
-                        BuildSchedule(g, clock);
-                        rebuiltAt = since.elapsed();
-                    }});
+                    .refill =
+                        [&] {
+                            BuildSchedule(g, clock);
+                            rebuiltAt = since.elapsed();
+                        },
+                    .refreshed = nullptr});
 
     // Nothing changed: one check, its bytes.
     reload.Tick();

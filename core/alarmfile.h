@@ -22,6 +22,11 @@ enum AlarmFileResult : int {
 struct HttpHead {
     DateTime date = 0;          // Date: the server's clock
     DateTime lastModified = 0;  // Last-Modified
+    // The validators as sent, byte for byte; empty when the server sent none.
+    std::string etag;
+    std::string lastModifiedText;
+    // 304 Not Modified: the server still has the ETag the request named.
+    bool notModified = false;
 };
 
 // Web client: fetches the shared alarm file. The real client lives in net/.
@@ -30,6 +35,11 @@ public:
     virtual ~AlarmFileDownloader() = default;
     virtual bool Head(const std::string& url, HttpHead& head) = 0;
     virtual bool Get(const std::string& url, std::string& body) = 0;
+    // A HEAD with If-None-Match: `etag`. One that cannot send it asks plainly.
+    virtual bool HeadIfNoneMatch(const std::string& url, const std::string& etag, HttpHead& head) {
+        (void)etag;
+        return Head(url, head);
+    }
     // Why the last request failed, for the user; never holds a password.
     virtual std::string LastError() const { return {}; }
 };

@@ -6,9 +6,11 @@
 
 #include "core/activitylog.h"
 #include "core/alarmfile.h"
+#include "core/alarmtable.h"
 #include "core/fileio.h"
 #include "net/emailpart.h"
 #include "net/modepages.h"
+#include "net/shared_reload.h"
 #include "ui_alstartup.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_text.h"
@@ -147,7 +149,8 @@ bool TfrmAStartUp::WriteLocalFile() {
 void TfrmAStartUp::ReadSharedFile(bool web) {
     Globals scratch = g_;
     CollectingReporter said;
-    if (ReadAlarmFile(scratch, {.followClient = true}, said, services_.downloader) == kFileDone) {
+    if (ReadAlarmFileKeepingValidators(scratch, {.followClient = true}, said, services_.downloader,
+                                       services_.settings) == kFileDone) {
         g_ = std::move(scratch);
         return;
     }
@@ -173,11 +176,18 @@ QString TfrmAStartUp::LogNote() const {
 void TfrmAStartUp::FillFinishPage() {
     if (failures_.isEmpty()) {
         ui_->lblFinishTitle->setText(QStringLiteral("Configuration Complete"));
+        // A client's Add Alarm is disabled: its alarms are the server's.
         ui_->lblFinishText->setText(
-            QStringLiteral(
-                "The Ringmere startup configuration is now complete.  To begin using Ringmere, "
-                "click on the finish button.  In the main Ringmere window, click on Add Alarm to "
-                "begin adding your custom alarms and scripts.\n\n") +
+            (IsClientMode(g_)
+                 ? QStringLiteral("The Ringmere startup configuration is now complete.  To begin "
+                                  "using Ringmere, click on the finish button.  The alarms come "
+                                  "from the shared alarm file and are changed on the server; "
+                                  "File > Reload Now in the main Ringmere window reads it again "
+                                  "at once.\n\n")
+                 : QStringLiteral(
+                       "The Ringmere startup configuration is now complete.  To begin using "
+                       "Ringmere, click on the finish button.  In the main Ringmere window, "
+                       "click on Add Alarm to begin adding your custom alarms and scripts.\n\n")) +
             LogNote());
         return;
     }

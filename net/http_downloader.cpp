@@ -36,8 +36,13 @@ bool HttpDownloader::Get(const std::string& url, std::string& body) {
     return Exchange(url, false, nullptr, &body);
 }
 
-bool HttpDownloader::Exchange(const std::string& url, bool head, HttpHead* dates,
-                              std::string* body) {
+bool HttpDownloader::HeadIfNoneMatch(const std::string& url, const std::string& etag,
+                                     HttpHead& head) {
+    return Exchange(url, true, &head, nullptr, etag);
+}
+
+bool HttpDownloader::Exchange(const std::string& url, bool head, HttpHead* dates, std::string* body,
+                              const std::string& ifNoneMatch) {
     lastError_.clear();
     const QString text = QString::fromStdString(url);
     const QUrl address(text, QUrl::StrictMode);
@@ -55,6 +60,8 @@ bool HttpDownloader::Exchange(const std::string& url, bool head, HttpHead* dates
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(limits_.timeoutMs);
+    if (!ifNoneMatch.empty())
+        request.setRawHeader("If-None-Match", QByteArray::fromStdString(ifNoneMatch));
     if (!limits_.caFile.empty() && scheme == QLatin1String("https")) {
         // The list replaces the system's store, so that store is in it too;
         // reading it is slow, hence once.
@@ -105,6 +112,7 @@ bool HttpDownloader::Exchange(const std::string& url, bool head, HttpHead* dates
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     const QString shown = ShownUrl(text);
+    const bool notModified = status == 304 && !ifNoneMatch.empty();
     if (tooLarge) {
         lastError_ = QStringLiteral("the answer from %1 is larger than %2 MiB")
                          .arg(shown)
@@ -115,10 +123,10 @@ bool HttpDownloader::Exchange(const std::string& url, bool head, HttpHead* dates
                          .arg(limits_.totalMs / 1000);
     } else if (!reply->isFinished()) {
         lastError_ = QStringLiteral("the request to %1 was ended").arg(shown);
-    } else if (status >= 300 && status < 400) {
+    } else if (status >= 300 && status < 400 && !notModified) {
         lastError_ = QStringLiteral("%1 redirects to another address (%2), which is not followed")
                          .arg(shown, ShownUrl(QString::fromUtf8(reply->rawHeader("Location"))));
-    } else if (status != 0 && (status < 200 || status > 299)) {
+    } else if (status != 0 && (status < 200 || status > 299) && !notModified) {
         lastError_ = QStringLiteral("%1 answered %2 %3")
                          .arg(shown)
                          .arg(status)
@@ -148,6 +156,9 @@ bool HttpDownloader::Exchange(const std::string& url, bool head, HttpHead* dates
     if (dates) {
         dates->date = HeaderDate(*reply, "Date");
         dates->lastModified = HeaderDate(*reply, "Last-Modified");
+        dates->etag = reply->rawHeader("ETag").toStdString();
+        dates->lastModifiedText = reply->rawHeader("Last-Modified").toStdString();
+        dates->notModified = notModified;
     }
     if (body) body->assign(data.constData(), static_cast<std::size_t>(data.size()));
     return true;

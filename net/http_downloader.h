@@ -29,11 +29,14 @@ public:
     // says which.
     bool Head(const std::string& url, HttpHead& head) override;
     bool Get(const std::string& url, std::string& body) override;
+    // 304 is an answer here, not a failure: `head.notModified`.
+    bool HeadIfNoneMatch(const std::string& url, const std::string& etag, HttpHead& head) override;
 
     std::string LastError() const override { return lastError_.toStdString(); }
 
 private:
-    bool Exchange(const std::string& url, bool head, HttpHead* dates, std::string* body);
+    bool Exchange(const std::string& url, bool head, HttpHead* dates, std::string* body,
+                  const std::string& ifNoneMatch = {});
 
     HttpLimits limits_;
     std::optional<QSslConfiguration> tls_;  // with limits_.caFile, once read

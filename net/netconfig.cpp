@@ -97,7 +97,8 @@ bool TfrmNetConfig::ApplyClient() {
     CollectingReporter written;
     const int saved = SaveOwnFile(g_, wasClient, written);
     CollectingReporter read;
-    const int result = ReadAlarmFile(g_, {.followClient = true}, read, services_.downloader);
+    const int result = ReadAlarmFileKeepingValidators(g_, {.followClient = true}, read,
+                                                      services_.downloader, services_.settings);
     set();  // also when the local file did not take them
     QString problems;
     if (saved != kFileDone)

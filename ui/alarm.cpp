@@ -173,6 +173,22 @@ void TfrmAlMain::SetUpOverlays() {
     }
 }
 
+// A client cannot add alarms: its hints say where they come from instead.
+void TfrmAlMain::ShowModeHints(bool client) {
+    ui_->lblScheduleText->setText(
+        client ? QStringLiteral("The alarms below come from the shared alarm file and are changed "
+                                "on the server. Click on View Alarm to see one.")
+               : QStringLiteral("Click on the Add Alarm button to add alarms or edit the alarms "
+                                "in the list below."));
+    const QString none =
+        client ? QStringLiteral(
+                     "There are no shared alarms yet. File > Reload Now reads the "
+                     "shared alarm file again.")
+               : QStringLiteral("Please click on the Add Alarm button to begin creating alarms.");
+    pnNoAlarms_->setText(none);
+    pnNoAlarms2_->setText(none);
+}
+
 // The alarm list's context menu and the tray icon's menu.
 void TfrmAlMain::SetUpMenus() {
     popupMenu2_ = new QMenu(this);
@@ -221,6 +237,9 @@ void TfrmAlMain::ConnectCommands() {
     // The operating modes live in net/, reached through the hook.
     connect(ui_->NetworkConfiguration1, &QAction::triggered, this, [this] {
         if (hooks_.openNetConfig && hooks_.openNetConfig(this)) Refill();
+    });
+    connect(ui_->ReloadNow1, &QAction::triggered, this, [this] {
+        if (hooks_.reloadNow && ClientMode()) hooks_.reloadNow();
     });
     if (services_.clockSetter)
         connect(services_.clockSetter, &run::ClockSetter::clockSet, this,
@@ -356,6 +375,7 @@ void TfrmAlMain::LoadList() {
     ui_->dxEditAlarm->setText(editCaption);
     ui_->dxEditAlarm->setToolTip(editCaption);
     ui_->popEdit->setText(editCaption);
+    ShowModeHints(client);
 
     // A selection would now name another alarm.
     ui_->grAlarms->clearSelection();
@@ -400,6 +420,7 @@ void TfrmAlMain::UpdateCommands() {
     ui_->AdditionalOptions1->setEnabled(static_cast<bool>(hooks_.openAdditionalOptions));
     ui_->emailSettings1->setEnabled(static_cast<bool>(hooks_.openEmailSettings));
     ui_->NetworkConfiguration1->setEnabled(static_cast<bool>(hooks_.openNetConfig));
+    ui_->ReloadNow1->setEnabled(client && hooks_.reloadNow);
 }
 
 void TfrmAlMain::Refill() {

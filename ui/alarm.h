@@ -59,6 +59,9 @@ struct MainWindowHooks {
     // Options > "Network Configuration..." (net/); true when it ended with
     // OK. Unset: the item stays disabled.
     std::function<bool(QWidget* owner)> openNetConfig;
+    // File > "Reload Now": the shared file's reload at once, in client modes
+    // only. Unset: the item stays disabled.
+    std::function<void()> reloadNow;
 };
 
 class TfrmAlMain : public QMainWindow {
@@ -134,6 +137,7 @@ private:
     void SetUpViews();
     void SetUpIcons(bool sideBarGradient);
     void SetUpOverlays();
+    void ShowModeHints(bool client);
     void SetUpMenus();
     void ConnectCommands();
     void SetUpCheckTimer();

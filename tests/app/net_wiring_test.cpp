@@ -4,14 +4,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
 #include "app/net_wiring.h"
 #include "core/alarmfile.h"
+#include "net/alstartup.h"
+#include "net/http_downloader.h"
 #include "net/netconfig.h"
 #include "tests/net/net_testing.h"
 #include "tests/run/fake_services.h"
@@ -53,6 +60,8 @@ protected:
         hooks.trayAvailable = [] { return false; };
         hooks.openEditor = [](QWidget*, const AlarmEditRequest&) { return std::nullopt; };
         hooks.openNetConfig = NetConfigHook(g, services, reload);
+        hooks.runStartupWizard = StartupWizardHook(g, services, reload);
+        hooks.reloadNow = [this] { reload.ReloadNow(); };
         window = std::make_unique<ui::TfrmAlMain>(g, services, hooks);
         ShowReloadIn(reload, *window);
     }
@@ -91,6 +100,14 @@ protected:
         for (int r = 0; r < events->model()->rowCount(); ++r) names << Cell("grEvents", r, 2);
         return names;
     }
+    Services WithWeb(Services s) {
+        s.downloader = &web;
+        return s;
+    }
+    QString Refreshed() const {
+        auto* label = window->findChild<QLabel*>(QStringLiteral("lblRefreshed"));
+        return label && !label->isHidden() ? label->text() : QString();
+    }
     bool Enabled(const char* action) const {
         return window->findChild<QAction*>(QLatin1String(action))->isEnabled();
     }
@@ -100,7 +117,8 @@ protected:
     std::string shared = share.file("alfile.ini");
     Globals g;
     run::testing::FakeServices fakes;
-    Services services = fakes.Handed();
+    net::HttpDownloader web{{.timeoutMs = 5000, .totalMs = 20000}};
+    Services services = WithWeb(fakes.Handed());
     net::SharedFileReload reload{g, services};
     std::unique_ptr<ui::TfrmAlMain> window;
 };
@@ -148,6 +166,72 @@ TEST_F(NetWiring, AModeChosenInTheDialogReachesTheMainWindow) {
     EXPECT_FALSE(reload.Timer().isActive());
     EXPECT_EQ(ReadText(shared), sharedNow);  // no client wrote it
     EXPECT_NE(sharedNow, sharedBefore);
+}
+
+// The first start's wizard sets up a web client: the reload runs as after
+// the dialog, a request reaches the server, and the window says when the
+// shared alarms were refreshed and offers Reload Now.
+TEST_F(NetWiring, AWebClientSetUpByTheWizardReloads) {
+    ScratchDir site;
+    const std::string served = site.file("alfile.ini");
+    WriteText(served, FileOf("Shared"));
+    WriteText(served + ".headers", R"({"ETag": "\"1\""})");
+    net::testing::WebServer server(served);
+    const auto requests = [&](const char* method) {
+        std::string body;
+        EXPECT_TRUE(web.Get(server.Url("/stats"), body)) << web.LastError();
+        return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object()[method].toInt();
+    };
+    EXPECT_FALSE(Enabled("ReloadNow1"));
+
+    g.NoAlarmFile = true;
+    bool finished = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        auto* w = qobject_cast<net::TfrmAStartUp*>(QApplication::activeModalWidget());
+        if (!w) return;
+        w->Next();
+        w->Next();
+        w->findChild<QRadioButton*>(QStringLiteral("rbWebClient"))->setChecked(true);
+        w->findChild<QLineEdit*>(QStringLiteral("teURL"))
+            ->setText(QString::fromStdString(server.Url("/headers")));
+        w->findChild<QLineEdit*>(QStringLiteral("teWebDelay"))->setText(QStringLiteral("1"));
+        w->findChild<QCheckBox*>(QStringLiteral("chkWebUpdate"))->setChecked(true);
+        w->Next();
+        finished = w->Page() == net::TfrmAStartUp::kFinish;
+        w->accept();
+    });
+    window->FirstShowing();
+    ASSERT_TRUE(finished);
+    ASSERT_EQ(g.Settings.UserMode, "WClient");
+    EXPECT_EQ(Cell("grAlarms", 0, 2), "Shared");
+    EXPECT_TRUE(Enabled("ReloadNow1"));
+    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("lblScheduleText"))
+                     ->text()
+                     .contains("Add Alarm"));
+
+    // Armed for the minute chosen; fired early so that the test does not wait it out.
+    ASSERT_TRUE(reload.Timer().isActive());
+    EXPECT_EQ(reload.Timer().interval(), 50000);
+    const int heads = requests("HEAD");
+    const int gets = requests("GET");
+    reload.Timer().start(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Refreshed().isEmpty(); }, 20000));
+    EXPECT_EQ(requests("HEAD"), heads + 1);
+    EXPECT_EQ(requests("GET"), gets);  // the wizard's download left its ETag
+    EXPECT_TRUE(Refreshed().startsWith("Shared alarms refreshed: ")) << Refreshed().toStdString();
+    EXPECT_TRUE(reload.Timer().isActive());
+
+    // Reload Now takes a changed file at once.
+    WriteText(served, FileOf("Renamed"));
+    WriteText(served + ".headers", R"({"ETag": "\"2\""})");
+    window->findChild<QAction*>(QStringLiteral("ReloadNow1"))->trigger();
+    EXPECT_EQ(Cell("grAlarms", 0, 2), "Renamed");
+    EXPECT_TRUE(fakes.dialogs.shown.isEmpty());
+
+    NetworkConfiguration("rbSingle", true);
+    EXPECT_FALSE(Enabled("ReloadNow1"));
+    EXPECT_TRUE(Refreshed().isEmpty());
+    EXPECT_FALSE(reload.Timer().isActive());
 }
 
 }  // namespace

@@ -48,10 +48,11 @@ protected:
         reload = std::make_unique<SharedFileReload>(g, services);
         reload->busy = [] { return false; };
         reload->SetView({.status = [this](const QString& text, int) { statuses << text; },
-                         .refill = nullptr});
+                         .refill = nullptr,
+                         .refreshed = nullptr});
         CollectingReporter said;
         bool offline = false;
-        EXPECT_EQ(ReadAlarmFileAtStart(g, said, &web, offline), kFileDone);
+        EXPECT_EQ(ReadAlarmFileAtStart(g, said, &web, offline, fakes.settings), kFileDone);
         return offline;
     }
     QStringList Tick() {

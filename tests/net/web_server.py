@@ -4,8 +4,11 @@ on the command line from 127.0.0.1 on a free port, which it prints first.
 Paths: /alfile.ini (with Last-Modified), /nolm (without), /rfc850 and
 /asctime (the older date forms), /missing (404), /redirect (302), /stall
 (never answers), /short (a body shorter than its Content-Length), /endless
-(a body without end), /garbage (not an alarm file, always newer) and /stats
-(how many requests of each method, and the bytes of the last answer).
+(a body without end), /garbage (not an alarm file, always newer), /headers
+(the validators written in the file's ".headers" beside it, as JSON, verbatim;
+304 to an If-None-Match naming its ETag) and /stats (how many requests of each
+method, how many 304s and the If-None-Match last sent, and the bytes of the
+last answer).
 With --tls DIR it speaks HTTPS, with a throwaway certificate for 127.0.0.1
 that it makes in DIR as cert.pem."""
 import email.utils
@@ -21,7 +24,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from throwaway_tls import tls_context  # noqa: E402
 
 FILE = sys.argv[1]
-STATS = {"HEAD": 0, "GET": 0, "last_bytes": 0, "last_request_bytes": 0}
+STATS = {"HEAD": 0, "GET": 0, "304": 0, "if_none_match": "", "last_bytes": 0,
+         "last_request_bytes": 0}
 LOCK = threading.Lock()
 STOP = threading.Event()
 
@@ -99,6 +103,8 @@ class Handler(BaseHTTPRequestHandler):
                 pass
             self.close_connection = True
             return None
+        if path == "/headers":
+            return self.validators()
         body, mtime = self.body_and_time()
         gm = time.gmtime(mtime)
         stamps = {
@@ -116,6 +122,25 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
             return None
         return self.send(200, body, [("Last-Modified", stamps[path])])
+
+    def validators(self):
+        body, _ = self.body_and_time()
+        try:
+            with open(FILE + ".headers") as f:
+                headers = json.load(f)
+        except FileNotFoundError:
+            headers = {}
+        asked = self.headers.get("If-None-Match", "")
+        with LOCK:
+            STATS["if_none_match"] = asked
+        if asked and asked == headers.get("ETag"):
+            with LOCK:
+                STATS["304"] += 1
+            self.send_response(304)
+            self.send_header("ETag", headers["ETag"])
+            self.end_headers()
+            return None
+        return self.send(200, body, list(headers.items()))
 
     do_GET = answer
     do_HEAD = answer

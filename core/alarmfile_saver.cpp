@@ -32,6 +32,9 @@ thread_local bool tOnSaverThread = false;
 struct AlarmFileSaver::Job {
     Job(const Globals& g, std::string target) : path(std::move(target)) {
         copy.Settings = g.Settings;
+        // The writer tells the program's own file from a shared one by these.
+        copy.ProgramDir = g.ProgramDir;
+        copy.LocalFileName = g.LocalFileName;
         copy.GlobalExceptions = g.GlobalExceptions;
         copy.AlarmCount = g.AlarmCount;
         const auto used = std::min(g.AlarmTable.size(), std::size_t(std::max(g.AlarmCount, 0)) + 1);

@@ -74,6 +74,19 @@ TEST_F(AlarmFileSaverTest, QuickSavesEndWithTheLastTableAndOthersWaitForThem) {
     EXPECT_EQ(File(), FormatAlarmFile(g_));
 }
 
+// A write from the saver's copy still knows the program's own file, which
+// holds the passwords: an existing readable one is left to its owner.
+TEST_F(AlarmFileSaverTest, TheOwnFileIsLeftToItsOwnerFromTheCopyToo) {
+    Add("One");
+    ASSERT_EQ(WriteAlarmFile(g_, g_.Settings.AlarmFile, quiet_), kFileDone);
+    std::filesystem::permissions(g_.Settings.AlarmFile, std::filesystem::perms(0644));
+    AlarmFileSaver saver(Ended());
+    ASSERT_TRUE(saver.Save(g_, g_.Settings.AlarmFile, quiet_));
+    saver.Wait();
+    EXPECT_EQ(std::filesystem::status(g_.Settings.AlarmFile).permissions(),
+              std::filesystem::perms(0600));
+}
+
 // A write that fails is told through `ended` as the file routines say it,
 // and the table keeps what it holds.
 TEST_F(AlarmFileSaverTest, AFailedWriteIsHandedOn) {

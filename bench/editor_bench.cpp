@@ -110,7 +110,7 @@ void BM_AddAndRefill(benchmark::State& state) {
     Services services = f.fakes.Handed();
     services.save = &background;
     ui::TfrmAlMain main(f.g, services);
-    double save = 0, schedule = 0, lists = 0, written = 0;
+    double save = 0, schedule = 0, lists = 0, written = 0, first = -1;
     for (auto _ : state) {
         state.PauseTiming();
         ui::TfrmAddAlarm editor(f.g, services, {AlarmEditRequest::Mode::Add}, &main);
@@ -122,6 +122,8 @@ void BM_AddAndRefill(benchmark::State& state) {
         auto start = std::chrono::steady_clock::now();
         editor.BitBtn1Click();
         save += MillisecondsSince(start);
+        // The first copy of the table after start takes fresh memory.
+        if (first < 0) first = MillisecondsSince(start);
         start = std::chrono::steady_clock::now();
         BuildSchedule(f.g, f.fakes.clock);
         schedule += MillisecondsSince(start);
@@ -143,6 +145,7 @@ void BM_AddAndRefill(benchmark::State& state) {
         return benchmark::Counter(total / double(state.iterations()));
     };
     state.counters["ok_ms"] = per(save);
+    state.counters["first_ok_ms"] = first;
     state.counters["schedule_ms"] = per(schedule);
     state.counters["lists_ms"] = per(lists);
     state.counters["written_ms"] = per(written);

@@ -573,6 +573,7 @@ public:
             throw;
         }
         count = n;
+        HugeHeapWhileLoading heap(static_cast<std::size_t>(n));
         Progress& progress = r_.progress();
         for (Integer a = 1; a <= n; ++a) {
             progress.alarm = a;
@@ -580,6 +581,7 @@ public:
                 r_.reporter().Report("Error reading Alarm Header");
             body(table[a]);
             ShrinkParts(table[a]);
+            if (a % 512 == 0) heap.Advise();
             if (r_.RanOut() && progress.firstRanOut == 0) progress.firstRanOut = a;
         }
         progress.alarm = 0;

@@ -28,19 +28,28 @@ thread_local bool tOnSaverThread = false;
 
 }  // namespace
 
-// What a write needs of the table, copied when it was asked for.
+// What a write needs: all of the program's state as it was when the write was
+// asked for. Everything is copied, so a field added later cannot be missed;
+// the table, by far the largest part, is copied alarm by alarm so that its
+// fresh memory can come in large pages.
 struct AlarmFileSaver::Job {
-    Job(const Globals& g, std::string target) : path(std::move(target)) {
-        copy.Settings = g.Settings;
-        // The writer tells the program's own file from a shared one by these.
-        copy.ProgramDir = g.ProgramDir;
-        copy.LocalFileName = g.LocalFileName;
-        copy.GlobalExceptions = g.GlobalExceptions;
-        copy.AlarmCount = g.AlarmCount;
+    Job(Globals& g, std::string target) : path(std::move(target)) {
+        {
+            std::vector<AlRec> table = std::move(g.AlarmTable);
+            struct PutBack {
+                Globals& g;
+                std::vector<AlRec>& table;
+                ~PutBack() { g.AlarmTable = std::move(table); }
+            } putBack{g, table};
+            copy = g;
+        }
         const auto used = std::min(g.AlarmTable.size(), std::size_t(std::max(g.AlarmCount, 0)) + 1);
-        copy.AlarmTable.clear();
         ReserveLarge(copy.AlarmTable, used);
-        copy.AlarmTable.assign(g.AlarmTable.begin(), g.AlarmTable.begin() + std::ptrdiff_t(used));
+        HugeHeapWhileLoading heap(used);
+        for (std::size_t i = 0; i < used; ++i) {
+            copy.AlarmTable.push_back(g.AlarmTable[i]);
+            if (i % 512 == 511) heap.Advise();
+        }
     }
     Globals copy;
     std::string path;

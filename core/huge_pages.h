@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace ringmere {
@@ -19,5 +20,22 @@ void ReserveLarge(std::vector<T>& v, std::size_t count) {
     v.reserve(count);
     AdviseHugePages(v.data(), v.capacity() * sizeof(T));
 }
+
+// While a large table is read, the heap grows in big steps that ask for
+// 2 MiB pages: its many small records would otherwise fault in 4 KiB at a
+// time. Advice only, as above.
+class HugeHeapWhileLoading {
+public:
+    explicit HugeHeapWhileLoading(std::size_t records);
+    ~HugeHeapWhileLoading();
+    HugeHeapWhileLoading(const HugeHeapWhileLoading&) = delete;
+    HugeHeapWhileLoading& operator=(const HugeHeapWhileLoading&) = delete;
+    // Call now and then while loading: advises what the heap has grown by.
+    void Advise();
+
+private:
+    bool active_ = false;
+    std::uintptr_t from_ = 0;
+};
 
 }  // namespace ringmere

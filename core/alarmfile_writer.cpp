@@ -267,9 +267,11 @@ int WriteAlarmFile(const Globals& g, const std::string& path, Reporter& reporter
     // other machines to read, so what its owner allowed them stays.
     const bool own = SameFile(path, g.LocalAlarmFilePath());
     const FileAccess access = own ? kOwnerOnly : kNewOwnerOnly;
+    // Only the program's own file is changed by others (ringmere-cli).
     std::string error;
-    const auto lock = TakeFileLock(path, error);
-    if (!lock) {
+    const std::optional<FileLock> lock =
+        own ? TakeFileLock(path, error) : std::optional<FileLock>();
+    if (own && !lock) {
         reporter.Report("The alarm file was not saved: " + error + ".");
         return kFileWriteFailed;
     }

@@ -513,7 +513,15 @@ void TfrmAlMain::DeleteSelectedAlarm() {
     const AlRec removed = g_.AlarmTable[row];
     const Integer firstDamaged = g_.FirstDamagedAlarm;
     if (!DeleteAlarm(g_, row)) return;
-    if (!SaveAlarms()) {
+    const TableChange change = [&removed](Globals& g) {
+        for (Integer i = 1; i <= g.AlarmCount; ++i)
+            if (g.AlarmTable[i].AlName == removed.AlName) return DeleteAlarm(g, i);
+        return false;
+    };
+    bool reread = false;
+    if (!widgets::SaveAlarmChangeTelling(g_, change, services_.dialogs, this, BoxCorner(),
+                                         reread) &&
+        !reread) {
         // The file still holds the alarm (writes are atomic): so does the table.
         g_.AlarmTable.insert(g_.AlarmTable.begin() + row, removed);
         ++g_.AlarmCount;

@@ -51,7 +51,6 @@ int SaveAlarmChange(Globals& g, const TableChange& change, Reporter& reporter, b
     Globals disk;
     disk.ProgramDir = g.ProgramDir;
     disk.LocalFileName = g.LocalFileName;
-    disk.OwnFile = g.OwnFile;
     SetDefaultSettings(disk);
     CollectingReporter said;
     if (ReadOwnAlarmFile(disk, said) != kFileDone || disk.AlarmFileDamaged) {
@@ -64,6 +63,7 @@ int SaveAlarmChange(Globals& g, const TableChange& change, Reporter& reporter, b
     g.AlarmCount = disk.AlarmCount;
     g.GlobalExceptions = std::move(disk.GlobalExceptions);
     g.FirstDamagedAlarm = 0;
+    g.OwnFile->hash = StampOf(*text);  // nobody writes while we hold the lock
     reread = true;
     if (!change(g)) {
         reporter.Report("The alarm was deleted by another program meanwhile.");
@@ -76,7 +76,9 @@ int SaveOwnFile(Globals& g, bool keepFileAlarms, Reporter& reporter) {
     const std::string path = g.LocalAlarmFilePath();
     if (!keepFileAlarms) return SaveAlarmFile(g, path, reporter);
     // The file's alarms are read and written back: no other program may
-    // write in between.
+    // write in between. A background save waiting for the lock would wait
+    // on us, so it ends first.
+    WaitForBackgroundSaves();
     std::string error;
     const auto lock = TakeFileLock(path, error);
     if (!lock) {
@@ -86,7 +88,6 @@ int SaveOwnFile(Globals& g, bool keepFileAlarms, Reporter& reporter) {
     Globals own;
     own.ProgramDir = g.ProgramDir;
     own.LocalFileName = g.LocalFileName;
-    own.OwnFile = g.OwnFile;
     own.ResetAlarmTable(0);
     if (FileExists(path)) {
         // What is wrong with the file is told by the save (it keeps a copy).

@@ -164,8 +164,8 @@ std::optional<FileLock> TakeFileLock(const std::string& path, std::string& error
     }
     // Never through a link, never anything but our own regular file: the
     // lock file lies in a folder others may write to.
-    UniqueFd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                       0600));
+    UniqueFd fd(
+        ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     struct stat st {};
     if (fd.get() < 0 || fstat(fd.get(), &st) != 0) {
         error = "cannot make the lock file " + lockPath + ": " + std::strerror(errno);

@@ -44,8 +44,9 @@ std::string IsoText(DateTime moment) {
     const CivilDate d = DecodeDate(moment);
     const int second = SplitToSecond(moment).second;
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%04lld-%02d-%02dT%02d:%02d:%02d", static_cast<long long>(d.year),
-                  d.month, d.day, second / 3600, second / 60 % 60, second % 60);
+    std::snprintf(buf, sizeof buf, "%04lld-%02d-%02dT%02d:%02d:%02d",
+                  static_cast<long long>(d.year), d.month, d.day, second / 3600, second / 60 % 60,
+                  second % 60);
     return buf;
 }
 
@@ -105,8 +106,8 @@ int RunList(const std::vector<std::string>& args) {
 int SetEnabled(const std::vector<std::string>& args, bool enabled) {
     const char* name = enabled ? "enable" : "disable";
     if (args.size() != 2)
-        return Fail(std::string(name) + " takes FILE and NAME_OR_NUMBER (see ringmere-cli " +
-                    name + " --help)");
+        return Fail(std::string(name) + " takes FILE and NAME_OR_NUMBER (see ringmere-cli " + name +
+                    " --help)");
     return EditAlarmFile(args[0], [&](Globals& g) {
         const auto row = FindAlarm(g, args[1]);
         if (!row) return NoSuchAlarm(args[1]);
@@ -215,8 +216,7 @@ int RunAdd(const std::vector<std::string>& args) {
                                                  "--until", "--message", "--sound", "--run"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const bool valued =
-            std::find(kValued.begin(), kValued.end(), a) != kValued.end();
+        const bool valued = std::find(kValued.begin(), kValued.end(), a) != kValued.end();
         if (a == "--disabled") {
             disabled = true;
         } else if (valued) {
@@ -240,8 +240,7 @@ int RunAdd(const std::vector<std::string>& args) {
         }
     }
     if (file.empty()) return Fail("add takes one FILE (see ringmere-cli add --help)");
-    if (!options.count("--name") || options["--name"].empty())
-        return Fail("add needs --name NAME");
+    if (!options.count("--name") || options["--name"].empty()) return Fail("add needs --name NAME");
     if (!options.count("--at")) return Fail("add needs --at \"yyyy-MM-dd HH:mm[:ss]\"");
 
     const std::string& atText = options["--at"];
@@ -318,7 +317,8 @@ int RunAdd(const std::vector<std::string>& args) {
         if (NameTaken(g, form.info.name, index)) return Fail(kNameTaken);
         AlRec alarm = ComposeAlarm(AlRec{}, form, {}, {}, true);
         if (disabled) alarm.enabled = false;
-        if (g.AlarmTable.size() < std::size_t(index) + 2) g.AlarmTable.resize(std::size_t(index) + 2);
+        if (g.AlarmTable.size() < std::size_t(index) + 2)
+            g.AlarmTable.resize(std::size_t(index) + 2);
         g.AlarmTable[index] = std::move(alarm);
         g.AlarmCount = index;
         std::cout << index << '\n';
@@ -389,20 +389,34 @@ const Register add{{
 }};
 
 const Register enable{{
-    "enable", "FILE NAME_OR_NUMBER", "Switch an alarm of FILE on.", kStateHelp.c_str(), RunEnable,
+    "enable",
+    "FILE NAME_OR_NUMBER",
+    "Switch an alarm of FILE on.",
+    kStateHelp.c_str(),
+    RunEnable,
 }};
 
 const Register disable{{
-    "disable", "FILE NAME_OR_NUMBER", "Switch an alarm of FILE off.", kStateHelp.c_str(),
+    "disable",
+    "FILE NAME_OR_NUMBER",
+    "Switch an alarm of FILE off.",
+    kStateHelp.c_str(),
     RunDisable,
 }};
 
 const Register remove{{
-    "delete", "FILE NAME_OR_NUMBER", "Delete an alarm from FILE.", kStateHelp.c_str(), RunDelete,
+    "delete",
+    "FILE NAME_OR_NUMBER",
+    "Delete an alarm from FILE.",
+    kStateHelp.c_str(),
+    RunDelete,
 }};
 
 const Register rename{{
-    "rename", "FILE NAME NEWNAME", "Give an alarm of FILE another name.", kStateHelp.c_str(),
+    "rename",
+    "FILE NAME NEWNAME",
+    "Give an alarm of FILE another name.",
+    kStateHelp.c_str(),
     RunRename,
 }};
 

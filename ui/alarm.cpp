@@ -554,8 +554,8 @@ void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
         return false;
     };
     bool reread = false;
-    const bool saved = widgets::SaveAlarmChangeTelling(g_, change, services_.dialogs, this,
-                                                       BoxCorner(), reread);
+    const bool saved =
+        widgets::SaveAlarmChangeTelling(g_, change, services_.dialogs, this, BoxCorner(), reread);
     if (reread) {
         Refill();
         return;

@@ -2,6 +2,7 @@
 // to the operating system directly.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -54,6 +55,37 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data, 
 // The permissions WriteFileAtomically gives a file: `old` those of the file
 // it replaces, if any; `umask` the process's.
 mode_t WrittenFileMode(FileAccess access, const mode_t* old, mode_t umask);
+
+// An advisory lock (flock) on PATH + ".lock" beside the file a path finally
+// names, made owner-only. Every program that reads a file to change it and
+// write it back holds it across both. A thread that holds the lock of a file
+// may take it again (the inner hold does nothing), so a routine that locks can
+// call one that locks too. Where the file system has no locks the hold is
+// empty and the write goes on as before.
+class FileLock {
+public:
+    FileLock(FileLock&& other) noexcept;
+    FileLock& operator=(FileLock&&) = delete;
+    FileLock(const FileLock&) = delete;
+    ~FileLock();
+
+private:
+    friend std::optional<FileLock> TakeFileLock(const std::string&, std::string&,
+                                                std::chrono::milliseconds);
+    FileLock(int fd, std::string lockPath) : fd_(fd), lockPath_(std::move(lockPath)) {}
+    int fd_ = -1;  // -1: an inner hold, or no locks here
+    std::string lockPath_;
+};
+
+inline constexpr std::chrono::milliseconds kFileLockWait{5000};
+
+// Waits up to `wait` for the lock; on failure `error` says why (another
+// program kept it, or the lock file cannot be made).
+std::optional<FileLock> TakeFileLock(const std::string& path, std::string& error,
+                                     std::chrono::milliseconds wait = kFileLockWait);
+
+// The lock file of `path`.
+std::string LockFilePath(const std::string& path);
 
 // Tests only: called with the temporary file's path once the data is written,
 // before the file gets its final permissions and replaces the target. An empty

@@ -513,7 +513,15 @@ void TfrmAlMain::DeleteSelectedAlarm() {
     const AlRec removed = g_.AlarmTable[row];
     const Integer firstDamaged = g_.FirstDamagedAlarm;
     if (!DeleteAlarm(g_, row)) return;
-    if (!SaveAlarms()) {
+    const TableChange change = [&removed](Globals& g) {
+        for (Integer i = 1; i <= g.AlarmCount; ++i)
+            if (g.AlarmTable[i].AlName == removed.AlName) return DeleteAlarm(g, i);
+        return false;
+    };
+    bool reread = false;
+    if (!widgets::SaveAlarmChangeTelling(g_, change, services_.dialogs, this, BoxCorner(),
+                                         reread) &&
+        !reread) {
         // The file still holds the alarm (writes are atomic): so does the table.
         g_.AlarmTable.insert(g_.AlarmTable.begin() + row, removed);
         ++g_.AlarmCount;
@@ -535,7 +543,24 @@ void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
         return;
     }
     g_.AlarmTable[row].enabled = enabled;
-    if (!SaveAlarms()) {
+    // Made again by name on the file as another program may have left it.
+    const std::string name = g_.AlarmTable[row].AlName;
+    const TableChange change = [&name, enabled](Globals& g) {
+        for (Integer i = 1; i <= g.AlarmCount; ++i) {
+            if (g.AlarmTable[i].AlName != name) continue;
+            g.AlarmTable[i].enabled = enabled;
+            return true;
+        }
+        return false;
+    };
+    bool reread = false;
+    const bool saved =
+        widgets::SaveAlarmChangeTelling(g_, change, services_.dialogs, this, BoxCorner(), reread);
+    if (reread) {
+        Refill();
+        return;
+    }
+    if (!saved) {
         // The file kept the old state: so does the table.
         g_.AlarmTable[row].enabled = !enabled;
         alarmList_->AlarmChanged(row);

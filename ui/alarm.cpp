@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QSystemTrayIcon>
 #include <QTableView>
@@ -22,6 +23,7 @@
 #include "core/actionstrip.h"
 #include "core/alarmfile.h"
 #include "core/alarmtable.h"
+#include "core/next_alarm.h"
 #include "core/placement.h"
 #include "core/schedule.h"
 #include "core/settings.h"
@@ -194,9 +196,21 @@ void TfrmAlMain::SetUpMenus() {
     popupMenu2_ = new QMenu(this);
     popupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
     popupMenu2_->addActions({ui_->popEdit, ui_->popTest, ui_->popDelete, ui_->DuplicateAlarm1});
+    popupMenu2_->addSeparator();
+    popupMenu2_->addActions({ui_->SkipNextOccurrence1, ui_->PauseUntil1});
     popupMenu1_ = new QMenu(this);
     popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
+    for (std::size_t i = 0; i < nextAlarms_.size(); ++i) {
+        QAction* next = popupMenu1_->addAction(QString());
+        next->setObjectName(QStringLiteral("NextAlarm%1").arg(i + 1));
+        connect(next, &QAction::triggered, this, [this, next] { ShowAlarm(next->data().toInt()); });
+        nextAlarms_[i] = next;
+    }
+    popupMenu1_->addSeparator();
     popupMenu1_->addActions({ui_->Details1, ui_->Exit1});
+    lblNextAlarm_ = new QLabel(this);
+    lblNextAlarm_->setObjectName(QStringLiteral("lblNextAlarm"));
+    ui_->StatusBar1->addPermanentWidget(lblNextAlarm_);
 }
 
 // Every command of the menus, the toolbar, the side bar and the alarm list.
@@ -228,6 +242,8 @@ void TfrmAlMain::ConnectCommands() {
     connect(ui_->OnlineForums1, &QAction::triggered, this, [=] { openPage("forums.html"); });
     connect(ui_->HomePage1, &QAction::triggered, this, [=] { openPage("home.html"); });
     connect(ui_->GlobalExceptions1, &QAction::triggered, this, &TfrmAlMain::OpenGlobalExceptions);
+    connect(ui_->SkipNextOccurrence1, &QAction::triggered, this, &TfrmAlMain::SkipNextOccurrence);
+    connect(ui_->PauseUntil1, &QAction::triggered, this, &TfrmAlMain::PauseUntil);
     for (auto [item, open] : {std::pair{ui_->AdditionalOptions1, &hooks_.openAdditionalOptions},
                               std::pair{ui_->emailSettings1, &hooks_.openEmailSettings}}) {
         connect(item, &QAction::triggered, this, [this, open] {
@@ -344,6 +360,8 @@ void TfrmAlMain::SetUpTray() {
     tray_->setObjectName(QStringLiteral("IconTray"));
     tray_->setToolTip(QStringLiteral("Ringmere"));
     tray_->setContextMenu(popupMenu1_);
+    nextAlarmShown_.clear();
+    UpdateNextAlarm();
     // Desktops that deliver only a single activation for a tray click get
     // the window on that, as others do on a double click.
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
@@ -417,6 +435,8 @@ void TfrmAlMain::UpdateCommands() {
     ui_->popDelete->setEnabled(canDelete);
     ui_->dxTestAlarm->setEnabled(intact);
     ui_->popTest->setEnabled(intact);
+    ui_->SkipNextOccurrence1->setEnabled(intact && !client);
+    ui_->PauseUntil1->setEnabled(intact && !client);
     ui_->AdditionalOptions1->setEnabled(static_cast<bool>(hooks_.openAdditionalOptions));
     ui_->emailSettings1->setEnabled(static_cast<bool>(hooks_.openEmailSettings));
     ui_->NetworkConfiguration1->setEnabled(static_cast<bool>(hooks_.openNetConfig));
@@ -436,6 +456,122 @@ void TfrmAlMain::RebuildSchedule() {
 void TfrmAlMain::LoadScheduleView() {
     schedule_->Refill(ScheduleViewRows(g_));
     if (schedule_->rowCount() > 0) ui_->grEvents->selectRow(0);
+    UpdateNextAlarm();
+}
+
+void TfrmAlMain::UpdateNextAlarm() {
+    const DateTime now = clock_.Now();
+    const std::vector<ScheduleEntry> next = UpcomingAlarms(g_, now, int(nextAlarms_.size()));
+    const auto name = [this](const ScheduleEntry& e) {
+        return FromFileText(g_.AlarmTable[e.AlarmIndex].AlName).toStdString();
+    };
+    const QString text =
+        next.empty()
+            ? QString::fromUtf8(kNoNextAlarmText.data(), qsizetype(kNoNextAlarmText.size()))
+            : QString::fromStdString(NextAlarmText(name(next[0]), next[0].When, now));
+    // Every check comes here: the tray hears of a change only.
+    QStringList lines{text};
+    for (const ScheduleEntry& e : next)
+        lines << QString::fromStdString(UpcomingLineText(name(e), e.When, now));
+    const QString shown = lines.join(QLatin1Char('\n'));
+    if (shown == nextAlarmShown_) return;
+    nextAlarmShown_ = shown;
+
+    lblNextAlarm_->setText(text);
+    if (tray_) tray_->setToolTip(QStringLiteral("Ringmere\n") + text);
+    for (std::size_t i = 0; i < nextAlarms_.size(); ++i) {
+        QAction* entry = nextAlarms_[i];
+        const bool used = i < next.size();
+        // With nothing scheduled, the first entry says so.
+        entry->setVisible(used || i == 0);
+        entry->setEnabled(used);
+        entry->setData(used ? int(next[i].AlarmIndex) : 0);
+        entry->setText(used
+                           ? lines[qsizetype(i) + 1].replace(QLatin1Char('&'), QStringLiteral("&&"))
+                           : QStringLiteral("No alarm scheduled"));
+    }
+}
+
+void TfrmAlMain::ShowAlarm(int index) {
+    ShowMainWindow();
+    ShowPage(0);
+    if (index >= 1 && index <= g_.AlarmCount) ui_->grAlarms->selectRow(index - 1);
+}
+
+bool TfrmAlMain::AddOwnRuleSaved(int row, const ExRec& rule) {
+    AlRec& alarm = g_.AlarmTable[row];
+    const ExList kept = alarm.Exceptions;
+    AddOwnRule(alarm, rule);
+    if (!SaveAlarms()) {
+        alarm.Exceptions = kept;
+        return false;
+    }
+    Refill();
+    ui_->grAlarms->selectRow(row - 1);
+    return true;
+}
+
+void TfrmAlMain::SkipNextOccurrence() {
+    const int row = SelectedRow();
+    if (row < 1 || Damaged(row)) return;
+    if (ClientMode()) {
+        services_.dialogs.Message(
+            this, BoxKind::Warning,
+            QStringLiteral("Running in client mode. Alarms can only be changed by server"),
+            BoxCorner());
+        return;
+    }
+    const QString name = FromFileText(g_.AlarmTable[row].AlName);
+    const std::optional<SkipRule> skip = SkipNextRule(g_, row, clock_.Now());
+    if (!skip) {
+        services_.dialogs.Message(
+            this, BoxKind::Information,
+            QStringLiteral("The alarm \"%1\" has no next occurrence to skip.").arg(name),
+            BoxCorner());
+        return;
+    }
+    if (!AddOwnRuleSaved(row, skip->rule)) return;
+    SetStatusText(QStringLiteral("Skipped \"%1\" on %2 at %3. Its exceptions can undo it.")
+                      .arg(name, QString::fromStdString(FormatShortDate(skip->skipped)),
+                           QString::fromStdString(ClockTimeText(skip->skipped))));
+}
+
+void TfrmAlMain::PauseUntil() {
+    const int row = SelectedRow();
+    if (row < 1 || Damaged(row)) return;
+    if (ClientMode()) {
+        services_.dialogs.Message(
+            this, BoxKind::Warning,
+            QStringLiteral("Running in client mode. Alarms can only be changed by server"),
+            BoxCorner());
+        return;
+    }
+    const QString name = FromFileText(g_.AlarmTable[row].AlName);
+    const DateTime now = clock_.Now();
+    const std::optional<QString> answer = services_.dialogs.InputText(
+        this, QStringLiteral("Pause Until"),
+        QStringLiteral("Pause the alarm \"%1\" until this date (m/d/yyyy); it rings again "
+                       "from that day on:")
+            .arg(name),
+        QString::fromStdString(FormatShortDate(now + 1)));
+    if (!answer) return;
+    const std::optional<DateTime> resume = ParseShortDate(answer->toStdString());
+    if (!resume) {
+        services_.dialogs.Message(
+            this, BoxKind::Warning,
+            QStringLiteral("\"%1\" is not a date. Please enter it as m/d/yyyy.").arg(*answer),
+            BoxCorner());
+        return;
+    }
+    const PauseResult pause = PauseRule(now, *resume);
+    if (!pause.rule) {
+        services_.dialogs.Message(this, BoxKind::Warning, QString::fromStdString(pause.problem),
+                                  BoxCorner());
+        return;
+    }
+    if (!AddOwnRuleSaved(row, *pause.rule)) return;
+    SetStatusText(QStringLiteral("Paused \"%1\" until %2. Its exceptions can undo it.")
+                      .arg(name, QString::fromStdString(FormatShortDate(*resume))));
 }
 
 void TfrmAlMain::CheckAlarms() {
@@ -460,6 +596,8 @@ void TfrmAlMain::CheckAlarms() {
         BuildSchedule(g_, after);
         LoadScheduleView();
     }
+    // The time left changes as the clock runs.
+    UpdateNextAlarm();
     if (!sessionEnding_) StartAlarmCheck();
 }
 

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "run/services.h"
 #include "run/waiting.h"
 
+class QAction;
 class QLabel;
 class QMenu;
 class QSystemTrayIcon;
@@ -112,6 +114,14 @@ public:
     void HelpContents();
     // Options > "Global Exceptions...": the list opens and this returns.
     void OpenGlobalExceptions();
+    // Alarm > "Skip Next Occurrence" and "Pause Until...": an exception rule
+    // of the selected alarm's own, which its exception list undoes.
+    void SkipNextOccurrence();
+    void PauseUntil();
+    // The next alarm in the status bar, the tray icon's tooltip and the
+    // first entries of the tray menu, from the schedule table at the clock's
+    // moment. Runs on every rebuild and every check.
+    void UpdateNextAlarm();
 
     TimeSyncPage& TimeSync() const { return *timeSync_; }
     // The Time Sync page's "Update System Time", one tick of its daily
@@ -161,6 +171,11 @@ private:
     void OpenWithDesktop(const QString& path);
     QPoint BoxCorner() const;
     bool ClientMode() const;
+    // Adds `rule` to alarm `row`'s own rules and saves; the rules are as they
+    // were when the file did not take it.
+    bool AddOwnRuleSaved(int row, const ExRec& rule);
+    // Shows the main window on the alarm list with alarm `index` selected.
+    void ShowAlarm(int index);
 
     std::unique_ptr<Ui::TfrmAlMain> ui_;
     Globals& g_;
@@ -174,6 +189,9 @@ private:
     QMenu* popupMenu2_ = nullptr;  // the alarm list's context menu
     QMenu* popupMenu1_ = nullptr;  // the tray icon's menu
     QSystemTrayIcon* tray_ = nullptr;
+    QLabel* lblNextAlarm_ = nullptr;        // the status bar's panel
+    std::array<QAction*, 3> nextAlarms_{};  // the tray menu's first entries
+    QString nextAlarmShown_;
     AlarmListModel* alarmList_ = nullptr;
     ScheduleModel* schedule_ = nullptr;
     QPointer<Tfrmgexcept> globalExceptions_;

@@ -33,6 +33,7 @@
 #include "ui/schedule_model.h"
 #include "ui/timesync_page.h"
 #include "ui_alarm.h"
+#include "widgets/background_save.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_text.h"
 #include "widgets/themed_icon.h"
@@ -248,7 +249,8 @@ void TfrmAlMain::ConnectCommands() {
     auto* alarms = ui_->grAlarms;
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ShowPage(ui_->dxSideBar1->row(item)); });
-    connect(alarmList_, &AlarmListModel::EnabledToggled, this, &TfrmAlMain::SetAlarmEnabled);
+    connect(alarmList_, &AlarmListModel::EnabledToggled, this,
+            [this](int row, bool enabled) { SetAlarmEnabled(row, enabled); });
     connect(alarms->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfrmAlMain::UpdateCommands);
     // Only a row under the pointer: never an empty list or a stale selection.
@@ -484,6 +486,7 @@ void TfrmAlMain::OpenRun(int index) {
         hooks_.openRunWindow(index, title);
     else
         run::OpenRunWindow(g_, index, services_, title);
+    emit alarmStarted(index);
     QApplication::processEvents();
 }
 
@@ -495,9 +498,40 @@ int TfrmAlMain::SelectedRow() const {
 }
 
 void TfrmAlMain::TestSelectedAlarm() {
-    const int row = SelectedRow();
-    if (row < 1 || Damaged(row)) return;
+    TestAlarm(SelectedRow());
+}
+
+bool TfrmAlMain::TestAlarm(int row, QString* refusal) {
+    if (row < 1 || row > g_.AlarmCount || Damaged(row)) {
+        if (refusal) *refusal = QStringLiteral("The alarm could not be read whole, so it cannot run.");
+        return false;
+    }
     OpenRun(row);
+    return true;
+}
+
+QString TfrmAlMain::ClientRefusal() {
+    return QStringLiteral("Running in client mode. Alarms can only be changed by server");
+}
+
+std::optional<Integer> TfrmAlMain::AddAlarm(AlRec alarm, QString* refusal) {
+    if (ClientMode()) {
+        *refusal = ClientRefusal();
+        return std::nullopt;
+    }
+    const Integer index = g_.AlarmCount + 1;
+    if (g_.AlarmTable.size() < std::size_t(index) + 2) g_.AlarmTable.resize(std::size_t(index) + 2);
+    g_.AlarmTable[index] = std::move(alarm);
+    g_.AlarmCount = index;
+    if (!SaveAlarms(refusal)) {
+        // The file does not hold it (writes are atomic): nor does the table.
+        g_.AlarmTable[index] = AlRec{};
+        g_.AlarmCount = index - 1;
+        g_.AlarmTable.resize(std::size_t(g_.AlarmCount) + 2);
+        return std::nullopt;
+    }
+    Refill();
+    return index;
 }
 
 void TfrmAlMain::DeleteSelectedAlarm() {
@@ -524,29 +558,41 @@ void TfrmAlMain::DeleteSelectedAlarm() {
 }
 
 // The box shows what the table holds: refused or not saved, the old state.
-void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
-    if (row < 1 || row > g_.AlarmCount || Damaged(row)) return;
-    if (ClientMode()) {
-        services_.dialogs.Message(
-            this, BoxKind::Warning,
-            QStringLiteral("Running in client mode. Alarms can only be enabled/disabled by server"),
-            BoxCorner());
-        alarmList_->AlarmChanged(row);
-        return;
+bool TfrmAlMain::SetAlarmEnabled(int row, bool enabled, QString* refusal) {
+    if (row < 1 || row > g_.AlarmCount || Damaged(row)) {
+        if (refusal) *refusal = QStringLiteral("The alarm could not be read whole; it can only be deleted.");
+        return false;
     }
-    g_.AlarmTable[row].enabled = enabled;
-    if (!SaveAlarms()) {
-        // The file kept the old state: so does the table.
-        g_.AlarmTable[row].enabled = !enabled;
+    if (ClientMode()) {
+        const QString text =
+            QStringLiteral("Running in client mode. Alarms can only be enabled/disabled by server");
+        if (refusal)
+            *refusal = text;
+        else
+            services_.dialogs.Message(this, BoxKind::Warning, text, BoxCorner());
         alarmList_->AlarmChanged(row);
-        return;
+        return false;
+    }
+    const bool was = g_.AlarmTable[row].enabled;
+    g_.AlarmTable[row].enabled = enabled;
+    if (!SaveAlarms(refusal)) {
+        // The file kept the old state: so does the table.
+        g_.AlarmTable[row].enabled = was;
+        alarmList_->AlarmChanged(row);
+        return false;
     }
     alarmList_->AlarmChanged(row);
     RebuildSchedule();
+    return true;
 }
 
-bool TfrmAlMain::SaveAlarms() {
-    return widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, BoxCorner());
+bool TfrmAlMain::SaveAlarms(QString* said) {
+    if (!said) return widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, BoxCorner());
+    CollectingReporter collected;
+    const bool saved = SaveAlarmFile(g_, g_.Settings.AlarmFile, collected) == kFileDone;
+    // What a successful save said (a damaged original kept aside) is no refusal.
+    if (!saved) *said = widgets::SaveText(g_.Settings.AlarmFile, saved, collected.messages);
+    return saved;
 }
 
 void TfrmAlMain::ShowPage(int item) {

@@ -216,7 +216,7 @@ mode_t WrittenFileMode(FileAccess access, const mode_t* old, mode_t umask) {
     return access == kKeepAccess ? (0666 & ~umask) : 0600;
 }
 
-FileStamp StampOf(const std::string& path) {
+FileStamp FileStampOf(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) return {};
     return StampOfStat(st);

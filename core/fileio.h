@@ -65,7 +65,7 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 // The stamp of the file `path` names now (a link followed).
-FileStamp StampOf(const std::string& path);
+FileStamp FileStampOf(const std::string& path);
 // Whether `stamp` is that of a file this process wrote with
 // WriteFileAtomically (one of its latest writes, under any path). Taken from
 // the written file itself before its rename, so no other writer can slip in

@@ -15,7 +15,7 @@ namespace ringmere::ui {
 AlarmFileFollower::AlarmFileFollower(Globals& g, const Services& services,
                                      std::function<void()> refill, QObject* parent)
     : QObject(parent), g_(g), services_(services), refill_(std::move(refill)) {
-    known_ = StampOf(Path());
+    known_ = FileStampOf(Path());
     busy = [] {
         const QWidget* modal = QApplication::activeModalWidget();
         return modal && !qobject_cast<const TfrmAddAlarm*>(modal);
@@ -46,7 +46,7 @@ bool AlarmFileFollower::Check() {
     if (IsClientMode(g_)) return false;
     // A write of our own still under way would look like someone else's.
     WaitForBackgroundSaves();
-    const FileStamp now = StampOf(Path());
+    const FileStamp now = FileStampOf(Path());
     if (now == known_) return false;
     if (busy && busy()) {
         settle_.start(kDeferMs);
@@ -72,7 +72,7 @@ QString AlarmFileFollower::Reload() {
                               "it is closed.");
     }
     WaitForBackgroundSaves();
-    const FileStamp stamp = StampOf(Path());
+    const FileStamp stamp = FileStampOf(Path());
     Globals fresh = g_;
     CollectingReporter said;
     const int read = ReadOwnAlarmFile(fresh, said);

@@ -27,6 +27,7 @@ AlRec Daily(const std::string& name) {
     AlRec a;
     a.AlName = name;
     a.enabled = true;
+    a.snoozeming = 10;
     a.Music->MuType = kMusicSilent;
     a.Schedule.AlType = kEveryXDays;
     a.Schedule.AlXDays = 1;
@@ -95,7 +96,7 @@ protected:
     QString status_;
 };
 
-using Names = std::vector<std::string>;
+using NameList = std::vector<std::string>;
 
 // Each step changes the file (or not) and says what a look must find.
 TEST_F(OutsideChangesTest, OutsideWritesAreReadAndOwnSavesAreNot) {
@@ -104,7 +105,7 @@ TEST_F(OutsideChangesTest, OutsideWritesAreReadAndOwnSavesAreNot) {
         const char* what;
         std::function<void()> change;
         bool read;
-        Names names;
+        NameList names;
     };
     const Step steps[] = {
         {"nothing changed", [] {}, false, {"Tea"}},
@@ -139,7 +140,7 @@ TEST_F(OutsideChangesTest, OutsideWritesAreReadAndOwnSavesAreNot) {
 // it is armed again after every one.
 TEST_F(OutsideChangesTest, TheWatchFollowsOneRenameAfterAnother) {
     auto follower = Follow();
-    for (const Names& names : {Names{"A"}, Names{"A", "B"}, Names{"C"}}) {
+    for (const NameList& names : {NameList{"A"}, NameList{"A", "B"}, NameList{"C"}}) {
         Outside(names, true);
         EXPECT_TRUE(SpinUntil([&] { return Names() == names; }));
     }
@@ -152,10 +153,10 @@ TEST_F(OutsideChangesTest, AnOpenEditorsOkFindsItsAlarmByName) {
     using widgets::Answer;
     struct Case {
         const char* what;
-        Names outside;
+        NameList outside;
         QList<Answer> answers;
         bool accepted;
-        Names after;
+        NameList after;
     };
     const Case cases[] = {
         {"moved down", {"Walk", "Tea"}, {}, true, {"Walk", "Tea 2"}},
@@ -177,7 +178,8 @@ TEST_F(OutsideChangesTest, AnOpenEditorsOkFindsItsAlarmByName) {
         editor.BitBtn1Click();
         EXPECT_EQ(editor.result() == QDialog::Accepted, c.accepted);
         EXPECT_EQ(Names(), c.after);
-        EXPECT_EQ(fakes_.dialogs.shown.size(), c.answers.size());
+        EXPECT_EQ(fakes_.dialogs.shown.size(), c.answers.size())
+            << (fakes_.dialogs.shown.isEmpty() ? "" : fakes_.dialogs.shown[0].text.toStdString());
         // What OK saved is in the file, and is no outside change.
         if (c.accepted) EXPECT_FALSE(follower->Check());
     }

@@ -39,26 +39,30 @@ AlRec Daily(const std::string& name, bool enabled) {
 }
 
 // The members of the interface in an introspection text: one line each,
-// kind, name and the arguments' directions and types.
+// kind, name, and the types of the arguments in and out (each in order).
 QStringList Members(const QString& xml) {
     QStringList out;
     QXmlStreamReader r(xml);
     bool inside = false;
     QString current;
+    QStringList ins, outs;
     while (!r.atEnd()) {
         r.readNext();
         if (r.isStartElement() && r.name() == QLatin1String("interface"))
             inside = r.attributes().value("name") == kInterface;
         if (!inside) continue;
-        if (r.isStartElement() && (r.name() == QLatin1String("method") || r.name() == QLatin1String("signal")))
+        const bool member = r.name() == QLatin1String("method") || r.name() == QLatin1String("signal");
+        if (r.isStartElement() && member) {
             current = r.name().toString() + QLatin1Char(' ') + r.attributes().value("name").toString();
+            ins.clear();
+            outs.clear();
+        }
         if (r.isStartElement() && r.name() == QLatin1String("arg"))
-            current += QLatin1Char(' ') +
-                       (r.attributes().hasAttribute("direction") ? r.attributes().value("direction").toString()
-                                                                  : QStringLiteral("out")) +
-                       QLatin1Char(':') + r.attributes().value("type").toString();
-        if (r.isEndElement() && (r.name() == QLatin1String("method") || r.name() == QLatin1String("signal")))
-            out << current;
+            (r.attributes().value("direction") == QLatin1String("in") ? ins : outs)
+                << r.attributes().value("type").toString();
+        if (r.isEndElement() && member)
+            out << current + QStringLiteral(" in:") + ins.join(',') + QStringLiteral(" out:") +
+                       outs.join(',');
         if (r.isEndElement() && r.name() == QLatin1String("interface")) inside = false;
     }
     out.sort();
@@ -130,7 +134,10 @@ protected:
         QList<BusAlarm> alarms;
         reply.arguments().constFirst().value<QDBusArgument>() >> alarms;
         for (const BusAlarm& a : alarms)
-            out << QStringLiteral("%1 %2 %3 %4").arg(a.number).arg(a.enabled).arg(a.name, a.next);
+            out << QStringLiteral("%1 %2 %3 %4")
+                       .arg(a.number)
+                       .arg(a.enabled ? "true" : "false")
+                       .arg(a.name, a.next);
         return out;
     }
     std::string FileText() const { return ReadWholeFile(g_.Settings.AlarmFile).value_or(""); }

@@ -1,7 +1,11 @@
 // The alarm file "alfile.ini": writer, reader and the start-up upgrade.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "core/datetime.h"
 #include "core/report.h"
@@ -44,13 +48,35 @@ public:
     virtual std::string LastError() const { return {}; }
 };
 
-// Writes the whole file in the current layout ("Version=2.10").
+// What this program last read from or wrote to its own alarm file (a hash of
+// the bytes, 0 before the first), so that a save can tell another program
+// (ringmere-cli) changed the file meanwhile. Shared by a table's copies.
+struct OwnFileStamp {
+    std::atomic<std::uint64_t> hash{0};
+};
+std::uint64_t StampOf(std::string_view text);
+
+// Writes the whole file in the current layout ("Version=2.10"), under the
+// file's lock (TakeFileLock).
 int WriteAlarmFile(const Globals& g, const std::string& path, Reporter& reporter);
 
 // Writes the program's own alarm file after a change. After a read that was
 // not clean the original is first kept aside (KeepDamagedCopy) and the
 // reporter told where; when no copy can be kept nothing is written.
 int SaveAlarmFile(Globals& g, const std::string& path, Reporter& reporter);
+
+// One change of the table that can be made again on the file as another
+// program left it, finding its alarm by name: false when that alarm is gone.
+using TableChange = std::function<bool(Globals&)>;
+
+// Saves the program's own file after `change` was made to g. When another
+// program changed the file since this one last read or wrote it, the file is
+// read again under the lock, the change made to what it holds, and that is
+// written and becomes g's table (its alarms and global rules; g's settings
+// stay); `reread` then says so. When the change cannot be made there (its
+// alarm was deleted meanwhile) or the file cannot be read cleanly, nothing is
+// written and the reporter is told.
+int SaveAlarmChange(Globals& g, const TableChange& change, Reporter& reporter, bool& reread);
 
 // Saves this computer's settings (options, e-mail settings, global rules)
 // into its own file ProgramDir + "alfile.ini", never into a shared one. In

@@ -703,6 +703,7 @@ int ReadOnce(ReadState& st) {
     SettingsRec& s = g.Settings;
     const auto localText = ReadWholeFile(g.LocalAlarmFilePath());
     if (!localText) return kFileCannotOpen;
+    g.OwnFile->hash = StampOf(*localText);
     LineReader r(*localText, st.reporter, st.progress, g.FileVersion);
     std::optional<double> version;
     if (!ReadPreamble(r, version)) {

@@ -31,9 +31,60 @@ int SaveAlarmFile(Globals& g, const std::string& path, Reporter& reporter) {
     return WriteAlarmFile(g, path, reporter);
 }
 
+int SaveAlarmChange(Globals& g, const TableChange& change, Reporter& reporter, bool& reread) {
+    reread = false;
+    const std::string path = g.Settings.AlarmFile;
+    if (IsClientMode(g) || g.AlarmFileDamaged) return SaveAlarmFile(g, path, reporter);
+    WaitForBackgroundSaves();
+    std::string error;
+    const auto lock = TakeFileLock(path, error);
+    if (!lock) {
+        reporter.Report("The alarm file was not saved: " + error + ".");
+        return kFileWriteFailed;
+    }
+    const auto text = ReadWholeFile(path);
+    const std::uint64_t known = g.OwnFile->hash.load();
+    if (!text || known == 0 || StampOf(*text) == known) return WriteAlarmFile(g, path, reporter);
+
+    // Another program wrote the file since: its alarms are the truth now,
+    // and only this change is made to them.
+    Globals disk;
+    disk.ProgramDir = g.ProgramDir;
+    disk.LocalFileName = g.LocalFileName;
+    SetDefaultSettings(disk);
+    CollectingReporter said;
+    if (ReadOwnAlarmFile(disk, said) != kFileDone || disk.AlarmFileDamaged) {
+        reporter.Report(
+            "The alarm file was changed by another program and cannot be read cleanly now, so "
+            "the change was not saved.");
+        return kFileInvalid;
+    }
+    g.AlarmTable = std::move(disk.AlarmTable);
+    g.AlarmCount = disk.AlarmCount;
+    g.GlobalExceptions = std::move(disk.GlobalExceptions);
+    g.FirstDamagedAlarm = 0;
+    g.OwnFile->hash = StampOf(*text);  // nobody writes while we hold the lock
+    reread = true;
+    if (!change(g)) {
+        reporter.Report("The alarm was deleted by another program meanwhile.");
+        return kFileInvalid;
+    }
+    return WriteAlarmFile(g, path, reporter);
+}
+
 int SaveOwnFile(Globals& g, bool keepFileAlarms, Reporter& reporter) {
     const std::string path = g.LocalAlarmFilePath();
     if (!keepFileAlarms) return SaveAlarmFile(g, path, reporter);
+    // The file's alarms are read and written back: no other program may
+    // write in between. A background save waiting for the lock would wait
+    // on us, so it ends first.
+    WaitForBackgroundSaves();
+    std::string error;
+    const auto lock = TakeFileLock(path, error);
+    if (!lock) {
+        reporter.Report("The settings were not saved: " + error + ".");
+        return kFileWriteFailed;
+    }
     Globals own;
     own.ProgramDir = g.ProgramDir;
     own.LocalFileName = g.LocalFileName;

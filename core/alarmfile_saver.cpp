@@ -35,6 +35,7 @@ struct AlarmFileSaver::Job {
         // The writer tells the program's own file from a shared one by these.
         copy.ProgramDir = g.ProgramDir;
         copy.LocalFileName = g.LocalFileName;
+        copy.OwnFile = g.OwnFile;
         copy.GlobalExceptions = g.GlobalExceptions;
         copy.AlarmCount = g.AlarmCount;
         const auto used = std::min(g.AlarmTable.size(), std::size_t(std::max(g.AlarmCount, 0)) + 1);

@@ -228,6 +228,12 @@ int Store(const std::string& path, const std::string& text, FileAccess access,
 
 }  // namespace
 
+std::uint64_t StampOf(std::string_view text) {
+    // 0 stands for "nothing known yet".
+    const std::uint64_t h = std::hash<std::string_view>{}(text);
+    return h == 0 ? 1 : h;
+}
+
 std::string FormatAlarmFile(const Globals& g) {
     FileText f;
     f.Line(layout::kInfoTag);
@@ -259,9 +265,20 @@ int WriteAlarmFile(const Globals& g, const std::string& path, Reporter& reporter
     WaitForBackgroundSaves();
     // The file holds the mail and FTP passwords. A shared file is there for
     // other machines to read, so what its owner allowed them stays.
-    const FileAccess access =
-        SameFile(path, g.LocalAlarmFilePath()) ? kOwnerOnly : kNewOwnerOnly;
-    return Store(path, FormatAlarmFile(g), access, reporter);
+    const bool own = SameFile(path, g.LocalAlarmFilePath());
+    const FileAccess access = own ? kOwnerOnly : kNewOwnerOnly;
+    // Only the program's own file is changed by others (ringmere-cli).
+    std::string error;
+    const std::optional<FileLock> lock =
+        own ? TakeFileLock(path, error) : std::optional<FileLock>();
+    if (own && !lock) {
+        reporter.Report("The alarm file was not saved: " + error + ".");
+        return kFileWriteFailed;
+    }
+    const std::string text = FormatAlarmFile(g);
+    const int result = Store(path, text, access, reporter);
+    if (own && result == kFileDone) g.OwnFile->hash = StampOf(text);
+    return result;
 }
 
 int WriteClientConfigFile(const Globals& g, const std::string& path,

@@ -7,7 +7,10 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <map>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -141,7 +144,79 @@ std::function<void(const std::string&)>& BeforeReplaceHook() {
     return hook;
 }
 
+// The locks this thread holds, by lock file, with the count of holds.
+thread_local std::map<std::string, int> tHeldLocks;
+
 }  // namespace
+
+std::string LockFilePath(const std::string& path) {
+    std::string target = ResolveTarget(path);
+    if (target.empty()) target = path;
+    // One name for every way of reaching the file: a thread's second hold is
+    // found by it.
+    char dir[PATH_MAX];
+    if (::realpath(DirectoryOf(target).c_str(), dir) != nullptr)
+        target = std::string(dir) + "/" + BaseNameOf(target);
+    return target + ".lock";
+}
+
+FileLock::FileLock(FileLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), lockPath_(std::move(other.lockPath_)) {
+    other.lockPath_.clear();
+}
+
+FileLock::~FileLock() {
+    if (lockPath_.empty()) return;
+    const auto held = tHeldLocks.find(lockPath_);
+    if (held != tHeldLocks.end() && --held->second == 0) tHeldLocks.erase(held);
+    if (fd_ >= 0) ::close(fd_);  // drops the lock
+}
+
+std::optional<FileLock> TakeFileLock(const std::string& path, std::string& error,
+                                     std::chrono::milliseconds wait) {
+    const std::string lockPath = LockFilePath(path);
+    if (const auto held = tHeldLocks.find(lockPath); held != tHeldLocks.end()) {
+        ++held->second;
+        return FileLock(-1, lockPath);
+    }
+    // Never through a link, never anything but our own regular file: the
+    // lock file lies in a folder others may write to.
+    UniqueFd fd(
+        ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    struct stat st {};
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0) {
+        error = "cannot make the lock file " + lockPath + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = "the lock file " + lockPath + " is " + KindOf(st.st_mode);
+        return std::nullopt;
+    }
+    // flock has no time-out of its own; a short poll keeps the wait bounded.
+    const auto until = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        if (flock(fd.get(), LOCK_EX | LOCK_NB) == 0) break;
+        if (errno == EINTR) continue;
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
+            tHeldLocks[lockPath] = 1;
+            return FileLock(-1, lockPath);
+        }
+        if (errno != EWOULDBLOCK) {
+            error = "cannot lock " + lockPath + ": " + std::strerror(errno);
+            return std::nullopt;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            error = "another program is changing the alarm file: " + lockPath +
+                    " stayed locked for " +
+                    std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) +
+                    " seconds";
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    tHeldLocks[lockPath] = 1;
+    return FileLock(fd.release(), lockPath);
+}
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::string why;

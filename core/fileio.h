@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -71,6 +72,36 @@ FileStamp FileStampOf(const std::string& path);
 // the written file itself before its rename, so no other writer can slip in
 // between. Safe from any thread.
 bool WrittenByThisProcess(const FileStamp& stamp);
+// An advisory lock (flock) on PATH + ".lock" beside the file a path finally
+// names, made owner-only. Every program that reads a file to change it and
+// write it back holds it across both. A thread that holds the lock of a file
+// may take it again (the inner hold does nothing), so a routine that locks can
+// call one that locks too. Where the file system has no locks the hold is
+// empty and the write goes on as before.
+class FileLock {
+public:
+    FileLock(FileLock&& other) noexcept;
+    FileLock& operator=(FileLock&&) = delete;
+    FileLock(const FileLock&) = delete;
+    ~FileLock();
+
+private:
+    friend std::optional<FileLock> TakeFileLock(const std::string&, std::string&,
+                                                std::chrono::milliseconds);
+    FileLock(int fd, std::string lockPath) : fd_(fd), lockPath_(std::move(lockPath)) {}
+    int fd_ = -1;  // -1: an inner hold, or no locks here
+    std::string lockPath_;
+};
+
+inline constexpr std::chrono::milliseconds kFileLockWait{5000};
+
+// Waits up to `wait` for the lock; on failure `error` says why (another
+// program kept it, or the lock file cannot be made).
+std::optional<FileLock> TakeFileLock(const std::string& path, std::string& error,
+                                     std::chrono::milliseconds wait = kFileLockWait);
+
+// The lock file of `path`.
+std::string LockFilePath(const std::string& path);
 
 // Tests only: called with the temporary file's path once the data is written,
 // before the file gets its final permissions and replaces the target. An empty

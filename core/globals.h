@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,8 @@ struct Globals {
     // The last read of the program's own file was not clean (a message, or an
     // abandoned read): SaveAlarmFile keeps the original before writing over it.
     bool AlarmFileDamaged = false;
+    // What this program last read from or wrote to its own file.
+    std::shared_ptr<OwnFileStamp> OwnFile = std::make_shared<OwnFileStamp>();
     // The first alarm that could not be read whole: the one being read when
     // the reading was abandoned or ran past the end of the file (it and those
     // after it hold only what was read). 0 when every alarm was, and when the

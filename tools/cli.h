@@ -1,7 +1,9 @@
 // ringmere-cli: commands for people who script, check or repair alarm files.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,16 @@ LoadedFile LoadAsLocalFile(Globals& g, const std::string& path, StderrReporter& 
 // download. Returns kExitError when FILE itself cannot be read, else
 // kExitProblems.
 int ExplainSilentFailure(const Globals& g, const std::string& path, const LoadedFile& loaded);
+
+// "M/d/yyyy hh:mm:ssAM", or the date alone for its midnight: the moment of
+// --now.
+std::optional<DateTime> ParseMoment(const std::string& text);
+
+// Reads FILE's own alarms to change them, under its lock, and writes them back
+// when `change` returns kExitOk: nothing is written after any error, nor when
+// the file was read with messages or is a client's (whose alarms are the
+// server's). Returns the exit status.
+int EditAlarmFile(const std::string& path, const std::function<int(Globals&)>& change);
 
 // A one-line error on stderr; returns kExitError.
 int Fail(const std::string& message);

@@ -13,17 +13,6 @@ namespace {
 // for minutes.
 constexpr int kMaxCount = 100000;
 
-// "M/d/yyyy hh:mm:ssAM", or the date alone for its midnight.
-std::optional<DateTime> ParseMoment(const std::string& text) {
-    const auto space = text.find(' ');
-    const auto date = ParseShortDate(text.substr(0, space));
-    if (!date) return std::nullopt;
-    if (space == std::string::npos) return *date;
-    const auto time = ParseLongTime(text.substr(space + 1));
-    if (!time) return std::nullopt;
-    return *date + *time;
-}
-
 std::optional<int> ParseCount(const std::string& text) {
     int n = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
@@ -32,10 +21,9 @@ std::optional<int> ParseCount(const std::string& text) {
     return n;
 }
 
-int RunSchedule(const std::vector<std::string>& args) {
+int PrintSchedule(const std::vector<std::string>& args, const char* command, int count) {
     std::string file;
     std::optional<DateTime> now;
-    int count = kScheduleSize;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--now" || a == "--count") {
@@ -51,14 +39,17 @@ int RunSchedule(const std::vector<std::string>& args) {
                             ", not '" + value + "'");
             }
         } else if (!a.empty() && a[0] == '-') {
-            return Fail("unknown option '" + a + "' (see ringmere-cli schedule --help)");
+            return Fail("unknown option '" + a + "' (see ringmere-cli " + command + " --help)");
         } else if (file.empty()) {
             file = a;
         } else {
-            return Fail("schedule takes one FILE (see ringmere-cli schedule --help)");
+            return Fail(std::string(command) + " takes one FILE (see ringmere-cli " + command +
+                        " --help)");
         }
     }
-    if (file.empty()) return Fail("schedule takes one FILE (see ringmere-cli schedule --help)");
+    if (file.empty())
+        return Fail(std::string(command) + " takes one FILE (see ringmere-cli " + command +
+                    " --help)");
 
     Globals g;
     StderrReporter reporter;
@@ -83,6 +74,16 @@ int RunSchedule(const std::vector<std::string>& args) {
     return loaded.messages == 0 ? kExitOk : kExitProblems;
 }
 
+int RunSchedule(const std::vector<std::string>& args) {
+    return PrintSchedule(args, "schedule", kScheduleSize);
+}
+
+constexpr int kNextCount = 10;
+
+int RunNext(const std::vector<std::string>& args) {
+    return PrintSchedule(args, "next", kNextCount);
+}
+
 const Register schedule{{
     "schedule",
     "FILE [--now \"M/d/yyyy hh:mm:ssAM\"] [--count N]",
@@ -100,6 +101,18 @@ const Register schedule{{
     "Exit status: 0 no messages, 1 the reader reported messages (the table is still\n"
     "printed when the file was read to its end), 2 bad arguments or FILE cannot be read.\n",
     RunSchedule,
+}};
+
+const Register next{{
+    "next",
+    "FILE [--count N] [--now \"M/d/yyyy hh:mm:ssAM\"]",
+    "Print the next activations of all alarms in FILE, earliest first.",
+    "The rows 'schedule' prints, 10 unless --count says (1 to 100000): the row number,\n"
+    "a tab, the moment (\"3/12/2004 09:00:00AM\"), a tab and the alarm's name.\n"
+    "  --now MOMENT  from MOMENT instead of the current time\n"
+    "Exit status: 0 no messages, 1 the reader reported messages, 2 bad arguments or\n"
+    "FILE cannot be read.\n",
+    RunNext,
 }};
 
 }  // namespace

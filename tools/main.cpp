@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "core/alarmtable.h"
 #include "core/fileio.h"
 #include "core/version.h"
 #include "tools/cli.h"
@@ -18,7 +19,7 @@ std::vector<Command>& Registry() {
 
 void PrintToolHelp() {
     std::cout << "Usage: ringmere-cli COMMAND [ARGS]\n\n"
-                 "Checks, repairs and shows Ringmere alarm files.\n\nCommands:\n";
+                 "Checks, repairs, shows and edits Ringmere alarm files.\n\nCommands:\n";
     for (const Command& c : Commands()) std::printf("  %-10s %s\n", c.name, c.summary);
     std::cout << "\nRun 'ringmere-cli COMMAND --help' for the arguments of a command,\n"
                  "'ringmere-cli --version' for the version.\n"
@@ -38,6 +39,43 @@ const std::vector<Command>& Commands() {
 void StderrReporter::Report(const std::string& message) {
     ++count;
     std::cerr << message << '\n';
+}
+
+std::optional<DateTime> ParseMoment(const std::string& text) {
+    const auto space = text.find(' ');
+    const auto date = ParseShortDate(text.substr(0, space));
+    if (!date) return std::nullopt;
+    if (space == std::string::npos) return *date;
+    const auto time = ParseLongTime(text.substr(space + 1));
+    if (!time) return std::nullopt;
+    return *date + *time;
+}
+
+int EditAlarmFile(const std::string& path, const std::function<int(Globals&)>& change) {
+    std::string error;
+    const auto lock = TakeFileLock(path, error);
+    if (!lock) return Fail("nothing changed: " + error);
+    Globals g;
+    const auto slash = path.rfind('/');
+    g.ProgramDir = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+    g.LocalFileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    SetDefaultSettings(g);
+    if (!ReadWholeFile(g.LocalAlarmFilePath(), error))
+        return Fail("cannot read " + path + ": " + error);
+    StderrReporter reporter;
+    const int read = ReadOwnAlarmFile(g, reporter);
+    // Writing back a misread would make it permanent.
+    if (read != kFileDone || reporter.count > 0 || g.AlarmFileDamaged)
+        return Fail("nothing changed: " + path +
+                    " could not be read cleanly ('ringmere-cli check' lists why)");
+    if (IsClientMode(g))
+        return Fail("nothing changed: " + path + " is a client's file, whose alarms are the " +
+                    "server's; change the shared file " + g.Settings.AlarmFile + " instead");
+    if (const int status = change(g); status != kExitOk) return status;
+    if (g.FileVersion < 1.4) g.Settings.allowWake = true;  // as start-up upgrades old files
+    if (WriteAlarmFile(g, g.LocalAlarmFilePath(), reporter) != kFileDone)
+        return Fail("cannot write " + path);
+    return kExitOk;
 }
 
 int Fail(const std::string& message) {

@@ -20,6 +20,7 @@
 #include <cmath>
 
 #include "core/actionstrip.h"
+#include "core/alarm_form.h"
 #include "core/alarmfile.h"
 #include "core/alarmtable.h"
 #include "core/placement.h"
@@ -519,19 +520,31 @@ std::optional<Integer> TfrmAlMain::AddAlarm(AlRec alarm, QString* refusal) {
         *refusal = ClientRefusal();
         return std::nullopt;
     }
-    const Integer index = g_.AlarmCount + 1;
-    if (g_.AlarmTable.size() < std::size_t(index) + 2) g_.AlarmTable.resize(std::size_t(index) + 2);
-    g_.AlarmTable[index] = std::move(alarm);
-    g_.AlarmCount = index;
-    if (!SaveAlarms(refusal)) {
-        // The file does not hold it (writes are atomic): nor does the table.
-        g_.AlarmTable[index] = AlRec{};
-        g_.AlarmCount = index - 1;
-        g_.AlarmTable.resize(std::size_t(g_.AlarmCount) + 2);
+    // Appended again on the file as another program may have left it.
+    const TableChange change = [&alarm](Globals& g) {
+        if (NameTaken(g, alarm.AlName, g.AlarmCount + 1)) return false;
+        const Integer index = g.AlarmCount + 1;
+        if (g.AlarmTable.size() < std::size_t(index) + 2) g.AlarmTable.resize(std::size_t(index) + 2);
+        g.AlarmTable[index] = alarm;
+        g.AlarmCount = index;
+        return true;
+    };
+    const Integer before = g_.AlarmCount;
+    if (!change(g_)) {
+        *refusal = QStringLiteral("Alarm name is already being used by another alarm.");
         return std::nullopt;
     }
+    bool reread = false;
+    const bool saved = SaveChange(change, refusal, reread);
+    if (!saved && !reread) {
+        // The file does not hold it (writes are atomic): nor does the table.
+        g_.AlarmTable[before + 1] = AlRec{};
+        g_.AlarmCount = before;
+        g_.AlarmTable.resize(std::size_t(before) + 2);
+    }
     Refill();
-    return index;
+    if (!saved) return std::nullopt;
+    return g_.AlarmCount;
 }
 
 void TfrmAlMain::DeleteSelectedAlarm() {
@@ -547,7 +560,15 @@ void TfrmAlMain::DeleteSelectedAlarm() {
     const AlRec removed = g_.AlarmTable[row];
     const Integer firstDamaged = g_.FirstDamagedAlarm;
     if (!DeleteAlarm(g_, row)) return;
-    if (!SaveAlarms()) {
+    const TableChange change = [&removed](Globals& g) {
+        for (Integer i = 1; i <= g.AlarmCount; ++i)
+            if (g.AlarmTable[i].AlName == removed.AlName) return DeleteAlarm(g, i);
+        return false;
+    };
+    bool reread = false;
+    if (!widgets::SaveAlarmChangeTelling(g_, change, services_.dialogs, this, BoxCorner(),
+                                         reread) &&
+        !reread) {
         // The file still holds the alarm (writes are atomic): so does the table.
         g_.AlarmTable.insert(g_.AlarmTable.begin() + row, removed);
         ++g_.AlarmCount;
@@ -575,7 +596,23 @@ bool TfrmAlMain::SetAlarmEnabled(int row, bool enabled, QString* refusal) {
     }
     const bool was = g_.AlarmTable[row].enabled;
     g_.AlarmTable[row].enabled = enabled;
-    if (!SaveAlarms(refusal)) {
+    // Made again by name on the file as another program may have left it.
+    const std::string name = g_.AlarmTable[row].AlName;
+    const TableChange change = [&name, enabled](Globals& g) {
+        for (Integer i = 1; i <= g.AlarmCount; ++i) {
+            if (g.AlarmTable[i].AlName != name) continue;
+            g.AlarmTable[i].enabled = enabled;
+            return true;
+        }
+        return false;
+    };
+    bool reread = false;
+    const bool saved = SaveChange(change, refusal, reread);
+    if (reread) {
+        Refill();
+        return saved;
+    }
+    if (!saved) {
         // The file kept the old state: so does the table.
         g_.AlarmTable[row].enabled = was;
         alarmList_->AlarmChanged(row);
@@ -584,6 +621,16 @@ bool TfrmAlMain::SetAlarmEnabled(int row, bool enabled, QString* refusal) {
     alarmList_->AlarmChanged(row);
     RebuildSchedule();
     return true;
+}
+
+bool TfrmAlMain::SaveChange(const TableChange& change, QString* said, bool& reread) {
+    if (!said)
+        return widgets::SaveAlarmChangeTelling(g_, change, services_.dialogs, this, BoxCorner(),
+                                               reread);
+    CollectingReporter collected;
+    const bool saved = SaveAlarmChange(g_, change, collected, reread) == kFileDone;
+    if (!saved) *said = widgets::SaveText(g_.Settings.AlarmFile, saved, collected.messages);
+    return saved;
 }
 
 bool TfrmAlMain::SaveAlarms(QString* said) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/alarmfile.h"
 #include "core/clock.h"
 #include "core/edit_requests.h"
 #include "core/globals.h"
@@ -168,6 +169,9 @@ private:
     bool Damaged(int row) const;
     // Writes the table; false (and the user told) when the file did not take it.
     bool SaveAlarms(QString* said = nullptr);
+    // The same for one change that can be made again by name on a file
+    // another program changed (SaveAlarmChange); `reread` says it was.
+    bool SaveChange(const TableChange& change, QString* said, bool& reread);
     // Edit and duplicate act on `row`, or on the selected row when 0.
     void OpenEditor(AlarmEditRequest::Mode mode, int row = 0);
     void OpenWithDesktop(const QString& path);

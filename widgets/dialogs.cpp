@@ -51,6 +51,14 @@ bool SaveAlarmFileTelling(Globals& g, DialogService& dialogs, QWidget* owner,
     return saved;
 }
 
+bool SaveAlarmChangeTelling(Globals& g, const TableChange& change, DialogService& dialogs,
+                            QWidget* owner, std::optional<QPoint> topLeft, bool& reread) {
+    CollectingReporter said;
+    const bool saved = SaveAlarmChange(g, change, said, reread) == kFileDone;
+    TellSave(dialogs, owner, topLeft, g.Settings.AlarmFile, saved, said.messages);
+    return saved;
+}
+
 namespace {
 
 class RealDialogs final : public DialogService {

@@ -59,6 +59,11 @@ QPoint PlaceOver(const QWidget* owner, const QSize& size, bool strict = false);
 bool SaveAlarmFileTelling(Globals& g, DialogService& dialogs, QWidget* owner,
                           std::optional<QPoint> topLeft);
 
+// The same for one change (SaveAlarmChange): when another program had changed
+// the file, g holds its table with the change made, and `reread` says so.
+bool SaveAlarmChangeTelling(Globals& g, const TableChange& change, DialogService& dialogs,
+                            QWidget* owner, std::optional<QPoint> topLeft, bool& reread);
+
 // The real boxes, for start-up to put in the program's services.
 std::unique_ptr<DialogService> NewSystemDialogs();
 

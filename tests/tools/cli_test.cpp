@@ -1,4 +1,6 @@
 // ringmere-cli as a user runs it: a real process, its exit status and output.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -141,7 +143,8 @@ TEST_F(Cli, AFileThatCannotBeReadIsNamedWithTheReason) {
 TEST_F(Cli, HelpForTheToolAndEachCommand) {
     Result r = Run({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"check", "rewrite", "dump"}) {
+    for (const char* command : {"check", "rewrite", "dump", "list", "add", "enable", "disable",
+                                "delete", "rename", "next"}) {
         EXPECT_NE(r.out.find(command), std::string::npos) << command;
         const Result own = Run({command, "--help"});
         EXPECT_EQ(own.status, 0) << command;
@@ -269,3 +272,184 @@ TEST_F(Cli, DumpShowsOldEightBitTextsAsWindows1252) {
 }
 
 }  // namespace
+
+namespace {
+
+// The line `list` prints for the alarm called `name`.
+std::string ListLine(const std::string& list, const std::string& name) {
+    const auto at = list.find("\t" + name + "\t");
+    if (at == std::string::npos) return "(none)";
+    const auto start = list.rfind('\n', at);
+    const auto begin = start == std::string::npos ? 0 : start + 1;
+    return list.substr(begin, list.find('\n', at) - begin);
+}
+
+}  // namespace
+
+TEST_F(Cli, AddMakesTheAlarmThatListAndNextShow) {
+    const std::string file = SampleHere().string();
+    struct Case {
+        std::string name;
+        std::vector<std::string> options;
+        std::string rest;  // its list line from --now 1/1/2030 10:00:00AM after the name
+    };
+    // 1/1/2030 is a Tuesday.
+    const Case cases[] = {
+        {"Once", {"--at", "2030-01-01 09:30"}, "simple\t-"},
+        {"Later", {"--at", "2030-01-02 07:05:09"}, "simple\t1/2/2030 07:05:09AM"},
+        {"Two hours", {"--at", "2030-01-01 09:30", "--every", "2", "hours"},
+         "simple\t1/1/2030 11:30:00AM"},
+        {"Three days", {"--at", "2029-12-31 10:00", "--every", "3 days"},
+         "simple\t1/3/2030 10:00:00AM"},
+        {"Weekend", {"--at", "2030-01-01 08:00", "--weekdays", "fri,sun"},
+         "simple\t1/4/2030 08:00:00AM"},
+        {"Fortnight", {"--at", "2029-12-24 08:00", "--every", "2", "weeks"},
+         "simple\t1/7/2030 08:00:00AM"},
+        {"Ended", {"--at", "2029-12-01 09:00", "--every", "1", "days", "--until", "2029-12-31"},
+         "simple\t-"},
+        // The last day counts whole.
+        {"Last day", {"--at", "2029-12-01 11:00", "--every", "1", "months", "--until", "2030-01-01"},
+         "simple\t1/1/2030 11:00:00AM"},
+        {"Off", {"--at", "2030-01-02 09:00", "--disabled"}, "simple\t-"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        std::vector<std::string> args{"add", file, "--name", cases[i].name};
+        args.insert(args.end(), cases[i].options.begin(), cases[i].options.end());
+        const Result r = Run(args);
+        ASSERT_EQ(r.status, 0) << cases[i].name << ": " << r.err;
+        EXPECT_EQ(r.out, std::to_string(5 + i) + "\n");
+    }
+    const Result list = Run({"list", file, "--now", "1/1/2030 10:00:00AM"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(ListLine(list.out, cases[i].name),
+                  std::to_string(5 + i) + (cases[i].name == "Off" ? "\toff\t" : "\ton\t") +
+                      cases[i].name + "\t" + cases[i].rest);
+    EXPECT_EQ(Run({"check", file}).status, 0);
+
+    const Result next = Run({"next", file, "--count", "2", "--now", "1/1/2030 10:00:00AM"});
+    const Result schedule = Run({"schedule", file, "--count", "2", "--now", "1/1/2030 10:00:00AM"});
+    EXPECT_EQ(next.out, schedule.out);
+    EXPECT_EQ(Lines(next.out), 2);
+
+    const auto json =
+        nlohmann::json::parse(Run({"list", file, "--json", "--now", "1/1/2030 10:00:00AM"}).out);
+    ASSERT_EQ(json.size(), 4 + std::size(cases));
+    EXPECT_EQ(json[6]["number"], 7);
+    EXPECT_EQ(json[6]["name"], "Two hours");
+    EXPECT_EQ(json[6]["next"], "2030-01-01T11:30:00");
+    EXPECT_EQ(json[6]["kind"], "simple");
+    EXPECT_TRUE(json[12]["next"].is_null());
+    EXPECT_EQ(json[12]["enabled"], false);
+}
+
+TEST_F(Cli, EnableDisableRenameAndDeleteChangeOneAlarm) {
+    const std::string file = SampleHere().string();
+    auto listed = [&] { return Run({"list", file, "--now", "1/1/2030"}).out; };
+    const std::string before = listed();
+    std::string renamed = ListLine(before, "Pay the rent");
+    renamed.replace(renamed.find("Pay the rent"), 12, "Rent");
+    struct Step {
+        std::vector<std::string> args;
+        std::string name, line;  // the line of `name` afterwards
+    };
+    const Step steps[] = {
+        {{"disable", file, "Dentist"}, "Dentist", "4\toff\tDentist\tsimple\t-"},
+        {{"enable", file, "4"}, "Dentist", ListLine(before, "Dentist")},
+        {{"rename", file, "2", "Rent"}, "Rent", renamed},
+        {{"delete", file, "Morning stand-up"}, "Morning stand-up", "(none)"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.args[0]);
+        const Result r = Run(s.args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ListLine(listed(), s.name), s.line);
+    }
+    EXPECT_EQ(ListLine(listed(), "Rent").substr(0, 2), "1\t");
+    EXPECT_EQ(Lines(listed()), 3);
+    EXPECT_EQ(Run({"check", file}).status, 0);
+}
+
+TEST_F(Cli, ABadEditChangesNothing) {
+    const std::string file = SampleHere().string();
+    std::string clientFile = Slurp(file);
+    clientFile.replace(clientFile.find("UserMode=Single"), 15, "UserMode=Client");
+    Spit(dir_ / "client.ini", clientFile);
+    std::string damaged = Slurp(file);
+    const auto start = damaged.find("AlStartDate=");
+    damaged.replace(start, damaged.find("\r\n", start) - start, "AlStartDate=13/45/2004");
+    Spit(dir_ / "damaged.ini", damaged);
+    const std::string client = (dir_ / "client.ini").string();
+    const std::string bad = (dir_ / "damaged.ini").string();
+    const std::vector<std::string> at{"--at", "2030-01-01 09:00"};
+    auto add = [&](std::vector<std::string> more) {
+        std::vector<std::string> args{"add", file, "--name", "New"};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+        int lines = 1;
+    };
+    const Case cases[] = {
+        {add({"--at", "2030-01-01 09:00", "--every", "0", "minutes"}),
+         "Number of minutes should be between 1 and 250."},
+        {add({"--at", "2030-01-01 09:00", "--every", "x", "hours"}), "Invalid number of hours."},
+        {add({"--at", "2030-01-01 09:00", "--every", "2", "fortnights"}), "--every takes minutes"},
+        {add({"--at", "2030-01-01 09:00", "--every", "60", "weeks"}),
+         "Number of weeks should be between 3 and 52."},
+        {add({"--at", "2030-01-01 09:00", "--weekdays", ""}),
+         "Warning: No days of week selected. Please select at least one day of the week."},
+        {add({"--at", "2030-01-01 09:00", "--weekdays", "mon,fun"}), "--weekdays takes days"},
+        {add({"--at", "2030-01-01 09:00", "--sound", ""}), "Warning: No MP3 File Selected."},
+        {add({"--at", "2030-02-30 09:00"}), "--at takes"},
+        {add({"--at", "2030-01-01 24:00"}), "--at takes"},
+        {add({"--at", "2030-01-01"}), "--at takes"},
+        {add({"--at", "2030-01-01 09:00", "--until", "2030-01-05"}), "--until needs --every"},
+        {add({}), "add needs --at"},
+        {{"add", file, "--at", "2030-01-01 09:00"}, "add needs --name"},
+        {{"add", file, "--name", "Dentist", "--at", "2030-01-01 09:00"},
+         "Alarm name is already being used by another alarm."},
+        {{"rename", file, "Dentist", "Pay the rent"},
+         "Alarm name is already being used by another alarm."},
+        {{"rename", file, "Dentist", ""}, "NEWNAME is empty"},
+        {{"disable", file, "Nobody"}, "no alarm is named or numbered 'Nobody'"},
+        {{"delete", file, "5"}, "no alarm is named or numbered '5'"},
+        {{"enable", client, "1"}, "is a client's file"},
+        {{"disable", bad, "1"}, "could not be read cleanly", 2},  // after the reader's message
+        {{"enable", file}, "enable takes FILE and NAME_OR_NUMBER"},
+    };
+    const std::string original = Slurp(file);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+        EXPECT_EQ(Lines(r.err), c.lines) << r.err;
+    }
+    EXPECT_EQ(Slurp(file), original);
+    EXPECT_EQ(Slurp(client), clientFile);
+    EXPECT_EQ(Slurp(bad), damaged);
+}
+
+TEST_F(Cli, AWriterWaitsForTheLockThenGivesUp) {
+    const std::string file = SampleHere().string();
+    ASSERT_EQ(Run({"disable", file, "1"}).status, 0);
+    struct stat st {};
+    ASSERT_EQ(stat((file + ".lock").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    const std::string original = Slurp(file);
+    const int fd = open((file + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    const Result r = Run({"enable", file, "1"});
+    close(fd);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("stayed locked for 5 seconds"), std::string::npos) << r.err;
+    EXPECT_EQ(Slurp(file), original);
+    EXPECT_EQ(Run({"enable", file, "1"}).status, 0);
+}

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <memory>
 
 #include "core/activitylog.h"
 #include "core/alarmfile.h"
@@ -74,6 +75,10 @@ QString AlarmFileFollower::Reload() {
     WaitForBackgroundSaves();
     const FileStamp stamp = FileStampOf(Path());
     Globals fresh = g_;
+    // The program's note of its file (what its saves compare with) changes
+    // only with a read that is taken over.
+    const std::shared_ptr<OwnFileStamp> note = g_.OwnFile;
+    fresh.OwnFile = std::make_shared<OwnFileStamp>();
     CollectingReporter said;
     const int read = ReadOwnAlarmFile(fresh, said);
     known_ = stamp;
@@ -86,6 +91,8 @@ QString AlarmFileFollower::Reload() {
         services_.log.Append(text, quiet);
         return widgets::FromFileText(text);
     }
+    note->hash = fresh.OwnFile->hash.load();
+    fresh.OwnFile = note;
     g_ = std::move(fresh);
     SilentReporter quiet;
     services_.log.Append("Alarm file changed by another program; read again.", quiet);

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The running program follows another program's change of its alarm file and
-answers on the session bus: an alarm written from outside and one added with
-AddAlarm, each due a few seconds later, are run; the starts are signalled.
+answers on the session bus: an alarm added by ringmere-cli add and one added
+with AddAlarm, each due a few seconds later, are run; the starts are signalled.
 
 A private session bus (dbus-daemon --session) and gdbus, as a script would
 use them; the real program on a virtual display (see alarmfiles)."""
@@ -15,6 +15,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 import alarmfiles  # noqa: E402
 
 PROGRAM = os.environ.get("RINGMERE_PROGRAM")
+CLI = os.environ.get("RINGMERE_CLI")
 DEST = ["--dest", "org.ringmere.Ringmere", "--object-path", "/org/ringmere/Ringmere"]
 
 
@@ -37,8 +38,8 @@ def until(check, limit=60):
 
 
 def main():
-    if not PROGRAM or not os.path.exists(PROGRAM):
-        print(f"no program at {PROGRAM!r}")
+    if not PROGRAM or not os.path.exists(PROGRAM) or not CLI or not os.path.exists(CLI):
+        print(f"no program at {PROGRAM!r} or no ringmere-cli at {CLI!r}")
         print("0 passed, 1 failed")
         return 1
     failures = []
@@ -56,12 +57,16 @@ def main():
                 failures.append(f"the program did not answer on the bus: {out}")
             path = os.path.join(data, "alfile.ini")
 
-            # Another program writes the file: an alarm due in 5 seconds.
-            alarmfiles.replace(path, [alarmfiles.once(1, "Outside", alarmfiles.next_whole_second(5),
-                                                      message="From outside")], logging=True)
+            # Another program changes the file: an alarm due in 5 seconds.
+            due = alarmfiles.next_whole_second(5)
+            added = subprocess.run([CLI, "add", path, "--name", "Outside", "--at",
+                                    due.strftime("%Y-%m-%d %H:%M:%S"), "--message", "From outside"],
+                                   capture_output=True, text=True, timeout=30)
+            if added.returncode != 0:
+                failures.append(f"ringmere-cli add failed: {added.stderr!r}")
             log = alarmfiles.wait_for_log(data, "Outside executing.")
             if "Outside executing." not in log:
-                failures.append(f"the alarm written from outside did not run: {log!r}")
+                failures.append(f"the alarm added by ringmere-cli did not run: {log!r}")
 
             # A script adds one over the bus, due in 5 seconds.
             due = alarmfiles.next_whole_second(5)

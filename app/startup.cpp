@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/bus_interface.h"
 #include "app/net_wiring.h"
 #include "core/activitylog.h"
 #include "core/alarmfile.h"
@@ -41,6 +42,7 @@
 #include "net/shared_reload.h"
 #include "ui/alarm.h"
 #include "ui/alarmset.h"
+#include "ui/outside_changes.h"
 #include "widgets/background_save.h"
 #include "widgets/dialogs.h"
 #include "widgets/keyboard_hints.h"
@@ -263,6 +265,17 @@ int RunProgram(int argc, char** argv, const ClockSetterMaker& makeClockSetter) {
     reload.StartAfterStartup(offline);
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &ui::TfrmAlMain::ShowMainWindow);
+
+    // Other programs may change the alarm file, and scripts reach the
+    // program over the user's own session bus (never the system bus).
+    ui::AlarmFileFollower follower(g, services, [&window] { window.Refill(); });
+    follower.status = [&window](const QString& text) { window.SetStatusText(text); };
+    BusInterface bus(
+        g, window, services.clock, [&follower] { return follower.Reload(); },
+        [&reload] { reload.ReloadNow(); });
+    if (const QString why = bus.Publish(QDBusConnection::sessionBus()); !why.isEmpty())
+        window.SetStatusText(QStringLiteral("Scripts cannot reach Ringmere on the session bus: ") +
+                             why);
 
     // Directly connected: the system sleeps once the handler has returned.
     PowerEvents power(QDBusConnection::systemBus());

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <map>
 #include <string>
 #include <thread>
@@ -121,6 +123,21 @@ int CreateTemporary(const std::string& dir, const std::string& target, std::stri
     errno = EAGAIN;
     return -1;
 }
+
+FileStamp StampOfStat(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::int64_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+// The saver writes on a thread of its own, the watcher asks on the window's.
+std::mutex writtenMutex;
+std::deque<FileStamp>& WrittenStamps() {
+    static std::deque<FileStamp> stamps;
+    return stamps;
+}
+// Enough for every file the program writes between two looks of a watcher.
+constexpr std::size_t kStampsKept = 32;
 
 std::function<void(const std::string&)>& BeforeReplaceHook() {
     static std::function<void(const std::string&)> hook;
@@ -274,6 +291,19 @@ mode_t WrittenFileMode(FileAccess access, const mode_t* old, mode_t umask) {
     return access == kKeepAccess ? (0666 & ~umask) : 0600;
 }
 
+FileStamp FileStampOf(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return {};
+    return StampOfStat(st);
+}
+
+bool WrittenByThisProcess(const FileStamp& stamp) {
+    if (stamp.size < 0) return false;
+    const std::lock_guard lock(writtenMutex);
+    return std::find(WrittenStamps().begin(), WrittenStamps().end(), stamp) !=
+           WrittenStamps().end();
+}
+
 void SetBeforeReplaceHookForTests(std::function<void(const std::string& temporary)> hook) {
     BeforeReplaceHook() = std::move(hook);
 }
@@ -320,6 +350,14 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
     // Only the complete file gets the old permissions: until then it holds
     // the data (a mail password too) for the owner alone.
     if (err == 0) (void)fchmod(fd, mode);  // a share may refuse it; the data matters more
+    struct stat written {};
+    if (err == 0 && fstat(fd, &written) != 0) err = errno;
+    if (err == 0) {
+        // Recorded before the rename: whoever sees the new file may ask.
+        const std::lock_guard lock(writtenMutex);
+        WrittenStamps().push_back(StampOfStat(written));
+        if (WrittenStamps().size() > kStampsKept) WrittenStamps().pop_front();
+    }
     if (err == 0 && std::rename(tmpl.c_str(), target.c_str()) != 0) err = errno;
     if (err != 0) ::unlink(tmpl.c_str());
     // Closing drops the lock only now, so no clean-up takes the file before the

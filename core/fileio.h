@@ -2,6 +2,7 @@
 // to the operating system directly.
 #pragma once
 
+#include <cstdint>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -56,6 +57,21 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data, 
 // it replaces, if any; `umask` the process's.
 mode_t WrittenFileMode(FileAccess access, const mode_t* old, mode_t umask);
 
+// What tells one version of a file from another without reading it: the
+// file it is (a rename brings a new one), its size and its modification time.
+struct FileStamp {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = -1;  // -1: no such file
+    std::int64_t mtimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of the file `path` names now (a link followed).
+FileStamp FileStampOf(const std::string& path);
+// Whether `stamp` is that of a file this process wrote with
+// WriteFileAtomically (one of its latest writes, under any path). Taken from
+// the written file itself before its rename, so no other writer can slip in
+// between. Safe from any thread.
+bool WrittenByThisProcess(const FileStamp& stamp);
 // An advisory lock (flock) on PATH + ".lock" beside the file a path finally
 // names, made owner-only. Every program that reads a file to change it and
 // write it back holds it across both. A thread that holds the lock of a file

@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "core/actionstrip.h"
+#include "core/alarm_form.h"
 #include "core/alarmfile.h"
 #include "core/alarmtable.h"
 #include "core/next_alarm.h"
@@ -35,6 +36,7 @@
 #include "ui/schedule_model.h"
 #include "ui/timesync_page.h"
 #include "ui_alarm.h"
+#include "widgets/background_save.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_text.h"
 #include "widgets/themed_icon.h"
@@ -264,7 +266,8 @@ void TfrmAlMain::ConnectCommands() {
     auto* alarms = ui_->grAlarms;
     connect(ui_->dxSideBar1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ShowPage(ui_->dxSideBar1->row(item)); });
-    connect(alarmList_, &AlarmListModel::EnabledToggled, this, &TfrmAlMain::SetAlarmEnabled);
+    connect(alarmList_, &AlarmListModel::EnabledToggled, this,
+            [this](int row, bool enabled) { SetAlarmEnabled(row, enabled); });
     connect(alarms->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfrmAlMain::UpdateCommands);
     // Only a row under the pointer: never an empty list or a stale selection.
@@ -622,6 +625,7 @@ void TfrmAlMain::OpenRun(int index) {
         hooks_.openRunWindow(index, title);
     else
         run::OpenRunWindow(g_, index, services_, title);
+    emit alarmStarted(index);
     QApplication::processEvents();
 }
 
@@ -633,9 +637,52 @@ int TfrmAlMain::SelectedRow() const {
 }
 
 void TfrmAlMain::TestSelectedAlarm() {
-    const int row = SelectedRow();
-    if (row < 1 || Damaged(row)) return;
+    TestAlarm(SelectedRow());
+}
+
+bool TfrmAlMain::TestAlarm(int row, QString* refusal) {
+    if (row < 1 || row > g_.AlarmCount || Damaged(row)) {
+        if (refusal) *refusal = QStringLiteral("The alarm could not be read whole, so it cannot run.");
+        return false;
+    }
     OpenRun(row);
+    return true;
+}
+
+QString TfrmAlMain::ClientRefusal() {
+    return QStringLiteral("Running in client mode. Alarms can only be changed by server");
+}
+
+std::optional<Integer> TfrmAlMain::AddAlarm(AlRec alarm, QString* refusal) {
+    if (ClientMode()) {
+        *refusal = ClientRefusal();
+        return std::nullopt;
+    }
+    // Appended again on the file as another program may have left it.
+    const TableChange change = [&alarm](Globals& g) {
+        if (NameTaken(g, alarm.AlName, g.AlarmCount + 1)) return false;
+        const Integer index = g.AlarmCount + 1;
+        if (g.AlarmTable.size() < std::size_t(index) + 2) g.AlarmTable.resize(std::size_t(index) + 2);
+        g.AlarmTable[index] = alarm;
+        g.AlarmCount = index;
+        return true;
+    };
+    const Integer before = g_.AlarmCount;
+    if (!change(g_)) {
+        *refusal = QStringLiteral("Alarm name is already being used by another alarm.");
+        return std::nullopt;
+    }
+    bool reread = false;
+    const bool saved = SaveChange(change, refusal, reread);
+    if (!saved && !reread) {
+        // The file does not hold it (writes are atomic): nor does the table.
+        g_.AlarmTable[before + 1] = AlRec{};
+        g_.AlarmCount = before;
+        g_.AlarmTable.resize(std::size_t(before) + 2);
+    }
+    Refill();
+    if (!saved) return std::nullopt;
+    return g_.AlarmCount;
 }
 
 void TfrmAlMain::DeleteSelectedAlarm() {
@@ -670,16 +717,22 @@ void TfrmAlMain::DeleteSelectedAlarm() {
 }
 
 // The box shows what the table holds: refused or not saved, the old state.
-void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
-    if (row < 1 || row > g_.AlarmCount || Damaged(row)) return;
-    if (ClientMode()) {
-        services_.dialogs.Message(
-            this, BoxKind::Warning,
-            QStringLiteral("Running in client mode. Alarms can only be enabled/disabled by server"),
-            BoxCorner());
-        alarmList_->AlarmChanged(row);
-        return;
+bool TfrmAlMain::SetAlarmEnabled(int row, bool enabled, QString* refusal) {
+    if (row < 1 || row > g_.AlarmCount || Damaged(row)) {
+        if (refusal) *refusal = QStringLiteral("The alarm could not be read whole; it can only be deleted.");
+        return false;
     }
+    if (ClientMode()) {
+        const QString text =
+            QStringLiteral("Running in client mode. Alarms can only be enabled/disabled by server");
+        if (refusal)
+            *refusal = text;
+        else
+            services_.dialogs.Message(this, BoxKind::Warning, text, BoxCorner());
+        alarmList_->AlarmChanged(row);
+        return false;
+    }
+    const bool was = g_.AlarmTable[row].enabled;
     g_.AlarmTable[row].enabled = enabled;
     // Made again by name on the file as another program may have left it.
     const std::string name = g_.AlarmTable[row].AlName;
@@ -692,24 +745,39 @@ void TfrmAlMain::SetAlarmEnabled(int row, bool enabled) {
         return false;
     };
     bool reread = false;
-    const bool saved =
-        widgets::SaveAlarmChangeTelling(g_, change, services_.dialogs, this, BoxCorner(), reread);
+    const bool saved = SaveChange(change, refusal, reread);
     if (reread) {
         Refill();
-        return;
+        return saved;
     }
     if (!saved) {
         // The file kept the old state: so does the table.
-        g_.AlarmTable[row].enabled = !enabled;
+        g_.AlarmTable[row].enabled = was;
         alarmList_->AlarmChanged(row);
-        return;
+        return false;
     }
     alarmList_->AlarmChanged(row);
     RebuildSchedule();
+    return true;
 }
 
-bool TfrmAlMain::SaveAlarms() {
-    return widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, BoxCorner());
+bool TfrmAlMain::SaveChange(const TableChange& change, QString* said, bool& reread) {
+    if (!said)
+        return widgets::SaveAlarmChangeTelling(g_, change, services_.dialogs, this, BoxCorner(),
+                                               reread);
+    CollectingReporter collected;
+    const bool saved = SaveAlarmChange(g_, change, collected, reread) == kFileDone;
+    if (!saved) *said = widgets::SaveText(g_.Settings.AlarmFile, saved, collected.messages);
+    return saved;
+}
+
+bool TfrmAlMain::SaveAlarms(QString* said) {
+    if (!said) return widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, BoxCorner());
+    CollectingReporter collected;
+    const bool saved = SaveAlarmFile(g_, g_.Settings.AlarmFile, collected) == kFileDone;
+    // What a successful save said (a damaged original kept aside) is no refusal.
+    if (!saved) *said = widgets::SaveText(g_.Settings.AlarmFile, saved, collected.messages);
+    return saved;
 }
 
 void TfrmAlMain::ShowPage(int item) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/alarmfile.h"
 #include "core/clock.h"
 #include "core/edit_requests.h"
 #include "core/globals.h"
@@ -105,10 +106,18 @@ public:
     // Exit command: save the placement and end the program.
     void ExitProgram();
 
-    // Commands (also reached through the actions).
+    // Commands (also reached through the actions). Those taking `refusal`
+    // serve callers outside the window too (the session bus): what the window
+    // would say in a box goes there instead when it is given; false when the
+    // command did not act.
     void DeleteSelectedAlarm();
     void TestSelectedAlarm();
-    void SetAlarmEnabled(int row, bool enabled);
+    bool TestAlarm(int row, QString* refusal = nullptr);
+    bool SetAlarmEnabled(int row, bool enabled, QString* refusal = nullptr);
+    // A new alarm after the last, saved; its position, or nothing.
+    std::optional<Integer> AddAlarm(AlRec alarm, QString* refusal);
+    // "Running in client mode. ..." for the changes a client cannot make.
+    static QString ClientRefusal();
     void ShowPage(int item);
     void ViewLogFile();
     void HelpContents();
@@ -135,6 +144,10 @@ public:
     int SelectedRow() const;
     QString ActionHintAt(const QPoint& viewportPos) const;
     void SetStatusText(const QString& text);
+
+signals:
+    // A run window opened for alarm `index` (by its time or by hand).
+    void alarmStarted(int index);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -165,7 +178,10 @@ private:
     // A record that could not be read whole: it can be deleted, nothing else.
     bool Damaged(int row) const;
     // Writes the table; false (and the user told) when the file did not take it.
-    bool SaveAlarms();
+    bool SaveAlarms(QString* said = nullptr);
+    // The same for one change that can be made again by name on a file
+    // another program changed (SaveAlarmChange); `reread` says it was.
+    bool SaveChange(const TableChange& change, QString* said, bool& reread);
     // Edit and duplicate act on `row`, or on the selected row when 0.
     void OpenEditor(AlarmEditRequest::Mode mode, int row = 0);
     void OpenWithDesktop(const QString& path);

@@ -97,6 +97,7 @@ void TfrmAddAlarm::Load(const AlarmEditRequest& request) {
     bool scripted = false;
     if (editing) {
         base_ = g_.AlarmTable[index_];
+        openedName_ = base_.AlName;
         scripted = base_.mtype != kSimpleAlarm;
         const ScheduleForm schedule = LoadScheduleForm(base_.Schedule, today);
         const InfoForm info = LoadInfoForm(base_);
@@ -377,6 +378,7 @@ void TfrmAddAlarm::BitBtn1Click() {
         ShowTab(p.tab);
         if (p.stops) return;
     }
+    if (!FindEditedAlarm()) return;
     AlRec alarm = ComposeAlarm(base_, form, exceptions_, script_, adding_);
     if (!SettleName(alarm)) return;
 
@@ -397,6 +399,35 @@ void TfrmAddAlarm::BitBtn1Click() {
     else
         widgets::SaveAlarmFileTelling(g_, services_.dialogs, this, corner);
     accept();
+}
+
+bool TfrmAddAlarm::FindEditedAlarm() {
+    if (adding_) {
+        index_ = g_.AlarmCount + 1;
+        return true;
+    }
+    const auto named = [this](Integer i) {
+        return i >= 1 && i <= g_.AlarmCount && g_.AlarmTable[i].AlName == openedName_;
+    };
+    Integer found = named(index_) ? index_ : 0;
+    for (Integer i = 1; found == 0 && i <= g_.AlarmCount; ++i)
+        if (named(i)) found = i;
+    if (found != 0) {
+        index_ = found;
+        // The form's changes go onto the alarm as it now stands.
+        base_ = g_.AlarmTable[found];
+        return true;
+    }
+    if (services_.dialogs.Message(
+            this, BoxKind::Confirmation,
+            QStringLiteral("The alarm \"%1\" was deleted by another program while it was open "
+                           "here.\rSave it as a new alarm?")
+                .arg(widgets::FromFileText(openedName_)),
+            BoxCorner()) != widgets::Answer::Ok)
+        return false;
+    adding_ = true;
+    index_ = g_.AlarmCount + 1;
+    return true;
 }
 
 bool TfrmAddAlarm::SettleName(AlRec& alarm) {

@@ -83,6 +83,9 @@ private:
     bool SettleName(AlRec& alarm);
     QPoint BoxCorner() const;
     bool ClientMode() const;
+    // Before the save: where the alarm now stands in the table (the file may
+    // have been read again meanwhile); false when the user keeps editing.
+    bool FindEditedAlarm();
 
     Globals& g_;
     Services services_;
@@ -97,6 +100,9 @@ private:
     // a changed one stays where it is.
     bool adding_ = false;
     Integer index_ = 0;
+    // The edited alarm's name when the editor opened: another program may
+    // change the file meanwhile, and OK finds the alarm again by it.
+    std::string openedName_;
     AlEventList script_;
     ExList exceptions_;
     Integer exceptionIndex_ = 0;  // the rule last clicked in either list, from 1

@@ -7,15 +7,20 @@
 
 namespace ringmere::widgets {
 
-void TellSave(DialogService& dialogs, QWidget* owner, std::optional<QPoint> topLeft,
-              const std::string& path, bool saved, const std::vector<std::string>& said) {
+QString SaveText(const std::string& path, bool saved, const std::vector<std::string>& said) {
     std::string text;
     for (const std::string& m : said) text += (text.empty() ? "" : "\n") + m;
     if (!saved) {
         if (said.empty()) text = "The alarm file " + path + " could not be created.";
         text += "\nThe change was not saved.";
     }
-    if (!text.empty()) dialogs.Message(owner, BoxKind::Warning, FromFileText(text), topLeft);
+    return FromFileText(text);
+}
+
+void TellSave(DialogService& dialogs, QWidget* owner, std::optional<QPoint> topLeft,
+              const std::string& path, bool saved, const std::vector<std::string>& said) {
+    const QString text = SaveText(path, saved, said);
+    if (!text.isEmpty()) dialogs.Message(owner, BoxKind::Warning, text, topLeft);
 }
 
 BackgroundSave::BackgroundSave(DialogService& dialogs)

@@ -15,8 +15,10 @@
 
 namespace ringmere::widgets {
 
-// What a save of the alarm file `path` said, and its failure, in one
-// warning box; nothing when it went through without a word.
+// What a save of the alarm file `path` said, and its failure, in one text;
+// empty when it went through without a word.
+QString SaveText(const std::string& path, bool saved, const std::vector<std::string>& said);
+// That text in a warning box, when there is one.
 void TellSave(DialogService& dialogs, QWidget* owner, std::optional<QPoint> topLeft,
               const std::string& path, bool saved, const std::vector<std::string>& said);
 

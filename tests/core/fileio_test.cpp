@@ -235,3 +235,34 @@ TEST(FileIo, EveryWriterOfTheAlarmFileKeepsItFromOtherUsers) {
 
 }  // namespace
 }  // namespace ringmere
+
+namespace ringmere {
+namespace {
+
+// The program tells its own writes from other programs' by their stamps:
+// the file it renamed into place is known, through a link too, and a
+// rewrite by anyone else (in place or by rename) is not.
+TEST(FileIo, OwnWritesAreKnownByTheirStamps) {
+    Scratch dir;
+    const std::string path = (dir.path / "alfile.ini").string();
+    const std::string link = (dir.path / "link.ini").string();
+    std::string error;
+    ASSERT_EQ(WriteFileAtomically(path, "one\n", error), kWriteDone) << error;
+    const FileStamp ours = FileStampOf(path);
+    EXPECT_TRUE(WrittenByThisProcess(ours));
+    fs::create_symlink(path, link);
+    ASSERT_EQ(WriteFileAtomically(link, "two\n", error), kWriteDone) << error;
+    EXPECT_TRUE(WrittenByThisProcess(FileStampOf(path)));
+    EXPECT_NE(FileStampOf(path), ours);
+
+    std::ofstream(path, std::ios::app) << "more\n";
+    EXPECT_FALSE(WrittenByThisProcess(FileStampOf(path)));
+    std::ofstream(path + ".x") << "three\n";
+    fs::rename(path + ".x", path);
+    EXPECT_FALSE(WrittenByThisProcess(FileStampOf(path)));
+    EXPECT_EQ(FileStampOf((dir.path / "missing").string()).size, -1);
+    EXPECT_FALSE(WrittenByThisProcess(FileStampOf((dir.path / "missing").string())));
+}
+
+}  // namespace
+}  // namespace ringmere

@@ -57,7 +57,6 @@ namespace {
 constexpr const char* kNoSuchAlarm = "org.ringmere.Ringmere1.Error.NoSuchAlarm";
 constexpr const char* kRefused = "org.ringmere.Ringmere1.Error.Refused";
 constexpr const char* kInvalidFields = "org.ringmere.Ringmere1.Error.InvalidFields";
-constexpr const char* kNotAvailable = "org.ringmere.Ringmere1.Error.NotAvailable";
 constexpr const char* kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
 // As ringmere-cli schedule: no table is near this long.
 constexpr int kMaxActivations = 100000;
@@ -151,10 +150,10 @@ void BusInterface::RunNow(const QString& name) {
 }
 
 void BusInterface::SkipNext(const QString& name) {
-    Fail(kNotAvailable,
-         QStringLiteral("Skipping the next activation of \"%1\" is not available in this version "
-                        "of Ringmere.")
-             .arg(name));
+    const int row = Find(name);
+    if (row == 0) return;
+    QString refusal;
+    if (!window_.SkipNext(row, &refusal)) Fail(kRefused, refusal);
 }
 
 int BusInterface::AddAlarm(const QVariantMap& fields) {

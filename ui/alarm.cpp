@@ -501,42 +501,60 @@ void TfrmAlMain::ShowAlarm(int index) {
     if (index >= 1 && index <= g_.AlarmCount) ui_->grAlarms->selectRow(index - 1);
 }
 
-bool TfrmAlMain::AddOwnRuleSaved(int row, const ExRec& rule) {
+// Made again by name on the file as another program may have left it, as
+// the other changes of one alarm are.
+bool TfrmAlMain::AddOwnRuleSaved(int row, const ExRec& rule, QString* said) {
     AlRec& alarm = g_.AlarmTable[row];
     const ExList kept = alarm.Exceptions;
     AddOwnRule(alarm, rule);
-    if (!SaveAlarms()) {
+    const std::string name = alarm.AlName;
+    const TableChange change = [&name, &rule](Globals& g) {
+        for (Integer i = 1; i <= g.AlarmCount; ++i) {
+            if (g.AlarmTable[i].AlName != name) continue;
+            AddOwnRule(g.AlarmTable[i], rule);
+            return true;
+        }
+        return false;
+    };
+    bool reread = false;
+    const bool saved = SaveChange(change, said, reread);
+    if (!saved && !reread) {
         alarm.Exceptions = kept;
         return false;
     }
     Refill();
-    ui_->grAlarms->selectRow(row - 1);
-    return true;
+    if (!reread) ui_->grAlarms->selectRow(row - 1);
+    return saved;
 }
 
-void TfrmAlMain::SkipNextOccurrence() {
-    const int row = SelectedRow();
-    if (row < 1 || Damaged(row)) return;
-    if (ClientMode()) {
-        services_.dialogs.Message(
-            this, BoxKind::Warning,
-            QStringLiteral("Running in client mode. Alarms can only be changed by server"),
-            BoxCorner());
-        return;
+void TfrmAlMain::SkipNextOccurrence() { SkipNext(SelectedRow()); }
+
+bool TfrmAlMain::SkipNext(int row, QString* refusal) {
+    const auto refuse = [&](BoxKind kind, const QString& text) {
+        if (refusal)
+            *refusal = text;
+        else
+            services_.dialogs.Message(this, kind, text, BoxCorner());
+        return false;
+    };
+    if (row < 1 || row > g_.AlarmCount || Damaged(row)) {
+        if (refusal)
+            *refusal = QStringLiteral("The alarm could not be read whole; it can only be deleted.");
+        return false;
     }
+    if (ClientMode())
+        return refuse(BoxKind::Warning,
+                      QStringLiteral("Running in client mode. Alarms can only be changed by server"));
     const QString name = FromFileText(g_.AlarmTable[row].AlName);
     const std::optional<SkipRule> skip = SkipNextRule(g_, row, clock_.Now());
-    if (!skip) {
-        services_.dialogs.Message(
-            this, BoxKind::Information,
-            QStringLiteral("The alarm \"%1\" has no next occurrence to skip.").arg(name),
-            BoxCorner());
-        return;
-    }
-    if (!AddOwnRuleSaved(row, skip->rule)) return;
+    if (!skip)
+        return refuse(BoxKind::Information,
+                      QStringLiteral("The alarm \"%1\" has no next occurrence to skip.").arg(name));
+    if (!AddOwnRuleSaved(row, skip->rule, refusal)) return false;
     SetStatusText(QStringLiteral("Skipped \"%1\" on %2 at %3. Its exceptions can undo it.")
                       .arg(name, QString::fromStdString(FormatShortDate(skip->skipped)),
                            QString::fromStdString(ClockTimeText(skip->skipped))));
+    return true;
 }
 
 void TfrmAlMain::PauseUntil() {

@@ -126,6 +126,9 @@ public:
     // Alarm > "Skip Next Occurrence" and "Pause Until...": an exception rule
     // of the selected alarm's own, which its exception list undoes.
     void SkipNextOccurrence();
+    // Skips the next occurrence of alarm `row`; false when refused or not
+    // saved, with the reason in `refusal` when given, else in a box.
+    bool SkipNext(int row, QString* refusal = nullptr);
     void PauseUntil();
     // The next alarm in the status bar, the tray icon's tooltip and the
     // first entries of the tray menu, from the schedule table at the clock's
@@ -189,7 +192,7 @@ private:
     bool ClientMode() const;
     // Adds `rule` to alarm `row`'s own rules and saves; the rules are as they
     // were when the file did not take it.
-    bool AddOwnRuleSaved(int row, const ExRec& rule);
+    bool AddOwnRuleSaved(int row, const ExRec& rule, QString* said = nullptr);
     // Shows the main window on the alarm list with alarm `index` selected.
     void ShowAlarm(int index);
 

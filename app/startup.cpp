@@ -20,6 +20,7 @@
 #include "core/settings.h"
 #include "platform/autostart_entry.h"
 #include "platform/file_settings_store.h"
+#include "platform/notifications_dbus.h"
 #include "platform/paths.h"
 #include "platform/power_events.h"
 #include "platform/single_instance.h"
@@ -113,6 +114,7 @@ struct ProgramServices {
         s.ftp = &ftp;
         s.downloader = &web;
         s.save = &save;
+        s.notifications = &notifications;
         return s;
     }
 
@@ -130,6 +132,12 @@ struct ProgramServices {
     run::FtpClient ftp;  // reconnects go through the window's dial-up state
     net::HttpDownloader web;
     widgets::BackgroundSave save{*dialogs};
+    // The launcher's id names the installed icon too.
+    DbusNotifications notifications{QDBusConnection::sessionBus(),
+                                    QStringLiteral("Ringmere"),
+                                    QGuiApplication::desktopFileName().isEmpty()
+                                        ? QStringLiteral("ringmere")
+                                        : QGuiApplication::desktopFileName()};
 };
 
 // The settings, then the alarm file (rewritten when its layout is old).

@@ -53,6 +53,12 @@ int main(int argc, char** argv) {
         tabs->setCurrentIndex(1);
         written += Save(options, out, QStringLiteral("additional-options-calendar-colors"));
     }
+    {
+        g.Settings.shownotifications = true;
+        ui::TfrmAdditional options(g, fakes.Handed(), entry, "/usr/bin/ringmere", nullptr);
+        written += Save(options, out, QStringLiteral("additional-options-notifications"));
+        g.Settings.shownotifications = false;
+    }
     g.Settings.SMTPServer = "smtp.example.org";
     g.Settings.SMTPUser = "ann";
     g.Settings.SMTPPass = "secret";

@@ -49,6 +49,9 @@ struct SettingsRec {
     Integer Height = 400;
     bool dispevdesc = true;
 
+    // Simple alarms as desktop notifications instead of their run window.
+    bool shownotifications = false;
+
     bool operator==(const SettingsRec&) const = default;
 };
 

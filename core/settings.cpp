@@ -241,6 +241,9 @@ void LoadRegistrySettings(Globals& g, SettingsStore& store) {
     for (const auto& p : placement)
         if (const auto n = ReadNumber(store, kSettingsMainKey, p.name)) *p.field = *n;
     if (const auto n = ReadNumber(store, kSettingsMainKey, "dispevdesc")) s.dispevdesc = *n != 0;
+
+    if (const auto n = ReadNumber(store, kSettingsMainKey, kNotificationsValue))
+        s.shownotifications = *n != 0;
 }
 
 bool SaveRegistrySettings(const Globals& g, SettingsStore& store, Reporter& reporter) {
@@ -275,6 +278,12 @@ bool SaveRegistrySettings(const Globals& g, SettingsStore& store, Reporter& repo
         }
     }
     store.WriteValue(kSettingsMainKey, "dispevdesc", Flag(s.dispevdesc), error);
+
+    if (!store.WriteValue(kSettingsMainKey, kNotificationsValue, Flag(s.shownotifications), error)) {
+        reporter.Report(std::string("Could not save the setting \"") + kNotificationsValue +
+                        "\": " + error);
+        return false;
+    }
     return true;
 }
 

@@ -18,6 +18,8 @@ inline constexpr const char* kSettingsKey = "\\SOFTWARE\\Ringmere";
 inline constexpr const char* kSettingsMainKey = "\\Software\\Ringmere\\Main";
 inline constexpr const char* kLocalSettingsFileName = "ringmere.ini";
 inline constexpr const char* kAutoStartArgument = "startup";
+// Under kSettingsMainKey: simple alarms as desktop notifications.
+inline constexpr const char* kNotificationsValue = "ShowNotifications";
 
 // The entry that starts the program when the user logs on.
 class AutoStartEntry {

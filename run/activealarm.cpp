@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QTextCursor>
 #include <algorithm>
+#include <utility>
 
 #include "core/repeat_rule.h"
 #include "ui_activealarm.h"
@@ -177,7 +178,10 @@ void TfrmActiveAlarm::showEvent(QShowEvent* event) {
     if (event->spontaneous() || shownOnce_) return;
     shownOnce_ = true;
     Place();  // now that the frame is known
-    afTimer_.Start();
+    if (!started_) {
+        started_ = true;
+        afTimer_.Start();
+    }
     counted_ = true;
     widgets::ChangeVisibleWindowCount(1);
     if (alarm_.AlMinWindow) setWindowState(windowState() | Qt::WindowMinimized);
@@ -196,10 +200,11 @@ void TfrmActiveAlarm::afTimerTimer() {
         ui_->btnSnooze->hide();
         ui_->btnClose->move(kCentredCloseLeft, ui_->btnClose->y());
     }
-    if (!isVisible()) QWidget::show();
+    if (!notifying_ && !isVisible()) QWidget::show();
     ui_->lblAlAct->setText(QStringLiteral("Alarm Name: ") + Display(alarm_.AlName));
     Log(alarm_.AlName + " executing.");
     ui_->memAlarm->setPlainText(Display(alarm_.AlMessage));
+    if (notifying_) Notify();
     services_.waiting.ProcessEvents();
     if (alarm_.AlFlashWindow && !Stopped(run)) tmFlash_.Start();
 
@@ -385,6 +390,7 @@ void TfrmActiveAlarm::Leave() {
     afTimer_.Stop();
     tmSnooze_.Stop();
     StopFlash();
+    WithdrawNotification();
     if (counted_) {
         counted_ = false;
         widgets::ChangeVisibleWindowCount(-1);
@@ -403,12 +409,85 @@ void TfrmActiveAlarm::closeEvent(QCloseEvent* event) {
         deletePending_ = true;
 }
 
+void TfrmActiveAlarm::StartAsNotification() {
+    if (started_ || !services_.notifications) return;
+    started_ = true;
+    notifying_ = true;
+    afTimer_.Start();
+}
+
+void TfrmActiveAlarm::Notify() {
+    WithdrawNotification();
+    Notification n;
+    n.summary = Display(alarm_.AlName);
+    n.body = Display(alarm_.AlMessage);
+    if (alarm_.AlSnooze)
+        n.actions.append({QStringLiteral("snooze"),
+                          QStringLiteral("Snooze %1 min").arg(alarm_.snoozeming)});
+    n.actions.append({QStringLiteral("dismiss"), QStringLiteral("Dismiss")});
+    ticket_ = services_.notifications->Show(
+        n, NotificationEvents{
+               .shown = {},
+               .failed = [this](const QString& reason) { NotificationFailed(reason); },
+               .action = [this](const QString& key) { NotificationAction(key); },
+               .closed = [this](unsigned reason) { NotificationClosed(reason); }});
+}
+
+void TfrmActiveAlarm::WithdrawNotification() {
+    if (ticket_ == 0) return;
+    services_.notifications->Close(std::exchange(ticket_, 0));
+}
+
+void TfrmActiveAlarm::NotificationAction(const QString& key) {
+    WithdrawNotification();
+    if (key == QLatin1String("snooze") && alarm_.AlSnooze)
+        btnSnoozeClick();
+    else if (key == QLatin1String("dismiss"))
+        close();
+    else
+        ShowInstead();  // the body clicked: the window has the whole story
+}
+
+void TfrmActiveAlarm::NotificationClosed(unsigned reason) {
+    ticket_ = 0;
+    constexpr unsigned kDismissedByUser = 2;
+    if (reason == kDismissedByUser)
+        close();
+    else
+        ShowInstead();  // expired or taken away: the alarm must not vanish unseen
+}
+
+void TfrmActiveAlarm::NotificationFailed(const QString& reason) {
+    ticket_ = 0;
+    if (services_.notifications->FirstFallback())
+        Log("Desktop notifications are not available (" + reason.toStdString() +
+            "); alarms show their window.");
+    ShowInstead();
+}
+
+void TfrmActiveAlarm::ShowInstead() {
+    notifying_ = false;
+    WithdrawNotification();
+    if (!closed_ && !isVisible()) QWidget::show();
+}
+
+bool OnlyMessageAndSound(const AlRec& a) {
+    return a.mtype == kSimpleAlarm && !a.Dial->usedialup && a.Launch->app1.empty() &&
+           a.Launch->app2.empty() && a.Launch->app3.empty() && a.Web->url1.empty() &&
+           !a.Synch->dosynch && !a.Ftp->ftpenabled &&
+           !(a.FileOp->fop >= kFopCopy && a.FileOp->fop <= kFopDelete) && !a.Mail->sendmessage;
+}
+
 QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services,
                        const QString& title) {
     if (alarmIndex < 1 || alarmIndex > g.AlarmCount || alarmIndex >= int(g.AlarmTable.size()))
         return nullptr;
     auto* window = new TfrmActiveAlarm(g, alarmIndex, services);
-    window->show();
+    if (g.Settings.shownotifications && services.notifications &&
+        OnlyMessageAndSound(g.AlarmTable[std::size_t(alarmIndex)]))
+        window->StartAsNotification();
+    else
+        window->show();
     if (!title.isEmpty()) window->SetTitle(title);
     return window;
 }

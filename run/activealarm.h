@@ -15,6 +15,7 @@
 #include "core/activitylog.h"
 #include "core/clock.h"
 #include "core/globals.h"
+#include "platform/notifications.h"
 #include "run/actions.h"
 #include "run/desktop.h"
 #include "run/runsound.h"
@@ -65,6 +66,13 @@ public:
     void tmSnoozeTimer();
     void tmFlashTimer();
 
+    // Runs hidden, shown as a desktop notification whose Snooze and Dismiss
+    // are this window's; a server that cannot show it brings the window up.
+    void StartAsNotification();
+    // A notification stands for the window (none between snoozes, or once
+    // the window came up).
+    bool ShowsNotification() const { return ticket_ != 0; }
+
     // The line above the message; the run's start replaces it with the name.
     void SetTitle(const QString& text);
     QStringList EventLines() const;
@@ -92,6 +100,12 @@ private:
     void StopFlash();
     void Place();
     void Leave();
+    void Notify();
+    void WithdrawNotification();
+    void NotificationAction(const QString& key);
+    void NotificationClosed(unsigned reason);
+    void NotificationFailed(const QString& reason);
+    void ShowInstead();
 
     std::unique_ptr<Ui::TfrmActiveAlarm> ui_;
     const AlRec alarm_;
@@ -116,16 +130,24 @@ private:
     bool closed_ = false;
     bool deletePending_ = false;
     bool flashOn_ = false;
+    bool started_ = false;    // the first run's timer was started
+    bool notifying_ = false;  // runs show a notification, not the window
+    int ticket_ = 0;          // the notification shown now
 };
 
 // A script's closing line: "Script Completed.", or with how many of its steps
 // failed ("Script Completed with 2 failed steps.").
 std::string ScriptCompleted(int failedSteps);
 
+// A simple alarm whose only actions are its message and its sound: the one
+// kind a notification can stand for (others show their progress in the window).
+bool OnlyMessageAndSound(const AlRec& alarm);
+
 // The main window's hook: creates and shows the run window of alarm
 // `alarmIndex` (its position in the alarm table), titled `title` unless that
 // is empty; null for an index that names no alarm. The window deletes
-// itself after it closes.
+// itself after it closes. With the option on and the desktop's notifications
+// at hand, an alarm of OnlyMessageAndSound runs as a notification instead.
 QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services,
                        const QString& title = QString());
 

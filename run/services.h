@@ -9,6 +9,7 @@ namespace ringmere {
 class ActivityLog;
 class AlarmFileDownloader;
 class Clock;
+class DesktopNotifications;
 class SettingsStore;
 
 namespace widgets {
@@ -47,6 +48,8 @@ struct Services {
     // The alarm editor's save on a thread of its own; without it (tests) the
     // file is written before OK returns.
     widgets::BackgroundSave* save = nullptr;
+    // The desktop's notifications; without them every alarm shows its run window.
+    DesktopNotifications* notifications = nullptr;
 };
 
 }  // namespace ringmere

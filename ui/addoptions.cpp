@@ -87,6 +87,7 @@ TfrmAdditional::TfrmAdditional(Globals& g, const Services& services, AutoStartEn
     ui_->teTSTO->setText(QString::number(s.TimeServerTO));
     ui_->chkWake->setChecked(s.allowWake);
     ui_->chkevdesc->setChecked(s.dispevdesc);
+    ui_->chkNotifications->setChecked(s.shownotifications);
     ui_->chkenablelogging->setChecked(s.enablelogging);
     FillColourBox(ui_->cbBackground, s.monthBackColor);
     FillColourBox(ui_->cbTextColor, s.textColor);
@@ -215,6 +216,7 @@ bool TfrmAdditional::Apply() {
 
     s.allowWake = ui_->chkWake->isChecked();
     s.dispevdesc = ui_->chkevdesc->isChecked();
+    s.shownotifications = ui_->chkNotifications->isChecked();
 
     const bool logging = ui_->chkenablelogging->isChecked();
     if (s.enablelogging && !logging) {

@@ -251,6 +251,7 @@ TEST(Settings, StoreRoundTripsEveryMachineLocalField) {
     s.Left = -4;
     s.Top = 2000;
     s.dispevdesc = false;
+    s.shownotifications = true;
     // Header values are not the store's business.
     s.enablelogging = true;
     s.ReplyTo = "x@example.org";

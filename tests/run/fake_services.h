@@ -9,11 +9,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <map>
 #include <memory>
 
 #include "core/activitylog.h"
 #include "core/globals.h"
 #include "core/settings_store.h"
+#include "platform/notifications.h"
 #include "run/activealarm.h"
 #include "run/services.h"
 #include "run_fakes.h"
@@ -21,6 +23,38 @@
 #include "widgets/window_count.h"
 
 namespace ringmere::run::testing {
+
+// The desktop's notifications: what was shown, and a hand to play the
+// server's part (an action, a close, a failure) on the one open.
+class FakeNotifications : public DesktopNotifications {
+public:
+    int Show(const Notification& n, NotificationEvents events) override {
+        shown.push_back(n);
+        open[++last] = std::move(events);
+        return last;
+    }
+    void Close(int ticket) override {
+        if (open.erase(ticket)) ++withdrawn;
+    }
+    // The server's side, for the notification shown last.
+    void Act(const QString& key) { Events().action(key); }
+    void CloseByServer(unsigned reason) { Take().closed(reason); }
+    void Fail(const QString& reason) { Take().failed(reason); }
+    bool Showing() const { return open.count(last) != 0; }
+
+    std::vector<Notification> shown;
+    std::map<int, NotificationEvents> open;
+    int last = 0;
+    int withdrawn = 0;
+
+private:
+    NotificationEvents Events() { return open.at(last); }
+    NotificationEvents Take() {
+        NotificationEvents e = open.at(last);
+        open.erase(last);
+        return e;
+    }
+};
 
 class FakeServices {
 public:
@@ -35,7 +69,8 @@ public:
                         .log = log,
                         .desktop = desktop,
                         .sound = sound,
-                        .settings = settings};
+                        .settings = settings,
+                        .notifications = &notifications};
     }
 
     FakeWaiting clock;  // also every wait and timer of the windows
@@ -44,6 +79,7 @@ public:
     widgets::ScriptedDialogs dialogs;
     ActivityLog log;
     MemorySettingsStore settings;
+    FakeNotifications notifications;
 };
 
 // A program folder with logging on, fake services, and helpers for alarms

@@ -77,6 +77,7 @@ protected:
         Find<QLineEdit>(d, "teTSTO")->setText(timeout);
         Find<QCheckBox>(d, "chkWake")->setChecked(true);
         Find<QCheckBox>(d, "chkevdesc")->setChecked(false);
+        Find<QCheckBox>(d, "chkNotifications")->setChecked(true);
         Find<QCheckBox>(d, "chkenablelogging")->setChecked(true);
         auto* back = Find<QComboBox>(d, "cbBackground");
         back->setCurrentIndex(back->findText("Red"));
@@ -129,6 +130,9 @@ TEST_F(OptionsTest, OkAppliesInOrderAndStopsAtTheFirstFailure) {
         EXPECT_EQ(s.TimeServerTO, applied ? c.timeout.trimmed().toInt() : before.TimeServerTO);
         EXPECT_EQ(s.allowWake, applied);
         EXPECT_EQ(s.dispevdesc, !applied);
+        EXPECT_EQ(s.shownotifications, applied);
+        EXPECT_EQ(fakes_.settings.ReadValue(kSettingsMainKey, kNotificationsValue),
+                  applied ? std::optional(RegValue::Number(1)) : std::nullopt);
         EXPECT_EQ(s.enablelogging, applied);
         EXPECT_EQ(FileExists(Log()), applied);
         EXPECT_EQ(s.monthBackColor, applied ? kRed : before.monthBackColor);
@@ -144,6 +148,7 @@ TEST_F(OptionsTest, OkAppliesInOrderAndStopsAtTheFirstFailure) {
             EXPECT_TRUE(back.Settings.allowWake);
             EXPECT_TRUE(back.Settings.enablelogging);
             EXPECT_EQ(back.Settings.monthBackColor, kRed);
+            EXPECT_FALSE(back.Settings.shownotifications);  // the store's, not the file's
         } else {
             ASSERT_EQ(fakes_.dialogs.shown.size(), 1);
             EXPECT_EQ(fakes_.dialogs.shown[0].text, c.message);

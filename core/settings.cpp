@@ -1,5 +1,6 @@
 #include "core/settings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -362,6 +363,19 @@ SettingsOrigin LoadStartupSettings(Globals& g, SettingsStore& store,
     }
     SaveRegistrySettings(g, store, reporter);
     return origin;
+}
+
+// ------------------------------------------------------------ sound
+
+Integer ReadFadeInSeconds(const SettingsStore& store) {
+    const auto n = ReadNumber(store, kSettingsKey, kFadeInValue);
+    // A value out of range is held to it rather than dropped.
+    return n ? std::clamp<Integer>(*n, 0, kFadeInMaxSeconds) : 0;
+}
+
+bool WriteFadeInSeconds(SettingsStore& store, Integer seconds, std::string& error) {
+    return store.WriteValue(kSettingsKey, kFadeInValue,
+                            Int(std::clamp<Integer>(seconds, 0, kFadeInMaxSeconds)), error);
 }
 
 }  // namespace ringmere

@@ -86,4 +86,11 @@ enum class SettingsOrigin {
 SettingsOrigin LoadStartupSettings(Globals& g, SettingsStore& store,
                                    const std::string& localSettingsPath, Reporter& reporter);
 
+// Sound: the seconds over which a sound rises to its full volume (0: at
+// once), a program-wide option kept in the store alone. Missing: 0.
+inline constexpr const char* kFadeInValue = "FadeInSeconds";
+inline constexpr Integer kFadeInMaxSeconds = 300;
+Integer ReadFadeInSeconds(const SettingsStore& store);
+bool WriteFadeInSeconds(SettingsStore& store, Integer seconds, std::string& error);
+
 }  // namespace ringmere

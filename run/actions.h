@@ -39,6 +39,8 @@ public:
     virtual Waiting& Waiter() = 0;
     virtual const Clock& Time() const = 0;
     virtual RunSound& Sound() = 0;
+    // Draws the eye to the window: what is left when no sound plays.
+    virtual void Flash() = 0;
     // The dial-up progress text (`lblStatus`); the connect wait reads it.
     virtual std::string DialStatus() const { return {}; }
     virtual void SetDialStatus(const std::string&) {}

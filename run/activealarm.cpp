@@ -373,6 +373,10 @@ void TfrmActiveAlarm::tmFlashTimer() {
     if (flashOn_) QApplication::alert(this, 900);
 }
 
+void TfrmActiveAlarm::Flash() {
+    if (!closed_ && !tmFlash_.IsActive()) tmFlash_.Start();
+}
+
 void TfrmActiveAlarm::StopFlash() {
     tmFlash_.Stop();
     if (flashOn_) {

@@ -56,6 +56,7 @@ public:
     Waiting& Waiter() override { return services_.waiting; }
     const Clock& Time() const override { return services_.clock; }
     RunSound& Sound() override { return *sound_; }
+    void Flash() override;
     std::string DialStatus() const override;
     void SetDialStatus(const std::string& text) override;
     std::string DialName() const override;

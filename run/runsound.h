@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "core/records.h"
@@ -18,6 +19,31 @@ namespace ringmere::run {
 class RunSession;
 
 inline constexpr const char* kSupportAddress = "support@ringmere.example.org";
+
+// The volume of a gentle start after `elapsedMs` of `fadeMs`: from a tenth
+// up to the full level, in a straight line.
+double FadeLevel(qint64 elapsedMs, qint64 fadeMs);
+
+// Steps a volume along FadeLevel on the waiting service's ticks.
+class FadeIn {
+public:
+    static constexpr int kStepMs = 250;
+
+    FadeIn(Waiting& waiting, std::function<void(double)> apply);
+    // Applies the first level at once; 0 seconds or less: the full level.
+    void Start(int seconds);
+    // Leaves the volume where it is.
+    void Stop() { timer_.Stop(); }
+    bool Active() const { return timer_.IsActive(); }
+
+private:
+    void Step();
+
+    std::function<void(double)> apply_;
+    WaitTimer timer_;
+    qint64 elapsedMs_ = 0;
+    qint64 fadeMs_ = 0;
+};
 
 struct PlayerPanel {
     QWidget* panel = nullptr;
@@ -48,10 +74,17 @@ public:
     void ClearLoopingSound() { looping_ = false; }
     bool LoopPlaying() const { return loopPlayer_->IsPlaying(); }
     bool CdPlaying() const { return cdPlayer_->IsPlaying(); }
+    bool Fading() const { return fade_.Active(); }
 
 private:
     void FileEnded();
     void CouldNotPlay(const QString& why);
+    // After a sound that cannot play: the program's tone in its place, or
+    // the bell and a flashing window when not even that plays.
+    void FallBack(bool fromCd);
+    void ToneFailed(const QString& why);
+    void Failed(const QString& why, bool fromCd);
+    void StartFade();
     void WavTimerTick();
     static void EnableOnly(const PlayerPanel& p, bool play);
 
@@ -63,7 +96,9 @@ private:
     std::unique_ptr<LoopPlayer> loopPlayer_;
     std::unique_ptr<CdPlayer> cdPlayer_;
     WaitTimer wavTimer_;
+    FadeIn fade_;
     bool looping_ = false;
+    bool tone_ = false;  // the file or loop player plays the tone
     WavRec wav_;  // the wave file the file player's buttons act on
     CDRec cd_;    // the CD settings of MediaPlayer2
     QString cdDevice_;

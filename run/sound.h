@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -13,38 +14,50 @@
 
 namespace ringmere::run {
 
-class FilePlayer {
+// What every player shares: its volume, and who hears of a playback that
+// started and then failed (the decoder or the output gave up).
+class SoundDevice {
 public:
-    virtual ~FilePlayer() = default;
-    // Plays the file once; `ended` is called when the playback ends or
-    // fails. False when the file cannot be played at all (then `ended` is
-    // never called).
-    virtual bool Play(const QString& path, std::function<void()> ended) = 0;
+    virtual ~SoundDevice() = default;
     virtual void Stop() = 0;
     virtual bool IsPlaying() const = 0;
-    // Why the last Play or Loop failed.
+    // 0 to 1, for what plays now and what plays next.
+    virtual void SetVolume(double level) = 0;
+    // Why the last start failed.
     virtual QString ErrorText() const { return {}; }
+    // Called, with the reason, when a playback fails after it started; the
+    // device has stopped then. Never from inside Play, Loop or Stop.
+    void OnFailure(std::function<void(const QString& why)> failed) { failed_ = std::move(failed); }
+
+protected:
+    void Failed(const QString& why) const {
+        if (failed_) failed_(why);
+    }
+
+private:
+    std::function<void(const QString&)> failed_;
 };
 
-class LoopPlayer {
+class FilePlayer : public SoundDevice {
 public:
-    virtual ~LoopPlayer() = default;
+    // Plays the file once; `ended` is called when the playback ends or
+    // fails (before the failure is told). False when the file cannot be
+    // played at all (then `ended` is never called).
+    virtual bool Play(const QString& path, std::function<void()> ended) = 0;
+};
+
+class LoopPlayer : public SoundDevice {
+public:
     // Replaces whatever this player plays by `path`, repeated until Stop.
     // A file that cannot be played plays nothing, and false is returned.
     virtual bool Loop(const QString& path) = 0;
-    virtual void Stop() = 0;
-    virtual bool IsPlaying() const = 0;
-    virtual QString ErrorText() const { return {}; }
 };
 
-class CdPlayer {
+class CdPlayer : public SoundDevice {
 public:
-    virtual ~CdPlayer() = default;
     // Plays track `track` (from 1) of the disc in `device`; false when the
     // media framework cannot play it.
     virtual bool Play(const QString& device, int track) = 0;
-    virtual void Stop() = 0;
-    virtual bool IsPlaying() const = 0;
 };
 
 class CdDrives {
@@ -62,6 +75,11 @@ public:
     virtual std::unique_ptr<LoopPlayer> NewLoopPlayer() = 0;
     virtual std::unique_ptr<CdPlayer> NewCdPlayer() = 0;
     virtual CdDrives& Drives() = 0;
+    // A wave file of the program's own tone, for when an alarm's sound
+    // cannot play; empty with `error` when it cannot be made.
+    virtual QString TonePath(QString& error) = 0;
+    // The desktop's bell: what is left when not even the tone plays.
+    virtual void Beep() = 0;
 };
 
 // Qt Multimedia for files and CD tracks ("cdda://" through GStreamer), the
@@ -72,6 +90,12 @@ public:
     std::unique_ptr<LoopPlayer> NewLoopPlayer() override;
     std::unique_ptr<CdPlayer> NewCdPlayer() override;
     CdDrives& Drives() override;
+    QString TonePath(QString& error) override;
+    void Beep() override;
+
+private:
+    std::unique_ptr<QFile> toneFile_;  // removed when the program ends
+    QString tonePath_;
 };
 
 // CD drives keep the letters of the system the alarm files come from: the
@@ -88,6 +112,13 @@ bool AudioCDPresent(CdDrives& drives, const QString& driveLetter);
 // The playing time of a PCM wave file from its first bytes (up to its
 // "data" chunk); nothing when they are no wave file.
 std::optional<qint64> WaveDurationMs(const QByteArray& head);
+
+// The encoding of a wave file's first bytes when the program has no decoder
+// for it ("MPEG layer 3"); empty for one it plays or for no wave file.
+QString UnplayableWaveEncoding(const QByteArray& head);
+
+// The program's tone: a few short beeps as a 16-bit mono PCM wave file.
+QByteArray ToneWave();
 
 // The Linux CD-ROM calls: the track count of an audio disc in `device`.
 std::optional<int> ReadAudioTrackCount(const QString& device);

@@ -160,8 +160,22 @@ TestPlayers::TestPlayers(const Services& services, const TestControls& controls,
           loopPlayer_->Stop();
           if (!gone_) EnablePlayer(c_.playWav, c_.stopWav, false);
       }) {
+    filePlayer_->OnFailure([this](const QString& why) { PlayFailed(why); });
+    loopPlayer_->OnFailure([this](const QString& why) { PlayFailed(why); });
+    cdPlayer_->OnFailure([this](const QString& why) {
+        if (gone_) return;
+        EnablePlayer(c_.playCd, c_.stopCd, false);
+        box_(widgets::BoxKind::Warning, QStringLiteral("Unable to play CD: %1").arg(why));
+    });
     EnablePlayer(c_.playWav, c_.stopWav, false);
     EnablePlayer(c_.playCd, c_.stopCd, false);
+}
+
+void TestPlayers::PlayFailed(const QString& why) {
+    wavTimer_.Stop();
+    if (gone_) return;
+    EnablePlayer(c_.playWav, c_.stopWav, false);
+    box_(widgets::BoxKind::Warning, QStringLiteral("Unable to play %1: %2").arg(playing_, why));
 }
 
 TestPlayers::~TestPlayers() {
@@ -190,6 +204,7 @@ void TestPlayers::PlayWav() {
         return;
     }
     StopWav();
+    playing_ = file;
     EnablePlayer(c_.playWav, c_.stopWav, true);
     bool started;
     QString why;

@@ -104,6 +104,9 @@ public:
     void ControlsGone();
 
 private:
+    // A sound that started and then failed: the same box as a failed start.
+    void PlayFailed(const QString& why);
+
     const Services services_;
     TestControls c_;
     ShowBox box_;
@@ -112,6 +115,7 @@ private:
     std::unique_ptr<run::LoopPlayer> loopPlayer_;
     std::unique_ptr<run::CdPlayer> cdPlayer_;
     run::WaitTimer wavTimer_;
+    QString playing_;  // the wave file last started
 };
 
 // "Dial" (`dial`) or "Hang Up" of the connection shown; `test` is made on

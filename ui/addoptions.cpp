@@ -89,6 +89,8 @@ TfrmAdditional::TfrmAdditional(Globals& g, const Services& services, AutoStartEn
     ui_->chkevdesc->setChecked(s.dispevdesc);
     ui_->chkNotifications->setChecked(s.shownotifications);
     ui_->chkenablelogging->setChecked(s.enablelogging);
+    ui_->spnFadeIn->setRange(0, kFadeInMaxSeconds);
+    ui_->spnFadeIn->setValue(ReadFadeInSeconds(services_.settings));
     FillColourBox(ui_->cbBackground, s.monthBackColor);
     FillColourBox(ui_->cbTextColor, s.textColor);
     FillColourBox(ui_->cbTitleBackground, s.titleBackColor);
@@ -235,7 +237,17 @@ bool TfrmAdditional::Apply() {
 
     const bool saved = widgets::SaveSettingsTelling(g_, services_.dialogs, this, Corner());
     widgets::MessageBoxReporter boxes(services_.dialogs, this);
-    return SaveRegistrySettings(g_, services_.settings, boxes) && saved;
+    if (!SaveRegistrySettings(g_, services_.settings, boxes)) return false;
+
+    // Sound: the store alone holds it; the next sound started uses it.
+    if (!WriteFadeInSeconds(services_.settings, ui_->spnFadeIn->value(), error)) {
+        services_.dialogs.Message(
+            this, BoxKind::Error,
+            QStringLiteral("Could not save the fade-in time: %1").arg(widgets::FromFileText(error)),
+            Corner());
+        return false;
+    }
+    return saved;
 }
 
 bool OpenAdditionalOptions(Globals& g, const Services& services, AutoStartEntry& autoStart,

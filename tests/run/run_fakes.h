@@ -106,14 +106,26 @@ struct SoundEvent {
 
 class FakeSound final : public SoundBackend {
 public:
-    explicit FakeSound(FakeWaiting& clock) : clock_(clock) {}
+    explicit FakeSound(FakeWaiting& clock) : clock_(clock) { files[kTone] = 1500; }
+
+    // What TonePath hands out; it plays (for 1.5 s) unless a test takes it
+    // out of `files`.
+    static constexpr const char* kTone = "/built-in tone.wav";
 
     // Wave files that exist, with how long one playback lasts.
     std::map<QString, int> files;
+    // Files that start and then fail, with the reason: after their time in
+    // `files`, or at the next moment.
+    std::map<QString, QString> broken;
     // Discs in the drives: device to track count.
     std::map<QString, int> discs;
     bool cdPlays = true;
+    QString cdFailsLater;  // a CD track that starts and then fails, why
+    QString toneError;     // TonePath fails with it
+    int beeps = 0;
     std::vector<SoundEvent> events;
+    // The volumes set on each kind of device ("once", "loop", "cd"), in order.
+    std::map<std::string, std::vector<SoundEvent>> levels;
 
     std::vector<std::string> What() const {
         std::vector<std::string> out;
@@ -121,76 +133,129 @@ public:
         return out;
     }
     void Record(const std::string& what) { events.push_back({clock_.NowMs(), what}); }
+    void Level(const std::string& kind, double level) {
+        levels[kind].push_back({clock_.NowMs(), std::to_string(level).substr(0, 5)});
+    }
+
+    // A failure scheduled by a device, dropped when the device stops.
+    class Later {
+    public:
+        explicit Later(FakeWaiting& clock) : clock_(clock) {}
+        ~Later() { Cancel(); }
+        void After(int ms, std::function<void()> fire) {
+            Cancel();
+            id_ = clock_.CallAfter(ms, [this, fire] {
+                id_ = 0;
+                fire();
+            });
+        }
+        void Cancel() {
+            if (id_) clock_.Cancel(id_);
+            id_ = 0;
+        }
+
+    private:
+        FakeWaiting& clock_;
+        quint64 id_ = 0;
+    };
 
     class FileDev final : public FilePlayer {
     public:
-        explicit FileDev(FakeSound& s) : s_(s) {}
+        explicit FileDev(FakeSound& s) : s_(s), later_(s.clock_) {}
         ~FileDev() override { Stop(); }
         bool Play(const QString& path, std::function<void()> ended) override {
             s_.Record("once " + path.toStdString());
             const auto it = s_.files.find(path);
-            if (it == s_.files.end()) return false;
+            const auto broken = s_.broken.find(path);
+            if (it == s_.files.end() && broken == s_.broken.end()) return false;
             Stop();
             playing_ = true;
-            pending_ = s_.clock_.CallAfter(it->second, [this, ended] {
-                pending_ = 0;
+            const int ms = it == s_.files.end() ? 0 : it->second;
+            const QString why = broken == s_.broken.end() ? QString() : broken->second;
+            later_.After(ms, [this, ended, why] {
                 playing_ = false;
-                s_.Record("once ended");
+                s_.Record(why.isEmpty() ? "once ended" : "once failed");
                 ended();
+                if (!why.isEmpty()) Failed(why);
             });
             return true;
         }
         void Stop() override {
-            if (pending_) s_.clock_.Cancel(pending_);
-            pending_ = 0;
+            later_.Cancel();
             if (playing_) s_.Record("once stopped");
             playing_ = false;
         }
         bool IsPlaying() const override { return playing_; }
+        void SetVolume(double level) override { s_.Level("once", level); }
         QString ErrorText() const override { return QStringLiteral("no such file"); }
 
     private:
         FakeSound& s_;
+        Later later_;
         bool playing_ = false;
-        quint64 pending_ = 0;
     };
 
     class LoopDev final : public LoopPlayer {
     public:
-        explicit LoopDev(FakeSound& s) : s_(s) {}
+        explicit LoopDev(FakeSound& s) : s_(s), later_(s.clock_) {}
         bool Loop(const QString& path) override {
             s_.Record("loop " + path.toStdString());
-            playing_ = s_.files.count(path) > 0;
+            later_.Cancel();
+            const auto broken = s_.broken.find(path);
+            playing_ = s_.files.count(path) > 0 || broken != s_.broken.end();
+            if (broken != s_.broken.end()) {
+                const auto it = s_.files.find(path);
+                const QString why = broken->second;
+                later_.After(it == s_.files.end() ? 0 : it->second, [this, why] {
+                    playing_ = false;
+                    s_.Record("loop failed");
+                    Failed(why);
+                });
+            }
             return playing_;
         }
         QString ErrorText() const override { return QStringLiteral("no such file"); }
         void Stop() override {
+            later_.Cancel();
             if (playing_) s_.Record("loop stopped");
             playing_ = false;
         }
         bool IsPlaying() const override { return playing_; }
+        void SetVolume(double level) override { s_.Level("loop", level); }
 
     private:
         FakeSound& s_;
+        Later later_;
         bool playing_ = false;
     };
 
     class CdDev final : public CdPlayer {
     public:
-        explicit CdDev(FakeSound& s) : s_(s) {}
+        explicit CdDev(FakeSound& s) : s_(s), later_(s.clock_) {}
         bool Play(const QString& device, int track) override {
             s_.Record("cd " + device.toStdString() + " " + std::to_string(track));
             playing_ = s_.cdPlays;
+            if (playing_ && !s_.cdFailsLater.isEmpty()) {
+                const QString why = s_.cdFailsLater;
+                later_.After(0, [this, why] {
+                    playing_ = false;
+                    s_.Record("cd failed");
+                    Failed(why);
+                });
+            }
             return playing_;
         }
         void Stop() override {
+            later_.Cancel();
             if (playing_) s_.Record("cd stopped");
             playing_ = false;
         }
         bool IsPlaying() const override { return playing_; }
+        void SetVolume(double level) override { s_.Level("cd", level); }
 
     private:
         FakeSound& s_;
+        Later later_;
         bool playing_ = false;
     };
 
@@ -215,6 +280,14 @@ public:
     }
     std::unique_ptr<CdPlayer> NewCdPlayer() override { return std::make_unique<CdDev>(*this); }
     CdDrives& Drives() override { return drives_; }
+    QString TonePath(QString& error) override {
+        error = toneError;
+        return toneError.isEmpty() ? QString::fromLatin1(kTone) : QString();
+    }
+    void Beep() override {
+        ++beeps;
+        Record("beep");
+    }
 
 private:
     FakeWaiting& clock_;

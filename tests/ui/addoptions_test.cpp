@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -79,6 +80,7 @@ protected:
         Find<QCheckBox>(d, "chkevdesc")->setChecked(false);
         Find<QCheckBox>(d, "chkNotifications")->setChecked(true);
         Find<QCheckBox>(d, "chkenablelogging")->setChecked(true);
+        Find<QSpinBox>(d, "spnFadeIn")->setValue(7);
         auto* back = Find<QComboBox>(d, "cbBackground");
         back->setCurrentIndex(back->findText("Red"));
     }
@@ -115,8 +117,11 @@ TEST_F(OptionsTest, OkAppliesInOrderAndStopsAtTheFirstFailure) {
         autoStart_.fail = c.entryFails;
         std::remove(File().c_str());
         const SettingsRec before = g_.Settings;
+        std::string error;
+        ASSERT_TRUE(WriteFadeInSeconds(fakes_.settings, 3, error));
 
         auto d = Make();
+        EXPECT_EQ(Find<QSpinBox>(d.get(), "spnFadeIn")->value(), 3);
         ChangeEverything(d.get(), c.timeout);
         d->Ok();
         EXPECT_EQ(d->result(), QDialog::Accepted);  // every OK closes
@@ -138,6 +143,7 @@ TEST_F(OptionsTest, OkAppliesInOrderAndStopsAtTheFirstFailure) {
         EXPECT_EQ(s.monthBackColor, applied ? kRed : before.monthBackColor);
         EXPECT_EQ(FileExists(File()), applied);
         EXPECT_EQ(fakes_.settings.ReadValue(kSettingsKey, "TimeServerTO").has_value(), applied);
+        EXPECT_EQ(ReadFadeInSeconds(fakes_.settings), applied ? 7 : 3);
         if (applied) {
             EXPECT_TRUE(fakes_.dialogs.shown.isEmpty());
             Globals back;

@@ -347,6 +347,19 @@ TEST_F(SimpleActionsTest, WavePlayerWarnsWithoutAFileAndStopsTimedLoops) {
     tabs_->StopTests();
     EXPECT_EQ(sound.What().back(), "once stopped");
     EXPECT_TRUE(Enabled("btnPlay1"));
+    // A sound that starts and then fails says why, as one that cannot start.
+    sound.broken[QStringLiteral("/s/odd.wav")] = QStringLiteral("no decoder for it");
+    Find<QLineEdit>("teWav")->setText(QStringLiteral("/s/odd.wav"));
+    for (const char* option : {"rbOnce", "rbRepeat1"}) {
+        SCOPED_TRACE(option);
+        Click(option);
+        Click("btnPlay1");
+        EXPECT_FALSE(Enabled("btnPlay1"));
+        fakes_.dialogs.shown.clear();
+        fakes_.clock.Advance(1);
+        EXPECT_EQ(LastBox(), "Unable to play /s/odd.wav: no decoder for it");
+        EXPECT_TRUE(Enabled("btnPlay1"));
+    }
 }
 
 TEST_F(SimpleActionsTest, LaunchTestsGoThroughTheDesktop) {

@@ -68,8 +68,8 @@ int RunSchedule(const std::vector<std::string>& args) {
         std::cerr << "Nothing shown: the file could not be read to its end.\n";
         return kExitProblems;
     }
-    const DateTime at = now ? *now : CurrentClock().Now();
-    const std::vector<ScheduleEntry> table = ComputeSchedule(g, at, count);
+    const std::vector<ScheduleEntry> table = now ? ComputeSchedule(g, *now, count)
+                                                 : ComputeSchedule(g, CurrentClock().NowInstant(), count);
     std::string out;
     for (std::size_t r = 0; r < table.size(); ++r) {
         out += std::to_string(r + 1);

@@ -93,6 +93,8 @@ const Register schedule{{
     "\n"
     "  --now MOMENT  build the table at MOMENT instead of the current time, e.g.\n"
     "                \"3/12/2004 09:00:00AM\" (the date alone means its midnight)\n"
+    "                in the local time zone; a time the clock shows twice is its\n"
+    "                first pass\n"
     "  --count N     print N rows instead of the program's 40 (1 to 100000)\n"
     "\n"
     "One row per line: the row number, a tab, the moment (\"3/12/2004 09:00:00AM\"),\n"

@@ -318,7 +318,7 @@ void TfrmAlMain::PowerEvent(int code) {
             // Running before the hook: a thread that could not set its timer
             // ends inside the hook (WakeThreadEnded), and that must stand.
             wakeRunning_ = true;
-            if (!hooks_.startWakeThread || !hooks_.startWakeThread(g_.ScheduleTable[1].When)) {
+            if (!hooks_.startWakeThread || !hooks_.startWakeThread(g_.ScheduleTable[1])) {
                 wakeRunning_ = false;
                 // After the handler: the system waits for it before it sleeps.
                 QTimer::singleShot(0, this, [this] {
@@ -576,14 +576,14 @@ void TfrmAlMain::PauseUntil() {
 
 void TfrmAlMain::CheckAlarms() {
     alarmCheck_.stop();
-    const std::vector<int> due = DueScheduleSlots(g_, clock_.Now());
+    const std::vector<int> due = DueScheduleSlots(g_, clock_.NowInstant());
     if (!due.empty()) {
         // The entries are read before any run starts: a run lets events
         // through, and nothing may rebuild the table meanwhile.
-        DateTime latest = 0;
+        std::int64_t latest = 0;  // universal: local times repeat once a year
         std::vector<int> alarms;
         for (int slot : due) {
-            latest = std::max(latest, g_.ScheduleTable[slot].When);
+            latest = std::max(latest, g_.ScheduleTable[slot].Utc);
             alarms.push_back(g_.ScheduleTable[slot].AlarmIndex);
         }
         // A run that sets the clock rebuilds the table under this loop.
@@ -591,8 +591,9 @@ void TfrmAlMain::CheckAlarms() {
         // A check that falls exactly on an entry's second would find that
         // entry again in a table rebuilt from the same moment: build from
         // just after it. Entries fall on whole seconds, so nothing else moves.
-        const DateTime now = clock_.Now();
-        const FixedClock after(now > latest ? now : latest + 0.5 / kSecondsPerDay);
+        const Instant now = clock_.NowInstant();
+        const Instant justAfter{latest * 1000 + 500};
+        const InstantClock after(now > justAfter ? now : justAfter);
         BuildSchedule(g_, after);
         LoadScheduleView();
     }

@@ -45,9 +45,10 @@ struct MainWindowHooks {
         openEditor;
     // Ends the program.
     std::function<void()> quit;
-    // The wake-up thread: starts one that wakes the computer before
-    // `target`; false when it cannot be created. Stopping waits for it.
-    std::function<bool(DateTime target)> startWakeThread;
+    // The wake-up thread: starts one that wakes the computer before the
+    // schedule entry `first`; false when it cannot be created. Stopping
+    // waits for it.
+    std::function<bool(const ScheduleEntry& first)> startWakeThread;
     std::function<void()> stopWakeThread;
     // Whether the desktop has a notification area. Unset: asks the desktop.
     std::function<bool()> trayAvailable;

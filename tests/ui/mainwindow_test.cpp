@@ -609,8 +609,8 @@ class PowerTest : public MainWindowTest {
 protected:
     std::unique_ptr<TfrmAlMain> MakeWithWake(bool canCreate = true) {
         MainWindowHooks hooks;
-        hooks.startWakeThread = [this, canCreate](DateTime target) {
-            starts_.push_back(target);
+        hooks.startWakeThread = [this, canCreate](const ScheduleEntry& first) {
+            starts_.push_back(first.When);
             return canCreate;
         };
         hooks.stopWakeThread = [this] { ++stops_; };
@@ -661,7 +661,7 @@ TEST_F(PowerTest, AThreadThatEndsAtOnceIsNotRunning) {
     TfrmAlMain* window = nullptr;
     MainWindowHooks hooks;
     // As start-up does when the thread could not set its timer.
-    hooks.startWakeThread = [&window](DateTime) {
+    hooks.startWakeThread = [&window](const ScheduleEntry&) {
         window->WakeThreadEnded();
         return true;
     };

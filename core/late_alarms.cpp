@@ -44,6 +44,7 @@ void AlarmCheckLoop::Begin(DateTime now, std::optional<DateTime> lastCheck) {
     handled_ = start;
     waiting_.clear();
     tableFrom_.reset();
+    lastStart_.reset();
     const std::optional<Moment> last = lastCheck ? FloorSecond(*lastCheck) : std::nullopt;
     if (!last) return;
     if (*last < start) {
@@ -187,6 +188,9 @@ CheckOutcome AlarmCheckLoop::Check(const Globals& g, DateTime now) {
         asleep_ = false;
         notRunning_ = false;
     }
+    // One batch a second, however often the timer ticks.
+    if (lastStart_ && *lastStart_ == *n) return out;
+    if (!waiting_.empty()) lastStart_ = *n;
     while (!waiting_.empty() && static_cast<int>(out.Start.size()) < kMaxStartsPerCheck) {
         DueRun r = std::move(waiting_.front());
         waiting_.pop_front();

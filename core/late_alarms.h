@@ -105,6 +105,7 @@ private:
     bool notRunning_ = false;
     bool setBack_ = false;
     std::optional<Moment> tableFrom_;
+    std::optional<Moment> lastStart_;  // the second of the last starts
     std::deque<DueRun> waiting_;
 };
 

@@ -14,15 +14,21 @@ namespace ringmere {
 
 namespace {
 
-constexpr double kHalfSecond = 0.5 / kSecondsPerDay;
+// Outside the years 1 to 9999, give or take a day, a clock reads nonsense.
+constexpr UtcMoment kFirstSecond = AtSecond(DayNumber(1, 1, 1) - 1, 0);
+constexpr UtcMoment kLastSecond = AtSecond(DayNumber(9999, 12, 31) + 1, 0);
 
-// The whole second at or before `now`; a value a hair under a whole second
-// (day counts are doubles) counts as that second.
-std::optional<Moment> FloorSecond(DateTime now) {
-    const std::optional<Moment> nearest = ToMoment(now);
-    if (!nearest) return std::nullopt;
-    const double behind = (FromMoment(*nearest) - now) * kSecondsPerDay;
-    return behind > 0.001 ? *nearest - 1 : *nearest;
+// The whole second at or before `now`.
+std::optional<UtcMoment> FloorSecond(Instant now) {
+    if (now == kNoInstant) return std::nullopt;
+    const UtcMoment s = FloorDiv(now.utcMs, 1000);
+    if (s < kFirstSecond || s > kLastSecond) return std::nullopt;
+    return s;
+}
+
+// Half a second after `s`: occurrences from the next whole second on.
+Instant JustAfter(UtcMoment s) {
+    return {s * 1000 + 500};
 }
 
 std::string Plural(std::size_t n, const char* one, const char* many) {
@@ -36,16 +42,16 @@ std::int64_t AlarmCheckLoop::LimitSeconds() const {
     return std::max<std::int64_t>(std::int64_t{lateLimit_} * 60, kOnTimeSeconds);
 }
 
-void AlarmCheckLoop::Begin(DateTime now, std::optional<DateTime> lastCheck) {
+void AlarmCheckLoop::Begin(Instant now, std::optional<Instant> lastCheck) {
     begun_ = true;
-    const std::optional<Moment> n = FloorSecond(now);
+    const std::optional<UtcMoment> n = FloorSecond(now);
     // An occurrence at the very moment of the start is still to come.
-    const Moment start = n ? (FromMoment(*n) == now ? *n - 1 : *n) : 0;
+    const UtcMoment start = n ? (*n * 1000 == now.utcMs ? *n - 1 : *n) : 0;
     handled_ = start;
     waiting_.clear();
     tableFrom_.reset();
     lastStart_.reset();
-    const std::optional<Moment> last = lastCheck ? FloorSecond(*lastCheck) : std::nullopt;
+    const std::optional<UtcMoment> last = lastCheck ? FloorSecond(*lastCheck) : std::nullopt;
     if (!last) return;
     if (*last < start) {
         handled_ = *last;
@@ -56,21 +62,20 @@ void AlarmCheckLoop::Begin(DateTime now, std::optional<DateTime> lastCheck) {
     }
 }
 
-bool AlarmCheckLoop::TableCovers(const Globals& g, Moment to) const {
+bool AlarmCheckLoop::TableCovers(const Globals& g, UtcMoment to) const {
     if (!tableFrom_ || *tableFrom_ > handled_) return false;
     const Integer count = std::clamp<Integer>(g.ScheduleCount, 0, kScheduleSlots);
     if (count < kScheduleSize) return true;
-    const std::optional<Moment> last = ToMoment(g.ScheduleTable[count].When);
-    return last && *last > to;
+    return g.ScheduleTable[count].Utc > to;
 }
 
 // Per alarm (from 1): its occurrences after `from` up to `to`.
-std::vector<AlarmCheckLoop::Found> AlarmCheckLoop::Collect(const Globals& g, Moment from,
-                                                           Moment to) const {
+std::vector<AlarmCheckLoop::Found> AlarmCheckLoop::Collect(const Globals& g, UtcMoment from,
+                                                           UtcMoment to) const {
     const std::int64_t limit = LimitSeconds();
-    const auto onTime = [&](Moment m) { return to - m <= limit; };
+    const auto onTime = [&](UtcMoment m) { return to - m <= limit; };
     std::vector<Found> found(static_cast<std::size_t>(std::max<Integer>(g.AlarmCount, 0)) + 1);
-    const auto note = [&](Integer a, Moment m) {
+    const auto note = [&](Integer a, UtcMoment m) {
         Found& f = found[static_cast<std::size_t>(a)];
         if (f.times == 0) f.first = m;
         ++f.times;
@@ -82,28 +87,27 @@ std::vector<AlarmCheckLoop::Found> AlarmCheckLoop::Collect(const Globals& g, Mom
     if (TableCovers(g, to)) {
         for (Integer i = 1; i <= g.ScheduleCount && i <= kScheduleSlots; ++i) {
             const ScheduleEntry& e = g.ScheduleTable[i];
-            const std::optional<Moment> m = ToMoment(e.When);
-            if (!m || *m <= from) continue;
-            if (*m > to) break;
-            if (e.AlarmIndex >= 1 && e.AlarmIndex <= g.AlarmCount) note(e.AlarmIndex, *m);
+            if (e.Utc <= from) continue;
+            if (e.Utc > to) break;
+            if (e.AlarmIndex >= 1 && e.AlarmIndex <= g.AlarmCount) note(e.AlarmIndex, e.Utc);
         }
         return found;
     }
     // A long gap: each alarm's occurrences one by one, counted up to a
     // bound; past it, only those still within the late limit are looked at.
-    OccurrenceCursors cursors(g, FromMoment(from) + kHalfSecond);
+    OccurrenceCursors cursors(g, JustAfter(from));
     if (!cursors.NowIsValid()) return found;
     cursors.InitCursors();
     std::vector<Integer> cut;
     for (Integer a = 1; a <= cursors.AlarmCount() && a <= g.AlarmCount; ++a) {
         cursors.ComputeCandidate(a);
-        while (cursors.HasCandidate(a) && cursors.CursorOf(a).Candidate <= to) {
+        while (cursors.HasCandidate(a) && cursors.CursorOf(a).CandidateUtc <= to) {
             if (found[static_cast<std::size_t>(a)].times == kMaxCountedOccurrences) {
                 found[static_cast<std::size_t>(a)].atLeast = true;
                 cut.push_back(a);
                 break;
             }
-            note(a, cursors.CursorOf(a).Candidate);
+            note(a, cursors.CursorOf(a).CandidateUtc);
             cursors.AdvanceCursor(a);
             cursors.ComputeCandidate(a);
         }
@@ -112,14 +116,14 @@ std::vector<AlarmCheckLoop::Found> AlarmCheckLoop::Collect(const Globals& g, Mom
         // No limit: the first occurrence counted is the run's.
         return found;
     }
-    OccurrenceCursors recent(g, FromMoment(std::max(from, to - limit - 1)) + kHalfSecond);
+    OccurrenceCursors recent(g, JustAfter(std::max(from, to - limit - 1)));
     recent.InitCursors();
     for (Integer a : cut) {
         Found& f = found[static_cast<std::size_t>(a)];
         f.onTime = 0;
         recent.ComputeCandidate(a);
-        while (recent.HasCandidate(a) && recent.CursorOf(a).Candidate <= to) {
-            const Moment m = recent.CursorOf(a).Candidate;
+        while (recent.HasCandidate(a) && recent.CursorOf(a).CandidateUtc <= to) {
+            const UtcMoment m = recent.CursorOf(a).CandidateUtc;
             if (onTime(m)) {
                 if (f.onTime == 0) f.firstOnTime = m;
                 ++f.onTime;
@@ -131,9 +135,9 @@ std::vector<AlarmCheckLoop::Found> AlarmCheckLoop::Collect(const Globals& g, Mom
     return found;
 }
 
-CheckOutcome AlarmCheckLoop::Check(const Globals& g, DateTime now) {
+CheckOutcome AlarmCheckLoop::Check(const Globals& g, Instant now) {
     CheckOutcome out;
-    const std::optional<Moment> n = FloorSecond(now);
+    const std::optional<UtcMoment> n = FloorSecond(now);
     if (!n) return out;
     if (!begun_) Begin(now, std::nullopt);
 
@@ -150,7 +154,7 @@ CheckOutcome AlarmCheckLoop::Check(const Globals& g, DateTime now) {
         }
     } else if (*n > handled_) {
         setBack_ = false;
-        const Moment gap = *n - handled_;
+        const std::int64_t gap = *n - handled_;
         out.Cause = asleep_       ? GapCause::kAsleep
                     : notRunning_ ? GapCause::kNotRunning
                     : gap >= 60   ? GapCause::kClockForward
@@ -201,7 +205,7 @@ CheckOutcome AlarmCheckLoop::Check(const Globals& g, DateTime now) {
 }
 
 void AlarmCheckLoop::Rebuild(Globals& g) {
-    BuildSchedule(g, FixedClock(FromMoment(handled_) + kHalfSecond));
+    BuildSchedule(g, InstantClock(JustAfter(handled_)));
     tableFrom_ = handled_;
 }
 
@@ -214,7 +218,8 @@ void AlarmCheckLoop::AlarmsChanged(const Globals& g) {
     tableFrom_.reset();
 }
 
-std::string MissedMomentText(Moment m) {
+std::string MissedMomentText(UtcMoment utc) {
+    const Moment m = LocalOfUtc(utc);
     const CivilDate d = CivilOf(DayOfMoment(m));
     const int s = SecondOfDay(m);
     const int hour = s / 3600;
@@ -265,27 +270,45 @@ std::string MissedNotice(std::size_t alarms, GapCause cause) {
     return Plural(alarms, "alarm was", "alarms were") + " missed " + why;
 }
 
-std::string LastCheckText(DateTime value) {
-    const std::optional<Moment> m = FloorSecond(value);
-    if (!m) return {};
-    const CivilDate d = CivilOf(DayOfMoment(*m));
-    const int s = SecondOfDay(*m);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
-                  s / 3600, s / 60 % 60, s % 60);
+std::string LastCheckText(Instant value) {
+    const std::optional<UtcMoment> utc = FloorSecond(value);
+    if (!utc) return {};
+    int offset = UtcOffsetAt(*utc);
+    // Offsets of old local mean times have seconds: the text says universal time.
+    if (offset % 60 != 0) offset = 0;
+    const Moment m = *utc + offset;
+    const CivilDate d = CivilOf(DayOfMoment(m));
+    const int s = SecondOfDay(m);
+    const int a = offset < 0 ? -offset : offset;
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d%c%02d:%02d", d.year, d.month,
+                  d.day, s / 3600, s / 60 % 60, s % 60, offset < 0 ? '-' : '+', a / 3600,
+                  a / 60 % 60);
     return text;
 }
 
-std::optional<DateTime> ParseLastCheck(const std::string& text) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) !=
-        6)
+std::optional<Instant> ParseLastCheck(const std::string& text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, used = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s, &used) !=
+            6 ||
+        text.size() < 19 || used != 19)
         return std::nullopt;
     if (h > 23 || mi > 59 || s > 59 || h < 0 || mi < 0 || s < 0) return std::nullopt;
     const std::optional<DateTime> day = TryEncodeDate(y, mo, d);
     if (!day) return std::nullopt;
-    return *day + EncodeTime(h, mi, s);
+    const std::optional<Moment> local = ToMoment(*day + EncodeTime(h, mi, s));
+    if (!local) return std::nullopt;
+    const std::string zone = text.substr(19);
+    if (zone.empty()) return Instant{UtcOfLocal(*local) * 1000};
+    const auto digit = [&](std::size_t i) { return zone[i] >= '0' && zone[i] <= '9'; };
+    if (zone.size() != 6 || (zone[0] != '+' && zone[0] != '-') || zone[3] != ':' || !digit(1) ||
+        !digit(2) || !digit(4) || !digit(5))
+        return std::nullopt;
+    const int oh = (zone[1] - '0') * 10 + (zone[2] - '0');
+    const int om = (zone[4] - '0') * 10 + (zone[5] - '0');
+    if (oh > 23 || om > 59) return std::nullopt;
+    const int offset = (zone[0] == '-' ? -1 : 1) * (oh * 3600 + om * 60);
+    return Instant{(*local - offset) * 1000};
 }
 
 }  // namespace ringmere

@@ -3,6 +3,8 @@
 // (sleep, a stop of the program, a clock set forward) made late or missed.
 // Nothing is dropped without a word: an occurrence either starts, possibly
 // late and folded with its alarm's other late ones, or is reported missed.
+// It counts in universal seconds: the hour the clock shows twice in autumn
+// is no clock set back, the hour it skips in spring no gap.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/localzone.h"
 #include "core/moment.h"
 
 namespace ringmere {
@@ -25,7 +28,7 @@ inline constexpr int kOnTimeSeconds = 5;
 inline constexpr int kMaxCountedOccurrences = 10000;
 // A clock set back by up to this much does not repeat what already ran;
 // further back, the new time is taken as it comes.
-inline constexpr Moment kLongestSetBack = kDaySeconds;
+inline constexpr std::int64_t kLongestSetBack = kDaySeconds;
 
 enum class GapCause {
     kAsleep,
@@ -37,7 +40,7 @@ enum class GapCause {
 struct DueRun {
     Integer AlarmIndex = 0;
     std::string Name;
-    Moment First = 0;            // its earliest occurrence this run stands for
+    UtcMoment First = 0;         // its earliest occurrence this run stands for
     int Times = 1;               // occurrences folded into this run
     std::int64_t LateSeconds = 0;  // at the check that starts it
     bool operator==(const DueRun&) const = default;
@@ -46,7 +49,7 @@ struct DueRun {
 struct MissedAlarm {
     Integer AlarmIndex = 0;
     std::string Name;
-    Moment First = 0;  // the earliest occurrence missed
+    UtcMoment First = 0;  // the earliest occurrence missed
     int Times = 0;
     bool AtLeast = false;  // counting stopped at kMaxCountedOccurrences
     bool operator==(const MissedAlarm&) const = default;
@@ -58,7 +61,7 @@ struct CheckOutcome {
     std::vector<DueRun> Late;      // runs decided at this check that start late
     GapCause Cause = GapCause::kHeldUp;  // of Missed and Late
     bool Rebuild = false;          // the schedule table is to be built again
-    std::optional<Moment> SetBackFrom;  // the clock went back from here
+    std::optional<UtcMoment> SetBackFrom;  // the clock went back from here
     bool SetBackTooFar = false;    // ...by more than kLongestSetBack
 };
 
@@ -70,11 +73,11 @@ public:
 
     // Start-up: the last check the previous run of the program stored, if
     // any. Occurrences after it are dealt with by the first check.
-    void Begin(DateTime now, std::optional<DateTime> lastCheck);
+    void Begin(Instant now, std::optional<Instant> lastCheck);
     // The computer is about to sleep: the next gap is sleep.
     void NoteSleep() { asleep_ = true; }
 
-    CheckOutcome Check(const Globals& g, DateTime now);
+    CheckOutcome Check(const Globals& g, Instant now);
 
     // Builds g's schedule table from the first moment not yet dealt with.
     void Rebuild(Globals& g);
@@ -83,34 +86,34 @@ public:
     void AlarmsChanged(const Globals& g);
 
     // Every occurrence up to this moment has been dealt with.
-    Moment Handled() const { return handled_; }
+    UtcMoment Handled() const { return handled_; }
     std::size_t Waiting() const { return waiting_.size(); }
 
 private:
     struct Found {
-        Moment first = 0;
+        UtcMoment first = 0;
         int times = 0;
         bool atLeast = false;
-        Moment firstOnTime = 0;  // earliest within the late limit
+        UtcMoment firstOnTime = 0;  // earliest within the late limit
         int onTime = 0;
     };
-    std::vector<Found> Collect(const Globals& g, Moment from, Moment to) const;
-    bool TableCovers(const Globals& g, Moment to) const;
+    std::vector<Found> Collect(const Globals& g, UtcMoment from, UtcMoment to) const;
+    bool TableCovers(const Globals& g, UtcMoment to) const;
     std::int64_t LimitSeconds() const;
 
     int lateLimit_ = kDefaultLateLimit;
-    Moment handled_ = 0;
+    UtcMoment handled_ = 0;
     bool begun_ = false;
     bool asleep_ = false;
     bool notRunning_ = false;
     bool setBack_ = false;
-    std::optional<Moment> tableFrom_;
-    std::optional<Moment> lastStart_;  // the second of the last starts
+    std::optional<UtcMoment> tableFrom_;
+    std::optional<UtcMoment> lastStart_;  // the second of the last starts
     std::deque<DueRun> waiting_;
 };
 
-// The moment as "M/d/yyyy h:mm:ss AM".
-std::string MissedMomentText(Moment m);
+// The moment as the local clock showed it, "M/d/yyyy h:mm:ss AM".
+std::string MissedMomentText(UtcMoment m);
 // "Missed: NAME at 12/11/2026 3:05:00 PM (3 times)"; the count only when
 // more than once.
 std::string MissedLine(const MissedAlarm& m);
@@ -121,8 +124,11 @@ std::string LateLine(const DueRun& r);
 // "3 alarms were missed while the computer was asleep".
 std::string MissedNotice(std::size_t alarms, GapCause cause);
 
-// The last check moment as the settings store keeps it, "2026-12-11 16:55:42".
-std::string LastCheckText(DateTime value);
-std::optional<DateTime> ParseLastCheck(const std::string& text);
+// The last check moment as the settings store keeps it: the local time with
+// its offset from universal time, "2026-12-11 16:55:42-05:00", so that the
+// repeated hour and a change of zone read back as the same moment. A text
+// without the offset is read as local time.
+std::string LastCheckText(Instant value);
+std::optional<Instant> ParseLastCheck(const std::string& text);
 
 }  // namespace ringmere

@@ -374,13 +374,13 @@ bool SaveLateLimit(SettingsStore& store, int minutes, std::string& error) {
                                     RegValue::Number(static_cast<std::uint32_t>(minutes)), error);
 }
 
-std::optional<DateTime> ReadLastCheck(const SettingsStore& store) {
+std::optional<Instant> ReadLastCheck(const SettingsStore& store) {
     const std::optional<RegValue> v = store.ReadValue(kSettingsKey, kLastCheckValue);
     if (!v || v->type != RegType::String) return std::nullopt;
     return ParseLastCheck(v->data);
 }
 
-bool SaveLastCheck(SettingsStore& store, DateTime moment, std::string& error) {
+bool SaveLastCheck(SettingsStore& store, Instant moment, std::string& error) {
     const std::string text = LastCheckText(moment);
     if (text.empty()) {
         error = "The moment of the last check is not a valid time.";

@@ -89,11 +89,11 @@ SettingsOrigin LoadStartupSettings(Globals& g, SettingsStore& store,
 // check moment, which tells the next start what fell while it was not running.
 inline constexpr const char* kLateLimitValue = "LateLimit";      // minutes
 inline constexpr const char* kLateNoLimitValue = "LateNoLimit";  // 0/1
-inline constexpr const char* kLastCheckValue = "LastCheck";      // "2026-12-11 16:55:42"
+inline constexpr const char* kLastCheckValue = "LastCheck";  // "2026-12-11 16:55:42-05:00"
 // Minutes, or kNoLateLimit; kDefaultLateLimit when nothing usable is stored.
 int ReadLateLimit(const SettingsStore& store);
 bool SaveLateLimit(SettingsStore& store, int minutes, std::string& error);
-std::optional<DateTime> ReadLastCheck(const SettingsStore& store);
-bool SaveLastCheck(SettingsStore& store, DateTime moment, std::string& error);
+std::optional<Instant> ReadLastCheck(const SettingsStore& store);
+bool SaveLastCheck(SettingsStore& store, Instant moment, std::string& error);
 
 }  // namespace ringmere

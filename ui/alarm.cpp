@@ -111,7 +111,7 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Services& services, MainWindowHooks hoo
     SetUpKeyboard(*this, *ui_, g_);
     SetUpCheckTimer();
     checkLoop_.SetLateLimit(ReadLateLimit(services_.settings));
-    checkLoop_.Begin(clock_.Now(), ReadLastCheck(services_.settings));
+    checkLoop_.Begin(clock_.NowInstant(), ReadLastCheck(services_.settings));
     FillAndStart();
     SetUpTimeSync();
 }
@@ -587,7 +587,7 @@ void TfrmAlMain::PauseUntil() {
 void TfrmAlMain::CheckAlarms() {
     alarmCheck_.stop();
     checkLoop_.SetLateLimit(ReadLateLimit(services_.settings));
-    const CheckOutcome outcome = checkLoop_.Check(g_, clock_.Now());
+    const CheckOutcome outcome = checkLoop_.Check(g_, clock_.NowInstant());
     TellLateAndMissed(outcome);
     // Read before any run starts: a run lets events through, and a run that
     // sets the clock rebuilds the table under this loop.
@@ -660,12 +660,12 @@ void TfrmAlMain::ShowMissedAlarms() {
 }
 
 void TfrmAlMain::KeepLastCheck(bool now) {
-    const Moment handled = checkLoop_.Handled();
-    const Moment minute = FloorDiv(handled, 60);
+    const UtcMoment handled = checkLoop_.Handled();
+    const std::int64_t minute = FloorDiv(handled, 60);
     if (!now && minute == keptMinute_) return;
     keptMinute_ = minute;
     std::string error;
-    if (!SaveLastCheck(services_.settings, FromMoment(handled), error))
+    if (!SaveLastCheck(services_.settings, Instant{handled * 1000}, error))
         SetStatusText(QStringLiteral("The last check could not be kept: ") +
                       FromFileText(error));
 }

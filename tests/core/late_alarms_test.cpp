@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 
 #include "core/alarmtable.h"
@@ -31,6 +32,30 @@ AlRec Repeating(const std::string& name, Byte type, Integer x, int hour, int min
     return a;
 }
 
+// Puts the process in `zone` until it goes; the zone before comes back.
+class ZoneScope {
+public:
+    explicit ZoneScope(const char* zone) {
+        if (const char* tz = std::getenv("TZ")) saved_ = tz;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneScope() {
+        if (saved_)
+            setenv("TZ", saved_->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+Instant Utc(int y, int mo, int d, int h, int mi) {
+    return {AtSecond(DayNumber(y, mo, d), h * 3600 + mi * 60) * 1000};
+}
+
 void SetAlarms(Globals& g, const std::vector<AlRec>& alarms) {
     g.ResetAlarmTable(static_cast<Integer>(alarms.size()));
     g.AlarmCount = static_cast<Integer>(alarms.size());
@@ -46,15 +71,17 @@ struct Driver {
     std::vector<std::string> notices;
     int mostPerCheck = 0;
     int setBacks = 0;
-    DateTime lastStart = 0;
+    Instant lastStart;
 
     Driver(Globals& globals, DateTime begin, int limit, std::optional<DateTime> lastCheck = {})
         : g(globals) {
         loop.SetLateLimit(limit);
-        loop.Begin(begin, lastCheck);
+        loop.Begin(InstantOfLocal(begin),
+                   lastCheck ? std::optional(InstantOfLocal(*lastCheck)) : std::nullopt);
         loop.Rebuild(g);
     }
-    void Check(DateTime now) {
+    void Check(DateTime now) { Check(InstantOfLocal(now)); }
+    void Check(Instant now) {
         const CheckOutcome out = loop.Check(g, now);
         if (out.SetBackFrom) ++setBacks;
         for (const DueRun& r : out.Late) lines.push_back(LateLine(r));
@@ -69,8 +96,9 @@ struct Driver {
     }
     // A check every second from `from` for `seconds`, ticking 20 ms after
     // the second as the program's timer does.
-    void Tick(DateTime from, int seconds) {
-        for (int i = 0; i < seconds; ++i) Check(from + (i + 0.02) / kSecondsPerDay);
+    void Tick(DateTime from, int seconds) { Tick(InstantOfLocal(from), seconds); }
+    void Tick(Instant from, int seconds) {
+        for (int i = 0; i < seconds; ++i) Check(Instant{from.utcMs + i * 1000 + 20});
     }
 };
 
@@ -88,7 +116,7 @@ TEST(LateAlarms, ABurstInOneSecondStartsSixASecondInOrderAndDropsNone) {
         for (const auto& [name, times] : run.started) EXPECT_EQ(times, 1) << name;
         EXPECT_EQ(run.mostPerCheck, std::min(burst, kMaxStartsPerCheck));
         const int seconds = (burst + kMaxStartsPerCheck - 1) / kMaxStartsPerCheck - 1;
-        EXPECT_NEAR((run.lastStart - At(kDay, 9, 0)) * kSecondsPerDay, seconds + 0.02, 1e-3);
+        EXPECT_EQ(run.lastStart.utcMs - InstantOfLocal(At(kDay, 9, 0)).utcMs, seconds * 1000 + 20);
         EXPECT_TRUE(run.lines.empty());
         EXPECT_EQ(run.loop.Waiting(), 0u);
     }
@@ -144,8 +172,9 @@ TEST(LateAlarms, AGapRunsEachAlarmOnceWithinTheLimitAndReportsTheRestMissed) {
         run.Check(back);
         EXPECT_EQ(run.started, c.runs);
         EXPECT_EQ(run.lines, c.lines);
-        if (!c.lines.empty() && c.lines.back().starts_with("Missed"))
+        if (!c.lines.empty() && c.lines.back().starts_with("Missed")) {
             EXPECT_EQ(run.notices.back().ends_with("missed while the computer was asleep"), true);
+        }
         // Afterwards the loop goes on as before: nothing runs twice.
         run.started.clear();
         run.lines.clear();
@@ -214,7 +243,36 @@ TEST(LateAlarms, AClockSetBackRepeatsNothingWithinADay) {
     }
 }
 
+// The nights the clock jumps in New York: the repeated hour is no set-back,
+// the skipped one no gap; an every-15-minutes alarm runs at each real
+// quarter hour.
+TEST(LateAlarms, TheClockJumpsOfSummerTimeAreNeitherSetBacksNorGaps) {
+    const ZoneScope zone("America/New_York");
+    const struct {
+        const char* name;
+        Instant from;
+        int seconds;
+        int runs;
+    } cases[] = {
+        {"autumn, 0:50 EDT to 2:10 EST", Utc(2026, 11, 1, 4, 50), 140 * 60, 9},
+        {"spring, 1:50 EST to 4:10 EDT", Utc(2026, 3, 8, 6, 50), 80 * 60, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Globals g;
+        AlRec quarter = Repeating("Quarter", kEveryXMinutes, 15, 0, 0);
+        quarter.Schedule.AlStartDate = EncodeDate(2026, 1, 1);
+        SetAlarms(g, {quarter});
+        Driver run(g, LocalDateTimeOf(c.from), kDefaultLateLimit);
+        run.Tick(c.from, c.seconds);
+        EXPECT_EQ(run.started["Quarter"], c.runs);
+        EXPECT_EQ(run.setBacks, 0);
+        EXPECT_TRUE(run.lines.empty());
+    }
+}
+
 TEST(LateAlarms, TheLastCheckAndTheLimitKeepInTheSettingsStore) {
+    const ZoneScope zone("America/New_York");
     MemorySettingsStore store;
     std::string error;
     EXPECT_EQ(ReadLateLimit(store), kDefaultLateLimit);
@@ -223,11 +281,25 @@ TEST(LateAlarms, TheLastCheckAndTheLimitKeepInTheSettingsStore) {
         ASSERT_TRUE(SaveLateLimit(store, limit, error)) << error;
         EXPECT_EQ(ReadLateLimit(store), limit);
     }
-    ASSERT_TRUE(SaveLastCheck(store, At(kDay, 16, 55, 42) + 0.3 / kSecondsPerDay, error));
-    EXPECT_EQ(store.ReadValue(kSettingsKey, kLastCheckValue)->data, "2026-12-09 16:55:42");
-    EXPECT_EQ(ToMoment(*ReadLastCheck(store)), ToMoment(At(kDay, 16, 55, 42)));
+    // Both passes of the repeated hour, and a time kept before a change of zone.
+    const std::pair<Instant, const char*> kept[] = {
+        {Instant{Utc(2026, 12, 9, 21, 55).utcMs + 42300}, "2026-12-09 16:55:42-05:00"},
+        {Utc(2026, 11, 1, 5, 30), "2026-11-01 01:30:00-04:00"},
+        {Utc(2026, 11, 1, 6, 30), "2026-11-01 01:30:00-05:00"},
+    };
+    for (const auto& [moment, text] : kept) {
+        ASSERT_TRUE(SaveLastCheck(store, moment, error)) << error;
+        EXPECT_EQ(store.ReadValue(kSettingsKey, kLastCheckValue)->data, text);
+        EXPECT_EQ(ReadLastCheck(store)->utcMs, moment.utcMs / 1000 * 1000) << text;
+    }
+    // Another zone's offset, and a text without one: local time.
+    EXPECT_EQ(ParseLastCheck("2026-12-09 16:55:42+01:00"),
+              Instant{Utc(2026, 12, 9, 15, 55).utcMs + 42000});
+    EXPECT_EQ(ParseLastCheck("2026-12-09 16:55:42"),
+              Instant{Utc(2026, 12, 9, 21, 55).utcMs + 42000});
     for (const char* bad : {"", "2026-12-09", "2026-13-09 10:00:00", "2026-12-09 24:00:00",
-                            "2026-12-09 10:00:00x", "yesterday"})
+                            "2026-12-09 10:00:00x", "2026-12-09 10:00:00+24:00",
+                            "2026-12-09 10:00:00+0500", "yesterday"})
         EXPECT_FALSE(ParseLastCheck(bad)) << bad;
     ASSERT_TRUE(store.WriteValue(kSettingsKey, kLateLimitValue, RegValue::Text("10"), error));
     EXPECT_EQ(ReadLateLimit(store), kDefaultLateLimit);  // not a number: the default

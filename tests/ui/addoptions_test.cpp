@@ -189,7 +189,9 @@ TEST_F(OptionsTest, TheLateLimitGoesToTheSettingsStoreOnly) {
     for (const Case& c : cases) {
         fakes_.settings.Clear();
         std::string error;
-        if (c.stored != -2) ASSERT_TRUE(SaveLateLimit(fakes_.settings, c.stored, error));
+        if (c.stored != -2) {
+            ASSERT_TRUE(SaveLateLimit(fakes_.settings, c.stored, error));
+        }
         auto d = Make();
         auto* spin = Find<QSpinBox>(d.get(), "seLateLimit");
         auto* none = Find<QCheckBox>(d.get(), "chkLateNoLimit");

@@ -98,8 +98,8 @@ TEST_F(CheckLoopTest, AStartAfterAStopRunsOnceLateOrReportsTheMissedOnce) {
         Add(off);
         std::string error;
         ASSERT_TRUE(SaveLateLimit(fakes.settings, c.limit, error));
-        ASSERT_TRUE(SaveLastCheck(fakes.settings, EncodeDate(2026, 12, 9) + EncodeTime(9, 0, 30),
-                                  error));
+        ASSERT_TRUE(SaveLastCheck(
+            fakes.settings, InstantOfLocal(EncodeDate(2026, 12, 9) + EncodeTime(9, 0, 30)), error));
         clock.SetNow(EncodeDate(2026, 12, 9) + EncodeTime(12, 0, 30));
         TfrmAlMain main(g, services);
         main.CheckAlarms();
@@ -127,7 +127,8 @@ TEST_F(CheckLoopTest, AStartAfterAStopRunsOnceLateOrReportsTheMissedOnce) {
         EXPECT_TRUE(main.UnseenMissed().isEmpty());
         // Its stop keeps the moment the next start compares with.
         main.ExitProgram();
-        EXPECT_EQ(ToMoment(ReadLastCheck(fakes.settings).value_or(0)), ToMoment(clock.Now()));
+        EXPECT_EQ(ReadLastCheck(fakes.settings).value_or(kNoInstant).utcMs / 1000,
+                  clock.NowInstant().utcMs / 1000);
     }
 }
 

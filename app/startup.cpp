@@ -183,8 +183,8 @@ class WakeControl {
 public:
     explicit WakeControl(ActivityLog& log) : log_(log) {}
 
-    bool Start(ui::TfrmAlMain& window, DateTime target) {
-        thread_ = std::make_unique<WakeThread>(target);
+    bool Start(ui::TfrmAlMain& window, const ScheduleEntry& first) {
+        thread_ = std::make_unique<WakeThread>(first.When, first.Utc - kUnixEpochSeconds);
         switch (thread_->Start()) {
             case WakeThread::Outcome::NoThread:
                 return false;
@@ -215,8 +215,8 @@ ui::MainWindowHooks MainHooks(Globals& g, const Services& services, WakeControl&
     ui::MainWindowHooks hooks;
     hooks.openRunWindow = RunWindowOpener(g, services);
     hooks.quit = [] { QApplication::quit(); };
-    hooks.startWakeThread = [&wake, &window](DateTime target) {
-        return wake.Start(*window, target);
+    hooks.startWakeThread = [&wake, &window](const ScheduleEntry& first) {
+        return wake.Start(*window, first);
     };
     hooks.stopWakeThread = [&wake] { wake.Stop(); };
     hooks.openEditor = [&g, services](QWidget* owner, const AlarmEditRequest& request) {

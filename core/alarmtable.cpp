@@ -17,10 +17,10 @@ bool DeleteAlarm(Globals& g, Integer position) {
     return true;
 }
 
-std::vector<int> DueScheduleSlots(const Globals& g, DateTime now) {
+std::vector<int> DueScheduleSlots(const Globals& g, Instant now) {
     std::vector<int> due;
     const int n = std::min<int>(g.ScheduleCount, kMaxStartsPerCheck);
-    for (int i = 1; i <= n && g.ScheduleTable[i].When <= now; ++i) due.push_back(i);
+    for (int i = 1; i <= n && g.ScheduleTable[i].Utc * 1000 <= now.utcMs; ++i) due.push_back(i);
     return due;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/localzone.h"
 
 namespace ringmere {
 
@@ -17,8 +18,9 @@ bool DeleteAlarm(Globals& g, Integer position);
 inline constexpr int kMaxStartsPerCheck = 6;
 
 // The schedule slots (from 1) that one check starts at `now`: the leading
-// entries that are due, at most six.
-std::vector<int> DueScheduleSlots(const Globals& g, DateTime now);
+// entries that are due, at most six. Due in real time: in the hour the
+// clock repeats, an entry of its second pass waits for it.
+std::vector<int> DueScheduleSlots(const Globals& g, Instant now);
 
 // "Client" and "WClient": the alarms belong to another computer.
 bool IsClientMode(const Globals& g);

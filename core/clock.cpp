@@ -22,6 +22,12 @@ DateTime SystemClock::Now() const {
                                          static_cast<int>(ms < 0 ? 0 : ms));
 }
 
+Instant SystemClock::NowInstant() const {
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    return {static_cast<std::int64_t>(ms) + kUnixEpochSeconds * 1000};
+}
+
 const Clock& CurrentClock() {
     static const SystemClock system;
     return g_clock ? *g_clock : system;

@@ -57,7 +57,8 @@ struct SettingsRec {
 
 struct ScheduleEntry {
     Integer AlarmIndex = 0;  // position in AlarmTable
-    DateTime When = 0;
+    DateTime When = 0;     // as the local clock shows it
+    std::int64_t Utc = 0;  // the same moment, seconds since 30/12/1899 00:00 UTC
     bool operator==(const ScheduleEntry&) const = default;
 };
 

@@ -71,20 +71,32 @@ std::int64_t ClampedDay(std::int64_t year, int month, int day) {
 
 }  // namespace
 
-OccurrenceCursors::OccurrenceCursors(const Globals& g, DateTime now) : g_(g) {
+OccurrenceCursors::OccurrenceCursors(const Globals& g, DateTime now)
+    : OccurrenceCursors(g, kNoInstant) {
+    if (const auto m = ToMomentCeil(now)) SetNow(zone_.UtcOf(*m));
+}
+
+OccurrenceCursors::OccurrenceCursors(const Globals& g, Instant now) : g_(g) {
+    // Outside the years 1 to 9999, give or take a day: nothing.
+    constexpr std::int64_t kFirstMs = AtSecond(DayNumber(1, 1, 1) - 1, 0) * 1000;
+    constexpr std::int64_t kLastMs = AtSecond(DayNumber(9999, 12, 31) + 2, 0) * 1000;
+    if (now.utcMs >= kFirstMs && now.utcMs <= kLastMs) SetNow(FloorDiv(now.utcMs + 999, 1000));
     const std::size_t slots = g.AlarmTable.size();
     const std::int64_t usable = slots == 0 ? 0 : static_cast<std::int64_t>(slots) - 1;
     count_ = static_cast<Integer>(std::clamp<std::int64_t>(g.AlarmCount, 0, usable));
-    if (const auto m = ToMomentCeil(now)) {
-        nowValid_ = true;
-        now_ = *m;
-        today_ = DayOfMoment(now_);
-        timeNow_ = SecondOfDay(now_);
-    }
     ReserveLarge(cursors_, static_cast<std::size_t>(count_) + 1);
     ReserveLarge(plans_, static_cast<std::size_t>(count_) + 1);
     cursors_.resize(static_cast<std::size_t>(count_) + 1);
     plans_.resize(static_cast<std::size_t>(count_) + 1);
+}
+
+void OccurrenceCursors::SetNow(UtcMoment utc) {
+    now_ = zone_.LocalOf(utc);
+    nowValid_ = ToMoment(FromMoment(now_)).has_value();
+    if (!nowValid_) return;
+    nowUtc_ = utc;
+    today_ = DayOfMoment(now_);
+    timeNow_ = SecondOfDay(now_);
 }
 
 void OccurrenceCursors::InitCursors() {
@@ -124,7 +136,7 @@ void OccurrenceCursors::InitOne(Integer alarm) {
 
     if (t.AlEndType == kEndOnce) {
         p.kind = Kind::kOnce;
-        if (p.start < now_) return End(c);
+        if (zone_.UtcOf(p.start) < nowUtc_) return End(c);
         c.Base = p.start;
         return;
     }
@@ -132,10 +144,10 @@ void OccurrenceCursors::InitOne(Integer alarm) {
         const auto endDate = ToMoment(t.AlEndDate);
         if (!endDate) return End(c);
         p.hasEnd = true;
-        p.end = AtSecond(DayOfMoment(*endDate), TimeOfDaySeconds(t.AlEndTime));
+        p.end = zone_.UtcOf(AtSecond(DayOfMoment(*endDate), TimeOfDaySeconds(t.AlEndTime)));
     }
     // Listed dates keep every date, even those before the start date.
-    p.notBefore = t.AlType == kSelectedDates ? now_ : std::max(now_, p.start);
+    p.notBefore = t.AlType == kSelectedDates ? nowUtc_ : std::max(nowUtc_, zone_.UtcOf(p.start));
     InitRepeating(rec, p, c);
 }
 
@@ -164,7 +176,7 @@ void OccurrenceCursors::InitRepeating(const AlRec& rec, Plan& p, Cursor& c) {
 void OccurrenceCursors::InitDays(const AlRec& rec, Plan& p, Cursor& c) {
     const TimeRec& t = rec.Schedule;
     const std::int64_t sd = p.startDay;
-    const bool passedToday = timeNow_ > p.time;
+    const bool passedToday = Passed(today_, p.time);
     p.kind = Kind::kDays;
     p.period = AtLeastOne(t.AlXDays);
     if (today_ > sd) {
@@ -185,11 +197,11 @@ void OccurrenceCursors::InitGrid(const AlRec& rec, Plan& p, Cursor& c) {
     p.period =
         static_cast<std::int64_t>(AtLeastOne(t.AlType == kEveryXMinutes ? t.AlXMin : t.AlXHours)) *
         (t.AlType == kEveryXMinutes ? 60 : 3600);
-    const Moment s = p.start;
+    const UtcMoment s = zone_.UtcOf(p.start);
     if (today_ > sd)  // the first grid point strictly after Now
-        c.Base = s + (FloorDiv(now_ - s, p.period) + 1) * p.period;
-    else if (today_ == sd && now_ > s)  // the first one not before Now
-        c.Base = s + CeilDiv(now_ - s, p.period) * p.period;
+        c.Base = s + (FloorDiv(nowUtc_ - s, p.period) + 1) * p.period;
+    else if (today_ == sd && nowUtc_ > s)  // the first one not before Now
+        c.Base = s + CeilDiv(nowUtc_ - s, p.period) * p.period;
     else
         c.Base = s;
 }
@@ -197,7 +209,7 @@ void OccurrenceCursors::InitGrid(const AlRec& rec, Plan& p, Cursor& c) {
 void OccurrenceCursors::InitYears(const AlRec& rec, Plan& p, Cursor& c) {
     const TimeRec& t = rec.Schedule;
     const std::int64_t sd = p.startDay;
-    const bool passedToday = timeNow_ > p.time;
+    const bool passedToday = Passed(today_, p.time);
     p.kind = Kind::kYears;
     p.period = AtLeastOne(t.AlXYears);
     const CivilDate s = CivilOf(sd);
@@ -420,32 +432,50 @@ void OccurrenceCursors::ComputeCandidate(Integer alarm) {
         return;
     }
     if (p.kind == Kind::kOnce) {
-        c.Candidate = !c.Done && rules_.Allowed(global_, p.own, c.Base) ? c.Base : kNoOccurrence;
+        const UtcMoment utc = zone_.UtcOf(c.Base);
+        const Moment local = zone_.LocalOf(utc);
+        const bool ok = !c.Done && rules_.Allowed(global_, p.own, local);
+        c.Candidate = ok ? local : kNoOccurrence;
+        c.CandidateUtc = ok ? utc : kNoOccurrence;
         return;
     }
     int tries = kLongPeriodTries;
     if (p.kind == Kind::kDays || p.kind == Kind::kGrid) tries = kShortPeriodTries;
     if (p.kind == Kind::kDates) tries = static_cast<int>(p.dateCount);
     for (int i = 0; i < tries; ++i) {
-        Moment m = 0;
-        const Formed f = Form(p, c, m);
+        Moment formed = 0;
+        const Formed f = Form(p, c, formed);
         if (f == Formed::kExhausted) break;
-        if (f == Formed::kSkip || m < p.notBefore) {
+        if (f == Formed::kSkip) {
             MoveOn(p, c);
             continue;
         }
-        if (m > kLatestEntry || (p.hasEnd && m > p.end)) break;
+        // Formed as the local clock reads (a grid: in real time). A local time
+        // the clock skips comes out later by the jump, as the clock shows it.
+        const UtcMoment utc = p.kind == Kind::kGrid ? formed : zone_.UtcOf(formed);
+        const Moment m = zone_.LocalOf(utc);
+        if (utc < p.notBefore) {
+            MoveOn(p, c);
+            continue;
+        }
+        if (m > kLatestEntry || (p.hasEnd && utc > p.end)) break;
         Moment through = m;
         if (rules_.Allowed(global_, p.own, m, &through)) {
             c.Candidate = m;
+            c.CandidateUtc = utc;
             return;
         }
         // A short grid steps over the whole excluded stretch in one try: a
         // weekend without an every-minute alarm is 2880 rejections, more
-        // than the search allows, and the alarm would end for good.
-        if (p.kind == Kind::kGrid && through > m)
-            c.Step += (through - m) / p.period + 1;
-        else
+        // than the search allows, and the alarm would end for good. The
+        // stretch is measured in real time; its end, read as the first pass
+        // of a repeated hour, may lie before `utc`, and then the clock's
+        // own difference holds.
+        if (p.kind == Kind::kGrid && through > m) {
+            UtcMoment end = zone_.UtcOf(through);
+            if (end < utc) end = utc + (through - m);
+            c.Step += (end - utc) / p.period + 1;
+        } else
             MoveOn(p, c);
     }
     End(c);
@@ -461,7 +491,7 @@ void OccurrenceCursors::AdvanceCursor(Integer alarm) {
     }
     if (c.Candidate > kLatestEntry) return;
     // An alarm never yields the same moment twice.
-    p.notBefore = std::max(p.notBefore, c.Candidate + 1);
+    p.notBefore = std::max(p.notBefore, c.CandidateUtc + 1);
     MoveOn(p, c);
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/exception_rules.h"
 #include "core/globals.h"
+#include "core/localzone.h"
 #include "core/moment.h"
 
 namespace ringmere {
@@ -32,6 +33,7 @@ inline constexpr int kLongPeriodTries = 999;    // weeks, months, years
 struct Cursor {
     Moment Base = 0;        // start of the alarm's sequence; kNoOccurrence when it has ended
     Moment Candidate = 0;   // next occurrence; kNoOccurrence when there is none
+    UtcMoment CandidateUtc = 0;  // the same in universal time
     std::int64_t Step = 0;  // periods after Base (or the position in the date list)
     Integer ListPos = 0;    // position in the weekday or month-day list, from 1
     Integer WeekShift = 0;  // weekly: 1 when the first cycle week is the one after Base's
@@ -42,6 +44,9 @@ struct Cursor {
 // and stay unchanged while it is used.
 class OccurrenceCursors {
 public:
+    // Moments that lie before `now` in real time are past, whatever the
+    // local clock shows; a local `now` in a repeated hour is its first pass.
+    OccurrenceCursors(const Globals& g, Instant now);
     OccurrenceCursors(const Globals& g, DateTime now);
 
     Integer AlarmCount() const { return count_; }
@@ -89,9 +94,11 @@ private:
         std::uint8_t weeks = 0;      // bit k: week k of the month is listed (5 = last)
         std::int64_t startDay = 0;
         Moment start = 0;         // AlStartDate at AlTime
-        Moment end = 0;           // AlEndDate at AlEndTime
-        Moment notBefore = 0;     // no candidate may lie earlier
-        std::int64_t period = 1;  // days, weeks, months, years, or seconds for the grid
+        UtcMoment end = 0;        // AlEndDate at AlEndTime
+        UtcMoment notBefore = 0;  // no candidate may lie earlier
+        // Days, weeks, months, years, or seconds for the grid. Grids count
+        // real time (their Base is universal); the rest, the local calendar.
+        std::int64_t period = 1;
         std::int64_t anchor = 0;  // day, month index or year the steps count from
         CompiledRules::SetId own = 0;
         std::array<std::uint8_t, 31> list{};
@@ -99,6 +106,7 @@ private:
         std::size_t dateCount = 0;
     };
 
+    void SetNow(UtcMoment utc);
     void InitOne(Integer alarm);
     void InitRepeating(const AlRec& rec, Plan& p, Cursor& c);
     // One for each repeating kind: the plan and the first cursor.
@@ -111,12 +119,16 @@ private:
     void InitDates(const AlRec& rec, Plan& p, Cursor& c);
     Formed Form(const Plan& p, const Cursor& c, Moment& out) const;
     void MoveOn(const Plan& p, Cursor& c) const;
-    void End(Cursor& c) const { c.Base = c.Candidate = kNoOccurrence; }
+    void End(Cursor& c) const { c.Base = c.Candidate = c.CandidateUtc = kNoOccurrence; }
+    // Whether `day` at `time` (local) lies before now in real time.
+    bool Passed(std::int64_t day, int time) { return zone_.UtcOf(AtSecond(day, time)) < nowUtc_; }
 
     const Globals& g_;
     Integer count_ = 0;
     bool nowValid_ = false;
-    Moment now_ = 0;
+    Moment now_ = 0;  // local
+    UtcMoment nowUtc_ = 0;
+    LocalZone zone_;
     std::int64_t today_ = 0;
     int timeNow_ = 0;
     std::vector<Cursor> cursors_;  // slot 0 unused, like the alarm table

@@ -11,8 +11,10 @@
 namespace ringmere {
 
 // The first `size` occurrences of all alarms of `g` from `now`, in
-// ascending When; equal moments in ascending alarm position. Never an
-// occurrence before `now`, never one after 31/12/9998.
+// ascending real time (Utc); equal moments in ascending alarm position.
+// Never an occurrence before `now`, never one after 31/12/9998. A local
+// `now` in the hour the clock repeats is its first pass.
+std::vector<ScheduleEntry> ComputeSchedule(const Globals& g, Instant now, int size);
 std::vector<ScheduleEntry> ComputeSchedule(const Globals& g, DateTime now, int size);
 
 // Rebuilds g.ScheduleTable (slots 1 to ScheduleCount) and g.ScheduleCount

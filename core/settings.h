@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/globals.h"
+#include "core/late_alarms.h"
 #include "core/report.h"
 #include "core/settings_store.h"
 
@@ -92,5 +93,16 @@ inline constexpr const char* kFadeInValue = "FadeInSeconds";
 inline constexpr Integer kFadeInMaxSeconds = 300;
 Integer ReadFadeInSeconds(const SettingsStore& store);
 bool WriteFadeInSeconds(SettingsStore& store, Integer seconds, std::string& error);
+
+// Late and missed alarms: the late limit (Additional Options) and the last
+// check moment, which tells the next start what fell while it was not running.
+inline constexpr const char* kLateLimitValue = "LateLimit";      // minutes
+inline constexpr const char* kLateNoLimitValue = "LateNoLimit";  // 0/1
+inline constexpr const char* kLastCheckValue = "LastCheck";  // "2026-12-11 16:55:42-05:00"
+// Minutes, or kNoLateLimit; kDefaultLateLimit when nothing usable is stored.
+int ReadLateLimit(const SettingsStore& store);
+bool SaveLateLimit(SettingsStore& store, int minutes, std::string& error);
+std::optional<Instant> ReadLastCheck(const SettingsStore& store);
+bool SaveLastCheck(SettingsStore& store, Instant moment, std::string& error);
 
 }  // namespace ringmere

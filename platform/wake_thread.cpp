@@ -87,6 +87,9 @@ const WakeThread::ClockId WakeThread::kWakeClock = CLOCK_REALTIME_ALARM;
 
 WakeThread::WakeThread(DateTime target, ClockId clock) : target_(target), clock_(clock) {}
 
+WakeThread::WakeThread(DateTime target, std::int64_t utcSeconds, ClockId clock)
+    : target_(target), utc_(utcSeconds), clock_(clock) {}
+
 WakeThread::~WakeThread() {
     Stop();
 }
@@ -129,7 +132,7 @@ void WakeThread::Stop() {
 }
 
 void WakeThread::Arm() {
-    const auto due = WakeDueSeconds(target_);
+    const auto due = utc_ ? std::optional(*utc_ - kWakeLeadSeconds) : WakeDueSeconds(target_);
     fd_ = timerfd_create(clock_, TFD_CLOEXEC);
     if (fd_ < 0) {
         error_ = SystemErrorText(errno);

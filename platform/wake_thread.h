@@ -43,6 +43,10 @@ public:
     };
 
     explicit WakeThread(DateTime target, ClockId clock = kWakeClock);
+    // For a target known in universal time (seconds since 1970), as the
+    // schedule knows it: in the hour the clock repeats, `target` alone
+    // would be read as the first pass.
+    WakeThread(DateTime target, std::int64_t utcSeconds, ClockId clock = kWakeClock);
     ~WakeThread();  // stops the thread and waits for it
     WakeThread(const WakeThread&) = delete;
     WakeThread& operator=(const WakeThread&) = delete;
@@ -76,6 +80,7 @@ private:
     void Wait();
 
     const DateTime target_;
+    const std::optional<std::int64_t> utc_;
     const ClockId clock_;
     int fd_ = -1;
     // Written by the thread before Start() returns, read-only after.

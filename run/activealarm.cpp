@@ -483,7 +483,7 @@ bool OnlyMessageAndSound(const AlRec& a) {
 }
 
 QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services,
-                       const QString& title) {
+                       const QString& title, const QString& lateNote) {
     if (alarmIndex < 1 || alarmIndex > g.AlarmCount || alarmIndex >= int(g.AlarmTable.size()))
         return nullptr;
     auto* window = new TfrmActiveAlarm(g, alarmIndex, services);
@@ -493,6 +493,7 @@ QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& service
     else
         window->show();
     if (!title.isEmpty()) window->SetTitle(title);
+    if (!lateNote.isEmpty()) window->setWindowTitle(window->windowTitle() + QStringLiteral(" - ") + lateNote);
     return window;
 }
 

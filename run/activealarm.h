@@ -149,7 +149,8 @@ bool OnlyMessageAndSound(const AlRec& alarm);
 // is empty; null for an index that names no alarm. The window deletes
 // itself after it closes. With the option on and the desktop's notifications
 // at hand, an alarm of OnlyMessageAndSound runs as a notification instead.
+// A `lateNote` ("Late by 2 h 55 min") goes into the window's caption.
 QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services,
-                       const QString& title = QString());
+                       const QString& title = QString(), const QString& lateNote = QString());
 
 }  // namespace ringmere::run

@@ -17,6 +17,7 @@ PACKAGES=(
   xdg-utils gstreamer1.0-plugins-base
   libcurl4-openssl-dev python3-aiosmtpd python3-pyftpdlib openssl
   desktop-file-utils appstream groff-base dpkg-dev
+  faketime
 )
 
 install_missing() {

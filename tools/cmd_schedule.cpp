@@ -59,8 +59,8 @@ int PrintSchedule(const std::vector<std::string>& args, const char* command, int
         std::cerr << "Nothing shown: the file could not be read to its end.\n";
         return kExitProblems;
     }
-    const DateTime at = now ? *now : CurrentClock().Now();
-    const std::vector<ScheduleEntry> table = ComputeSchedule(g, at, count);
+    const std::vector<ScheduleEntry> table = now ? ComputeSchedule(g, *now, count)
+                                                 : ComputeSchedule(g, CurrentClock().NowInstant(), count);
     std::string out;
     for (std::size_t r = 0; r < table.size(); ++r) {
         out += std::to_string(r + 1);
@@ -94,6 +94,8 @@ const Register schedule{{
     "\n"
     "  --now MOMENT  build the table at MOMENT instead of the current time, e.g.\n"
     "                \"3/12/2004 09:00:00AM\" (the date alone means its midnight)\n"
+    "                in the local time zone; a time the clock shows twice is its\n"
+    "                first pass\n"
     "  --count N     print N rows instead of the program's 40 (1 to 100000)\n"
     "\n"
     "One row per line: the row number, a tab, the moment (\"3/12/2004 09:00:00AM\"),\n"

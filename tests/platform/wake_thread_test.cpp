@@ -122,6 +122,19 @@ TEST_F(WakeTime, ZoneChangedWhileRunningIsFollowed) {
     EXPECT_EQ(*inUtc - *inKolkata, 5 * 3600 + 30 * 60);
 }
 
+// The schedule knows its entries in universal time; the local time alone
+// would wake the machine an hour early in the second pass of 01:00-02:00.
+TEST_F(WakeTime, ArmedForTheEntrysUniversalTime) {
+    UseZone("America/New_York");
+    const DateTime shown = Local(2024, 11, 3, 1, 30, 0);
+    const std::int64_t secondPass = 1730615400;  // 06:30 UTC, 01:30 EST
+    WakeThread thread(shown, secondPass, CLOCK_REALTIME);
+    ASSERT_EQ(thread.Start(), Outcome::Waiting) << thread.ErrorText();
+    ASSERT_TRUE(thread.ArmedFor().has_value());
+    EXPECT_EQ(*thread.ArmedFor(), secondPass - kWakeLeadSeconds);
+    EXPECT_EQ(*LocalToUtcSeconds(shown), secondPass - 3600);
+}
+
 // Only a guard against a hung thread: the tests never measure time.
 bool WaitUntilEnded(const WakeThread& thread) {
     const auto end = Clock::now() + 60s;

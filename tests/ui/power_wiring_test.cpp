@@ -42,8 +42,8 @@ TEST_F(PowerWiring, SuspendArmsTheWakeThreadWhileTheLockHoldsAndResumeStopsIt) {
     std::vector<std::size_t> locksWhileArming;
     int stops = 0;
     MainWindowHooks hooks;
-    hooks.startWakeThread = [&](DateTime target) {
-        armed.push_back(target);
+    hooks.startWakeThread = [&](const ScheduleEntry& first) {
+        armed.push_back(first.When);
         locksWhileArming.push_back(Inhibitors().size());
         return true;
     };

@@ -12,7 +12,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   python3 python3-dateutil
   qt6-base-dev libgl-dev qt6-multimedia-dev libqt6svg6
-  dbus-daemon python3-dbusmock tzdata
+  dbus-daemon python3-dbusmock tzdata faketime
   xvfb xauth xdotool
   xdg-utils gstreamer1.0-plugins-base
   libcurl4-openssl-dev python3-aiosmtpd python3-pyftpdlib openssl

@@ -355,4 +355,38 @@ SettingsOrigin LoadStartupSettings(Globals& g, SettingsStore& store,
     return origin;
 }
 
+// Late and missed alarms.
+
+int ReadLateLimit(const SettingsStore& store) {
+    const std::optional<RegValue> off = store.ReadValue(kSettingsKey, kLateNoLimitValue);
+    if (off && off->type == RegType::Number && off->number == 1) return kNoLateLimit;
+    const std::optional<RegValue> v = store.ReadValue(kSettingsKey, kLateLimitValue);
+    // A week at most: beyond that a number is more likely damage than intent.
+    if (v && v->type == RegType::Number && v->number <= 10080) return static_cast<int>(v->number);
+    return kDefaultLateLimit;
+}
+
+bool SaveLateLimit(SettingsStore& store, int minutes, std::string& error) {
+    const bool none = minutes < 0;
+    if (!store.WriteValue(kSettingsKey, kLateNoLimitValue, RegValue::Number(none ? 1 : 0), error))
+        return false;
+    return none || store.WriteValue(kSettingsKey, kLateLimitValue,
+                                    RegValue::Number(static_cast<std::uint32_t>(minutes)), error);
+}
+
+std::optional<DateTime> ReadLastCheck(const SettingsStore& store) {
+    const std::optional<RegValue> v = store.ReadValue(kSettingsKey, kLastCheckValue);
+    if (!v || v->type != RegType::String) return std::nullopt;
+    return ParseLastCheck(v->data);
+}
+
+bool SaveLastCheck(SettingsStore& store, DateTime moment, std::string& error) {
+    const std::string text = LastCheckText(moment);
+    if (text.empty()) {
+        error = "The moment of the last check is not a valid time.";
+        return false;
+    }
+    return store.WriteValue(kSettingsKey, kLastCheckValue, RegValue::Text(text), error);
+}
+
 }  // namespace ringmere

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/globals.h"
+#include "core/late_alarms.h"
 #include "core/report.h"
 #include "core/settings_store.h"
 
@@ -83,5 +84,16 @@ enum class SettingsOrigin {
 // `localSettingsPath` (when it exists), saved into the store.
 SettingsOrigin LoadStartupSettings(Globals& g, SettingsStore& store,
                                    const std::string& localSettingsPath, Reporter& reporter);
+
+// Late and missed alarms: the late limit (Additional Options) and the last
+// check moment, which tells the next start what fell while it was not running.
+inline constexpr const char* kLateLimitValue = "LateLimit";      // minutes
+inline constexpr const char* kLateNoLimitValue = "LateNoLimit";  // 0/1
+inline constexpr const char* kLastCheckValue = "LastCheck";      // "2026-12-11 16:55:42"
+// Minutes, or kNoLateLimit; kDefaultLateLimit when nothing usable is stored.
+int ReadLateLimit(const SettingsStore& store);
+bool SaveLateLimit(SettingsStore& store, int minutes, std::string& error);
+std::optional<DateTime> ReadLastCheck(const SettingsStore& store);
+bool SaveLastCheck(SettingsStore& store, DateTime moment, std::string& error);
 
 }  // namespace ringmere

@@ -404,12 +404,13 @@ void TfrmActiveAlarm::closeEvent(QCloseEvent* event) {
 }
 
 QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services,
-                       const QString& title) {
+                       const QString& title, const QString& lateNote) {
     if (alarmIndex < 1 || alarmIndex > g.AlarmCount || alarmIndex >= int(g.AlarmTable.size()))
         return nullptr;
     auto* window = new TfrmActiveAlarm(g, alarmIndex, services);
     window->show();
     if (!title.isEmpty()) window->SetTitle(title);
+    if (!lateNote.isEmpty()) window->setWindowTitle(window->windowTitle() + QStringLiteral(" - ") + lateNote);
     return window;
 }
 

@@ -126,7 +126,8 @@ std::string ScriptCompleted(int failedSteps);
 // `alarmIndex` (its position in the alarm table), titled `title` unless that
 // is empty; null for an index that names no alarm. The window deletes
 // itself after it closes.
+// A `lateNote` ("Late by 2 h 55 min") goes into the window's caption.
 QWidget* OpenRunWindow(const Globals& g, int alarmIndex, const Services& services,
-                       const QString& title = QString());
+                       const QString& title = QString(), const QString& lateNote = QString());
 
 }  // namespace ringmere::run

@@ -86,6 +86,13 @@ TfrmAdditional::TfrmAdditional(Globals& g, const Services& services, AutoStartEn
     ui_->chkAuto->setChecked(s.AutoStart);
     ui_->teTSTO->setText(QString::number(s.TimeServerTO));
     ui_->chkWake->setChecked(s.allowWake);
+    // Late alarms: the limit lives in the settings store only.
+    const int lateLimit = ReadLateLimit(services_.settings);
+    ui_->chkLateNoLimit->setChecked(lateLimit == kNoLateLimit);
+    ui_->seLateLimit->setValue(lateLimit == kNoLateLimit ? kDefaultLateLimit : lateLimit);
+    ui_->seLateLimit->setEnabled(lateLimit != kNoLateLimit);
+    connect(ui_->chkLateNoLimit, &QCheckBox::toggled, ui_->seLateLimit,
+            [this](bool none) { ui_->seLateLimit->setEnabled(!none); });
     ui_->chkevdesc->setChecked(s.dispevdesc);
     ui_->chkenablelogging->setChecked(s.enablelogging);
     FillColourBox(ui_->cbBackground, s.monthBackColor);
@@ -214,6 +221,15 @@ bool TfrmAdditional::Apply() {
     s.TimeServerTO = timeout;
 
     s.allowWake = ui_->chkWake->isChecked();
+    if (!SaveLateLimit(services_.settings,
+                       ui_->chkLateNoLimit->isChecked() ? kNoLateLimit : ui_->seLateLimit->value(),
+                       error)) {
+        services_.dialogs.Message(
+            this, BoxKind::Error,
+            QStringLiteral("Could not keep the late limit: ") + widgets::FromFileText(error),
+            Corner());
+        return false;
+    }
     s.dispevdesc = ui_->chkevdesc->isChecked();
 
     const bool logging = ui_->chkenablelogging->isChecked();

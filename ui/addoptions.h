@@ -1,5 +1,5 @@
 // The additional options: start at log-on, the time server's time-out, wake,
-// the action hints, logging and the calendar colours.
+// the late limit, the action hints, logging and the calendar colours.
 #pragma once
 
 #include <QColor>

@@ -2,14 +2,18 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QSystemTrayIcon>
@@ -105,6 +109,8 @@ TfrmAlMain::TfrmAlMain(Globals& g, const Services& services, MainWindowHooks hoo
     ConnectCommands();
     SetUpKeyboard(*this, *ui_, g_);
     SetUpCheckTimer();
+    checkLoop_.SetLateLimit(ReadLateLimit(services_.settings));
+    checkLoop_.Begin(clock_.Now(), ReadLastCheck(services_.settings));
     FillAndStart();
     SetUpTimeSync();
 }
@@ -294,6 +300,8 @@ void TfrmAlMain::StopWakeThread() {
 }
 
 void TfrmAlMain::PowerEvent(int code) {
+    // Whether or not the computer is woken, the gap ahead is sleep.
+    if (code == kPowerSuspend) checkLoop_.NoteSleep();
     if (!g_.Settings.allowWake) return;
     switch (code) {
         case kPowerSuspend: {
@@ -429,7 +437,10 @@ void TfrmAlMain::Refill() {
 }
 
 void TfrmAlMain::RebuildSchedule() {
-    BuildSchedule(g_, clock_);
+    checkLoop_.AlarmsChanged(g_);
+    // From the first moment not yet checked: an alarm due since the last
+    // check is still started by the next one.
+    checkLoop_.Rebuild(g_);
     LoadScheduleView();
 }
 
@@ -440,27 +451,86 @@ void TfrmAlMain::LoadScheduleView() {
 
 void TfrmAlMain::CheckAlarms() {
     alarmCheck_.stop();
-    const std::vector<int> due = DueScheduleSlots(g_, clock_.Now());
-    if (!due.empty()) {
-        // The entries are read before any run starts: a run lets events
-        // through, and nothing may rebuild the table meanwhile.
-        DateTime latest = 0;
-        std::vector<int> alarms;
-        for (int slot : due) {
-            latest = std::max(latest, g_.ScheduleTable[slot].When);
-            alarms.push_back(g_.ScheduleTable[slot].AlarmIndex);
-        }
-        // A run that sets the clock rebuilds the table under this loop.
-        for (int index : alarms) OpenRun(index);
-        // A check that falls exactly on an entry's second would find that
-        // entry again in a table rebuilt from the same moment: build from
-        // just after it. Entries fall on whole seconds, so nothing else moves.
-        const DateTime now = clock_.Now();
-        const FixedClock after(now > latest ? now : latest + 0.5 / kSecondsPerDay);
-        BuildSchedule(g_, after);
+    checkLoop_.SetLateLimit(ReadLateLimit(services_.settings));
+    const CheckOutcome outcome = checkLoop_.Check(g_, clock_.Now());
+    TellLateAndMissed(outcome);
+    // Read before any run starts: a run lets events through, and a run that
+    // sets the clock rebuilds the table under this loop.
+    for (const DueRun& run : outcome.Start)
+        OpenRun(run.AlarmIndex,
+                run.LateSeconds >= kOnTimeSeconds
+                    ? QStringLiteral("Late by ") + QString::fromStdString(LatenessText(run.LateSeconds))
+                    : QString());
+    if (outcome.Rebuild) {
+        checkLoop_.Rebuild(g_);
         LoadScheduleView();
     }
+    KeepLastCheck(false);
     if (!sessionEnding_) StartAlarmCheck();
+}
+
+void TfrmAlMain::TellLateAndMissed(const CheckOutcome& outcome) {
+    SilentReporter quiet;
+    const auto log = [&](const std::string& line) { services_.log.Append(line, quiet); };
+    if (outcome.SetBackFrom)
+        log(outcome.SetBackTooFar
+                ? "Clock set back by more than a day from " + MissedMomentText(*outcome.SetBackFrom) +
+                      ": alarms run again from the new time."
+                : "Clock set back from " + MissedMomentText(*outcome.SetBackFrom) +
+                      ": alarms that already ran until then do not run again.");
+    for (const DueRun& run : outcome.Late) log(LateLine(run));
+    if (outcome.Missed.empty()) return;
+    QStringList lines;
+    for (const MissedAlarm& m : outcome.Missed) {
+        log(MissedLine(m));
+        lines << FromFileText(MissedLine(m));
+    }
+    unseenMissed_ << lines;
+    const QString notice =
+        QString::fromStdString(MissedNotice(outcome.Missed.size(), outcome.Cause));
+    if (!missedNotice_) {
+        missedNotice_ = new QPushButton(this);
+        missedNotice_->setObjectName(QStringLiteral("btnMissedAlarms"));
+        missedNotice_->setFlat(true);
+        missedNotice_->setToolTip(QStringLiteral("Show the missed alarms"));
+        connect(missedNotice_, &QPushButton::clicked, this, &TfrmAlMain::ShowMissedAlarms);
+        ui_->StatusBar1->addPermanentWidget(missedNotice_);
+    }
+    missedNotice_->setText(notice);
+    missedNotice_->show();
+    if (tray_) tray_->showMessage(QStringLiteral("Ringmere"), notice);
+}
+
+void TfrmAlMain::ShowMissedAlarms() {
+    if (unseenMissed_.isEmpty()) return;
+    auto* list = new QDialog(this);
+    list->setObjectName(QStringLiteral("frmMissedAlarms"));
+    list->setAttribute(Qt::WA_DeleteOnClose);
+    list->setWindowTitle(QStringLiteral("Missed Alarms"));
+    auto* layout = new QVBoxLayout(list);
+    auto* lines = new QListWidget(list);
+    lines->setObjectName(QStringLiteral("lstMissed"));
+    lines->addItems(unseenMissed_);
+    layout->addWidget(lines);
+    auto* close = new QPushButton(QStringLiteral("Close"), list);
+    connect(close, &QPushButton::clicked, list, &QDialog::close);
+    layout->addWidget(close, 0, Qt::AlignRight);
+    list->resize(420, 240);
+    // Shown once: what was looked at leaves the status bar.
+    unseenMissed_.clear();
+    if (missedNotice_) missedNotice_->hide();
+    list->show();
+}
+
+void TfrmAlMain::KeepLastCheck(bool now) {
+    const Moment handled = checkLoop_.Handled();
+    const Moment minute = FloorDiv(handled, 60);
+    if (!now && minute == keptMinute_) return;
+    keptMinute_ = minute;
+    std::string error;
+    if (!SaveLastCheck(services_.settings, FromMoment(handled), error))
+        SetStatusText(QStringLiteral("The last check could not be kept: ") +
+                      FromFileText(error));
 }
 
 // Once a second, just after the second turns: entries fall on whole seconds,
@@ -476,14 +546,14 @@ void TfrmAlMain::ActivateAlarm(int slot) {
     OpenRun(g_.ScheduleTable[slot].AlarmIndex);
 }
 
-void TfrmAlMain::OpenRun(int index) {
+void TfrmAlMain::OpenRun(int index, const QString& lateNote) {
     if (index < 1 || index > g_.AlarmCount) return;
     const QString title =
         QStringLiteral("Alarm, %1, Activated.").arg(FromFileText(g_.AlarmTable[index].AlName));
     if (hooks_.openRunWindow)
         hooks_.openRunWindow(index, title);
     else
-        run::OpenRunWindow(g_, index, services_, title);
+        run::OpenRunWindow(g_, index, services_, title, lateNote);
     QApplication::processEvents();
 }
 
@@ -656,6 +726,7 @@ void TfrmAlMain::FirstShowing() {
 void TfrmAlMain::SessionEnding() {
     sessionEnding_ = true;
     alarmCheck_.stop();
+    KeepLastCheck(true);
 }
 
 void TfrmAlMain::SavePlacement(bool fromExit) {
@@ -681,6 +752,7 @@ void TfrmAlMain::ExitProgram() {
     exiting_ = true;
     SavePlacement(true);
     alarmCheck_.stop();
+    KeepLastCheck(true);
     if (tray_) tray_->hide();
     // A run waits in nested event loops, which quitting the main loop does
     // not end: every wait returns from now on, and every run stops.

@@ -12,12 +12,14 @@
 #include "core/clock.h"
 #include "core/edit_requests.h"
 #include "core/globals.h"
+#include "core/late_alarms.h"
 #include "platform/power_events.h"
 #include "run/services.h"
 #include "run/waiting.h"
 
 class QLabel;
 class QMenu;
+class QPushButton;
 class QSystemTrayIcon;
 
 namespace Ui {
@@ -121,6 +123,11 @@ public:
     bool SynchTimerActive() const;
 
     QTimer& AlarmCheck() { return alarmCheck_; }
+    const AlarmCheckLoop& CheckLoop() const { return checkLoop_; }
+    // Missed alarms not yet looked at, as their log lines; the status-bar
+    // entry opens them.
+    QStringList UnseenMissed() const { return unseenMissed_; }
+    void ShowMissedAlarms();
     // The selected alarm's position, 0 when no alarm row is selected.
     int SelectedRow() const;
     QString ActionHintAt(const QPoint& viewportPos) const;
@@ -147,7 +154,12 @@ private:
     void SetUpTray();
     void StartAlarmCheck();
     // Opens the run window of alarm `index`, titled.
-    void OpenRun(int index);
+    void OpenRun(int index, const QString& lateNote = QString());
+    // The log lines and the notice of what a check found late or missed.
+    void TellLateAndMissed(const CheckOutcome& outcome);
+    // Keeps the last check moment in the settings store, once a minute or
+    // at once with `now`.
+    void KeepLastCheck(bool now);
     void StopWakeThread();
     void ApplyPlacement();
     void SavePlacement(bool fromExit);
@@ -168,6 +180,10 @@ private:
     const Clock& clock_;
     MainWindowHooks hooks_;
     QTimer alarmCheck_;
+    AlarmCheckLoop checkLoop_;
+    QStringList unseenMissed_;
+    QPushButton* missedNotice_ = nullptr;
+    Moment keptMinute_ = -1;
     TimeSyncPage* timeSync_ = nullptr;
     QLabel* pnNoAlarms_ = nullptr;
     QLabel* pnNoAlarms2_ = nullptr;

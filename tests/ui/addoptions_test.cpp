@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -172,6 +173,36 @@ TEST_F(OptionsTest, UncheckingRemovesTheEntryAndLoggingFollowsTheBox) {
     again->Ok();
     EXPECT_FALSE(fakes_.log.IsOpen());
     EXPECT_FALSE(g_.Settings.enablelogging);
+}
+
+TEST_F(OptionsTest, TheLateLimitGoesToTheSettingsStoreOnly) {
+    struct Case {
+        int stored;  // kNoLateLimit, or minutes; -2: nothing stored
+        bool tick;
+        int minutes;
+        int saved;
+    };
+    const Case cases[] = {
+        {-2, false, 25, 25}, {-2, true, 25, kNoLateLimit}, {kNoLateLimit, false, 0, 0},
+        {30, false, 30, 30},
+    };
+    for (const Case& c : cases) {
+        fakes_.settings.Clear();
+        std::string error;
+        if (c.stored != -2) ASSERT_TRUE(SaveLateLimit(fakes_.settings, c.stored, error));
+        auto d = Make();
+        auto* spin = Find<QSpinBox>(d.get(), "seLateLimit");
+        auto* none = Find<QCheckBox>(d.get(), "chkLateNoLimit");
+        EXPECT_EQ(none->isChecked(), c.stored == kNoLateLimit);
+        EXPECT_EQ(spin->value(), c.stored >= 0 ? c.stored : kDefaultLateLimit);
+        EXPECT_EQ(spin->isEnabled(), !none->isChecked());
+        none->setChecked(c.tick);
+        EXPECT_EQ(spin->isEnabled(), !c.tick);
+        spin->setValue(c.minutes);
+        d->Ok();
+        EXPECT_EQ(ReadLateLimit(fakes_.settings), c.saved);
+        EXPECT_EQ(ReadWholeFile(g_.Settings.AlarmFile).value_or("").find("Late"), std::string::npos);
+    }
 }
 
 TEST_F(OptionsTest, CancelChangesNothing) {

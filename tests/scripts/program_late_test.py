@@ -10,6 +10,7 @@ and what was missed."""
 import datetime
 import glob
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -129,16 +130,22 @@ def log_time(t):
             f"{'AM' if t.hour < 12 else 'PM'}")
 
 
+def parse_log_time(text):
+    return datetime.datetime.strptime(text, "%m/%d/%Y %I:%M:%S %p")
+
+
 def check(work):
     base = alarmfiles.next_whole_second(0)
     after_resume = base + JUMP + datetime.timedelta(seconds=25)
     last = after_resume + datetime.timedelta(seconds=5)
     asleep_once = base + datetime.timedelta(minutes=10)
+    every_five = base + datetime.timedelta(minutes=5)
     alarms = [
-        # Due 24 times while asleep, the last a few seconds before the resume.
-        alarmfiles.every_minutes(1, "Every five", base + datetime.timedelta(minutes=5), 5),
+        # Due some 24 times while asleep, the last within the late limit.
+        alarmfiles.every_minutes(1, "Every five", every_five, 5),
         # Due once while asleep, far beyond the late limit (10 minutes by default).
         alarmfiles.once(2, "Asleep once", asleep_once),
+        # Never run, never listed.
         alarmfiles.every_minutes(3, "Disabled", base + datetime.timedelta(minutes=1), 1,
                                  enabled=False),
     ]
@@ -182,12 +189,28 @@ def check(work):
     order = [n for n in started if n in burst]
     if order != sorted(order, key=burst.index):
         failures.append(f"the burst did not start in order: {order}")
-    missed = f"Missed: Asleep once at {log_time(asleep_once)}"
-    if not any(e.startswith(missed) for e in entries):
-        failures.append(f"no line {missed!r}")
     listed = [e for e in entries if e.startswith("Missed: ")]
-    if any("Disabled" in e for e in listed) or any(e.startswith("Missed: Burst") for e in listed):
-        failures.append(f"listed as missed: {listed}")
+    # Beyond the late limit (10 minutes by default): listed with its moment.
+    if f"Missed: Asleep once at {log_time(asleep_once)}" not in listed:
+        failures.append(f"'Asleep once' is not listed at {log_time(asleep_once)}: {listed}")
+    # Every five: those beyond the limit listed from the first on, the rest
+    # folded into its one late run; between them every occurrence once.
+    five = [re.fullmatch(r"Missed: Every five at (.+) \((\d+) times\)", e) for e in listed]
+    late = [re.fullmatch(r"Late by [^:]+: Every five at (.+?)(?: \((\d+) times\))?", e)
+            for e in entries]
+    five, late = [m for m in five if m], [m for m in late if m]
+    if len(five) != 1 or len(late) != 1:
+        failures.append(f"'Every five' is not listed missed and late once each: {entries}")
+    else:
+        first_missed, first_late = (parse_log_time(m.group(1)) for m in (five[0], late[0]))
+        if first_missed != every_five:
+            failures.append(f"'Every five' missed from {first_missed}, not {every_five}")
+        if first_late != every_five + int(five[0].group(2)) * datetime.timedelta(minutes=5):
+            failures.append(f"'Every five' missed {five[0].group(2)} times, then ran from "
+                            f"{first_late}")
+    others = [e for e in listed if not e.startswith(("Missed: Asleep once ", "Missed: Every five "))]
+    if others:
+        failures.append(f"listed as missed: {others}")
     return failures
 
 

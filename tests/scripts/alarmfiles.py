@@ -45,14 +45,14 @@ def header(logging=True, wake=False, mode="Single", alarm_file="", download=True
             "trailingTextColor=16777215", "[sw129]", "gExCnt=0"]
 
 
-def once(n, name, when, steps=None, message="", hide=True):
+def once(n, name, when, steps=None, message="", hide=True, enabled=True):
     """Alarm n, once at `when` (a datetime); scripted when `steps` is a list of
     (evname, evtype, block lines)."""
     lines = [f"[Alarm {n}]", f"AlName={name}", f"AlMessage={message}"]
     if message:
         lines.append("eom1")
     lines += [f"AlHideWindow={b(hide)}", "[sw140-3]", "AlFlashWindow=1", "AlSnooze=1",
-              "snoozeming=5", "enabled=0", f"mtype={1 if steps is not None else 0}",
+              "snoozeming=5", f"enabled={b(enabled)}", f"mtype={1 if steps is not None else 0}",
               "AlType=0", f"AlTime={long_time(when)}", f"AlStartDate={short_date(when)}",
               "AlEndType=0", "AlXTimes=0", "AlEndDate=12/30/1899", "AlEndTime=12:00:00AM",
               "AlWeekdaynum=0", "AlWeekdays=", "AlMDay=0", "AlDayCount=0", "AlXMin=1",
@@ -69,10 +69,10 @@ def once(n, name, when, steps=None, message="", hide=True):
     return lines + NO_ACTIONS
 
 
-def every_minutes(n, name, start, minutes, steps=None):
+def every_minutes(n, name, start, minutes, steps=None, enabled=True):
     """Alarm n, every `minutes` minutes from `start` on, without end."""
     swap = {"AlType=0": "AlType=4", "AlEndType=0": "AlEndType=1", "AlXMin=1": f"AlXMin={minutes}"}
-    return [swap.get(line, line) for line in once(n, name, start, steps)]
+    return [swap.get(line, line) for line in once(n, name, start, steps, enabled=enabled)]
 
 
 def sleep_step(seconds):
@@ -120,17 +120,19 @@ def stop(proc):
             pass
 
 
-def start_program(program, work, alarms, hidden=True, virtual_display=True):
+def start_program(program, work, alarms, hidden=True, virtual_display=True, extra_env=None):
     """Writes `alarms` (with logging on) into a program folder under `work` and
     starts the program there with folders of its own, in a session of its own:
     on a virtual display where xvfb-run is there and wanted, else on the
-    offscreen platform. Returns the process and the program folder."""
+    offscreen platform; `extra_env` is added to its environment. Returns the
+    process and the program folder."""
     data = os.path.join(work, "data")
     for sub in ("data", "config", "sys", "run"):
         os.makedirs(os.path.join(work, sub), mode=0o700, exist_ok=True)
     write(os.path.join(data, "alfile.ini"), alarms, logging=True)
     env = dict(os.environ, RINGMERE_DIR=data, XDG_CONFIG_HOME=os.path.join(work, "config"),
-               XDG_CONFIG_DIRS=os.path.join(work, "sys"), XDG_RUNTIME_DIR=os.path.join(work, "run"))
+               XDG_CONFIG_DIRS=os.path.join(work, "sys"), XDG_RUNTIME_DIR=os.path.join(work, "run"),
+               **(extra_env or {}))
     command = [program] + (["startup"] if hidden else [])
     if virtual_display and shutil.which("xvfb-run"):
         command = ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24"] + command
